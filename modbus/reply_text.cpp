@@ -1,0 +1,79 @@
+#include "reply_text.h"
+
+#include <stdexcept>
+
+namespace modbus {
+namespace {
+
+    std::string numberText(unsigned value) { return " " + std::to_string(value); }
+
+    unsigned wordAt(const ByteString& chunk, std::size_t highIndex)
+    {
+        return ByteAt(chunk, highIndex) * 256u + ByteAt(chunk, highIndex + 1);
+    }
+
+    std::string crcText(const ByteString& chunk, std::size_t lowIndex)
+    {
+        return HexText(ByteAt(chunk, lowIndex)) + " " + HexText(ByteAt(chunk, lowIndex + 1));
+    }
+
+    void requireLength(const ByteString& chunk, std::size_t length)
+    {
+        if (chunk.size() < length)
+            throw std::invalid_argument("reply shorter than its layout");
+    }
+
+} // namespace
+
+ByteString WriteReplyText(const ByteString& chunk, double& firstHi)
+{
+    requireLength(chunk, kWriteReplyLength);
+    const unsigned address = wordAt(chunk, 2);
+    firstHi = wordAt(chunk, 4);
+    return "Reply : ADDR :" + numberText(address) + ": Data : "
+        + numberText(static_cast<unsigned>(firstHi)) + ": CRC : " + crcText(chunk, 6);
+}
+
+ByteString ReadReplyText(const ByteString& chunk, double& firstHi)
+{
+    requireLength(chunk, kReadReplyLength);
+    firstHi = wordAt(chunk, 3);
+    return "Reply " + numberText(ByteAt(chunk, 2)) + " butes : " + " Data : "
+        + numberText(static_cast<unsigned>(firstHi)) + ": CRC : " + crcText(chunk, 5);
+}
+
+ByteString RawReplyText(std::string_view header, const ByteString& chunk)
+{
+    ByteString printable;
+    std::string hex;
+    for (std::size_t i = 0; i < chunk.size(); ++i) {
+        const std::uint8_t byte = ByteAt(chunk, i);
+        if (byte > 31)
+            printable.push_back(CharOf(byte));
+        hex += HexText(byte) + " ";
+    }
+    return ByteString(header) + "\r\n" + printable + "\r\n" + hex + "\r\n";
+}
+
+std::int16_t Decode(std::string_view colums)
+{
+    if (colums.size() != 1)
+        return 0;
+    const char c = colums[0];
+    if (c >= '0' && c <= '9')
+        return static_cast<std::int16_t>(c - '0');
+    if (c >= 'A' && c <= 'F')
+        return static_cast<std::int16_t>(c - 'A' + 10);
+    return 0;
+}
+
+std::int16_t Decode2(std::string_view colums)
+{
+    if (colums.size() == 2)
+        return static_cast<std::int16_t>(Decode(colums.substr(0, 1)) * 16 + Decode(colums.substr(1)));
+    if (colums.size() == 1)
+        return Decode(colums);
+    return 0;
+}
+
+} // namespace modbus

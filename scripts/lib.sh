@@ -1,0 +1,43 @@
+# Shared by scripts/run and scripts/test: install what is missing, configure, build.
+# Sourced, not run.
+
+QUILLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+QUILLET_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libgl-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libmodbus-dev socat
+    xvfb xauth
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "quillet: need root or sudo to install: $*" >&2
+        return 1
+    fi
+}
+
+install_missing() {
+    local missing=()
+    for p in "${QUILLET_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "quillet: installing ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+# build DIR BUILD_TYPE [cmake options...]
+build() {
+    local dir=$1 type=$2
+    shift 2
+    cmake -S "$QUILLET_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}

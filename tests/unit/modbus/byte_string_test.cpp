@@ -1,0 +1,99 @@
+#include "modbus/byte_string.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+
+using namespace modbus;
+
+namespace {
+
+TEST(NumberFromText, ReadsTheNumberTheTextBeginsWith)
+{
+    const std::pair<const char*, double> cases[] = {
+        { "48", 48 },
+        { "12abc", 12 },
+        { "1.5", 1.5 },
+        { "1E3", 1000 },
+        { "1e3", 1000 },
+        { "2.5E-1", 0.25 },
+        { "", 0 },
+        { "x1", 0 },
+        { "0x10", 0 },
+        { "&H10", 16 },
+        { "&hff", 255 },
+        { "&HFFFF", 65535 },
+        { "&O17", 15 },
+        { "&O19", 1 }, // 9 is no octal digit
+        { "&Hxyz", 0 },
+        { "1 000", 1000 },
+        { " \t\n42", 42 },
+        { "- 5", -5 },
+        { "+7", 7 },
+        { "-1", -1 },
+        { ".5", 0.5 },
+        { "9.", 9 },
+        { "1A", 1 },
+        { "1E", 1 }, // an exponent needs digits
+        { "1E+", 1 },
+        { "1.2.3", 1.2 },
+        { "-", 0 },
+        { ".", 0 },
+        { "-.e5", 0 },
+        { "1,5", 1 }, // only "." separates decimals
+        { "\r5", 0 }, // CR is not skipped
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_DOUBLE_EQ(NumberFromText(text), expected) << '"' << text << '"';
+}
+
+TEST(NumberFromText, ExtremeExponentsAndLocale)
+{
+    EXPECT_TRUE(std::isinf(NumberFromText("1E999")));
+    EXPECT_TRUE(NumberFromText("-1E999") < 0);
+    EXPECT_EQ(NumberFromText("1E-999"), 0.0);
+    // A comma-decimal C locale must not change how "." reads.
+    const char* previous = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    EXPECT_DOUBLE_EQ(NumberFromText("2.5"), 2.5);
+    if (previous)
+        std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(NumberToByte, RoundsHalfToEvenAndRefusesOutOfRange)
+{
+    const std::pair<double, int> cases[] = {
+        { 0.5, 0 }, { 1.5, 2 }, { 2.5, 2 }, { 3.5, 4 }, { 255.4, 255 }, { -0.5, 0 },
+        { 254.5, 254 }, { 0, 0 }, { 255, 255 }, { 127.6, 128 },
+        { 255.5, -1 }, { -0.6, -1 }, { 256, -1 }, { -1, -1 }, { 1e300, -1 }, { NAN, -1 },
+        { INFINITY, -1 },
+    };
+    for (const auto& [value, expected] : cases) {
+        const auto b = NumberToByte(value);
+        if (expected < 0)
+            EXPECT_FALSE(b.has_value()) << value;
+        else
+            EXPECT_EQ(b, std::optional<std::uint8_t>(expected)) << value;
+    }
+}
+
+TEST(ByteStrings, HexTextAndSingleByteCharacters)
+{
+    EXPECT_EQ(HexText(0), "0");
+    EXPECT_EQ(HexText(10), "A");
+    EXPECT_EQ(HexText(75), "4B");
+    EXPECT_EQ(HexText(0x0A84), "A84");
+    EXPECT_EQ(HexText(255), "FF");
+
+    std::u32string every;
+    for (char32_t c = 0; c < 256; ++c)
+        every.push_back(c);
+    const auto bytes = BytesFromCodePoints(every);
+    ASSERT_TRUE(bytes.has_value());
+    ASSERT_EQ(bytes->size(), 256u);
+    for (std::size_t i = 0; i < 256; ++i)
+        EXPECT_EQ(ByteAt(*bytes, i), i);
+    EXPECT_FALSE(BytesFromCodePoints(U"ab\u20ACc").has_value()); // the euro sign has no byte
+}
+
+} // namespace
