@@ -1,0 +1,54 @@
+#include "comm_timing.h"
+
+#include <algorithm>
+
+namespace comm {
+namespace {
+
+    std::optional<std::int64_t> left(std::optional<std::int64_t> limit, std::int64_t elapsed)
+    {
+        if (!limit)
+            return std::nullopt;
+        return std::max<std::int64_t>(0, *limit - elapsed);
+    }
+
+    std::optional<std::int64_t> earlier(std::optional<std::int64_t> a, std::optional<std::int64_t> b)
+    {
+        if (!a)
+            return b;
+        if (!b)
+            return a;
+        return std::min(*a, *b);
+    }
+
+} // namespace
+
+bool ReadReturnsImmediately(const COMMTIMEOUTS& t)
+{
+    return t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0
+        && t.ReadTotalTimeoutConstant == 0;
+}
+
+std::optional<std::int64_t> ReadWaitMs(const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartMs,
+    std::optional<std::int64_t> sinceLastByteMs)
+{
+    if (ReadReturnsImmediately(t))
+        return 0;
+    std::optional<std::int64_t> total;
+    if (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0)
+        total = std::int64_t(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant;
+    std::optional<std::int64_t> interval;
+    // The interval clock starts with the first byte; before it, only the total applies.
+    if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != MAXDWORD && sinceLastByteMs)
+        interval = std::int64_t(t.ReadIntervalTimeout);
+    return earlier(left(total, sinceStartMs), sinceLastByteMs ? left(interval, *sinceLastByteMs) : std::nullopt);
+}
+
+std::optional<std::int64_t> WriteWaitMs(const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartMs)
+{
+    if (t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0)
+        return std::nullopt;
+    return left(std::int64_t(t.WriteTotalTimeoutMultiplier) * count + t.WriteTotalTimeoutConstant, sinceStartMs);
+}
+
+} // namespace comm

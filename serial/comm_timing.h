@@ -1,0 +1,23 @@
+// Win32 comm time-out arithmetic, kept pure: callers pass elapsed times, so tests need no clock.
+#pragma once
+
+#include "win32_comm.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace comm {
+
+// How long a read may still wait, in ms; nullopt: without bound; 0: return now with what came.
+// The total time-out (multiplier x count + constant) runs from the start of the read; the
+// interval time-out runs from the last byte received, once one has come.
+std::optional<std::int64_t> ReadWaitMs(const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartMs,
+    std::optional<std::int64_t> sinceLastByteMs);
+
+// Whether a read returns at once with what is buffered (interval MAXDWORD, totals 0).
+bool ReadReturnsImmediately(const COMMTIMEOUTS& t);
+
+// How long a write may still wait, in ms; nullopt when the write time-outs are both 0.
+std::optional<std::int64_t> WriteWaitMs(const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartMs);
+
+} // namespace comm

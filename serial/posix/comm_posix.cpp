@@ -1,0 +1,360 @@
+// The Win32 comm calls on POSIX termios.
+#include "serial/comm_mode.h"
+#include "serial/comm_timing.h"
+#include "serial/posix/device_path.h"
+#include "serial/win32_comm.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace comm {
+namespace {
+
+    struct Port {
+        int fd = -1;
+        COMMTIMEOUTS timeouts {};
+        // Set once the device has gone away: every later call fails at once instead of
+        // polling a hung-up descriptor in a loop.
+        bool gone = false;
+    };
+
+    // Handles are never reused, so a stale handle can reach no later port or file.
+    std::map<HANDLE, Port> ports;
+    HANDLE nextHandle = 0x100;
+    thread_local DWORD lastError = 0;
+
+    BOOL fail(DWORD code)
+    {
+        lastError = code;
+        return 0;
+    }
+
+    DWORD codeOf(int err)
+    {
+        switch (err) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR:
+            return ERROR_FILE_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EBUSY:
+        case EWOULDBLOCK:
+            return ERROR_ACCESS_DENIED;
+        case ENOTTY:
+            return ERROR_NOT_SUPPORTED;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
+        case EBADF:
+            return ERROR_INVALID_HANDLE;
+        default:
+            return ERROR_GEN_FAILURE;
+        }
+    }
+
+    Port* find(HANDLE h)
+    {
+        const auto it = ports.find(h);
+        return it == ports.end() ? nullptr : &it->second;
+    }
+
+    std::int64_t nowMs()
+    {
+        timespec ts {};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    }
+
+    // Waits for events on fd for at most waitMs (nullopt: no bound). Returns revents, 0 on
+    // time-out, -1 on failure.
+    int waitFor(int fd, short events, std::optional<std::int64_t> waitMs)
+    {
+        pollfd pfd { fd, events, 0 };
+        timespec ts {};
+        if (waitMs) {
+            ts.tv_sec = *waitMs / 1000;
+            ts.tv_nsec = (*waitMs % 1000) * 1000000;
+        }
+        const int rc = ppoll(&pfd, 1, waitMs ? &ts : nullptr, nullptr);
+        if (rc < 0)
+            return errno == EINTR ? 0 : -1;
+        return rc == 0 ? 0 : pfd.revents;
+    }
+
+    bool hungUp(int revents, short wanted)
+    {
+        return revents < 0 || ((revents & (POLLHUP | POLLERR | POLLNVAL)) && !(revents & wanted));
+    }
+
+    // Raw 8-bit: no echo, no signals, no translation, no flow control of either kind.
+    bool makeRaw(int fd)
+    {
+        termios tio {};
+        if (tcgetattr(fd, &tio) != 0)
+            return false;
+        cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        tio.c_cflag &= ~CRTSCTS;
+        tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK);
+        tio.c_cc[VMIN] = 1;
+        tio.c_cc[VTIME] = 0;
+        return tcsetattr(fd, TCSANOW, &tio) == 0;
+    }
+
+    void release(int fd)
+    {
+        // TIOCEXCL outlives the descriptor: clear it so the port is not left locked.
+        ioctl(fd, TIOCNXCL);
+        flock(fd, LOCK_UN);
+        close(fd);
+    }
+
+    speed_t speedOf(DWORD baud)
+    {
+        static constexpr std::pair<DWORD, speed_t> kSpeeds[] = {
+            { 110, B110 }, { 300, B300 }, { 600, B600 }, { 1200, B1200 }, { 2400, B2400 },
+            { 4800, B4800 }, { 9600, B9600 }, { 19200, B19200 }, { 38400, B38400 },
+            { 57600, B57600 }, { 115200, B115200 }, { 230400, B230400 }, { 460800, B460800 },
+            { 921600, B921600 },
+        };
+        for (const auto& [rate, speed] : kSpeeds)
+            if (rate == baud)
+                return speed;
+        return B0;
+    }
+
+    tcflag_t lineFlags(const DCB& dcb)
+    {
+        static constexpr tcflag_t kSizes[] = { CS5, CS6, CS7, CS8 };
+        tcflag_t flags = kSizes[dcb.ByteSize - 5];
+        if (dcb.Parity != NOPARITY)
+            flags |= PARENB;
+        if (dcb.Parity == ODDPARITY || dcb.Parity == MARKPARITY)
+            flags |= PARODD;
+        if (dcb.Parity == MARKPARITY || dcb.Parity == SPACEPARITY)
+            flags |= CMSPAR;
+        if (dcb.StopBits == TWOSTOPBITS)
+            flags |= CSTOPB;
+        return flags;
+    }
+
+    constexpr tcflag_t kLineMask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+
+} // namespace
+
+HANDLE CreateFileA(const char* lpFileName, DWORD, DWORD, void*, DWORD, DWORD, HANDLE)
+{
+    const std::string path = lpFileName ? DevicePath(lpFileName) : std::string();
+    if (path.empty()) {
+        lastError = ERROR_FILE_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    // Look before opening: opening some devices has effects of its own, and a regular file
+    // must never be touched.
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        lastError = codeOf(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        lastError = ERROR_NOT_SUPPORTED;
+        return INVALID_HANDLE_VALUE;
+    }
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        lastError = codeOf(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    DWORD code = 0;
+    if (!isatty(fd))
+        code = ERROR_NOT_SUPPORTED;
+    else if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0)
+        code = ERROR_ACCESS_DENIED; // no sharing: another holder has the port
+    else if (!makeRaw(fd) || tcflush(fd, TCIOFLUSH) != 0)
+        code = codeOf(errno);
+    if (code != 0) {
+        if (code == ERROR_NOT_SUPPORTED)
+            close(fd);
+        else
+            release(fd);
+        lastError = code;
+        return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE h = nextHandle++;
+    ports[h].fd = fd;
+    return h;
+}
+
+BOOL SetCommTimeouts(HANDLE hFile, const COMMTIMEOUTS* lpCommTimeouts)
+{
+    Port* p = find(hFile);
+    if (!p)
+        return fail(ERROR_INVALID_HANDLE);
+    if (!lpCommTimeouts)
+        return fail(ERROR_INVALID_PARAMETER);
+    p->timeouts = *lpCommTimeouts;
+    return 1;
+}
+
+BOOL BuildCommDCBA(const char* lpDef, DCB* lpDCB)
+{
+    const auto parsed = lpDef ? ParseCommMode(lpDef) : std::nullopt;
+    if (!parsed || !lpDCB)
+        return fail(ERROR_INVALID_PARAMETER);
+    lpDCB->DCBlength = sizeof(DCB);
+    lpDCB->BaudRate = parsed->BaudRate;
+    lpDCB->ByteSize = parsed->ByteSize;
+    lpDCB->Parity = parsed->Parity;
+    lpDCB->StopBits = parsed->StopBits;
+    return 1;
+}
+
+BOOL SetCommState(HANDLE hFile, const DCB* lpDCB)
+{
+    Port* p = find(hFile);
+    if (!p)
+        return fail(ERROR_INVALID_HANDLE);
+    if (!lpDCB || lpDCB->ByteSize < 5 || lpDCB->ByteSize > 8 || lpDCB->StopBits == ONE5STOPBITS
+        || lpDCB->Parity > SPACEPARITY || speedOf(lpDCB->BaudRate) == B0)
+        return fail(ERROR_INVALID_PARAMETER);
+    termios tio {};
+    if (tcgetattr(p->fd, &tio) != 0)
+        return fail(codeOf(errno));
+    const speed_t speed = speedOf(lpDCB->BaudRate);
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    tio.c_cflag = (tio.c_cflag & ~kLineMask) | lineFlags(*lpDCB);
+    if (tcsetattr(p->fd, TCSANOW, &tio) != 0)
+        return fail(codeOf(errno));
+    // tcsetattr succeeds when any one change took; read back to be sure all did.
+    termios back {};
+    if (tcgetattr(p->fd, &back) != 0 || cfgetospeed(&back) != speed
+        || (back.c_cflag & kLineMask) != lineFlags(*lpDCB))
+        return fail(ERROR_INVALID_PARAMETER);
+    return 1;
+}
+
+DWORD GetLastError()
+{
+    return lastError;
+}
+
+BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD n, DWORD* lpNumberOfBytesRead, void*)
+{
+    if (lpNumberOfBytesRead)
+        *lpNumberOfBytesRead = 0;
+    Port* p = find(hFile);
+    if (!p)
+        return fail(ERROR_INVALID_HANDLE);
+    if (p->gone)
+        return fail(ERROR_GEN_FAILURE);
+    auto* out = static_cast<unsigned char*>(lpBuffer);
+    const std::int64_t start = nowMs();
+    std::optional<std::int64_t> lastByte;
+    DWORD count = 0;
+    while (count < n) {
+        const ssize_t r = ::read(p->fd, out + count, n - count);
+        if (r > 0) {
+            count += DWORD(r);
+            lastByte = nowMs();
+            continue;
+        }
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r == 0 || errno != EAGAIN) { // end of file, EIO, ENXIO: the device is gone
+            p->gone = true;
+            break;
+        }
+        const std::int64_t now = nowMs();
+        const auto wait = ReadWaitMs(p->timeouts, n, now - start,
+            lastByte ? std::optional(now - *lastByte) : std::nullopt);
+        if (wait && *wait == 0)
+            break;
+        if (hungUp(waitFor(p->fd, POLLIN, wait), POLLIN)) {
+            p->gone = true;
+            break;
+        }
+    }
+    if (lpNumberOfBytesRead)
+        *lpNumberOfBytesRead = count;
+    // Bytes that came before the hang-up are delivered; the next call reports it.
+    return p->gone && count == 0 ? fail(ERROR_GEN_FAILURE) : 1;
+}
+
+BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD n, DWORD* lpNumberOfBytesWritten, void*)
+{
+    if (lpNumberOfBytesWritten)
+        *lpNumberOfBytesWritten = 0;
+    Port* p = find(hFile);
+    if (!p)
+        return fail(ERROR_INVALID_HANDLE);
+    if (p->gone)
+        return fail(ERROR_GEN_FAILURE);
+    const auto* in = static_cast<const unsigned char*>(lpBuffer);
+    const std::int64_t start = nowMs();
+    DWORD count = 0;
+    while (count < n) {
+        const ssize_t r = ::write(p->fd, in + count, n - count);
+        if (r > 0) {
+            count += DWORD(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r == 0 || errno != EAGAIN) {
+            p->gone = true;
+            break;
+        }
+        const auto wait = WriteWaitMs(p->timeouts, n, nowMs() - start);
+        if (wait && *wait == 0)
+            break; // timed out: the count says how much went
+        if (hungUp(waitFor(p->fd, POLLOUT, wait), POLLOUT)) {
+            p->gone = true;
+            break;
+        }
+    }
+    if (lpNumberOfBytesWritten)
+        *lpNumberOfBytesWritten = count;
+    return p->gone && count == 0 ? fail(ERROR_GEN_FAILURE) : 1;
+}
+
+BOOL FlushFileBuffers(HANDLE hFile)
+{
+    Port* p = find(hFile);
+    if (!p)
+        return fail(ERROR_INVALID_HANDLE);
+    if (p->gone)
+        return fail(ERROR_GEN_FAILURE);
+    // Called on every poll: skip the drain call when nothing waits to go out.
+    int queued = 0;
+    if (ioctl(p->fd, TIOCOUTQ, &queued) == 0 && queued == 0)
+        return 1;
+    while (tcdrain(p->fd) != 0) {
+        if (errno != EINTR) {
+            p->gone = errno == EIO || errno == ENXIO;
+            return fail(codeOf(errno));
+        }
+    }
+    return 1;
+}
+
+BOOL CloseHandle(HANDLE hFile)
+{
+    const auto it = ports.find(hFile);
+    if (it == ports.end())
+        return fail(ERROR_INVALID_HANDLE);
+    release(it->second.fd);
+    ports.erase(it);
+    return 1;
+}
+
+} // namespace comm

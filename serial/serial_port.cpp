@@ -1,0 +1,120 @@
+#include "serial_port.h"
+
+#include "win32_comm.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace SerialPort {
+namespace {
+
+    using namespace comm;
+
+    HANDLE PortHandle = 0;
+    // Every transfer uses at most 255 of these bytes.
+    unsigned char IoBuffer[256];
+    constexpr DWORD kPiece = 255;
+
+    constexpr COMMTIMEOUTS kTimeouts = {
+        20, // ReadIntervalTimeout: a reply ends after 20 ms without a byte
+        1, // ReadTotalTimeoutMultiplier
+        1, // ReadTotalTimeoutConstant: an idle read of 255 bytes waits 256 ms
+        1, // WriteTotalTimeoutMultiplier
+        10, // WriteTotalTimeoutConstant
+    };
+
+    ReportHook report;
+    bool gone = false;
+
+    // Shows the failed step with the platform's code; the port is closed after the user saw it.
+    bool failStep(const std::string& text)
+    {
+        const DWORD code = GetLastError();
+        if (report)
+            report(text + " Error: " + std::to_string(static_cast<std::int32_t>(code)));
+        ClosePort();
+        return false;
+    }
+
+    int writePiece(const char* data, DWORD length)
+    {
+        std::memcpy(IoBuffer, data, length);
+        DWORD written = 0;
+        WriteFile(PortHandle, IoBuffer, length, &written, nullptr);
+        return static_cast<int>(written);
+    }
+
+} // namespace
+
+void SetReportHook(ReportHook hook)
+{
+    report = std::move(hook);
+}
+
+bool OpenPort(const std::string& sPort, const std::string& sSettings)
+{
+    PortHandle = CreateFileA(sPort.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        OPEN_EXISTING, 0, 0);
+    gone = false;
+    if (PortHandle == INVALID_HANDLE_VALUE) {
+        // Saying nothing here would leave the user with an open-looking window and a dead port.
+        if (report)
+            report("Unable to open port " + sPort + " Error: "
+                + std::to_string(static_cast<std::int32_t>(GetLastError())));
+        return false;
+    }
+    COMMTIMEOUTS timeouts = kTimeouts;
+    if (!SetCommTimeouts(PortHandle, &timeouts))
+        return failStep("Unable to set timeouts for port " + sPort);
+    DCB dcb {};
+    if (!BuildCommDCBA(sSettings.c_str(), &dcb))
+        return failStep("Unable to build Comm DCB " + sSettings);
+    if (!SetCommState(PortHandle, &dcb))
+        return failStep("Unable to set Comm DCB " + sSettings);
+    return true;
+}
+
+void ClosePort()
+{
+    CloseHandle(PortHandle);
+    // The old handle must not reach anything again, whatever was opened since.
+    PortHandle = INVALID_HANDLE_VALUE;
+}
+
+void FlushPort()
+{
+    FlushFileBuffers(PortHandle);
+}
+
+modbus::ByteString ReadPort()
+{
+    DWORD count = 0;
+    const BOOL ok = ReadFile(PortHandle, IoBuffer, kPiece, &count, nullptr);
+    gone = !ok && GetLastError() == ERROR_GEN_FAILURE;
+    if (count > 0)
+        return modbus::ByteString(reinterpret_cast<const char*>(IoBuffer), count);
+    FlushPort();
+    return {};
+}
+
+int WritePort(const modbus::ByteString& sData)
+{
+    if (sData.size() <= kPiece)
+        return writePiece(sData.data(), static_cast<DWORD>(sData.size()));
+    int total = 0;
+    for (std::size_t at = 0; at < sData.size(); at += kPiece) {
+        const DWORD length = static_cast<DWORD>(std::min<std::size_t>(kPiece, sData.size() - at));
+        const int written = writePiece(sData.data() + at, length);
+        total += written;
+        if (written < static_cast<int>(length))
+            break;
+    }
+    return total;
+}
+
+bool PortGone()
+{
+    return gone;
+}
+
+} // namespace SerialPort

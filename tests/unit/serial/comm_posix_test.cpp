@@ -1,0 +1,235 @@
+// The POSIX comm layer over real ptys. Time bounds are loose above and tight below.
+#include "pty_peer.h"
+#include "serial/win32_comm.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sys/resource.h>
+#include <thread>
+
+using namespace comm;
+using Clock = std::chrono::steady_clock;
+
+std::string PtyPeer::receive(std::size_t n) const
+{
+    std::string out;
+    const auto until = Clock::now() + std::chrono::seconds(1);
+    while (out.size() < n && Clock::now() < until) {
+        pollfd pfd { master, POLLIN, 0 };
+        if (poll(&pfd, 1, 50) > 0) {
+            char buf[512];
+            const ssize_t r = read(master, buf, std::min(sizeof buf, n - out.size()));
+            if (r <= 0)
+                break;
+            out.append(buf, std::size_t(r));
+        }
+    }
+    return out;
+}
+
+namespace {
+
+constexpr COMMTIMEOUTS kModuleTimeouts = { 20, 1, 1, 1, 10 };
+
+long msSince(Clock::time_point start)
+{
+    return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+class PtyPort : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(peer.path.empty());
+        h = CreateFileA(peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+        peer.closeSlave();
+        COMMTIMEOUTS t = kModuleTimeouts;
+        ASSERT_TRUE(SetCommTimeouts(h, &t));
+        DCB dcb {};
+        ASSERT_TRUE(BuildCommDCBA("19200,n,8,1", &dcb));
+        ASSERT_TRUE(SetCommState(h, &dcb));
+    }
+    void TearDown() override { CloseHandle(h); }
+
+    std::string read255()
+    {
+        char buf[255];
+        DWORD got = 0;
+        ReadFile(h, buf, sizeof buf, &got, nullptr);
+        return std::string(buf, got);
+    }
+
+    PtyPeer peer;
+    HANDLE h = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(PtyPort, EveryByteValuePassesBothWaysUnchanged)
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(h, all.data(), DWORD(all.size()), &written, nullptr));
+    EXPECT_EQ(written, 256u);
+    EXPECT_EQ(peer.receive(256), all);
+
+    ASSERT_TRUE(peer.send(all));
+    std::string back = read255();
+    back += read255();
+    EXPECT_EQ(back, all);
+}
+
+TEST_F(PtyPort, ThreeHundredWaitingBytesReadAs255Then45)
+{
+    ASSERT_TRUE(peer.send(std::string(300, 'x')));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(read255().size(), 255u);
+    EXPECT_EQ(read255().size(), 45u);
+}
+
+TEST_F(PtyPort, IdleReadReturnsEmptyAfterTheTotalTimeout)
+{
+    const auto start = Clock::now();
+    EXPECT_EQ(read255(), "");
+    const long ms = msSince(start);
+    EXPECT_GE(ms, 250);
+    EXPECT_LT(ms, 1500);
+}
+
+TEST_F(PtyPort, GapLongerThanTheIntervalSplitsAReply)
+{
+    const auto sendWithGap = [this](int gapMs) {
+        return std::thread([this, gapMs] {
+            peer.send("ABCD");
+            std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+            peer.send("EFGH");
+        });
+    };
+    std::thread slow = sendWithGap(60);
+    EXPECT_EQ(read255(), "ABCD");
+    EXPECT_EQ(read255(), "EFGH");
+    slow.join();
+
+    std::thread quick = sendWithGap(5);
+    EXPECT_EQ(read255(), "ABCDEFGH");
+    quick.join();
+}
+
+TEST_F(PtyPort, SecondOpenOfTheSamePortIsRefused)
+{
+    EXPECT_EQ(CreateFileA(peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0),
+        INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(PtyPort, PeerGoneFailsReadsFastAndRepeatedlyWithoutSpinning)
+{
+    std::thread closer([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        peer.closeMaster();
+    });
+    const auto start = Clock::now();
+    EXPECT_EQ(read255(), ""); // a read in progress ends when the peer goes
+    EXPECT_LT(msSince(start), 250 + 200);
+    closer.join();
+
+    rusage before {}, after {};
+    getrusage(RUSAGE_SELF, &before);
+    for (int i = 0; i < 20; ++i) {
+        char buf[255];
+        DWORD got = 1;
+        const auto t = Clock::now();
+        EXPECT_FALSE(ReadFile(h, buf, 255, &got, nullptr));
+        EXPECT_EQ(got, 0u);
+        EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+        EXPECT_LT(msSince(t), 50);
+    }
+    DWORD written = 1;
+    EXPECT_FALSE(WriteFile(h, "x", 1, &written, nullptr));
+    EXPECT_EQ(written, 0u);
+    getrusage(RUSAGE_SELF, &after);
+    const long cpuMs = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000
+        + (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1000;
+    EXPECT_LT(cpuMs, 200);
+}
+
+TEST_F(PtyPort, WriteGivesUpAfterItsTimeoutWithTheShortCount)
+{
+    // Nobody reads the master: the pty's buffer fills and a write must stop, not block.
+    const std::string piece(255, 'w');
+    DWORD written = 255;
+    int pieces = 0;
+    Clock::time_point start;
+    while (written == 255 && pieces < 20000) {
+        start = Clock::now();
+        WriteFile(h, piece.data(), 255, &written, nullptr);
+        ++pieces;
+    }
+    EXPECT_LT(written, 255u);
+    EXPECT_GE(msSince(start), 200);
+    EXPECT_LT(msSince(start), 2000);
+}
+
+TEST_F(PtyPort, CloseIsFinalAndHarmlessTwice)
+{
+    ASSERT_TRUE(CloseHandle(h));
+    EXPECT_FALSE(CloseHandle(h));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    DWORD got = 1;
+    EXPECT_FALSE(ReadFile(h, nullptr, 0, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+    // The lock went with the close: the port opens again.
+    h = CreateFileA(peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+}
+
+TEST_F(PtyPort, LineSettingsTakeAndBadOnesAreRefused)
+{
+    for (const char* mode : { "9600,n,8,1", "115200,n,8,2", "baud=19200 parity=N data=8 stop=1" }) {
+        DCB dcb {};
+        ASSERT_TRUE(BuildCommDCBA(mode, &dcb)) << mode;
+        EXPECT_TRUE(SetCommState(h, &dcb)) << mode;
+    }
+    // A pty keeps 8 data bits without parity whatever it is told: the read-back catches it.
+    DCB sevenEven {};
+    ASSERT_TRUE(BuildCommDCBA("9600,e,7,1", &sevenEven));
+    EXPECT_FALSE(SetCommState(h, &sevenEven));
+    DCB odd {};
+    odd.BaudRate = 12345;
+    odd.ByteSize = 8;
+    EXPECT_FALSE(SetCommState(h, &odd));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(PosixOpen, RefusesWhatIsNotASerialDevice)
+{
+    char dir[] = "/tmp/quillet-openXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string file = std::string(dir) + "/notaport";
+    std::ofstream(file) << "keep me";
+    const std::pair<std::string, DWORD> cases[] = {
+        { file, ERROR_NOT_SUPPORTED },
+        { dir, ERROR_NOT_SUPPORTED },
+        { "/dev/null", ERROR_NOT_SUPPORTED },
+        { std::string(dir) + "/missing", ERROR_FILE_NOT_FOUND },
+        { "", ERROR_FILE_NOT_FOUND },
+    };
+    for (const auto& [path, code] : cases) {
+        EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0),
+            INVALID_HANDLE_VALUE) << path;
+        EXPECT_EQ(GetLastError(), code) << path;
+    }
+    std::ifstream in(file);
+    std::string content((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(content, "keep me");
+    std::remove(file.c_str());
+    rmdir(dir);
+}
+
+} // namespace

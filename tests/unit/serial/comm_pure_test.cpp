@@ -1,0 +1,117 @@
+// Mode parsing, time-out arithmetic and port names: pure functions, no clock, no device.
+#include "serial/comm_mode.h"
+#include "serial/comm_timing.h"
+#include "serial/posix/device_path.h"
+
+#include <gtest/gtest.h>
+
+using namespace comm;
+
+namespace {
+
+TEST(CommMode, ParsesBothFormsAndRejectsMalformedText)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        DWORD baud;
+        BYTE parity, data, stop;
+    };
+    const Case cases[] = {
+        { "9600,n,8,1", true, 9600, NOPARITY, 8, ONESTOPBIT },
+        { "19200,n,8,1", true, 19200, NOPARITY, 8, ONESTOPBIT },
+        { "115200,N,8,1", true, 115200, NOPARITY, 8, ONESTOPBIT },
+        { "2400,e,7,2", true, 2400, EVENPARITY, 7, TWOSTOPBITS },
+        { "1200,o,5,1.5", true, 1200, ODDPARITY, 5, ONE5STOPBITS },
+        { " 9600 , m , 8 , 1 ", true, 9600, MARKPARITY, 8, ONESTOPBIT },
+        { "4800", true, 4800, NOPARITY, 8, ONESTOPBIT },
+        { "COM1: 9600,s,8,1", true, 9600, SPACEPARITY, 8, ONESTOPBIT },
+        { "baud=9600 parity=N data=8 stop=1", true, 9600, NOPARITY, 8, ONESTOPBIT },
+        { "data=7 baud=300 stop=2 parity=e", true, 300, EVENPARITY, 7, TWOSTOPBITS },
+        { "", false, 0, 0, 0, 0 },
+        { "fast,n,8,1", false, 0, 0, 0, 0 },
+        { "9600,x,8,1", false, 0, 0, 0, 0 },
+        { "9600,n,9,1", false, 0, 0, 0, 0 },
+        { "9600,n,8,3", false, 0, 0, 0, 0 },
+        { "9600,n,8,1,1", false, 0, 0, 0, 0 },
+        { "9600,,8,1", false, 0, 0, 0, 0 },
+        { "0,n,8,1", false, 0, 0, 0, 0 },
+        { "-9600,n,8,1", false, 0, 0, 0, 0 },
+        { "99999999999,n,8,1", false, 0, 0, 0, 0 },
+        { "baud=9600 baud=4800", false, 0, 0, 0, 0 },
+        { "parity=n data=8", false, 0, 0, 0, 0 },
+        { "baud=9600 speed=fast", false, 0, 0, 0, 0 },
+    };
+    for (const Case& c : cases) {
+        const auto dcb = ParseCommMode(c.text);
+        ASSERT_EQ(dcb.has_value(), c.ok) << '"' << c.text << '"';
+        if (!c.ok)
+            continue;
+        EXPECT_EQ(dcb->BaudRate, c.baud) << c.text;
+        EXPECT_EQ(dcb->Parity, c.parity) << c.text;
+        EXPECT_EQ(dcb->ByteSize, c.data) << c.text;
+        EXPECT_EQ(dcb->StopBits, c.stop) << c.text;
+    }
+}
+
+TEST(CommMode, MalformedTextLeavesTheRecordAlone)
+{
+    DCB dcb {};
+    dcb.BaudRate = 4242;
+    EXPECT_FALSE(BuildCommDCBA("9600,q,8,1", &dcb));
+    EXPECT_EQ(dcb.BaudRate, 4242u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(CommTiming, ReadWaitFollowsTotalAndIntervalRules)
+{
+    const COMMTIMEOUTS module = { 20, 1, 1, 1, 10 };
+    using W = std::optional<std::int64_t>;
+    struct Case {
+        const char* what;
+        COMMTIMEOUTS t;
+        DWORD count;
+        std::int64_t sinceStart;
+        W sinceLastByte;
+        W wait;
+    };
+    const Case cases[] = {
+        { "idle read: total only", module, 255, 0, std::nullopt, 256 },
+        { "idle read later", module, 255, 200, std::nullopt, 56 },
+        { "idle read over", module, 255, 300, std::nullopt, 0 },
+        { "byte just came", module, 255, 10, 0, 20 },
+        { "gap running", module, 255, 40, 15, 5 },
+        { "gap over", module, 255, 40, 25, 0 },
+        { "total ends first", module, 255, 250, 0, 6 },
+        { "count scales the total", module, 10, 0, std::nullopt, 11 },
+        { "no time-outs: unbounded", { 0, 0, 0, 0, 0 }, 255, 5000, std::nullopt, std::nullopt },
+        { "interval only, before a byte", { 20, 0, 0, 0, 0 }, 255, 5000, std::nullopt, std::nullopt },
+        { "interval only, after a byte", { 20, 0, 0, 0, 0 }, 255, 5000, 5, 15 },
+        { "return at once", { MAXDWORD, 0, 0, 0, 0 }, 255, 0, std::nullopt, 0 },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadWaitMs(c.t, c.count, c.sinceStart, c.sinceLastByte), c.wait) << c.what;
+}
+
+TEST(CommTiming, WriteWaitIsMultiplierTimesCountPlusConstant)
+{
+    const COMMTIMEOUTS module = { 20, 1, 1, 1, 10 };
+    EXPECT_EQ(WriteWaitMs(module, 255, 0), 265);
+    EXPECT_EQ(WriteWaitMs(module, 8, 10), 8);
+    EXPECT_EQ(WriteWaitMs(module, 8, 100), 0);
+    EXPECT_EQ(WriteWaitMs({ 0, 0, 0, 0, 0 }, 8, 100), std::nullopt);
+}
+
+TEST(DevicePath, WindowsNamesMapOntoLinuxDevices)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        { "COM1", "/dev/ttyS0" }, { "COM5:", "/dev/ttyS4" }, { "com12:", "/dev/ttyS11" },
+        { "\\\\.\\COM3", "/dev/ttyS2" }, { "COM0", "" }, { "", "" },
+        { "ttyUSB0", "/dev/ttyUSB0" }, { "/dev/pts/3", "/dev/pts/3" }, { "./ttyX", "./ttyX" },
+        { "COMx", "/dev/COMx" }, { "COM5:9600", "/dev/COM5:9600" },
+    };
+    for (const auto& [name, path] : cases)
+        EXPECT_EQ(DevicePath(name), path) << name;
+}
+
+} // namespace

@@ -1,0 +1,39 @@
+// A recording stand-in for the platform comm calls, linked instead of the POSIX layer.
+#pragma once
+
+#include "serial/win32_comm.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+struct Call {
+    std::string name;
+    comm::HANDLE handle;
+    std::string bytes; // what a write carried
+};
+
+struct Platform {
+    comm::HANDLE nextHandle = 7;
+    bool openFails = false;
+    std::string failStep; // "SetCommTimeouts", "BuildCommDCBA" or "SetCommState"
+    comm::DWORD failCode = 0;
+    std::vector<int> writeLimits; // per write, the most it accepts; empty: everything
+    std::deque<std::string> reads; // what each read returns
+
+    std::vector<Call> calls;
+    std::vector<comm::HANDLE> open;
+    std::string lastSettings;
+    comm::DCB lastState {};
+    comm::COMMTIMEOUTS lastTimeouts {};
+
+    std::vector<std::string> writes() const;
+};
+
+// Fresh state for each test.
+Platform& Reset();
+Platform& Get();
+
+} // namespace fake
