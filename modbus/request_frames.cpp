@@ -3,9 +3,23 @@
 #include "crc16.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace modbus {
 namespace {
+
+    // Names the first character that has no single-byte code; empty when there is none.
+    std::string NoByteCode(std::u32string_view typed)
+    {
+        for (char32_t c : typed) {
+            if (c > 0xFF) {
+                char code[16];
+                std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+                return std::string("the free text holds ") + code + ", which has no single-byte code";
+            }
+        }
+        return {};
+    }
 
     std::string quoted(FieldText field)
     {
@@ -33,6 +47,14 @@ namespace {
         }
 
         void raw(std::string_view bytes) { frame_ += bytes; }
+
+        void text(std::u32string_view typed)
+        {
+            if (const auto bytes = BytesFromCodePoints(typed))
+                frame_ += *bytes;
+            else if (notSent_.empty())
+                notSent_ = NoByteCode(typed);
+        }
 
         Request finish(FieldSplit first = {}, FieldSplit second = {})
         {
@@ -111,12 +133,21 @@ Request ReportIdRequest(std::string_view address)
     return b.finish();
 }
 
-Request FreeFormRequest(std::string_view address, const ByteString& body)
+Request FreeFormRequest(std::string_view address, std::u32string_view body)
 {
     FrameBuilder b;
     b.address(address);
-    b.raw(body);
+    b.text(body);
     return b.finish();
+}
+
+Request RawTextRequest(std::u32string_view text)
+{
+    Request r;
+    r.notSent = NoByteCode(text);
+    if (r.notSent.empty())
+        r.frame = *BytesFromCodePoints(text);
+    return r;
 }
 
 } // namespace modbus

@@ -32,7 +32,9 @@ Request WriteSingleRequest(std::string_view address, FieldText reg, FieldText va
 // Function 16 for exactly one register.
 Request WriteMultipleRequest(std::string_view address, FieldText reg, FieldText value);
 Request ReportIdRequest(std::string_view address);
-// Address, the typed body as it stands, check bytes.
-Request FreeFormRequest(std::string_view address, const ByteString& body);
+// Address, one byte per character of the typed body, check bytes.
+Request FreeFormRequest(std::string_view address, std::u32string_view body);
+// The typed text alone, one byte per character: no address, no check bytes.
+Request RawTextRequest(std::u32string_view text);
 
 } // namespace modbus

@@ -1,6 +1,7 @@
 #include "frm_serial.h"
 
 #include "lamp.h"
+#include "serial/serial_port.h"
 #include "widget_table.h"
 #include "window_icon.h"
 
@@ -80,12 +81,19 @@ frmSerial::frmSerial(QWidget* parent)
     setWindowIcon(WindowIcon());
     setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
     buildWidgets();
-    connectClearButtons();
+    connectButtons();
     TMRComm.setObjectName("TMRComm");
     TMRComm.setInterval(kTimerIntervalMs);
+    connect(&TMRComm, &QTimer::timeout, this, &frmSerial::TMRComm_Timer);
+    SerialPort::SetReportHook([this](const std::string& text) {
+        message_(QString::fromLatin1(text), "Quillet", MessageIcon::None);
+    });
 }
 
-frmSerial::~frmSerial() = default;
+frmSerial::~frmSerial()
+{
+    SerialPort::SetReportHook(nullptr);
+}
 
 void frmSerial::buildWidgets()
 {
@@ -121,8 +129,21 @@ void frmSerial::buildWidgets()
     Pic = static_cast<Lamp*>(widgets_.value("Pic"));
 }
 
-void frmSerial::connectClearButtons()
+void frmSerial::connectButtons()
 {
+    static constexpr std::pair<const char*, void (frmSerial::*)()> kHandlers[] = {
+        { "BTNOpenCom", &frmSerial::BTNOpenCom_Click },
+        { "BTNCloseCom", &frmSerial::BTNCloseCom_Click },
+        { "Command3", &frmSerial::Command3_Click },
+        { "Command1", &frmSerial::Command1_Click },
+        { "Command9", &frmSerial::Command9_Click },
+        { "Command2", &frmSerial::Command2_Click },
+        { "Command4", &frmSerial::Command4_Click },
+        { "BTNSend", &frmSerial::BTNSend_Click },
+    };
+    for (const auto& [name, handler] : kHandlers)
+        connect(button(name), &QPushButton::clicked, this, handler);
+
     static constexpr std::pair<const char*, const char*> kClears[] = {
         { "Command5", "Text6" },
         { "Command6", "Text8" },
@@ -177,6 +198,16 @@ QPlainTextEdit* frmSerial::box(const char* name) const
 QPushButton* frmSerial::button(const char* name) const
 {
     return static_cast<QPushButton*>(widget(name));
+}
+
+QString frmSerial::boxText(const char* name) const
+{
+    return lineEdit(name)->text();
+}
+
+std::string frmSerial::boxLatin1(const char* name) const
+{
+    return boxText(name).toLatin1().toStdString();
 }
 
 } // namespace window

@@ -1,7 +1,7 @@
 // The terminal's one window.
 #pragma once
 
-#include "modbus/byte_string.h"
+#include "modbus/request_frames.h"
 
 #include <QHash>
 #include <QTimer>
@@ -31,6 +31,21 @@ public:
 
     void SwitchTags();
 
+    // Port session
+    void BTNOpenCom_Click();
+    void BTNCloseCom_Click();
+
+    // Requests
+    void Command3_Click(); // function 3
+    void Command1_Click(); // function 6
+    void Command9_Click(); // function 16
+    void Command2_Click(); // "Info", function 17
+    void Command4_Click(); // "MB"
+    void BTNSend_Click(); // "&Send Txt"
+
+    // Reply poller
+    void TMRComm_Timer();
+
     void setMessageHook(MessageHook hook) { message_ = std::move(hook); }
 
     // Window-level variables. Only LogFile carries meaning from one event to the next.
@@ -47,14 +62,25 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override; // the window's unload
 
 private:
     void buildWidgets();
-    void connectClearButtons();
+    void connectButtons();
+    bool openLog();
+    QString speedSettings() const;
+    void logPiece(const QString& text, bool lineEnd);
+    void logBytes(std::string_view bytes, bool lineEnd);
+    void sendRequest(const QString& marker, const QString& fields, bool emptyLine,
+        const modbus::Request& request);
+    void tellUser(const QString& text);
     QWidget* widget(const char* name) const;
     QLineEdit* lineEdit(const char* name) const;
     QPlainTextEdit* box(const char* name) const;
     QPushButton* button(const char* name) const;
+
+    QString boxText(const char* name) const;
+    std::string boxLatin1(const char* name) const;
 
     QHash<QString, QWidget*> widgets_;
     Lamp* Pic = nullptr;

@@ -1,0 +1,98 @@
+// Opening and closing the port session, and the log it writes.
+#include "frm_serial.h"
+
+#include "session_log.h"
+#include "time_stamp.h"
+
+#include "serial/serial_port.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+
+#include <cstring>
+#include <thread>
+
+namespace window {
+
+QString frmSerial::speedSettings() const
+{
+    static constexpr std::pair<const char*, const char*> kSpeeds[] = {
+        { "Option1", "9600,n,8,1" },
+        { "Option2", "19200,n,8,1" },
+        { "Option3", "115200,n,8,1" },
+    };
+    for (const auto& [option, settings] : kSpeeds) {
+        if (static_cast<QRadioButton*>(widget(option))->isChecked())
+            return settings;
+    }
+    return {};
+}
+
+bool frmSerial::openLog()
+{
+    const QString name = LogFileName(boxText("txt(0)"));
+    LogFile = LogFiles::FreeFile();
+    int err = LogFiles::OpenAppend(LogFile, name);
+    if (err == 0) {
+        StartStamp = StartStampText(QDateTime::currentDateTime(), QLocale::system());
+        for (const QString& line : { StartStamp, QString("START Quillet V2.0"), QString() }) {
+            if ((err = LogFiles::Write(LogFile, line.toLatin1().toStdString(), true)) != 0)
+                break;
+        }
+    }
+    if (err == 0)
+        return true;
+    // A log left open by a failed Open would only be opened again under another number.
+    LogFiles::CloseAll();
+    message_(QString("The log file %1 cannot be written: %2").arg(name, QString::fromLocal8Bit(std::strerror(err))),
+        QString("Error#%1").arg(err), MessageIcon::Critical);
+    return false;
+}
+
+void frmSerial::BTNOpenCom_Click()
+{
+    if (!openLog())
+        return;
+    const QString settings = speedSettings();
+    // Without a port the window would look open while nothing can be sent or received:
+    // stay closed so the user can correct the name and try again.
+    if (!SerialPort::OpenPort(boxLatin1("txt(0)"), settings.toStdString())) {
+        LogFiles::CloseAll();
+        return;
+    }
+    SwitchTags();
+    TMRComm.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+}
+
+void frmSerial::BTNCloseCom_Click()
+{
+    TMRComm.stop();
+    box("Text2")->clear();
+    SerialPort::ClosePort();
+    SwitchTags();
+    LogFiles::CloseAll();
+}
+
+void frmSerial::closeEvent(QCloseEvent* event)
+{
+    TMRComm.stop();
+    LogFiles::CloseAll();
+    SerialPort::ClosePort();
+    event->accept();
+}
+
+void frmSerial::logBytes(std::string_view bytes, bool lineEnd)
+{
+    LogFiles::Write(LogFile, bytes, lineEnd);
+}
+
+void frmSerial::logPiece(const QString& text, bool lineEnd)
+{
+    // Typed text goes to the log one byte per character; what has no byte shows as "?".
+    logBytes(text.toLatin1().toStdString(), lineEnd);
+}
+
+} // namespace window
