@@ -80,6 +80,11 @@ frmSerial::frmSerial(QWidget* parent)
     setWindowTitle(kCaption);
     setWindowIcon(WindowIcon());
     setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
+    // The geometry was laid out for an 8-point system font of 11-pixel lines; a larger
+    // desktop default would cut the captions.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     buildWidgets();
     connectButtons();
     TMRComm.setObjectName("TMRComm");

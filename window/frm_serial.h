@@ -74,6 +74,8 @@ private:
     void sendRequest(const QString& marker, const QString& fields, bool emptyLine,
         const modbus::Request& request);
     void tellUser(const QString& text);
+    void showReply(const modbus::ByteString& chunk);
+    void reportPortGone();
     QWidget* widget(const char* name) const;
     QLineEdit* lineEdit(const char* name) const;
     QPlainTextEdit* box(const char* name) const;
@@ -85,6 +87,7 @@ private:
     QHash<QString, QWidget*> widgets_;
     Lamp* Pic = nullptr;
     MessageHook message_;
+    bool toldPortGone_ = false;
 };
 
 } // namespace window

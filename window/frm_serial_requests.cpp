@@ -85,8 +85,4 @@ void frmSerial::BTNSend_Click()
         modbus::RawTextRequest(boxText("Text3").toStdU32String()));
 }
 
-void frmSerial::TMRComm_Timer()
-{
-}
-
 } // namespace window

@@ -3,6 +3,7 @@
 
 #include "session_log.h"
 #include "time_stamp.h"
+#include "widget_table.h"
 
 #include "serial/serial_port.h"
 
@@ -63,7 +64,8 @@ void frmSerial::BTNOpenCom_Click()
         return;
     }
     SwitchTags();
-    TMRComm.start();
+    toldPortGone_ = false;
+    TMRComm.start(kTimerIntervalMs);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 }
 

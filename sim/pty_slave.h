@@ -1,0 +1,35 @@
+// A Modbus RTU slave (libmodbus) on the far end of a pty: the terminal opens path().
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct _modbus;
+struct _modbus_mapping_t;
+
+class PtySlave
+{
+public:
+    PtySlave(int address, int registerCount);
+    ~PtySlave();
+    PtySlave(const PtySlave&) = delete;
+    PtySlave& operator=(const PtySlave&) = delete;
+
+    bool ok() const { return ctx_ != nullptr; }
+    const std::string& path() const { return path_; }
+    std::uint16_t* registers();
+
+    // Waits up to timeoutMs for a request, answers it when it is addressed to this slave,
+    // and returns the request's bytes (empty when none came).
+    std::string serveOnce(int timeoutMs);
+
+private:
+    int master_ = -1;
+    int slave_ = -1; // held open so the master never sees a hang-up between terminal sessions
+    std::string path_;
+    _modbus* ctx_ = nullptr;
+    _modbus_mapping_t* map_ = nullptr;
+};
+
+// "30 03 00 00 00 01 80 2B"
+std::string HexBytes(const std::string& bytes);

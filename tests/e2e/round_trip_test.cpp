@@ -1,0 +1,174 @@
+// The real window against an independent Modbus RTU slave (libmodbus) over a pty.
+#include "../gui/log_dir.h"
+#include "../gui/window_fixture.h"
+
+#include "sim/pty_slave.h"
+#include "window/widget_table.h"
+
+#include <QRegularExpression>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+std::string Normalised(const std::string& log)
+{
+    QString text = QString::fromLatin1(log);
+    text.replace(QRegularExpression("^\\d{1,2}:\\d{1,2}:\\d{1,2}\\.\\d{1,3}", QRegularExpression::MultilineOption), "T");
+    return text.toLatin1().toStdString();
+}
+
+namespace {
+
+class EndToEnd : public WindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(slave->ok());
+        slave->registers()[0] = 10;
+        server = std::thread([this] {
+            while (!stop) {
+                const std::string request = slave->serveOnce(50);
+                if (!request.empty()) {
+                    std::lock_guard lock(mutex);
+                    requests.push_back(HexBytes(request));
+                }
+            }
+        });
+        WindowFixture::SetUp();
+        line("txt(0)")->setText(QString::fromStdString(slave->path()));
+        QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
+        ASSERT_TRUE(button("BTNCloseCom")->isEnabled()) << (messages.empty() ? "" : messages[0].text.toStdString());
+    }
+    void TearDown() override
+    {
+        frm.close();
+        stopServer();
+    }
+    void stopServer()
+    {
+        stop = true;
+        if (server.joinable())
+            server.join();
+    }
+
+    bool waitForText(const char* boxName, const QString& text)
+    {
+        return QTest::qWaitFor([&] { return box(boxName)->toPlainText().contains(text); }, 5000);
+    }
+    std::vector<std::string> received()
+    {
+        std::lock_guard lock(mutex);
+        return requests;
+    }
+    std::string log() { return Normalised(LogDir::read("Quillet_log__dev.txt")); }
+
+    LogDir dir;
+    std::unique_ptr<PtySlave> slave = std::make_unique<PtySlave>(48, 10);
+    std::thread server;
+    std::atomic<bool> stop { false };
+    std::mutex mutex;
+    std::vector<std::string> requests;
+};
+
+TEST_F(EndToEnd, ReadHoldingRegisterIsDecodedShownAndLogged)
+{
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    ASSERT_TRUE(waitForText("Text8", "Reply  2 butes :  Data :  10: CRC : 45 87\n"));
+    EXPECT_EQ(received(), std::vector<std::string> { "30 03 00 00 00 01 80 2B" });
+    EXPECT_EQ(frm.FirstHi, 10);
+    EXPECT_NE(log().find("T FUN3 :>0:1\r\n\r\nT  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n"),
+        std::string::npos) << log();
+}
+
+TEST_F(EndToEnd, WritesAreEchoedIntoTheirGroupsBoxesAndTakeEffect)
+{
+    line("Text4")->setText("1");
+    line("Text5")->setText("10");
+    QTest::mouseClick(button("Command1"), Qt::LeftButton);
+    ASSERT_TRUE(waitForText("Text6", "Reply : ADDR : 1: Data :  10: CRC : 5C 2C\n"));
+
+    line("Text12")->setText("2");
+    line("Text11")->setText("513");
+    QTest::mouseClick(button("Command9"), Qt::LeftButton);
+    ASSERT_TRUE(waitForText("Text10", "Reply : ADDR : 2: Data :  1: CRC : "));
+
+    line("Text7")->setText("1");
+    line("Text9")->setText("1");
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    ASSERT_TRUE(waitForText("Text8", "Data :  10: CRC"));
+    line("Text7")->setText("2");
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    ASSERT_TRUE(waitForText("Text8", "Data :  513: CRC"));
+    const auto got = received();
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[0], "30 06 00 01 00 0A 5C 2C");
+    EXPECT_EQ(got[1].substr(0, 26), "30 10 00 02 00 01 02 02 01");
+}
+
+TEST_F(EndToEnd, IdentificationAndExceptionRepliesAreShownRaw)
+{
+    QTest::mouseClick(button("Command2"), Qt::LeftButton);
+    ASSERT_TRUE(waitForText("Text2", "Reply \n"));
+    ASSERT_TRUE(waitForText("Text2", "LMB"));
+    EXPECT_TRUE(box("Text2")->toPlainText().contains("\n30 11 ")) << box("Text2")->toPlainText().toStdString();
+
+    box("Text2")->clear();
+    line("Text7")->setText("500"); // beyond the slave's registers
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    ASSERT_TRUE(waitForText("Text2", "\n30 83 2 "));
+    EXPECT_TRUE(box("Text2")->toPlainText().startsWith("Reply \n"));
+    EXPECT_TRUE(box("Text8")->toPlainText().isEmpty());
+}
+
+TEST_F(EndToEnd, ReplyFromAnotherAddressIsShownUnderReplyData)
+{
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    line("Text1")->setText("47"); // the reply is classified when it arrives
+    ASSERT_TRUE(waitForText("Text2", "Reply DATA :\n"));
+    EXPECT_TRUE(box("Text2")->toPlainText().contains("30 3 2 0 A 45 87 "));
+    EXPECT_TRUE(box("Text8")->toPlainText().isEmpty());
+}
+
+TEST_F(EndToEnd, CloseAndOpenAgainAddsASecondHeader)
+{
+    QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+    QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    ASSERT_TRUE(waitForText("Text8", "Data :  10"));
+    const std::string text = log();
+    std::size_t headers = 0;
+    for (std::size_t at = 0; (at = text.find("\r\nSTART Quillet V2.0\r\n\r\n", at)) != std::string::npos; ++at)
+        ++headers;
+    EXPECT_EQ(headers, 2u);
+}
+
+TEST_F(EndToEnd, LampBlinksWhileIdleAndTurnsRedOnData)
+{
+    std::vector<unsigned> seen;
+    (void)QTest::qWaitFor([&] {
+        if (seen.empty() || seen.back() != lamp()->fillColor())
+            seen.push_back(lamp()->fillColor());
+        return seen.size() >= 4;
+    }, 3000);
+    ASSERT_GE(seen.size(), 4u);
+    for (std::size_t i = 1; i < seen.size(); ++i)
+        EXPECT_TRUE(seen[i] == window::kWhite || seen[i] == window::kGrey) << std::hex << seen[i];
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lamp()->fillColor() == window::kRed; }, 3000));
+}
+
+TEST_F(EndToEnd, SlaveGoingAwayIsToldOnceAndCloseStillWorks)
+{
+    stopServer();
+    slave.reset(); // closes the pty master: the device is gone
+    ASSERT_TRUE(waitForText("Text2", "stopped answering"));
+    QTest::qWait(600);
+    EXPECT_EQ(box("Text2")->toPlainText().count("stopped answering"), 1);
+    EXPECT_NE(log().find("stopped answering"), std::string::npos);
+    QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+    EXPECT_TRUE(button("BTNOpenCom")->isEnabled());
+}
+
+} // namespace

@@ -1,0 +1,48 @@
+// Drives the real window through one function 3 round trip with the simulated slave and
+// saves a picture of the screen.
+#include "sim/pty_slave.h"
+#include "window/frm_serial.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    PtySlave slave(48, 100);
+    for (int n = 0; n < 100; ++n)
+        slave.registers()[n] = static_cast<std::uint16_t>(10 * (n + 1));
+    std::atomic<bool> stop { false };
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(50);
+    });
+    window::frmSerial frm;
+    frm.move(20, 20);
+    frm.show();
+    (void)QTest::qWaitForWindowExposed(&frm);
+    frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(slave.path()));
+    QTest::mouseClick(frm.findChild<QPushButton*>("BTNOpenCom"), Qt::LeftButton);
+    QTest::mouseClick(frm.findChild<QPushButton*>("Command3"), Qt::LeftButton);
+    const bool shown = QTest::qWaitFor([&] { return !frm.findChild<QPlainTextEdit*>("Text8")->toPlainText().isEmpty(); }, 5000);
+    frm.findChild<QLineEdit*>("Text4")->setText("1");
+    frm.findChild<QLineEdit*>("Text5")->setText("1234");
+    QTest::mouseClick(frm.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QTest::qWait(400); // replies closer than 20 ms apart would arrive as one chunk
+    QTest::mouseClick(frm.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QTest::qWait(800);
+    const bool saved = app.primaryScreen()->grabWindow(0).copy(0, 0, 800, 440).save(argv[1]);
+    frm.close();
+    stop = true;
+    server.join();
+    return shown && saved ? 0 : 1;
+}
