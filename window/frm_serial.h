@@ -88,6 +88,7 @@ private:
     Lamp* Pic = nullptr;
     MessageHook message_;
     bool toldPortGone_ = false;
+    bool toldLogFailed_ = false;
 };
 
 } // namespace window

@@ -1,6 +1,7 @@
 // Opening and closing the port session, and the log it writes.
 #include "frm_serial.h"
 
+#include "display_box.h"
 #include "session_log.h"
 #include "time_stamp.h"
 #include "widget_table.h"
@@ -54,6 +55,7 @@ bool frmSerial::openLog()
 
 void frmSerial::BTNOpenCom_Click()
 {
+    toldLogFailed_ = false;
     if (!openLog())
         return;
     const QString settings = speedSettings();
@@ -88,7 +90,13 @@ void frmSerial::closeEvent(QCloseEvent* event)
 
 void frmSerial::logBytes(std::string_view bytes, bool lineEnd)
 {
-    LogFiles::Write(LogFile, bytes, lineEnd);
+    const int err = LogFiles::Write(LogFile, bytes, lineEnd);
+    // A full disk or a size limit must not stop the terminal; say so once, where replies show.
+    if (err != 0 && !toldLogFailed_) {
+        toldLogFailed_ = true;
+        AppendToBox(box("Text2"), QString("The log file cannot be written (%1); replies are still shown here.\r\n")
+                                      .arg(QString::fromLocal8Bit(std::strerror(err))));
+    }
 }
 
 void frmSerial::logPiece(const QString& text, bool lineEnd)
