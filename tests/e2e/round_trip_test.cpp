@@ -7,6 +7,8 @@
 
 #include <QRegularExpression>
 
+#include <sys/resource.h>
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -164,7 +166,14 @@ TEST_F(EndToEnd, SlaveGoingAwayIsToldOnceAndCloseStillWorks)
     stopServer();
     slave.reset(); // closes the pty master: the device is gone
     ASSERT_TRUE(waitForText("Text2", "stopped answering"));
-    QTest::qWait(600);
+    rusage before {}, after {};
+    getrusage(RUSAGE_SELF, &before);
+    QTest::qWait(1000);
+    getrusage(RUSAGE_SELF, &after);
+    const auto cpuMs = [](const rusage& u) {
+        return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+    };
+    EXPECT_LT(cpuMs(after) - cpuMs(before), 300) << "busy loop after the device went";
     EXPECT_EQ(box("Text2")->toPlainText().count("stopped answering"), 1);
     EXPECT_NE(log().find("stopped answering"), std::string::npos);
     QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);

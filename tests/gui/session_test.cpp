@@ -190,6 +190,28 @@ TEST_F(Session, EnterSendsTheFreeTextWhileOpen)
     EXPECT_TRUE(button("BTNOpenCom")->isEnabled());
 }
 
+TEST_F(Session, HostileFieldTextsGiveBytesOrANoticeNeverBoth)
+{
+    open();
+    const char* const texts[] = { "abc", "-5", "1E99", "-1E99", "&HFFFFF", "1e-5", "", "65535.4", "65535.5",
+        "1.7976931348623157E308", "\t\n 12 3", "&O", "+-1", "..", "1E", "ÿÿÿ" };
+    const char* const boxes[] = { "Text4", "Text5", "Text7", "Text9", "Text12", "Text11", "Text1" };
+    const char* const senders[] = { "Command1", "Command1", "Command3", "Command3", "Command9", "Command9", "Command2" };
+    for (std::size_t b = 0; b < std::size(boxes); ++b) {
+        for (const char* text : texts) {
+            line(boxes[b])->setText(QString::fromUtf8(text));
+            platform->calls.clear();
+            messages.clear();
+            QTest::mouseClick(button(senders[b]), Qt::LeftButton);
+            const bool wrote = platform->writes().size() == 1;
+            EXPECT_NE(wrote, messages.size() == 1) << boxes[b] << " \"" << text << '"';
+            if (wrote && std::string(senders[b]) != "Command2")
+                EXPECT_EQ(platform->writes()[0].size(), std::string(senders[b]) == "Command9" ? 11u : 8u);
+        }
+        line(boxes[b])->setText(b == 3 ? "1" : (b == 6 ? "48" : "0"));
+    }
+}
+
 TEST_F(Session, PortThatCannotBeOpenedLeavesTheWindowClosed)
 {
     platform->openFails = true;

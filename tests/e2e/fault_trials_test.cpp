@@ -1,0 +1,212 @@
+// What the terminal survives: a log it cannot write, a shared port, ports that are no ports,
+// being killed.
+#include "../gui/log_dir.h"
+#include "../gui/window_fixture.h"
+#include "../unit/serial/pty_peer.h"
+
+#include "sim/pty_slave.h"
+
+#include <QRegularExpression>
+
+#include <atomic>
+#include <csignal>
+#include <fstream>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+// A libmodbus slave answering on its own thread for the life of the test.
+struct ServedSlave {
+    std::unique_ptr<PtySlave> slave = std::make_unique<PtySlave>(48, 10);
+    std::atomic<bool> stop { false };
+    std::thread server;
+
+    ServedSlave()
+    {
+        slave->registers()[0] = 10;
+        server = std::thread([this] {
+            while (!stop)
+                slave->serveOnce(50);
+        });
+    }
+    ~ServedSlave()
+    {
+        stop = true;
+        server.join();
+    }
+    QString path() const { return QString::fromStdString(slave->path()); }
+};
+
+// Another terminal process (quillet-kill-child) on the given port, its stdout read here.
+class ChildTerminal
+{
+public:
+    explicit ChildTerminal(const std::string& port)
+    {
+        int out[2];
+        if (pipe(out) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        char* args[] = { const_cast<char*>(QUILLET_KILL_CHILD), const_cast<char*>(port.c_str()), nullptr };
+        if (posix_spawn(&pid_, QUILLET_KILL_CHILD, &actions, nullptr, args, environ) != 0)
+            pid_ = 0;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        out_ = out[0];
+    }
+    ~ChildTerminal()
+    {
+        kill();
+        close(out_);
+    }
+    void kill()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+        pid_ = 0;
+    }
+    // Waits up to ten seconds for the child to print the line.
+    bool waitFor(const std::string& line)
+    {
+        for (int i = 0; i < 200 && said_.find(line) == std::string::npos; ++i) {
+            pollfd pfd { out_, POLLIN, 0 };
+            if (poll(&pfd, 1, 50) > 0) {
+                char buf[256];
+                const ssize_t n = read(out_, buf, sizeof buf);
+                if (n <= 0)
+                    break;
+                said_.append(buf, std::size_t(n));
+            }
+        }
+        return said_.find(line) != std::string::npos;
+    }
+    const std::string& said() const { return said_; }
+
+private:
+    pid_t pid_ = 0;
+    int out_ = -1;
+    std::string said_;
+};
+
+const std::string kReadReply("\x30\x03\x02\x00\x0A\x45\x87", 7);
+
+class FaultTrial : public WindowFixture
+{
+protected:
+    void openOn(window::frmSerial& window, const QString& port)
+    {
+        window.findChild<QLineEdit*>("txt(0)")->setText(port);
+        QTest::mouseClick(window.findChild<QPushButton*>("BTNOpenCom"), Qt::LeftButton);
+    }
+    bool roundTrip()
+    {
+        const int before = int(box("Text8")->toPlainText().count('\n'));
+        QTest::mouseClick(button("Command3"), Qt::LeftButton);
+        return QTest::qWaitFor([&] { return box("Text8")->toPlainText().count('\n') > before; }, 5000);
+    }
+
+    LogDir dir;
+};
+
+TEST_F(FaultTrial, LogThatStopsTakingWritesIsToldOnceAndRepliesStillShow)
+{
+    ServedSlave slave;
+    openOn(frm, slave.path());
+    ASSERT_TRUE(roundTrip());
+    const auto size = LogDir::read("Quillet_log__dev.txt").size();
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = size + 10;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    bool shown = true;
+    for (int i = 0; i < 3; ++i)
+        shown = shown && roundTrip();
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(box("Text8")->toPlainText().count('\n'), 4);
+    EXPECT_EQ(box("Text2")->toPlainText().count("The log file cannot be written"), 1);
+    EXPECT_LE(LogDir::read("Quillet_log__dev.txt").size(), size + 10);
+}
+
+TEST_F(FaultTrial, SecondTerminalOnTheSamePortIsRefusedAndTheFirstKeepsWorking)
+{
+    PtyPeer peer;
+    ChildTerminal first(peer.path);
+    ASSERT_TRUE(first.waitFor("open\n")) << first.said();
+    peer.closeSlave();
+    openOn(frm, QString::fromStdString(peer.path));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Unable to open port " + QString::fromStdString(peer.path) + " Error: 5");
+    EXPECT_TRUE(button("BTNOpenCom")->isEnabled());
+    ASSERT_TRUE(peer.send(kReadReply));
+    EXPECT_TRUE(first.waitFor("shown 1\n")) << first.said();
+}
+
+TEST_F(FaultTrial, PortTextsThatNameNoSerialDeviceAreRefusedAndNeverWritten)
+{
+    std::ofstream("plain.txt") << "unchanged";
+    QDir().mkdir("folder");
+    for (const char* port : { "./plain.txt", "./folder", "/dev/null", "/dev/zero" }) {
+        messages.clear();
+        openOn(frm, port);
+        ASSERT_EQ(messages.size(), 1u) << port;
+        EXPECT_EQ(messages[0].text, QString("Unable to open port %1 Error: 50").arg(port));
+        EXPECT_TRUE(button("BTNOpenCom")->isEnabled()) << port;
+        EXPECT_FALSE(frm.TMRComm.isActive());
+    }
+    EXPECT_EQ(LogDir::read("plain.txt"), "unchanged");
+}
+
+TEST_F(FaultTrial, HugeFreeTextGoesOutWithinTheWriteTimeoutsWhenNobodyReads)
+{
+    PtyPeer peer; // nobody reads the far end: the pty fills up
+    openOn(frm, QString::fromStdString(peer.path));
+    peer.closeSlave();
+    ASSERT_TRUE(button("BTNSend")->isEnabled());
+    line("Text3")->setMaxLength(200000);
+    line("Text3")->setText(QString(100000, 'z'));
+    QElapsedTimer timer;
+    timer.start();
+    QTest::mouseClick(button("BTNSend"), Qt::LeftButton);
+    EXPECT_LT(timer.elapsed(), 5000);
+    QTest::mouseClick(button("Command4"), Qt::LeftButton);
+    EXPECT_LT(timer.elapsed(), 6000);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith("not sent: the request of 100001 bytes")) << messages[0].text.toStdString();
+    EXPECT_NE(LogDir::read("Quillet_log__dev.txt").find("short write: "), std::string::npos);
+}
+
+TEST(KillTrial, LogHoldsEveryReplyShownBeforeAKill)
+{
+    LogDir dir;
+    PtyPeer peer;
+    ChildTerminal child(peer.path);
+    ASSERT_TRUE(child.waitFor("open\n")) << child.said();
+    peer.closeSlave();
+    for (int i = 1; i <= 5; ++i) {
+        ASSERT_TRUE(peer.send(kReadReply));
+        ASSERT_TRUE(child.waitFor("shown " + std::to_string(i) + "\n")) << child.said();
+    }
+    child.kill();
+    const std::string log = LogDir::read("Quillet_log__dev.txt");
+    std::size_t entries = 0;
+    for (std::size_t at = 0; (at = log.find("  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n", at)) != std::string::npos; ++at)
+        ++entries;
+    EXPECT_EQ(entries, 5u) << log;
+}
+
+} // namespace
