@@ -5,6 +5,8 @@
 namespace comm {
 namespace {
 
+    constexpr std::int64_t kUsPerMs = 1000;
+
     std::optional<std::int64_t> left(std::optional<std::int64_t> limit, std::int64_t elapsed)
     {
         if (!limit)
@@ -12,7 +14,8 @@ namespace {
         return std::max<std::int64_t>(0, *limit - elapsed);
     }
 
-    std::optional<std::int64_t> earlier(std::optional<std::int64_t> a, std::optional<std::int64_t> b)
+    std::optional<std::int64_t> earlier(
+        std::optional<std::int64_t> a, std::optional<std::int64_t> b)
     {
         if (!a)
             return b;
@@ -29,26 +32,30 @@ bool ReadReturnsImmediately(const COMMTIMEOUTS& t)
         && t.ReadTotalTimeoutConstant == 0;
 }
 
-std::optional<std::int64_t> ReadWaitMs(const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartMs,
-    std::optional<std::int64_t> sinceLastByteMs)
+std::optional<std::int64_t> ReadWaitUs(const COMMTIMEOUTS& t, DWORD count,
+    std::int64_t sinceStartUs, std::optional<std::int64_t> sinceLastByteUs)
 {
     if (ReadReturnsImmediately(t))
         return 0;
     std::optional<std::int64_t> total;
     if (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0)
-        total = std::int64_t(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant;
+        total = (std::int64_t(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant) * kUsPerMs;
     std::optional<std::int64_t> interval;
     // The interval clock starts with the first byte; before it, only the total applies.
-    if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != MAXDWORD && sinceLastByteMs)
-        interval = std::int64_t(t.ReadIntervalTimeout);
-    return earlier(left(total, sinceStartMs), sinceLastByteMs ? left(interval, *sinceLastByteMs) : std::nullopt);
+    if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != MAXDWORD && sinceLastByteUs)
+        interval = std::int64_t(t.ReadIntervalTimeout) * kUsPerMs;
+    return earlier(left(total, sinceStartUs),
+        sinceLastByteUs ? left(interval, *sinceLastByteUs) : std::nullopt);
 }
 
-std::optional<std::int64_t> WriteWaitMs(const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartMs)
+std::optional<std::int64_t> WriteWaitUs(
+    const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartUs)
 {
     if (t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0)
         return std::nullopt;
-    return left(std::int64_t(t.WriteTotalTimeoutMultiplier) * count + t.WriteTotalTimeoutConstant, sinceStartMs);
+    return left(
+        (std::int64_t(t.WriteTotalTimeoutMultiplier) * count + t.WriteTotalTimeoutConstant) * kUsPerMs,
+        sinceStartUs);
 }
 
 } // namespace comm

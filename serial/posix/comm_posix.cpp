@@ -18,7 +18,8 @@
 namespace comm {
 namespace {
 
-    struct Port {
+    struct Port
+    {
         int fd = -1;
         COMMTIMEOUTS timeouts {};
         // Set once the device has gone away: every later call fails at once instead of
@@ -67,24 +68,24 @@ namespace {
         return it == ports.end() ? nullptr : &it->second;
     }
 
-    std::int64_t nowMs()
+    std::int64_t nowUs()
     {
         timespec ts {};
         clock_gettime(CLOCK_MONOTONIC, &ts);
-        return std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+        return std::int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
     }
 
-    // Waits for events on fd for at most waitMs (nullopt: no bound). Returns revents, 0 on
+    // Waits for events on fd for at most waitUs (nullopt: no bound). Returns revents, 0 on
     // time-out, -1 on failure.
-    int waitFor(int fd, short events, std::optional<std::int64_t> waitMs)
+    int waitFor(int fd, short events, std::optional<std::int64_t> waitUs)
     {
         pollfd pfd { fd, events, 0 };
         timespec ts {};
-        if (waitMs) {
-            ts.tv_sec = *waitMs / 1000;
-            ts.tv_nsec = (*waitMs % 1000) * 1000000;
+        if (waitUs) {
+            ts.tv_sec = *waitUs / 1000000;
+            ts.tv_nsec = (*waitUs % 1000000) * 1000;
         }
-        const int rc = ppoll(&pfd, 1, waitMs ? &ts : nullptr, nullptr);
+        const int rc = ppoll(&pfd, 1, waitUs ? &ts : nullptr, nullptr);
         if (rc < 0)
             return errno == EINTR ? 0 : -1;
         return rc == 0 ? 0 : pfd.revents;
@@ -121,9 +122,19 @@ namespace {
     speed_t speedOf(DWORD baud)
     {
         static constexpr std::pair<DWORD, speed_t> kSpeeds[] = {
-            { 110, B110 }, { 300, B300 }, { 600, B600 }, { 1200, B1200 }, { 2400, B2400 },
-            { 4800, B4800 }, { 9600, B9600 }, { 19200, B19200 }, { 38400, B38400 },
-            { 57600, B57600 }, { 115200, B115200 }, { 230400, B230400 }, { 460800, B460800 },
+            { 110, B110 },
+            { 300, B300 },
+            { 600, B600 },
+            { 1200, B1200 },
+            { 2400, B2400 },
+            { 4800, B4800 },
+            { 9600, B9600 },
+            { 19200, B19200 },
+            { 38400, B38400 },
+            { 57600, B57600 },
+            { 115200, B115200 },
+            { 230400, B230400 },
+            { 460800, B460800 },
             { 921600, B921600 },
         };
         for (const auto& [rate, speed] : kSpeeds)
@@ -160,7 +171,9 @@ HANDLE CreateFileA(const char* lpFileName, DWORD, DWORD, void*, DWORD, DWORD, HA
     }
     // Look before opening: opening some devices has effects of its own, and a regular file
     // must never be touched.
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (stat(path.c_str(), &st) != 0) {
         lastError = codeOf(errno);
         return INVALID_HANDLE_VALUE;
@@ -243,10 +256,7 @@ BOOL SetCommState(HANDLE hFile, const DCB* lpDCB)
     return 1;
 }
 
-DWORD GetLastError()
-{
-    return lastError;
-}
+DWORD GetLastError() { return lastError; }
 
 BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD n, DWORD* lpNumberOfBytesRead, void*)
 {
@@ -258,14 +268,14 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD n, DWORD* lpNumberOfBytesRead,
     if (p->gone)
         return fail(ERROR_GEN_FAILURE);
     auto* out = static_cast<unsigned char*>(lpBuffer);
-    const std::int64_t start = nowMs();
+    const std::int64_t start = nowUs();
     std::optional<std::int64_t> lastByte;
     DWORD count = 0;
     while (count < n) {
         const ssize_t r = ::read(p->fd, out + count, n - count);
         if (r > 0) {
             count += DWORD(r);
-            lastByte = nowMs();
+            lastByte = nowUs();
             continue;
         }
         if (r < 0 && errno == EINTR)
@@ -274,9 +284,9 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD n, DWORD* lpNumberOfBytesRead,
             p->gone = true;
             break;
         }
-        const std::int64_t now = nowMs();
-        const auto wait = ReadWaitMs(p->timeouts, n, now - start,
-            lastByte ? std::optional(now - *lastByte) : std::nullopt);
+        const std::int64_t now = nowUs();
+        const auto wait = ReadWaitUs(
+            p->timeouts, n, now - start, lastByte ? std::optional(now - *lastByte) : std::nullopt);
         if (wait && *wait == 0)
             break;
         if (hungUp(waitFor(p->fd, POLLIN, wait), POLLIN)) {
@@ -300,7 +310,7 @@ BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD n, DWORD* lpNumberOfByt
     if (p->gone)
         return fail(ERROR_GEN_FAILURE);
     const auto* in = static_cast<const unsigned char*>(lpBuffer);
-    const std::int64_t start = nowMs();
+    const std::int64_t start = nowUs();
     DWORD count = 0;
     while (count < n) {
         const ssize_t r = ::write(p->fd, in + count, n - count);
@@ -314,7 +324,7 @@ BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD n, DWORD* lpNumberOfByt
             p->gone = true;
             break;
         }
-        const auto wait = WriteWaitMs(p->timeouts, n, nowMs() - start);
+        const auto wait = WriteWaitUs(p->timeouts, n, nowUs() - start);
         if (wait && *wait == 0)
             break; // timed out: the count says how much went
         if (hungUp(waitFor(p->fd, POLLOUT, wait), POLLOUT)) {

@@ -11,7 +11,8 @@ namespace {
 
 TEST(CommMode, ParsesBothFormsAndRejectsMalformedText)
 {
-    struct Case {
+    struct Case
+    {
         const char* text;
         bool ok;
         DWORD baud;
@@ -67,7 +68,8 @@ TEST(CommTiming, ReadWaitFollowsTotalAndIntervalRules)
 {
     const COMMTIMEOUTS module = { 20, 1, 1, 1, 10 };
     using W = std::optional<std::int64_t>;
-    struct Case {
+    struct Case
+    {
         const char* what;
         COMMTIMEOUTS t;
         DWORD count;
@@ -85,30 +87,44 @@ TEST(CommTiming, ReadWaitFollowsTotalAndIntervalRules)
         { "total ends first", module, 255, 250, 0, 6 },
         { "count scales the total", module, 10, 0, std::nullopt, 11 },
         { "no time-outs: unbounded", { 0, 0, 0, 0, 0 }, 255, 5000, std::nullopt, std::nullopt },
-        { "interval only, before a byte", { 20, 0, 0, 0, 0 }, 255, 5000, std::nullopt, std::nullopt },
+        { "interval only, before a byte", { 20, 0, 0, 0, 0 }, 255, 5000, std::nullopt,
+            std::nullopt },
         { "interval only, after a byte", { 20, 0, 0, 0, 0 }, 255, 5000, 5, 15 },
         { "return at once", { MAXDWORD, 0, 0, 0, 0 }, 255, 0, std::nullopt, 0 },
     };
+    // The table is in milliseconds; the arithmetic runs in microseconds.
+    const auto us = [](W ms) { return ms ? W(*ms * 1000) : std::nullopt; };
     for (const Case& c : cases)
-        EXPECT_EQ(ReadWaitMs(c.t, c.count, c.sinceStart, c.sinceLastByte), c.wait) << c.what;
+        EXPECT_EQ(ReadWaitUs(c.t, c.count, c.sinceStart * 1000, us(c.sinceLastByte)), us(c.wait))
+            << c.what;
+    // Part of a millisecond counts: 19.5 ms into a gap leaves half a millisecond.
+    EXPECT_EQ(ReadWaitUs(module, 255, 40000, 19500), 500);
 }
 
 TEST(CommTiming, WriteWaitIsMultiplierTimesCountPlusConstant)
 {
     const COMMTIMEOUTS module = { 20, 1, 1, 1, 10 };
-    EXPECT_EQ(WriteWaitMs(module, 255, 0), 265);
-    EXPECT_EQ(WriteWaitMs(module, 8, 10), 8);
-    EXPECT_EQ(WriteWaitMs(module, 8, 100), 0);
-    EXPECT_EQ(WriteWaitMs({ 0, 0, 0, 0, 0 }, 8, 100), std::nullopt);
+    EXPECT_EQ(WriteWaitUs(module, 255, 0), 265000);
+    EXPECT_EQ(WriteWaitUs(module, 8, 10000), 8000);
+    EXPECT_EQ(WriteWaitUs(module, 8, 17999), 1);
+    EXPECT_EQ(WriteWaitUs(module, 8, 100000), 0);
+    EXPECT_EQ(WriteWaitUs({ 0, 0, 0, 0, 0 }, 8, 100000), std::nullopt);
 }
 
 TEST(DevicePath, WindowsNamesMapOntoLinuxDevices)
 {
     const std::pair<const char*, const char*> cases[] = {
-        { "COM1", "/dev/ttyS0" }, { "COM5:", "/dev/ttyS4" }, { "com12:", "/dev/ttyS11" },
-        { "\\\\.\\COM3", "/dev/ttyS2" }, { "COM0", "" }, { "", "" },
-        { "ttyUSB0", "/dev/ttyUSB0" }, { "/dev/pts/3", "/dev/pts/3" }, { "./ttyX", "./ttyX" },
-        { "COMx", "/dev/COMx" }, { "COM5:9600", "/dev/COM5:9600" },
+        { "COM1", "/dev/ttyS0" },
+        { "COM5:", "/dev/ttyS4" },
+        { "com12:", "/dev/ttyS11" },
+        { "\\\\.\\COM3", "/dev/ttyS2" },
+        { "COM0", "" },
+        { "", "" },
+        { "ttyUSB0", "/dev/ttyUSB0" },
+        { "/dev/pts/3", "/dev/pts/3" },
+        { "./ttyX", "./ttyX" },
+        { "COMx", "/dev/COMx" },
+        { "COM5:9600", "/dev/COM5:9600" },
     };
     for (const auto& [name, path] : cases)
         EXPECT_EQ(DevicePath(name), path) << name;
