@@ -17,10 +17,7 @@ inline std::uint8_t ByteAt(std::string_view s, std::size_t i)
     return static_cast<std::uint8_t>(s[i]);
 }
 
-inline char CharOf(std::uint8_t byte)
-{
-    return static_cast<char>(byte);
-}
+inline char CharOf(std::uint8_t byte) { return static_cast<char>(byte); }
 
 // The number a text begins with, else 0. Blanks, tabs and line feeds are skipped anywhere;
 // &H and &O introduce hexadecimal and octal whole numbers.

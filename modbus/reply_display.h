@@ -7,7 +7,8 @@ namespace modbus {
 
 enum class ReplyBox { Text2, Text6, Text8, Text10 };
 
-struct ReplyDisplay {
+struct ReplyDisplay
+{
     ReplyBox box;
     ByteString text; // without the line end the box adds
     std::optional<double> firstHi; // the decoded value of a recognised reply

@@ -15,7 +15,8 @@ namespace {
             if (c > 0xFF) {
                 char code[16];
                 std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-                return std::string("the free text holds ") + code + ", which has no single-byte code";
+                return std::string("the free text holds ") + code
+                    + ", which has no single-byte code";
             }
         }
         return {};
@@ -71,8 +72,7 @@ namespace {
         }
 
     private:
-        template <typename Why>
-        void byte(double value, Why why)
+        template <typename Why> void byte(double value, Why why)
         {
             const auto b = NumberToByte(value);
             if (b)

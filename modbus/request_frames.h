@@ -6,7 +6,8 @@
 namespace modbus {
 
 // A typed 16-bit field: the number read, its high part (rounded down) and the rest.
-struct FieldSplit {
+struct FieldSplit
+{
     double numScratch = 0;
     double hi = 0;
     double lo = 0;
@@ -15,12 +16,14 @@ struct FieldSplit {
 FieldSplit SplitField(std::string_view text);
 
 // A field box as the user sees it: its label names it in a refusal.
-struct FieldText {
+struct FieldText
+{
     std::string_view name;
     std::string_view text;
 };
 
-struct Request {
+struct Request
+{
     ByteString frame; // the bytes to write, check bytes included; empty when refused
     std::string notSent; // why nothing may be sent; empty when the frame is good
     FieldSplit first;

@@ -37,7 +37,11 @@ namespace {
     bool setParity(DCB& dcb, std::string_view s)
     {
         static constexpr std::pair<char, BYTE> kParity[] = {
-            { 'n', NOPARITY }, { 'o', ODDPARITY }, { 'e', EVENPARITY }, { 'm', MARKPARITY }, { 's', SPACEPARITY },
+            { 'n', NOPARITY },
+            { 'o', ODDPARITY },
+            { 'e', EVENPARITY },
+            { 'm', MARKPARITY },
+            { 's', SPACEPARITY },
         };
         if (s.size() != 1)
             return false;
@@ -121,7 +125,8 @@ namespace {
             const std::string key = lower(trim(item.substr(0, eq)));
             const std::string_view value = trim(item.substr(eq + 1));
             static constexpr const char* kKeys[] = { "baud", "parity", "data", "stop" };
-            bool (*const setters[])(DCB&, std::string_view) = { setBaud, setParity, setData, setStop };
+            bool (*const setters[])(DCB&, std::string_view)
+                = { setBaud, setParity, setData, setStop };
             int index = -1;
             for (int k = 0; k < 4; ++k)
                 if (key == kKeys[k])
@@ -140,7 +145,8 @@ namespace {
 std::optional<DCB> ParseCommMode(std::string_view text)
 {
     text = trim(text);
-    if (text.size() > 4 && lower(text.substr(0, 3)) == "com" && text.find(':') != std::string_view::npos)
+    if (text.size() > 4 && lower(text.substr(0, 3)) == "com"
+        && text.find(':') != std::string_view::npos)
         text = trim(text.substr(text.find(':') + 1)); // "COM1: 9600,n,8,1" names its port first
     DCB dcb {};
     dcb.DCBlength = sizeof(DCB);

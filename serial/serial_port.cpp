@@ -46,21 +46,18 @@ namespace {
 
 } // namespace
 
-void SetReportHook(ReportHook hook)
-{
-    report = std::move(hook);
-}
+void SetReportHook(ReportHook hook) { report = std::move(hook); }
 
 bool OpenPort(const std::string& sPort, const std::string& sSettings)
 {
-    PortHandle = CreateFileA(sPort.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-        OPEN_EXISTING, 0, 0);
+    PortHandle
+        = CreateFileA(sPort.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
     gone = false;
     if (PortHandle == INVALID_HANDLE_VALUE) {
         // Saying nothing here would leave the user with an open-looking window and a dead port.
         if (report)
-            report("Unable to open port " + sPort + " Error: "
-                + std::to_string(static_cast<std::int32_t>(GetLastError())));
+            report("Unable to open port " + sPort
+                + " Error: " + std::to_string(static_cast<std::int32_t>(GetLastError())));
         return false;
     }
     COMMTIMEOUTS timeouts = kTimeouts;
@@ -81,10 +78,7 @@ void ClosePort()
     PortHandle = INVALID_HANDLE_VALUE;
 }
 
-void FlushPort()
-{
-    FlushFileBuffers(PortHandle);
-}
+void FlushPort() { FlushFileBuffers(PortHandle); }
 
 modbus::ByteString ReadPort()
 {
@@ -112,9 +106,6 @@ int WritePort(const modbus::ByteString& sData)
     return total;
 }
 
-bool PortGone()
-{
-    return gone;
-}
+bool PortGone() { return gone; }
 
 } // namespace SerialPort

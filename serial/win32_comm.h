@@ -28,7 +28,8 @@ inline constexpr DWORD ERROR_GEN_FAILURE = 31; // the device went away
 inline constexpr DWORD ERROR_NOT_SUPPORTED = 50; // not a serial device
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 
-struct COMMTIMEOUTS {
+struct COMMTIMEOUTS
+{
     DWORD ReadIntervalTimeout;
     DWORD ReadTotalTimeoutMultiplier;
     DWORD ReadTotalTimeoutConstant;
@@ -37,7 +38,8 @@ struct COMMTIMEOUTS {
 };
 
 // The line settings part of the Win32 record; flow control and translation stay off.
-struct DCB {
+struct DCB
+{
     DWORD DCBlength;
     DWORD BaudRate;
     BYTE ByteSize;
@@ -52,8 +54,8 @@ BOOL SetCommTimeouts(HANDLE hFile, const COMMTIMEOUTS* lpCommTimeouts);
 BOOL BuildCommDCBA(const char* lpDef, DCB* lpDCB);
 BOOL SetCommState(HANDLE hFile, const DCB* lpDCB);
 DWORD GetLastError();
-BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead,
-    DWORD* lpNumberOfBytesRead, void* lpOverlapped);
+BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
+    void* lpOverlapped);
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
     DWORD* lpNumberOfBytesWritten, void* lpOverlapped);
 BOOL FlushFileBuffers(HANDLE hFile);

@@ -10,10 +10,7 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void requestStop(int)
-{
-    stopRequested = 1;
-}
+void requestStop(int) { stopRequested = 1; }
 
 } // namespace
 
@@ -36,7 +33,8 @@ int main()
 
     std::printf("%s\n", slave.path().c_str());
     std::fflush(stdout);
-    std::fprintf(stderr, "quillet-sim: slave 48 on %s (functions 3, 6, 16, 17; registers 0..99). Ctrl-C stops.\n",
+    std::fprintf(stderr,
+        "quillet-sim: slave 48 on %s (functions 3, 6, 16, 17; registers 0..99). Ctrl-C stops.\n",
         slave.path().c_str());
     while (!stopRequested && getppid() == parent) {
         const std::string request = slave.serveOnce(200);

@@ -20,7 +20,8 @@ PtySlave::PtySlave(int address, int registerCount)
     // libmodbus talks straight to the pty master: it needs no device path of its own.
     modbus_t* ctx = modbus_new_rtu("/dev/null", 19200, 'N', 8, 1);
     map_ = modbus_mapping_new(0, 0, registerCount, 0);
-    if (!ctx || !map_ || modbus_set_slave(ctx, address) != 0 || modbus_set_socket(ctx, master_) != 0) {
+    if (!ctx || !map_ || modbus_set_slave(ctx, address) != 0
+        || modbus_set_socket(ctx, master_) != 0) {
         if (ctx)
             modbus_free(ctx);
         return;
@@ -40,14 +41,12 @@ PtySlave::~PtySlave()
         close(master_);
 }
 
-std::uint16_t* PtySlave::registers()
-{
-    return map_->tab_registers;
-}
+std::uint16_t* PtySlave::registers() { return map_->tab_registers; }
 
 std::string PtySlave::serveOnce(int timeoutMs)
 {
-    modbus_set_indication_timeout(ctx_, std::uint32_t(timeoutMs / 1000), std::uint32_t(timeoutMs % 1000) * 1000);
+    modbus_set_indication_timeout(
+        ctx_, std::uint32_t(timeoutMs / 1000), std::uint32_t(timeoutMs % 1000) * 1000);
     std::uint8_t query[MODBUS_RTU_MAX_ADU_LENGTH];
     const int rc = modbus_receive(ctx_, query);
     if (rc <= 0)

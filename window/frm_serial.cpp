@@ -72,8 +72,9 @@ namespace {
 } // namespace
 
 frmSerial::frmSerial(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent,
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , message_(showMessageBox)
 {
     setObjectName("frmSerial");
@@ -95,10 +96,7 @@ frmSerial::frmSerial(QWidget* parent)
     });
 }
 
-frmSerial::~frmSerial()
-{
-    SerialPort::SetReportHook(nullptr);
-}
+frmSerial::~frmSerial() { SerialPort::SetReportHook(nullptr); }
 
 void frmSerial::buildWidgets()
 {
@@ -122,7 +120,8 @@ void frmSerial::buildWidgets()
             own.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
             w->setPalette(own);
         }
-        if (row.tab != kNoTab && (row.kind == Kind::TextBox || row.kind == Kind::Button || row.kind == Kind::Radio))
+        if (row.tab != kNoTab
+            && (row.kind == Kind::TextBox || row.kind == Kind::Button || row.kind == Kind::Radio))
             focusOrder.emplace_back(row.tab, w);
         else if (row.kind != Kind::GroupBox)
             w->setFocusPolicy(Qt::NoFocus);
@@ -185,10 +184,7 @@ void frmSerial::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-QWidget* frmSerial::widget(const char* name) const
-{
-    return widgets_.value(name);
-}
+QWidget* frmSerial::widget(const char* name) const { return widgets_.value(name); }
 
 QLineEdit* frmSerial::lineEdit(const char* name) const
 {
@@ -205,10 +201,7 @@ QPushButton* frmSerial::button(const char* name) const
     return static_cast<QPushButton*>(widget(name));
 }
 
-QString frmSerial::boxText(const char* name) const
-{
-    return lineEdit(name)->text();
-}
+QString frmSerial::boxText(const char* name) const { return lineEdit(name)->text(); }
 
 std::string frmSerial::boxLatin1(const char* name) const
 {

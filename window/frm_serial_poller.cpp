@@ -58,7 +58,8 @@ void frmSerial::showReply(const modbus::ByteString& chunk)
     FrameText = shown.text;
     if (shown.firstHi)
         FirstHi = *shown.firstHi;
-    AppendToBox(box(boxName(shown.box)), QString::fromLatin1(FrameText.data(), qsizetype(FrameText.size())) + "\r\n");
+    AppendToBox(box(boxName(shown.box)),
+        QString::fromLatin1(FrameText.data(), qsizetype(FrameText.size())) + "\r\n");
     logPiece(TimeStamp() + "  :< ", false);
     logBytes(FrameText, true);
     logBytes({}, true);
@@ -70,7 +71,8 @@ void frmSerial::reportPortGone()
         return;
     toldPortGone_ = true;
     TMRComm.setInterval(kGoneIntervalMs);
-    const QString text = "Port " + boxText("txt(0)") + " stopped answering (device gone). Close it and open it again.";
+    const QString text = "Port " + boxText("txt(0)")
+        + " stopped answering (device gone). Close it and open it again.";
     AppendToBox(box("Text2"), text + "\r\n");
     logPiece(TimeStamp() + " " + text, true);
 }

@@ -11,8 +11,8 @@
 #include <thread>
 
 namespace window {
-void frmSerial::sendRequest(const QString& marker, const QString& fields, bool emptyLine,
-    const modbus::Request& request)
+void frmSerial::sendRequest(
+    const QString& marker, const QString& fields, bool emptyLine, const modbus::Request& request)
 {
     logPiece(TimeStamp() + marker, false);
     logPiece(fields, true);
@@ -33,7 +33,8 @@ void frmSerial::sendRequest(const QString& marker, const QString& fields, bool e
     FrameText = request.frame;
     const int written = SerialPort::WritePort(FrameText);
     if (written < static_cast<int>(FrameText.size()))
-        logPiece(QString("short write: %1 of %2 bytes sent").arg(written).arg(FrameText.size()), true);
+        logPiece(
+            QString("short write: %1 of %2 bytes sent").arg(written).arg(FrameText.size()), true);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
@@ -51,21 +52,24 @@ void frmSerial::Command3_Click()
 {
     const std::string first = boxLatin1("Text7"), count = boxLatin1("Text9");
     sendRequest(" FUN3 :>", boxText("Text7") + ":" + boxText("Text9"), true,
-        modbus::ReadHoldingRequest(boxLatin1("Text1"), { "Address param", first }, { "Count", count }));
+        modbus::ReadHoldingRequest(
+            boxLatin1("Text1"), { "Address param", first }, { "Count", count }));
 }
 
 void frmSerial::Command1_Click()
 {
     const std::string reg = boxLatin1("Text4"), value = boxLatin1("Text5");
     sendRequest(" FUN6 :>", boxText("Text4") + ":" + boxText("Text5"), true,
-        modbus::WriteSingleRequest(boxLatin1("Text1"), { "Address param", reg }, { "Data", value }));
+        modbus::WriteSingleRequest(
+            boxLatin1("Text1"), { "Address param", reg }, { "Data", value }));
 }
 
 void frmSerial::Command9_Click()
 {
     const std::string reg = boxLatin1("Text12"), value = boxLatin1("Text11");
     sendRequest(" FUN10 :>", boxText("Text12") + ":" + boxText("Text11"), true,
-        modbus::WriteMultipleRequest(boxLatin1("Text1"), { "Address param", reg }, { "Data", value }));
+        modbus::WriteMultipleRequest(
+            boxLatin1("Text1"), { "Address param", reg }, { "Data", value }));
 }
 
 void frmSerial::Command2_Click()

@@ -48,7 +48,8 @@ bool frmSerial::openLog()
         return true;
     // A log left open by a failed Open would only be opened again under another number.
     LogFiles::CloseAll();
-    message_(QString("The log file %1 cannot be written: %2").arg(name, QString::fromLocal8Bit(std::strerror(err))),
+    message_(QString("The log file %1 cannot be written: %2")
+                 .arg(name, QString::fromLocal8Bit(std::strerror(err))),
         QString("Error#%1").arg(err), MessageIcon::Critical);
     return false;
 }
@@ -94,8 +95,9 @@ void frmSerial::logBytes(std::string_view bytes, bool lineEnd)
     // A full disk or a size limit must not stop the terminal; say so once, where replies show.
     if (err != 0 && !toldLogFailed_) {
         toldLogFailed_ = true;
-        AppendToBox(box("Text2"), QString("The log file cannot be written (%1); replies are still shown here.\r\n")
-                                      .arg(QString::fromLocal8Bit(std::strerror(err))));
+        AppendToBox(box("Text2"),
+            QString("The log file cannot be written (%1); replies are still shown here.\r\n")
+                .arg(QString::fromLocal8Bit(std::strerror(err))));
     }
 }
 

@@ -11,8 +11,7 @@ QColor ColorFromBgr(unsigned bgr)
 
 Lamp::Lamp(QWidget* parent)
     : QWidget(parent)
-{
-}
+{ }
 
 void Lamp::setFillColor(unsigned bgr)
 {

@@ -6,13 +6,14 @@ namespace window {
 
 QString TimeStampText(const QTime& time)
 {
-    return QString("%1:%2:%3.%4").arg(time.hour()).arg(time.minute()).arg(time.second()).arg(time.msec());
+    return QString("%1:%2:%3.%4")
+        .arg(time.hour())
+        .arg(time.minute())
+        .arg(time.second())
+        .arg(time.msec());
 }
 
-QString TimeStamp()
-{
-    return TimeStampText(QTime::currentTime());
-}
+QString TimeStamp() { return TimeStampText(QTime::currentTime()); }
 
 QString StartStampText(const QDateTime& when, const QLocale& locale)
 {

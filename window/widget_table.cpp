@@ -6,6 +6,7 @@ namespace {
     using enum Kind;
     constexpr const char* W = nullptr; // placed on the window itself
 
+    // clang-format off
     constexpr WidgetRow kRows[] = {
         // name          kind      container  left  top   width height caption/text       tag  enabled tab  extra
 
@@ -61,12 +62,10 @@ namespace {
         { "Command7",    Button,   W,         5100, 3480,  255,  255, "X",                "",   true,  32, None },
         { "Text2",       TextBox,  W,            0, 3840, 5475, 1815, "",                 "",   true,  21, MultiLineVScroll },
     };
+    // clang-format on
 
 } // namespace
 
-std::span<const WidgetRow> WidgetTable()
-{
-    return kRows;
-}
+std::span<const WidgetRow> WidgetTable() { return kRows; }
 
 } // namespace window

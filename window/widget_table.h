@@ -21,7 +21,8 @@ enum Extra : unsigned {
 
 inline constexpr int kNoTab = -1;
 
-struct WidgetRow {
+struct WidgetRow
+{
     const char* name;
     Kind kind;
     const char* container; // nullptr: the window's client area

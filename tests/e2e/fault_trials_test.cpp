@@ -22,7 +22,8 @@ extern char** environ;
 namespace {
 
 // A libmodbus slave answering on its own thread for the life of the test.
-struct ServedSlave {
+struct ServedSlave
+{
     std::unique_ptr<PtySlave> slave = std::make_unique<PtySlave>(48, 10);
     std::atomic<bool> stop { false };
     std::thread server;
@@ -56,7 +57,8 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
-        char* args[] = { const_cast<char*>(QUILLET_KILL_CHILD), const_cast<char*>(port.c_str()), nullptr };
+        char* args[]
+            = { const_cast<char*>(QUILLET_KILL_CHILD), const_cast<char*>(port.c_str()), nullptr };
         if (posix_spawn(&pid_, QUILLET_KILL_CHILD, &actions, nullptr, args, environ) != 0)
             pid_ = 0;
         posix_spawn_file_actions_destroy(&actions);
@@ -114,7 +116,8 @@ protected:
     {
         const int before = int(box("Text8")->toPlainText().count('\n'));
         QTest::mouseClick(button("Command3"), Qt::LeftButton);
-        return QTest::qWaitFor([&] { return box("Text8")->toPlainText().count('\n') > before; }, 5000);
+        return QTest::qWaitFor(
+            [&] { return box("Text8")->toPlainText().count('\n') > before; }, 5000);
     }
 
     LogDir dir;
@@ -150,7 +153,8 @@ TEST_F(FaultTrial, SecondTerminalOnTheSamePortIsRefusedAndTheFirstKeepsWorking)
     peer.closeSlave();
     openOn(frm, QString::fromStdString(peer.path));
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Unable to open port " + QString::fromStdString(peer.path) + " Error: 5");
+    EXPECT_EQ(
+        messages[0].text, "Unable to open port " + QString::fromStdString(peer.path) + " Error: 5");
     EXPECT_TRUE(button("BTNOpenCom")->isEnabled());
     ASSERT_TRUE(peer.send(kReadReply));
     EXPECT_TRUE(first.waitFor("shown 1\n")) << first.said();
@@ -186,7 +190,8 @@ TEST_F(FaultTrial, HugeFreeTextGoesOutWithinTheWriteTimeoutsWhenNobodyReads)
     QTest::mouseClick(button("Command4"), Qt::LeftButton);
     EXPECT_LT(timer.elapsed(), 6000);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.startsWith("not sent: the request of 100001 bytes")) << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[0].text.startsWith("not sent: the request of 100001 bytes"))
+        << messages[0].text.toStdString();
     EXPECT_NE(LogDir::read("Quillet_log__dev.txt").find("short write: "), std::string::npos);
 }
 
@@ -204,7 +209,10 @@ TEST(KillTrial, LogHoldsEveryReplyShownBeforeAKill)
     child.kill();
     const std::string log = LogDir::read("Quillet_log__dev.txt");
     std::size_t entries = 0;
-    for (std::size_t at = 0; (at = log.find("  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n", at)) != std::string::npos; ++at)
+    for (std::size_t at = 0;
+         (at = log.find("  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n", at))
+         != std::string::npos;
+         ++at)
         ++entries;
     EXPECT_EQ(entries, 5u) << log;
 }

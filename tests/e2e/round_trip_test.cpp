@@ -5,20 +5,11 @@
 #include "sim/pty_slave.h"
 #include "window/widget_table.h"
 
-#include <QRegularExpression>
-
 #include <sys/resource.h>
 
 #include <atomic>
 #include <mutex>
 #include <thread>
-
-std::string Normalised(const std::string& log)
-{
-    QString text = QString::fromLatin1(log);
-    text.replace(QRegularExpression("^\\d{1,2}:\\d{1,2}:\\d{1,2}\\.\\d{1,3}", QRegularExpression::MultilineOption), "T");
-    return text.toLatin1().toStdString();
-}
 
 namespace {
 
@@ -41,7 +32,8 @@ protected:
         WindowFixture::SetUp();
         line("txt(0)")->setText(QString::fromStdString(slave->path()));
         QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
-        ASSERT_TRUE(button("BTNCloseCom")->isEnabled()) << (messages.empty() ? "" : messages[0].text.toStdString());
+        ASSERT_TRUE(button("BTNCloseCom")->isEnabled())
+            << (messages.empty() ? "" : messages[0].text.toStdString());
     }
     void TearDown() override
     {
@@ -80,8 +72,10 @@ TEST_F(EndToEnd, ReadHoldingRegisterIsDecodedShownAndLogged)
     ASSERT_TRUE(waitForText("Text8", "Reply  2 butes :  Data :  10: CRC : 45 87\n"));
     EXPECT_EQ(received(), std::vector<std::string> { "30 03 00 00 00 01 80 2B" });
     EXPECT_EQ(frm.FirstHi, 10);
-    EXPECT_NE(log().find("T FUN3 :>0:1\r\n\r\nT  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n"),
-        std::string::npos) << log();
+    EXPECT_NE(
+        log().find("T FUN3 :>0:1\r\n\r\nT  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n"),
+        std::string::npos)
+        << log();
 }
 
 TEST_F(EndToEnd, WritesAreEchoedIntoTheirGroupsBoxesAndTakeEffect)
@@ -114,7 +108,8 @@ TEST_F(EndToEnd, IdentificationAndExceptionRepliesAreShownRaw)
     QTest::mouseClick(button("Command2"), Qt::LeftButton);
     ASSERT_TRUE(waitForText("Text2", "Reply \n"));
     ASSERT_TRUE(waitForText("Text2", "LMB"));
-    EXPECT_TRUE(box("Text2")->toPlainText().contains("\n30 11 ")) << box("Text2")->toPlainText().toStdString();
+    EXPECT_TRUE(box("Text2")->toPlainText().contains("\n30 11 "))
+        << box("Text2")->toPlainText().toStdString();
 
     box("Text2")->clear();
     line("Text7")->setText("500"); // beyond the slave's registers
@@ -141,7 +136,8 @@ TEST_F(EndToEnd, CloseAndOpenAgainAddsASecondHeader)
     ASSERT_TRUE(waitForText("Text8", "Data :  10"));
     const std::string text = log();
     std::size_t headers = 0;
-    for (std::size_t at = 0; (at = text.find("\r\nSTART Quillet V2.0\r\n\r\n", at)) != std::string::npos; ++at)
+    for (std::size_t at = 0;
+         (at = text.find("\r\nSTART Quillet V2.0\r\n\r\n", at)) != std::string::npos; ++at)
         ++headers;
     EXPECT_EQ(headers, 2u);
 }
@@ -149,11 +145,13 @@ TEST_F(EndToEnd, CloseAndOpenAgainAddsASecondHeader)
 TEST_F(EndToEnd, LampBlinksWhileIdleAndTurnsRedOnData)
 {
     std::vector<unsigned> seen;
-    (void)QTest::qWaitFor([&] {
-        if (seen.empty() || seen.back() != lamp()->fillColor())
-            seen.push_back(lamp()->fillColor());
-        return seen.size() >= 4;
-    }, 3000);
+    (void)QTest::qWaitFor(
+        [&] {
+            if (seen.empty() || seen.back() != lamp()->fillColor())
+                seen.push_back(lamp()->fillColor());
+            return seen.size() >= 4;
+        },
+        3000);
     ASSERT_GE(seen.size(), 4u);
     for (std::size_t i = 1; i < seen.size(); ++i)
         EXPECT_TRUE(seen[i] == window::kWhite || seen[i] == window::kGrey) << std::hex << seen[i];
@@ -171,7 +169,8 @@ TEST_F(EndToEnd, SlaveGoingAwayIsToldOnceAndCloseStillWorks)
     QTest::qWait(1000);
     getrusage(RUSAGE_SELF, &after);
     const auto cpuMs = [](const rusage& u) {
-        return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+        return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000
+            + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
     };
     EXPECT_LT(cpuMs(after) - cpuMs(before), 300) << "busy loop after the device went";
     EXPECT_EQ(box("Text2")->toPlainText().count("stopped answering"), 1);

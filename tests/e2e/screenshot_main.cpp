@@ -33,7 +33,8 @@ int main(int argc, char** argv)
     frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(slave.path()));
     QTest::mouseClick(frm.findChild<QPushButton*>("BTNOpenCom"), Qt::LeftButton);
     QTest::mouseClick(frm.findChild<QPushButton*>("Command3"), Qt::LeftButton);
-    const bool shown = QTest::qWaitFor([&] { return !frm.findChild<QPlainTextEdit*>("Text8")->toPlainText().isEmpty(); }, 5000);
+    const bool shown = QTest::qWaitFor(
+        [&] { return !frm.findChild<QPlainTextEdit*>("Text8")->toPlainText().isEmpty(); }, 5000);
     frm.findChild<QLineEdit*>("Text4")->setText("1");
     frm.findChild<QLineEdit*>("Text5")->setText("1234");
     QTest::mouseClick(frm.findChild<QPushButton*>("Command1"), Qt::LeftButton);

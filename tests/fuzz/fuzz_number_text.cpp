@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t cut = size / 3;
     const std::string address = text.substr(0, std::min<std::size_t>(cut, 2));
     const modbus::Request r = modbus::WriteSingleRequest(address,
-        { "Address param", std::string_view(text).substr(cut, cut) }, { "Data", std::string_view(text).substr(2 * cut) });
+        { "Address param", std::string_view(text).substr(cut, cut) },
+        { "Data", std::string_view(text).substr(2 * cut) });
     FUZZ_CHECK(r.notSent.empty() ? r.frame.size() == 8 : r.frame.empty());
     return 0;
 }

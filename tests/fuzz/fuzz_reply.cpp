@@ -20,11 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(d2 >= 0 && d2 <= 255);
     if (chunk.empty())
         return 0;
-    const modbus::ReplyDisplay shown = modbus::ClassifyReply(chunk, modbus::NumberFromText(addressText));
+    const modbus::ReplyDisplay shown
+        = modbus::ClassifyReply(chunk, modbus::NumberFromText(addressText));
     FUZZ_CHECK(!shown.text.empty());
     if (shown.box == modbus::ReplyBox::Text2) {
         FUZZ_CHECK(!shown.firstHi);
-        FUZZ_CHECK(shown.text.size() >= 6 && shown.text.compare(shown.text.size() - 2, 2, "\r\n") == 0);
+        FUZZ_CHECK(
+            shown.text.size() >= 6 && shown.text.compare(shown.text.size() - 2, 2, "\r\n") == 0);
     } else {
         FUZZ_CHECK(shown.firstHi && *shown.firstHi >= 0 && *shown.firstHi <= 65535);
         FUZZ_CHECK(shown.text.find('\n') == std::string::npos);

@@ -7,7 +7,8 @@
 
 #include <string>
 
-struct LogDir {
+struct LogDir
+{
     QTemporaryDir dir;
     QString previous = QDir::currentPath();
 
@@ -23,5 +24,8 @@ struct LogDir {
     }
 };
 
-// The log with every time stamp replaced by "T" and the header's date line by "DATE".
+// The log with every time stamp replaced by "T" and each header's date line by "DATE".
 std::string Normalised(const std::string& log);
+
+// "30 03 00 00 00 01 80 2B"
+std::string HexOf(const std::string& bytes);

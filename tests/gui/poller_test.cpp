@@ -6,15 +6,7 @@
 #include "window/display_box.h"
 #include "window/widget_table.h"
 
-#include <QRegularExpression>
 #include <QScrollBar>
-
-std::string Normalised(const std::string& log)
-{
-    QString text = QString::fromLatin1(log);
-    text.replace(QRegularExpression("^\\d{1,2}:\\d{1,2}:\\d{1,2}\\.\\d{1,3}", QRegularExpression::MultilineOption), "T");
-    return text.toLatin1().toStdString();
-}
 
 namespace {
 
@@ -36,7 +28,10 @@ protected:
             platform->reads.push_back(chunk);
         frm.TMRComm_Timer();
     }
-    std::string entries() { return Normalised(LogDir::read("Quillet_log_COM5.txt").substr(logStart)); }
+    std::string entries()
+    {
+        return Normalised(LogDir::read("Quillet_log_COM5.txt").substr(logStart));
+    }
 
     LogDir dir;
     fake::Platform* platform = nullptr;
@@ -67,7 +62,8 @@ TEST_F(Poller, RawDumpOfAnotherSenderInText2AndTheLog)
     std::vector<std::string> names;
     for (const auto& c : platform->calls)
         names.push_back(c.name);
-    EXPECT_EQ(names, (std::vector<std::string> { "ReadFile", "FlushFileBuffers", "FlushFileBuffers" }));
+    EXPECT_EQ(
+        names, (std::vector<std::string> { "ReadFile", "FlushFileBuffers", "FlushFileBuffers" }));
 }
 
 TEST_F(Poller, RecognisedRepliesGoToTheirGroupsBoxesAfterWhatTheUserTyped)
@@ -76,13 +72,15 @@ TEST_F(Poller, RecognisedRepliesGoToTheirGroupsBoxesAfterWhatTheUserTyped)
     tick(std::string("\x30\x06\x00\x01\x00\x0A\x5C\x2C", 8));
     tick(std::string("\x30\x10\x00\x01\x00\x01\x54\x28", 8));
     tick(std::string("\x30\x03\x02\x00\x0A\x45\x87", 7));
-    EXPECT_EQ(box("Text6")->toPlainText(), "typed by handReply : ADDR : 1: Data :  10: CRC : 5C 2C\n");
+    EXPECT_EQ(
+        box("Text6")->toPlainText(), "typed by handReply : ADDR : 1: Data :  10: CRC : 5C 2C\n");
     EXPECT_EQ(box("Text10")->toPlainText(), "Reply : ADDR : 1: Data :  1: CRC : 54 28\n");
     EXPECT_EQ(box("Text8")->toPlainText(), "Reply  2 butes :  Data :  10: CRC : 45 87\n");
     EXPECT_EQ(frm.FirstHi, 10);
-    EXPECT_EQ(entries(), "T  :< Reply : ADDR : 1: Data :  10: CRC : 5C 2C\r\n\r\n"
-                         "T  :< Reply : ADDR : 1: Data :  1: CRC : 54 28\r\n\r\n"
-                         "T  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n");
+    EXPECT_EQ(entries(),
+        "T  :< Reply : ADDR : 1: Data :  10: CRC : 5C 2C\r\n\r\n"
+        "T  :< Reply : ADDR : 1: Data :  1: CRC : 54 28\r\n\r\n"
+        "T  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n");
     EXPECT_TRUE(box("Text2")->toPlainText().isEmpty());
 }
 

@@ -6,33 +6,9 @@
 #include "window/session_log.h"
 #include "window/time_stamp.h"
 
-#include <QRegularExpression>
-
-std::string Normalised(const std::string& log)
-{
-    QString text = QString::fromLatin1(log);
-    text.replace(QRegularExpression("^[^\\r\\n]*\\r\\nSTART Quillet V2.0", QRegularExpression::MultilineOption),
-        "DATE\r\nSTART Quillet V2.0");
-    text.replace(QRegularExpression("^\\d{1,2}:\\d{1,2}:\\d{1,2}\\.\\d{1,3}", QRegularExpression::MultilineOption), "T");
-    return text.toLatin1().toStdString();
-}
-
 namespace {
 
 const std::string kHeader = "DATE\r\nSTART Quillet V2.0\r\n\r\n";
-
-std::string hex(const std::string& s)
-{
-    std::string out;
-    char b[4];
-    for (unsigned char c : s) {
-        std::snprintf(b, sizeof b, "%02X ", c);
-        out += b;
-    }
-    if (!out.empty())
-        out.pop_back();
-    return out;
-}
 
 class Session : public WindowFixture
 {
@@ -89,7 +65,8 @@ TEST_F(Session, EachButtonSendsItsFrameAndLogsItsEntry)
 {
     open();
     line("Text3")->setText("ABC");
-    struct Case {
+    struct Case
+    {
         const char* button;
         const char* frame;
         const char* entry;
@@ -108,7 +85,7 @@ TEST_F(Session, EachButtonSendsItsFrameAndLogsItsEntry)
         QTest::mouseClick(button(c.button), Qt::LeftButton);
         const auto writes = platform->writes();
         ASSERT_EQ(writes.size(), 1u) << c.button;
-        EXPECT_EQ(hex(writes[0]), c.frame) << c.button;
+        EXPECT_EQ(HexOf(writes[0]), c.frame) << c.button;
         EXPECT_EQ(frm.FrameText, writes[0]);
         expectedLog += c.entry;
         EXPECT_EQ(log(), expectedLog) << c.button;
@@ -130,12 +107,14 @@ TEST_F(Session, BoxesAreLoggedAsTypedAndSentAsConverted)
     QTest::mouseClick(button("Command4"), Qt::LeftButton);
     const auto writes = platform->writes();
     ASSERT_EQ(writes.size(), 4u);
-    EXPECT_EQ(hex(writes[0]).substr(0, 17), "30 06 01 02 00 02");
-    EXPECT_EQ(hex(writes[1]).substr(0, 26), "30 10 00 07 00 01 02 00 04");
+    EXPECT_EQ(HexOf(writes[0]).substr(0, 17), "30 06 01 02 00 02");
+    EXPECT_EQ(HexOf(writes[1]).substr(0, 26), "30 10 00 07 00 01 02 00 04");
     EXPECT_EQ(writes[2], "");
-    EXPECT_EQ(hex(writes[3]), "30 BF 54");
+    EXPECT_EQ(HexOf(writes[3]), "30 BF 54");
     EXPECT_EQ(frm.FirstHi, 0);
-    EXPECT_EQ(log(), kHeader + "T FUN6 :>258:2.5\r\n\r\nT FUN10 :>7:3.5\r\n\r\nT  :>48:\r\n\r\nT  :>48:\r\n\r\n");
+    EXPECT_EQ(log(),
+        kHeader
+            + "T FUN6 :>258:2.5\r\n\r\nT FUN10 :>7:3.5\r\n\r\nT  :>48:\r\n\r\nT  :>48:\r\n\r\n");
 }
 
 TEST_F(Session, RequestOutsideTheLimitsIsNotSentAndSaysWhy)
@@ -154,12 +133,16 @@ TEST_F(Session, RequestOutsideTheLimitsIsNotSentAndSaysWhy)
     EXPECT_EQ(messages[0].text, "not sent: Count \"70000\" is outside 0..65535");
     EXPECT_EQ(messages[0].title, "Quillet");
     EXPECT_EQ(messages[1].text, "not sent: Addr \"-1\" is outside 0..255");
-    EXPECT_EQ(messages[2].text, "not sent: the free text holds U+20AC, which has no single-byte code");
+    EXPECT_EQ(
+        messages[2].text, "not sent: the free text holds U+20AC, which has no single-byte code");
     EXPECT_TRUE(frm.TMRComm.isActive()) << "the poller must resume after the message";
-    EXPECT_EQ(log(), kHeader + "T FUN3 :>0:70000\r\n\r\nnot sent: Count \"70000\" is outside 0..65535\r\n"
+    EXPECT_EQ(log(),
+        kHeader + "T FUN3 :>0:70000\r\n\r\nnot sent: Count \"70000\" is outside 0..65535\r\n"
             + "T  :>  info \r\nnot sent: Addr \"-1\" is outside 0..255\r\n"
-            + "T  :>48:x?\r\n\r\nnot sent: the free text holds U+20AC, which has no single-byte code\r\n"
-            + "T  :>48:x?\r\n\r\nnot sent: the free text holds U+20AC, which has no single-byte code\r\n");
+            + "T  :>48:x?\r\n\r\nnot sent: the free text holds U+20AC, which has no single-byte "
+              "code\r\n"
+            + "T  :>48:x?\r\n\r\nnot sent: the free text holds U+20AC, which has no single-byte "
+              "code\r\n");
 }
 
 TEST_F(Session, LongFreeTextGoesOutInPiecesAndAShortWriteIsLogged)
@@ -175,7 +158,8 @@ TEST_F(Session, LongFreeTextGoesOutInPiecesAndAShortWriteIsLogged)
 
     platform->writeLimits = { 255, 255, 90, 2 };
     QTest::mouseClick(button("Command2"), Qt::LeftButton);
-    EXPECT_NE(log().find("T  :>  info \r\nshort write: 2 of 4 bytes sent"), std::string::npos) << log();
+    EXPECT_NE(log().find("T  :>  info \r\nshort write: 2 of 4 bytes sent"), std::string::npos)
+        << log();
 }
 
 TEST_F(Session, EnterSendsTheFreeTextWhileOpen)
@@ -193,10 +177,11 @@ TEST_F(Session, EnterSendsTheFreeTextWhileOpen)
 TEST_F(Session, HostileFieldTextsGiveBytesOrANoticeNeverBoth)
 {
     open();
-    const char* const texts[] = { "abc", "-5", "1E99", "-1E99", "&HFFFFF", "1e-5", "", "65535.4", "65535.5",
-        "1.7976931348623157E308", "\t\n 12 3", "&O", "+-1", "..", "1E", "ÿÿÿ" };
+    const char* const texts[] = { "abc", "-5", "1E99", "-1E99", "&HFFFFF", "1e-5", "", "65535.4",
+        "65535.5", "1.7976931348623157E308", "\t\n 12 3", "&O", "+-1", "..", "1E", "ÿÿÿ" };
     const char* const boxes[] = { "Text4", "Text5", "Text7", "Text9", "Text12", "Text11", "Text1" };
-    const char* const senders[] = { "Command1", "Command1", "Command3", "Command3", "Command9", "Command9", "Command2" };
+    const char* const senders[]
+        = { "Command1", "Command1", "Command3", "Command3", "Command9", "Command9", "Command2" };
     for (std::size_t b = 0; b < std::size(boxes); ++b) {
         for (const char* text : texts) {
             line(boxes[b])->setText(QString::fromUtf8(text));
@@ -206,7 +191,8 @@ TEST_F(Session, HostileFieldTextsGiveBytesOrANoticeNeverBoth)
             const bool wrote = platform->writes().size() == 1;
             EXPECT_NE(wrote, messages.size() == 1) << boxes[b] << " \"" << text << '"';
             if (wrote && std::string(senders[b]) != "Command2")
-                EXPECT_EQ(platform->writes()[0].size(), std::string(senders[b]) == "Command9" ? 11u : 8u);
+                EXPECT_EQ(
+                    platform->writes()[0].size(), std::string(senders[b]) == "Command9" ? 11u : 8u);
         }
         line(boxes[b])->setText(b == 3 ? "1" : (b == 6 ? "48" : "0"));
     }
@@ -233,7 +219,8 @@ TEST_F(Session, LogThatCannotBeCreatedShowsErrorBoxAndLeavesThePortAlone)
     QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, QString("Error#%1").arg(EISDIR));
-    EXPECT_TRUE(messages[0].text.contains("Quillet_log_COM5.txt")) << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[0].text.contains("Quillet_log_COM5.txt"))
+        << messages[0].text.toStdString();
     EXPECT_EQ(messages[0].icon, window::MessageIcon::Critical);
     EXPECT_TRUE(platform->calls.empty()) << "the port was touched";
     EXPECT_TRUE(button("BTNOpenCom")->isEnabled());
@@ -243,8 +230,11 @@ TEST_F(Session, LogThatCannotBeCreatedShowsErrorBoxAndLeavesThePortAlone)
 TEST_F(Session, LogFileNamesComeFromTheFirstFourCharacters)
 {
     const std::pair<const char*, const char*> cases[] = {
-        { "COM5:", "Quillet_log_COM5.txt" }, { "COM12:", "Quillet_log_COM1.txt" },
-        { "/dev/ttyUSB0", "Quillet_log__dev.txt" }, { "C\\x", "Quillet_log_C_x.txt" }, { "ab", "Quillet_log_ab.txt" },
+        { "COM5:", "Quillet_log_COM5.txt" },
+        { "COM12:", "Quillet_log_COM1.txt" },
+        { "/dev/ttyUSB0", "Quillet_log__dev.txt" },
+        { "C\\x", "Quillet_log_C_x.txt" },
+        { "ab", "Quillet_log_ab.txt" },
     };
     for (const auto& [port, file] : cases) {
         EXPECT_EQ(window::LogFileName(port), file);
@@ -258,14 +248,17 @@ TEST_F(Session, LogFileNamesComeFromTheFirstFourCharacters)
 TEST(TimeTexts, TimeStampAndStartStamp)
 {
     const std::pair<QTime, const char*> stamps[] = {
-        { QTime(9, 5, 7, 45), "9:5:7.45" }, { QTime(13, 45, 30, 500), "13:45:30.500" },
-        { QTime(0, 0, 0, 0), "0:0:0.0" }, { QTime(23, 59, 59, 999), "23:59:59.999" },
+        { QTime(9, 5, 7, 45), "9:5:7.45" },
+        { QTime(13, 45, 30, 500), "13:45:30.500" },
+        { QTime(0, 0, 0, 0), "0:0:0.0" },
+        { QTime(23, 59, 59, 999), "23:59:59.999" },
     };
     for (const auto& [time, text] : stamps)
         EXPECT_EQ(window::TimeStampText(time), text);
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     EXPECT_EQ(window::StartStampText(QDateTime(QDate(2026, 12, 7), QTime(0, 0, 0)), us), "12/7/26");
-    EXPECT_EQ(window::StartStampText(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 7)), us), "12/7/26 9:05:07 AM");
+    EXPECT_EQ(window::StartStampText(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 7)), us),
+        "12/7/26 9:05:07 AM");
 }
 
 } // namespace

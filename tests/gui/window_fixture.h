@@ -11,7 +11,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-struct ShownMessage {
+struct ShownMessage
+{
     QString text;
     QString title;
     window::MessageIcon icon;
@@ -22,15 +23,15 @@ class WindowFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        frm.setMessageHook([this](const QString& text, const QString& title, window::MessageIcon icon) {
-            messages.push_back({ text, title, icon });
-        });
+        frm.setMessageHook(
+            [this](const QString& text, const QString& title, window::MessageIcon icon) {
+                messages.push_back({ text, title, icon });
+            });
         frm.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&frm));
     }
 
-    template <typename T = QWidget>
-    T* w(const char* name)
+    template <typename T = QWidget> T* w(const char* name)
     {
         T* found = frm.findChild<T*>(name);
         EXPECT_NE(found, nullptr) << name;

@@ -9,8 +9,8 @@
 namespace {
 
 const char* const kNoTagged[] = { "BTNOpenCom", "txt(0)" };
-const char* const kNcTagged[] = { "BTNCloseCom", "Command1", "Command2", "Command3", "Command4",
-    "Command9", "BTNSend" };
+const char* const kNcTagged[]
+    = { "BTNCloseCom", "Command1", "Command2", "Command3", "Command4", "Command9", "BTNSend" };
 
 using WindowStart = WindowFixture;
 
@@ -25,8 +25,15 @@ TEST_F(WindowStart, ClosedArrangementAndStartValues)
     EXPECT_FALSE(w<QRadioButton>("Option1")->isChecked());
     EXPECT_FALSE(w<QRadioButton>("Option3")->isChecked());
     const std::pair<const char*, const char*> texts[] = {
-        { "Text1", "48" }, { "Text7", "0" }, { "Text4", "0" }, { "Text5", "0" }, { "Text11", "0" },
-        { "Text12", "0" }, { "Text9", "1" }, { "txt(0)", "COM5:" }, { "Text3", "" },
+        { "Text1", "48" },
+        { "Text7", "0" },
+        { "Text4", "0" },
+        { "Text5", "0" },
+        { "Text11", "0" },
+        { "Text12", "0" },
+        { "Text9", "1" },
+        { "txt(0)", "COM5:" },
+        { "Text3", "" },
     };
     for (const auto& [name, text] : texts)
         EXPECT_EQ(line(name)->text(), text) << name;
@@ -87,13 +94,17 @@ TEST_F(WindowStart, SwitchTagsFlipsTaggedWidgetsOnly)
     EXPECT_TRUE(w("Command5")->isEnabled());
     frm.SwitchTags();
     for (QWidget* widget : frm.findChildren<QWidget*>())
-        EXPECT_EQ(widget->isEnabled(), before[widget->objectName()]) << widget->objectName().toStdString();
+        EXPECT_EQ(widget->isEnabled(), before[widget->objectName()])
+            << widget->objectName().toStdString();
 }
 
 TEST_F(WindowStart, ClearButtonsEmptyOnlyTheirBoxInBothArrangements)
 {
     const std::pair<const char*, const char*> clears[] = {
-        { "Command5", "Text6" }, { "Command6", "Text8" }, { "Command7", "Text2" }, { "Command8", "Text10" },
+        { "Command5", "Text6" },
+        { "Command6", "Text8" },
+        { "Command7", "Text2" },
+        { "Command8", "Text10" },
     };
     for (int arrangement = 0; arrangement < 2; ++arrangement) {
         for (const auto& [buttonName, target] : clears) {
@@ -101,7 +112,8 @@ TEST_F(WindowStart, ClearButtonsEmptyOnlyTheirBoxInBothArrangements)
                 box(name)->setPlainText(QString("text of ") + name);
             QTest::mouseClick(button(buttonName), Qt::LeftButton);
             for (const auto& [_, name] : clears)
-                EXPECT_EQ(box(name)->toPlainText().isEmpty(), name == target) << buttonName << " " << name;
+                EXPECT_EQ(box(name)->toPlainText().isEmpty(), name == target)
+                    << buttonName << " " << name;
             QTest::mouseClick(button(buttonName), Qt::LeftButton); // on an empty box too
             EXPECT_TRUE(box(target)->toPlainText().isEmpty());
         }

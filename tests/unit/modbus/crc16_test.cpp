@@ -15,7 +15,8 @@ ByteString bytes(std::initializer_list<int> values)
     return s;
 }
 
-struct CrcCase {
+struct CrcCase
+{
     const char* what;
     ByteString input;
     ByteString check;

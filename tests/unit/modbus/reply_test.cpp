@@ -15,7 +15,8 @@ ByteString bytes(std::initializer_list<int> values)
     return s;
 }
 
-struct LineCase {
+struct LineCase
+{
     ByteString chunk;
     const char* line;
     double firstHi;
@@ -30,7 +31,8 @@ TEST(ReplyLines, WriteReplyByteForByte)
             "Reply : ADDR : 1: Data :  1: CRC : 54 28", 1 },
         { bytes({ 0x30, 0x06, 0x80, 0x00, 0xFF, 0xFF, 0x0A, 0xF1 }),
             "Reply : ADDR : 32768: Data :  65535: CRC : A F1", 65535 },
-        { bytes({ 0x30, 0x06, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x99, 0x98 }), // trailing bytes ignored
+        { bytes({ 0x30, 0x06, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x99,
+              0x98 }), // trailing bytes ignored
             "Reply : ADDR : 65535: Data :  0: CRC : 0 0", 0 },
     };
     for (const auto& c : cases) {
@@ -71,18 +73,32 @@ TEST(ReplyLines, RawDumpKeepsPrintableAndHexLines)
 TEST(ReplyLines, DecodeAndDecode2)
 {
     const std::pair<const char*, int> decode[] = {
-        { "0", 0 }, { "9", 9 }, { "A", 10 }, { "F", 15 }, { "G", 0 }, { "a", 0 }, { "10", 0 }, { "", 0 },
+        { "0", 0 },
+        { "9", 9 },
+        { "A", 10 },
+        { "F", 15 },
+        { "G", 0 },
+        { "a", 0 },
+        { "10", 0 },
+        { "", 0 },
     };
     for (const auto& [text, value] : decode)
         EXPECT_EQ(Decode(text), value) << text;
     const std::pair<const char*, int> decode2[] = {
-        { "4B", 75 }, { "F", 15 }, { "4b", 64 }, { "0x4B", 0 }, { "FF", 255 }, { "", 0 }, { "ABC", 0 },
+        { "4B", 75 },
+        { "F", 15 },
+        { "4b", 64 },
+        { "0x4B", 0 },
+        { "FF", 255 },
+        { "", 0 },
+        { "ABC", 0 },
     };
     for (const auto& [text, value] : decode2)
         EXPECT_EQ(Decode2(text), value) << text;
 }
 
-struct ClassifyCase {
+struct ClassifyCase
+{
     const char* what;
     ByteString chunk;
     double address;
@@ -93,14 +109,21 @@ struct ClassifyCase {
 TEST(ClassifyReply, RoutesByAddressThenFunctionCode)
 {
     const ClassifyCase cases[] = {
-        { "FC16 echo", bytes({ 48, 16, 0, 1, 0, 1, 0x54, 0x28 }), 48, ReplyBox::Text10, "Reply : ADDR : 1" },
-        { "FC6 echo", bytes({ 48, 6, 0, 1, 0, 10, 0x5C, 0x2C }), 48, ReplyBox::Text6, "Reply : ADDR : 1" },
-        { "FC3 reply", bytes({ 48, 3, 2, 0, 10, 0x45, 0x87 }), 48, ReplyBox::Text8, "Reply  2 butes" },
-        { "other slave", bytes({ 0x41, 0x54, 0x0D, 0x0A }), 48, ReplyBox::Text2, "Reply DATA :\r\n" },
-        { "FC17 raw", bytes({ 48, 17, 3, 'A', 'B', 'C' }), 48, ReplyBox::Text2, "Reply \r\n0ABC\r\n30 11 3 41 42 43 \r\n" },
+        { "FC16 echo", bytes({ 48, 16, 0, 1, 0, 1, 0x54, 0x28 }), 48, ReplyBox::Text10,
+            "Reply : ADDR : 1" },
+        { "FC6 echo", bytes({ 48, 6, 0, 1, 0, 10, 0x5C, 0x2C }), 48, ReplyBox::Text6,
+            "Reply : ADDR : 1" },
+        { "FC3 reply", bytes({ 48, 3, 2, 0, 10, 0x45, 0x87 }), 48, ReplyBox::Text8,
+            "Reply  2 butes" },
+        { "other slave", bytes({ 0x41, 0x54, 0x0D, 0x0A }), 48, ReplyBox::Text2,
+            "Reply DATA :\r\n" },
+        { "FC17 raw", bytes({ 48, 17, 3, 'A', 'B', 'C' }), 48, ReplyBox::Text2,
+            "Reply \r\n0ABC\r\n30 11 3 41 42 43 \r\n" },
         { "exception", bytes({ 48, 0x83, 2, 0xC1, 0x34 }), 48, ReplyBox::Text2, "Reply \r\n" },
-        { "address 0 from empty box", bytes({ 0, 3, 2, 0, 1, 0, 0 }), 0, ReplyBox::Text8, "Reply  2" },
-        { "fractional address never matches", bytes({ 0, 3, 2, 0, 1, 0, 0 }), 0.5, ReplyBox::Text2, "Reply DATA :" },
+        { "address 0 from empty box", bytes({ 0, 3, 2, 0, 1, 0, 0 }), 0, ReplyBox::Text8,
+            "Reply  2" },
+        { "fractional address never matches", bytes({ 0, 3, 2, 0, 1, 0, 0 }), 0.5, ReplyBox::Text2,
+            "Reply DATA :" },
         { "lone address byte", bytes({ 48 }), 48, ReplyBox::Text2, "Reply \r\n0\r\n30 " },
         { "short FC6", bytes({ 48, 6, 0, 1, 0, 10, 0x5C }), 48, ReplyBox::Text2, "Reply \r\n" },
         { "short FC3", bytes({ 48, 3, 2, 0, 10, 0x45 }), 48, ReplyBox::Text2, "Reply \r\n" },
@@ -116,7 +139,8 @@ TEST(ClassifyReply, RoutesByAddressThenFunctionCode)
 
 TEST(ClassifyReply, TwoRepliesInOneChunkDecodeOnlyTheFirst)
 {
-    const ByteString two = bytes({ 48, 6, 0, 1, 0, 10, 0x5C, 0x2C, 48, 6, 0, 2, 0, 20, 0x11, 0x22 });
+    const ByteString two
+        = bytes({ 48, 6, 0, 1, 0, 10, 0x5C, 0x2C, 48, 6, 0, 2, 0, 20, 0x11, 0x22 });
     const ReplyDisplay d = ClassifyReply(two, 48);
     EXPECT_EQ(d.text, "Reply : ADDR : 1: Data :  10: CRC : 5C 2C");
     EXPECT_EQ(d.firstHi, 10.0);

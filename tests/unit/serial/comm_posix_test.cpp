@@ -37,7 +37,8 @@ constexpr COMMTIMEOUTS kModuleTimeouts = { 20, 1, 1, 1, 10 };
 
 long msSince(Clock::time_point start)
 {
-    return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    return long(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
 class PtyPort : public ::testing::Test
@@ -46,7 +47,8 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(peer.path.empty());
-        h = CreateFileA(peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
+        h = CreateFileA(
+            peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
         ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
         peer.closeSlave();
         COMMTIMEOUTS t = kModuleTimeouts;
@@ -123,7 +125,8 @@ TEST_F(PtyPort, GapLongerThanTheIntervalSplitsAReply)
 
 TEST_F(PtyPort, SecondOpenOfTheSamePortIsRefused)
 {
-    EXPECT_EQ(CreateFileA(peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0),
+    EXPECT_EQ(CreateFileA(
+                  peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0),
         INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
 }
@@ -185,7 +188,8 @@ TEST_F(PtyPort, CloseIsFinalAndHarmlessTwice)
     EXPECT_FALSE(ReadFile(h, nullptr, 0, &got, nullptr));
     EXPECT_EQ(got, 0u);
     // The lock went with the close: the port opens again.
-    h = CreateFileA(peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
+    h = CreateFileA(
+        peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
 }
 
@@ -221,8 +225,10 @@ TEST(PosixOpen, RefusesWhatIsNotASerialDevice)
         { "", ERROR_FILE_NOT_FOUND },
     };
     for (const auto& [path, code] : cases) {
-        EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0),
-            INVALID_HANDLE_VALUE) << path;
+        EXPECT_EQ(CreateFileA(
+                      path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0),
+            INVALID_HANDLE_VALUE)
+            << path;
         EXPECT_EQ(GetLastError(), code) << path;
     }
     std::ifstream in(file);

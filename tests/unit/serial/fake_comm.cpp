@@ -39,10 +39,7 @@ Platform& Reset()
     return platform;
 }
 
-Platform& Get()
-{
-    return platform;
-}
+Platform& Get() { return platform; }
 
 } // namespace fake
 
@@ -80,10 +77,7 @@ BOOL SetCommState(HANDLE h, const DCB* dcb)
     return fake::record("SetCommState", h);
 }
 
-DWORD GetLastError()
-{
-    return fake::lastError;
-}
+DWORD GetLastError() { return fake::lastError; }
 
 BOOL ReadFile(HANDLE h, void* buffer, DWORD n, DWORD* got, void*)
 {

@@ -9,13 +9,15 @@
 
 namespace fake {
 
-struct Call {
+struct Call
+{
     std::string name;
     comm::HANDLE handle;
     std::string bytes; // what a write carried
 };
 
-struct Platform {
+struct Platform
+{
     comm::HANDLE nextHandle = 7;
     bool openFails = false;
     std::string failStep; // "SetCommTimeouts", "BuildCommDCBA" or "SetCommState"

@@ -6,7 +6,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-struct PtyPeer {
+struct PtyPeer
+{
     int master = -1;
     int slave = -1;
     std::string path;

@@ -33,7 +33,10 @@ TEST_F(SerialPortModule, WritesGoOutIn255BytePiecesInOrder)
 {
     ASSERT_TRUE(SerialPort::OpenPort("COM5:", "19200,n,8,1"));
     const std::pair<std::size_t, std::vector<std::size_t>> cases[] = {
-        { 0, { 0 } }, { 255, { 255 } }, { 256, { 255, 1 } }, { 600, { 255, 255, 90 } },
+        { 0, { 0 } },
+        { 255, { 255 } },
+        { 256, { 255, 1 } },
+        { 600, { 255, 255, 90 } },
     };
     for (const auto& [length, pieces] : cases) {
         platform->calls.clear();
@@ -69,12 +72,15 @@ TEST_F(SerialPortModule, OpenSetsTimeoutsThenBuildsThenAppliesTheLineSettings)
     std::vector<std::string> names;
     for (const auto& c : platform->calls)
         names.push_back(c.name);
-    EXPECT_EQ(names, (std::vector<std::string> { "CreateFileA", "SetCommTimeouts", "BuildCommDCBA", "SetCommState" }));
+    EXPECT_EQ(names,
+        (std::vector<std::string> {
+            "CreateFileA", "SetCommTimeouts", "BuildCommDCBA", "SetCommState" }));
     EXPECT_EQ(platform->calls[0].bytes, "COM5:");
     EXPECT_EQ(platform->lastSettings, "115200,n,8,1");
     const auto& t = platform->lastTimeouts;
-    EXPECT_EQ(std::vector<comm::DWORD>({ t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
-                  t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant }),
+    EXPECT_EQ(std::vector<comm::DWORD>(
+                  { t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
+                      t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant }),
         std::vector<comm::DWORD>({ 20, 1, 1, 1, 10 }));
     EXPECT_TRUE(reports.empty());
 }
