@@ -1,0 +1,50 @@
+// Shared by the timed drivers: clocks, percentiles, memory.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double msBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+inline double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t i
+        = std::min(v.size() - 1, static_cast<std::size_t>(p / 100.0 * double(v.size())));
+    return v[i];
+}
+
+inline long rssKb()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+inline double cpuMs()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0
+        + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+}
+
+inline void rerun(const char* command) { std::printf("rerun: %s\n", command); }
+
+} // namespace bench

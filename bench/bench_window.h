@@ -1,0 +1,37 @@
+// An offscreen window opened on one end of a pty, for the timed drivers.
+#pragma once
+
+#include "tests/unit/serial/pty_peer.h"
+#include "window/frm_serial.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+namespace bench {
+
+struct OpenWindow
+{
+    QTemporaryDir dir;
+    PtyPeer peer;
+    window::frmSerial frm;
+
+    OpenWindow()
+    {
+        QDir::setCurrent(dir.path());
+        frm.setMessageHook([](const QString& text, const QString&, window::MessageIcon) {
+            std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        });
+        frm.show();
+        frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(peer.path));
+        frm.findChild<QPushButton*>("BTNOpenCom")->click();
+        peer.closeSlave();
+    }
+    QPlainTextEdit* box(const char* name) { return frm.findChild<QPlainTextEdit*>(name); }
+    QLineEdit* line(const char* name) { return frm.findChild<QLineEdit*>(name); }
+    std::string logPath() const { return (dir.path() + "/Quillet_log__dev.txt").toStdString(); }
+};
+
+} // namespace bench
