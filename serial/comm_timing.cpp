@@ -39,7 +39,8 @@ std::optional<std::int64_t> ReadWaitUs(const COMMTIMEOUTS& t, DWORD count,
         return 0;
     std::optional<std::int64_t> total;
     if (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0)
-        total = (std::int64_t(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant) * kUsPerMs;
+        total = (std::int64_t(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant)
+            * kUsPerMs;
     std::optional<std::int64_t> interval;
     // The interval clock starts with the first byte; before it, only the total applies.
     if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != MAXDWORD && sinceLastByteUs)
@@ -53,8 +54,8 @@ std::optional<std::int64_t> WriteWaitUs(
 {
     if (t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0)
         return std::nullopt;
-    return left(
-        (std::int64_t(t.WriteTotalTimeoutMultiplier) * count + t.WriteTotalTimeoutConstant) * kUsPerMs,
+    return left((std::int64_t(t.WriteTotalTimeoutMultiplier) * count + t.WriteTotalTimeoutConstant)
+            * kUsPerMs,
         sinceStartUs);
 }
 
