@@ -47,8 +47,7 @@ void measure(QApplication& app, QPlainTextEdit* box, const QString& piece,
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenUnlessSet();
     QApplication app(argc, argv);
     const long scale = argc > 1 ? std::atol(argv[1]) : 1; // 10 runs a tenth of the counts
     window::frmSerial frm;

@@ -13,8 +13,7 @@
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenUnlessSet();
     QApplication app(argc, argv);
     const int n = argc > 1 ? std::atoi(argv[1]) : 1000;
     bench::OpenWindow w;

@@ -37,8 +37,7 @@ std::string dumpedBytes(const std::string& text, const std::string& lineEnd)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenUnlessSet();
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 600;
     bench::OpenWindow w;

@@ -1,6 +1,8 @@
 // Shared by the timed drivers: clocks, percentiles, memory.
 #pragma once
 
+#include <QByteArray>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -43,6 +45,14 @@ inline double cpuMs()
     getrusage(RUSAGE_SELF, &u);
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0
         + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+}
+
+// The drivers run offscreen unless the caller chose a platform (scripts/bench runs startup under
+// Xvfb).
+inline void offscreenUnlessSet()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
 inline void rerun(const char* command) { std::printf("rerun: %s\n", command); }

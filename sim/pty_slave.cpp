@@ -2,7 +2,6 @@
 
 #include <modbus/modbus.h>
 
-#include <cstdio>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -53,17 +52,4 @@ std::string PtySlave::serveOnce(int timeoutMs)
         return {};
     modbus_reply(ctx_, query, rc, map_);
     return std::string(reinterpret_cast<const char*>(query), std::size_t(rc));
-}
-
-std::string HexBytes(const std::string& bytes)
-{
-    std::string out;
-    char b[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(b, sizeof b, "%02X ", c);
-        out += b;
-    }
-    if (!out.empty())
-        out.pop_back();
-    return out;
 }

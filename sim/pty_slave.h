@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include "hex_bytes.h"
+
 #include <string>
 
 struct _modbus;
@@ -31,5 +33,3 @@ private:
     _modbus_mapping_t* map_ = nullptr;
 };
 
-// "30 03 00 00 00 01 80 2B"
-std::string HexBytes(const std::string& bytes);

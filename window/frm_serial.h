@@ -13,7 +13,6 @@
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QRadioButton;
 
 namespace window {
 

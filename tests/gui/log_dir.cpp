@@ -13,16 +13,3 @@ std::string Normalised(const std::string& log)
         "T");
     return text.toLatin1().toStdString();
 }
-
-std::string HexOf(const std::string& bytes)
-{
-    std::string out;
-    char b[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(b, sizeof b, "%02X ", c);
-        out += b;
-    }
-    if (!out.empty())
-        out.pop_back();
-    return out;
-}

@@ -26,6 +26,3 @@ struct LogDir
 
 // The log with every time stamp replaced by "T" and each header's date line by "DATE".
 std::string Normalised(const std::string& log);
-
-// "30 03 00 00 00 01 80 2B"
-std::string HexOf(const std::string& bytes);

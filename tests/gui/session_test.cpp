@@ -3,6 +3,7 @@
 #include "window_fixture.h"
 
 #include "../unit/serial/fake_comm.h"
+#include "sim/hex_bytes.h"
 #include "window/session_log.h"
 #include "window/time_stamp.h"
 
@@ -85,7 +86,7 @@ TEST_F(Session, EachButtonSendsItsFrameAndLogsItsEntry)
         QTest::mouseClick(button(c.button), Qt::LeftButton);
         const auto writes = platform->writes();
         ASSERT_EQ(writes.size(), 1u) << c.button;
-        EXPECT_EQ(HexOf(writes[0]), c.frame) << c.button;
+        EXPECT_EQ(HexBytes(writes[0]), c.frame) << c.button;
         EXPECT_EQ(frm.FrameText, writes[0]);
         expectedLog += c.entry;
         EXPECT_EQ(log(), expectedLog) << c.button;
@@ -107,10 +108,10 @@ TEST_F(Session, BoxesAreLoggedAsTypedAndSentAsConverted)
     QTest::mouseClick(button("Command4"), Qt::LeftButton);
     const auto writes = platform->writes();
     ASSERT_EQ(writes.size(), 4u);
-    EXPECT_EQ(HexOf(writes[0]).substr(0, 17), "30 06 01 02 00 02");
-    EXPECT_EQ(HexOf(writes[1]).substr(0, 26), "30 10 00 07 00 01 02 00 04");
+    EXPECT_EQ(HexBytes(writes[0]).substr(0, 17), "30 06 01 02 00 02");
+    EXPECT_EQ(HexBytes(writes[1]).substr(0, 26), "30 10 00 07 00 01 02 00 04");
     EXPECT_EQ(writes[2], "");
-    EXPECT_EQ(HexOf(writes[3]), "30 BF 54");
+    EXPECT_EQ(HexBytes(writes[3]), "30 BF 54");
     EXPECT_EQ(frm.FirstHi, 0);
     EXPECT_EQ(log(),
         kHeader
