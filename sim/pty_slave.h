@@ -1,8 +1,8 @@
 // A Modbus RTU slave (libmodbus) on the far end of a pty: the terminal opens path().
 #pragma once
 
-#include <cstdint>
 #include "hex_bytes.h"
+#include <cstdint>
 
 #include <string>
 
@@ -32,4 +32,3 @@ private:
     _modbus* ctx_ = nullptr;
     _modbus_mapping_t* map_ = nullptr;
 };
-
