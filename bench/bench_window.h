@@ -1,7 +1,7 @@
 // An offscreen window opened on one end of a pty, for the timed drivers.
 #pragma once
 
-#include "tests/unit/serial/pty_peer.h"
+#include "tests/support/pty_peer.h"
 #include "window/frm_serial.h"
 
 #include <QDir>

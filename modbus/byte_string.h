@@ -19,15 +19,14 @@ inline std::uint8_t ByteAt(std::string_view s, std::size_t i)
 
 inline char CharOf(std::uint8_t byte) { return static_cast<char>(byte); }
 
-// The number a text begins with, else 0. Blanks, tabs and line feeds are skipped anywhere;
-// &H and &O introduce hexadecimal and octal whole numbers.
-double NumberFromText(std::string_view text);
-
 // Rounded half to even; nullopt when the result is not 0..255 (never wraps).
 std::optional<std::uint8_t> NumberToByte(double value);
 
 // Upper-case hexadecimal digits without leading zeros; zero gives "0".
 std::string HexText(std::uint64_t value);
+
+// Bytes as spaced upper-case hex pairs, for printing frames: "30 03 00 00 00 01 80 2B".
+std::string HexBytes(std::string_view bytes);
 
 // ISO-8859-1: every code point 0..255 is its own byte. nullopt when a character has no
 // single-byte code.

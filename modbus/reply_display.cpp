@@ -7,12 +7,12 @@ namespace {
 
     ReplyDisplay raw(std::string_view header, const ByteString& chunk)
     {
-        return { ReplyBox::Text2, RawReplyText(header, chunk), std::nullopt };
+        return { ReplyKind::Raw, RawReplyText(header, chunk), std::nullopt };
     }
 
     using Layout = ByteString (*)(const ByteString&, double&);
 
-    ReplyDisplay decoded(ReplyBox box, Layout layout, std::size_t length, const ByteString& chunk)
+    ReplyDisplay decoded(ReplyKind kind, Layout layout, std::size_t length, const ByteString& chunk)
     {
         // A recognised reply cut short (or split over two reads) cannot be laid out;
         // show what came rather than read past its end.
@@ -20,7 +20,7 @@ namespace {
             return raw("Reply ", chunk);
         double value = 0;
         ByteString text = layout(chunk, value);
-        return { box, std::move(text), value };
+        return { kind, std::move(text), value };
     }
 
 } // namespace
@@ -33,11 +33,11 @@ ReplyDisplay ClassifyReply(const ByteString& chunk, double address)
         return raw("Reply ", chunk);
     switch (ByteAt(chunk, 1)) {
     case 16:
-        return decoded(ReplyBox::Text10, WriteReplyText, kWriteReplyLength, chunk);
+        return decoded(ReplyKind::WriteMultipleEcho, WriteReplyText, kWriteReplyLength, chunk);
     case 6:
-        return decoded(ReplyBox::Text6, WriteReplyText, kWriteReplyLength, chunk);
+        return decoded(ReplyKind::WriteSingleEcho, WriteReplyText, kWriteReplyLength, chunk);
     case 3:
-        return decoded(ReplyBox::Text8, ReadReplyText, kReadReplyLength, chunk);
+        return decoded(ReplyKind::ReadHolding, ReadReplyText, kReadReplyLength, chunk);
     default:
         return raw("Reply ", chunk);
     }

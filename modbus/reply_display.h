@@ -1,15 +1,21 @@
-// Which box a received chunk goes to, and the text it is shown and logged as.
+// What a received chunk is, which decides where it is shown, and the text it is shown and
+// logged as.
 #pragma once
 
 #include "byte_string.h"
 
 namespace modbus {
 
-enum class ReplyBox { Text2, Text6, Text8, Text10 };
+enum class ReplyKind {
+    Raw, // anything not decoded: shown in the general display
+    WriteSingleEcho, // function 6 reply from the addressed slave
+    ReadHolding, // function 3 reply from the addressed slave
+    WriteMultipleEcho, // function 16 reply from the addressed slave
+};
 
 struct ReplyDisplay
 {
-    ReplyBox box;
+    ReplyKind kind;
     ByteString text; // without the line end the box adds
     std::optional<double> firstHi; // the decoded value of a recognised reply
 };

@@ -1,6 +1,7 @@
 #include "request_frames.h"
 
 #include "crc16.h"
+#include "number_text.h"
 
 #include <cmath>
 #include <cstdio>

@@ -3,12 +3,16 @@
 
 QUILLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# What each is for: build tools; Qt 6 Widgets (its CMake files look for the GL headers);
+# tests and benchmarks; the demo slave; the X server that scripts/screenshot and the start-up
+# benchmark draw on (xvfb-run needs xauth); the formatting check in .ci/run.
 QUILLET_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    libmodbus-dev socat
+    libgtest-dev libbenchmark-dev
+    libmodbus-dev
     xvfb xauth
+    clang-format
 )
 
 as_root() {

@@ -10,7 +10,7 @@ namespace {
 
     using namespace comm;
 
-    HANDLE PortHandle = 0;
+    HANDLE PortHandle = INVALID_HANDLE_VALUE; // as after Close
     // Every transfer uses at most 255 of these bytes.
     unsigned char IoBuffer[256];
     constexpr DWORD kPiece = 255;
@@ -23,11 +23,10 @@ namespace {
         10, // WriteTotalTimeoutConstant
     };
 
-    ReportHook report;
     bool gone = false;
 
     // Shows the failed step with the platform's code; the port is closed after the user saw it.
-    bool failStep(const std::string& text)
+    bool failStep(const ReportHook& report, const std::string& text)
     {
         const DWORD code = GetLastError();
         if (report)
@@ -46,9 +45,7 @@ namespace {
 
 } // namespace
 
-void SetReportHook(ReportHook hook) { report = std::move(hook); }
-
-bool OpenPort(const std::string& sPort, const std::string& sSettings)
+bool OpenPort(const std::string& sPort, const std::string& sSettings, const ReportHook& report)
 {
     PortHandle
         = CreateFileA(sPort.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
@@ -62,12 +59,12 @@ bool OpenPort(const std::string& sPort, const std::string& sSettings)
     }
     COMMTIMEOUTS timeouts = kTimeouts;
     if (!SetCommTimeouts(PortHandle, &timeouts))
-        return failStep("Unable to set timeouts for port " + sPort);
+        return failStep(report, "Unable to set timeouts for port " + sPort);
     DCB dcb {};
     if (!BuildCommDCBA(sSettings.c_str(), &dcb))
-        return failStep("Unable to build Comm DCB " + sSettings);
+        return failStep(report, "Unable to build Comm DCB " + sSettings);
     if (!SetCommState(PortHandle, &dcb))
-        return failStep("Unable to set Comm DCB " + sSettings);
+        return failStep(report, "Unable to set Comm DCB " + sSettings);
     return true;
 }
 

@@ -8,14 +8,14 @@
 
 namespace SerialPort {
 
-// Shows a configuration failure to the user (OK button only); the window supplies it.
+// Shows a failure of Open to the user (OK button only). The caller passes its own, so no
+// window's hook outlives it or replaces another's.
 using ReportHook = std::function<void(const std::string& text)>;
-void SetReportHook(ReportHook hook);
 
 // Opens sPort as typed ("COM5:") with settings such as "19200,n,8,1" and the module's
 // time-outs. false when the port could not be opened or configured; each failure has been
-// reported, and a port that opened but could not be configured is closed again.
-bool OpenPort(const std::string& sPort, const std::string& sSettings);
+// told through report, and a port that opened but could not be configured is closed again.
+bool OpenPort(const std::string& sPort, const std::string& sSettings, const ReportHook& report);
 
 // Closes the port; a closed or never-opened port is left alone.
 void ClosePort();

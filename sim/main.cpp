@@ -1,6 +1,8 @@
 // quillet-sim: a Modbus RTU slave at address 48 on a new pty, for trying the terminal.
 #include "pty_slave.h"
 
+#include "modbus/byte_string.h"
+
 #include <csignal>
 #include <cstdio>
 #include <sys/prctl.h>
@@ -39,7 +41,7 @@ int main()
     while (!stopRequested && getppid() == parent) {
         const std::string request = slave.serveOnce(200);
         if (!request.empty())
-            std::fprintf(stderr, "quillet-sim: request %s\n", HexBytes(request).c_str());
+            std::fprintf(stderr, "quillet-sim: request %s\n", modbus::HexBytes(request).c_str());
     }
     return 0;
 }

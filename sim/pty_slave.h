@@ -1,7 +1,6 @@
 // A Modbus RTU slave (libmodbus) on the far end of a pty: the terminal opens path().
 #pragma once
 
-#include "hex_bytes.h"
 #include <cstdint>
 
 #include <string>

@@ -3,6 +3,7 @@
 #include "lamp.h"
 #include "serial/serial_port.h"
 #include "widget_table.h"
+#include "window_constants.h"
 #include "window_icon.h"
 
 #include <QGroupBox>
@@ -21,6 +22,8 @@ namespace window {
 namespace {
 
     int pixels(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
+
+    QWidget* makeTextBox(const WidgetRow& row, QWidget* parent);
 
     QWidget* makeWidget(const WidgetRow& row, QWidget* parent)
     {
@@ -48,6 +51,11 @@ namespace {
         case Kind::TextBox:
             break;
         }
+        return makeTextBox(row, parent);
+    }
+
+    QWidget* makeTextBox(const WidgetRow& row, QWidget* parent)
+    {
         if (row.extra & (MultiLineVScroll | MultiLineBoth)) {
             auto* t = new QPlainTextEdit(row.caption, parent);
             const bool both = row.extra & MultiLineBoth;
@@ -60,6 +68,27 @@ namespace {
         if (row.extra & MaxLength2)
             t->setMaxLength(2);
         return t;
+    }
+
+    bool takesFocus(const WidgetRow& row)
+    {
+        return row.tab != kNoTab
+            && (row.kind == Kind::TextBox || row.kind == Kind::Button || row.kind == Kind::Radio);
+    }
+
+    void setCaptionColour(const WidgetRow& row, QWidget* w, bool parentHasOwnPalette)
+    {
+        if (row.extra & DarkBlueCaption) {
+            // The caption takes the group's text colour; its children keep the window's.
+            QPalette blue = w->palette();
+            blue.setColor(QPalette::WindowText, ColorFromBgr(kDarkBlue));
+            w->setPalette(blue);
+        } else if (parentHasOwnPalette) {
+            // Setting the colour marks it as the widget's own, so the group's does not win.
+            QPalette own = w->palette();
+            own.setColor(QPalette::WindowText, w->window()->palette().color(QPalette::WindowText));
+            w->setPalette(own);
+        }
     }
 
     void showMessageBox(const QString& text, const QString& title, MessageIcon icon)
@@ -87,16 +116,12 @@ frmSerial::frmSerial(QWidget* parent)
     small.setPixelSize(11);
     setFont(small);
     buildWidgets();
+    resolveWidgets();
     connectButtons();
     TMRComm.setObjectName("TMRComm");
     TMRComm.setInterval(kTimerIntervalMs);
     connect(&TMRComm, &QTimer::timeout, this, &frmSerial::TMRComm_Timer);
-    SerialPort::SetReportHook([this](const std::string& text) {
-        message_(QString::fromLatin1(text), "Quillet", MessageIcon::None);
-    });
 }
-
-frmSerial::~frmSerial() { SerialPort::SetReportHook(nullptr); }
 
 void frmSerial::buildWidgets()
 {
@@ -109,19 +134,8 @@ void frmSerial::buildWidgets()
         w->setGeometry(pixels(row.left), pixels(row.top), pixels(row.width), pixels(row.height));
         if (row.kind != Kind::Shape)
             w->setEnabled(row.enabled);
-        if (row.extra & DarkBlueCaption) {
-            // The caption takes the group's text colour; its children keep the window's.
-            QPalette blue = w->palette();
-            blue.setColor(QPalette::WindowText, ColorFromBgr(kDarkBlue));
-            w->setPalette(blue);
-        } else if (parent != this && parent->testAttribute(Qt::WA_SetPalette)) {
-            // Setting the colour marks it as the widget's own, so the group's does not win.
-            QPalette own = w->palette();
-            own.setColor(QPalette::WindowText, palette().color(QPalette::WindowText));
-            w->setPalette(own);
-        }
-        if (row.tab != kNoTab
-            && (row.kind == Kind::TextBox || row.kind == Kind::Button || row.kind == Kind::Radio))
+        setCaptionColour(row, w, parent != this && parent->testAttribute(Qt::WA_SetPalette));
+        if (takesFocus(row))
             focusOrder.emplace_back(row.tab, w);
         else if (row.kind != Kind::GroupBox)
             w->setFocusPolicy(Qt::NoFocus);
@@ -130,7 +144,37 @@ void frmSerial::buildWidgets()
     std::sort(focusOrder.begin(), focusOrder.end());
     for (std::size_t i = 1; i < focusOrder.size(); ++i)
         setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
-    Pic = static_cast<Lamp*>(widgets_.value("Pic"));
+}
+
+template <typename T> T* frmSerial::child(const char* name) const
+{
+    T* found = qobject_cast<T*>(widgets_.value(name));
+    if (!found)
+        qFatal("frmSerial: the widget table has no %s of the kind the code expects", name);
+    return found;
+}
+
+std::string frmSerial::latin1(const QLineEdit* box) { return box->text().toLatin1().toStdString(); }
+
+void frmSerial::resolveWidgets()
+{
+    txt0 = child<QLineEdit>("txt(0)");
+    Text1 = child<QLineEdit>("Text1");
+    Text3 = child<QLineEdit>("Text3");
+    Text4 = child<QLineEdit>("Text4");
+    Text5 = child<QLineEdit>("Text5");
+    Text7 = child<QLineEdit>("Text7");
+    Text9 = child<QLineEdit>("Text9");
+    Text11 = child<QLineEdit>("Text11");
+    Text12 = child<QLineEdit>("Text12");
+    Text2 = child<QPlainTextEdit>("Text2");
+    Text6 = child<QPlainTextEdit>("Text6");
+    Text8 = child<QPlainTextEdit>("Text8");
+    Text10 = child<QPlainTextEdit>("Text10");
+    Option1 = child<QRadioButton>("Option1");
+    Option2 = child<QRadioButton>("Option2");
+    Option3 = child<QRadioButton>("Option3");
+    Pic = child<Lamp>("Pic");
 }
 
 void frmSerial::connectButtons()
@@ -146,18 +190,17 @@ void frmSerial::connectButtons()
         { "BTNSend", &frmSerial::BTNSend_Click },
     };
     for (const auto& [name, handler] : kHandlers)
-        connect(button(name), &QPushButton::clicked, this, handler);
+        connect(child<QPushButton>(name), &QPushButton::clicked, this, handler);
 
-    static constexpr std::pair<const char*, const char*> kClears[] = {
-        { "Command5", "Text6" },
-        { "Command6", "Text8" },
-        { "Command7", "Text2" },
-        { "Command8", "Text10" },
+    const std::pair<const char*, QPlainTextEdit*> clears[] = {
+        { "Command5", Text6 },
+        { "Command6", Text8 },
+        { "Command7", Text2 },
+        { "Command8", Text10 },
     };
-    for (const auto& [buttonName, boxName] : kClears) {
-        QPlainTextEdit* target = box(boxName);
-        connect(button(buttonName), &QPushButton::clicked, this, [target] { target->clear(); });
-    }
+    for (const auto& [buttonName, target] : clears)
+        connect(child<QPushButton>(buttonName), &QPushButton::clicked, this,
+            [box = target] { box->clear(); });
 }
 
 void frmSerial::SwitchTags()
@@ -177,35 +220,11 @@ void frmSerial::keyPressEvent(QKeyEvent* event)
         target = "BTNSend";
     else if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
         target = "BTNCloseCom";
-    if (target && button(target)->isEnabled()) {
-        button(target)->click();
+    if (target && child<QPushButton>(target)->isEnabled()) {
+        child<QPushButton>(target)->click();
         return;
     }
     QWidget::keyPressEvent(event);
-}
-
-QWidget* frmSerial::widget(const char* name) const { return widgets_.value(name); }
-
-QLineEdit* frmSerial::lineEdit(const char* name) const
-{
-    return static_cast<QLineEdit*>(widget(name));
-}
-
-QPlainTextEdit* frmSerial::box(const char* name) const
-{
-    return static_cast<QPlainTextEdit*>(widget(name));
-}
-
-QPushButton* frmSerial::button(const char* name) const
-{
-    return static_cast<QPushButton*>(widget(name));
-}
-
-QString frmSerial::boxText(const char* name) const { return lineEdit(name)->text(); }
-
-std::string frmSerial::boxLatin1(const char* name) const
-{
-    return boxText(name).toLatin1().toStdString();
 }
 
 } // namespace window

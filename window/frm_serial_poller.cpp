@@ -4,30 +4,17 @@
 #include "display_box.h"
 #include "lamp.h"
 #include "time_stamp.h"
-#include "widget_table.h"
+#include "window_constants.h"
 
+#include "modbus/number_text.h"
 #include "modbus/reply_display.h"
 #include "serial/serial_port.h"
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
 
 namespace window {
 namespace {
-
-    const char* boxName(modbus::ReplyBox box)
-    {
-        switch (box) {
-        case modbus::ReplyBox::Text6:
-            return "Text6";
-        case modbus::ReplyBox::Text8:
-            return "Text8";
-        case modbus::ReplyBox::Text10:
-            return "Text10";
-        case modbus::ReplyBox::Text2:
-            break;
-        }
-        return "Text2";
-    }
 
     // With the device gone every read fails at once; tick at the idle pace rather than
     // blinking the lamp a hundred times a second.
@@ -50,18 +37,34 @@ void frmSerial::TMRComm_Timer()
     SerialPort::FlushPort();
 }
 
+QPlainTextEdit* frmSerial::replyBox(modbus::ReplyKind kind) const
+{
+    switch (kind) {
+    case modbus::ReplyKind::WriteSingleEcho:
+        return Text6;
+    case modbus::ReplyKind::ReadHolding:
+        return Text8;
+    case modbus::ReplyKind::WriteMultipleEcho:
+        return Text10;
+    case modbus::ReplyKind::Raw:
+        break;
+    }
+    return Text2;
+}
+
 void frmSerial::showReply(const modbus::ByteString& chunk)
 {
     // The address box is compared unrounded: ".5" matches no slave.
-    const double address = modbus::NumberFromText(boxLatin1("Text1"));
+    const double address = modbus::NumberFromText(latin1(Text1));
     const modbus::ReplyDisplay shown = modbus::ClassifyReply(chunk, address);
-    FrameText = shown.text;
+    vars_.FrameText = shown.text;
     if (shown.firstHi)
-        FirstHi = *shown.firstHi;
-    AppendToBox(box(boxName(shown.box)),
-        QString::fromLatin1(FrameText.data(), qsizetype(FrameText.size())) + "\r\n");
+        vars_.FirstHi = *shown.firstHi;
+    const modbus::ByteString& text = vars_.FrameText;
+    AppendToBox(
+        replyBox(shown.kind), QString::fromLatin1(text.data(), qsizetype(text.size())) + "\r\n");
     logPiece(TimeStamp() + "  :< ", false);
-    logBytes(FrameText, true);
+    logBytes(text, true);
     logBytes({}, true);
 }
 
@@ -71,9 +74,9 @@ void frmSerial::reportPortGone()
         return;
     toldPortGone_ = true;
     TMRComm.setInterval(kGoneIntervalMs);
-    const QString text = "Port " + boxText("txt(0)")
-        + " stopped answering (device gone). Close it and open it again.";
-    AppendToBox(box("Text2"), text + "\r\n");
+    const QString text
+        = "Port " + txt0->text() + " stopped answering (device gone). Close it and open it again.";
+    AppendToBox(Text2, text + "\r\n");
     logPiece(TimeStamp() + " " + text, true);
 }
 

@@ -18,11 +18,11 @@ void frmSerial::sendRequest(
     logPiece(fields, true);
     if (emptyLine)
         logPiece(QString(), true);
-    NumScratch = request.second.numScratch;
-    FirstHi = request.first.hi;
-    FirstLo = request.first.lo;
-    SecondHi = request.second.hi;
-    SecondLo = request.second.lo;
+    vars_.NumScratch = request.second.numScratch;
+    vars_.FirstHi = request.first.hi;
+    vars_.FirstLo = request.first.lo;
+    vars_.SecondHi = request.second.hi;
+    vars_.SecondLo = request.second.lo;
     if (!request.notSent.empty()) {
         // Nothing goes out, and the log must not read as if it had.
         const QString why = "not sent: " + QString::fromLatin1(request.notSent);
@@ -30,11 +30,13 @@ void frmSerial::sendRequest(
         tellUser(why);
         return;
     }
-    FrameText = request.frame;
-    const int written = SerialPort::WritePort(FrameText);
-    if (written < static_cast<int>(FrameText.size()))
-        logPiece(
-            QString("short write: %1 of %2 bytes sent").arg(written).arg(FrameText.size()), true);
+    vars_.FrameText = request.frame;
+    const std::size_t length = vars_.FrameText.size();
+    const int written = SerialPort::WritePort(vars_.FrameText);
+    if (written < static_cast<int>(length))
+        logPiece(QString("short write: %1 of %2 bytes sent").arg(written).arg(length), true);
+    // Deliberate, as designed: the window waits a moment after each write before it takes
+    // the next event, so a request and the next poll or request do not follow back to back.
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
@@ -50,43 +52,40 @@ void frmSerial::tellUser(const QString& text)
 
 void frmSerial::Command3_Click()
 {
-    const std::string first = boxLatin1("Text7"), count = boxLatin1("Text9");
-    sendRequest(" FUN3 :>", boxText("Text7") + ":" + boxText("Text9"), true,
+    sendRequest(" FUN3 :>", Text7->text() + ":" + Text9->text(), true,
         modbus::ReadHoldingRequest(
-            boxLatin1("Text1"), { "Address param", first }, { "Count", count }));
+            latin1(Text1), { "Address param", latin1(Text7) }, { "Count", latin1(Text9) }));
 }
 
 void frmSerial::Command1_Click()
 {
-    const std::string reg = boxLatin1("Text4"), value = boxLatin1("Text5");
-    sendRequest(" FUN6 :>", boxText("Text4") + ":" + boxText("Text5"), true,
+    sendRequest(" FUN6 :>", Text4->text() + ":" + Text5->text(), true,
         modbus::WriteSingleRequest(
-            boxLatin1("Text1"), { "Address param", reg }, { "Data", value }));
+            latin1(Text1), { "Address param", latin1(Text4) }, { "Data", latin1(Text5) }));
 }
 
 void frmSerial::Command9_Click()
 {
-    const std::string reg = boxLatin1("Text12"), value = boxLatin1("Text11");
-    sendRequest(" FUN10 :>", boxText("Text12") + ":" + boxText("Text11"), true,
+    sendRequest(" FUN10 :>", Text12->text() + ":" + Text11->text(), true,
         modbus::WriteMultipleRequest(
-            boxLatin1("Text1"), { "Address param", reg }, { "Data", value }));
+            latin1(Text1), { "Address param", latin1(Text12) }, { "Data", latin1(Text11) }));
 }
 
 void frmSerial::Command2_Click()
 {
-    sendRequest("  :>  info ", QString(), false, modbus::ReportIdRequest(boxLatin1("Text1")));
+    sendRequest("  :>  info ", QString(), false, modbus::ReportIdRequest(latin1(Text1)));
 }
 
 void frmSerial::Command4_Click()
 {
-    sendRequest("  :>", boxText("Text1") + ":" + boxText("Text3"), true,
-        modbus::FreeFormRequest(boxLatin1("Text1"), boxText("Text3").toStdU32String()));
+    sendRequest("  :>", Text1->text() + ":" + Text3->text(), true,
+        modbus::FreeFormRequest(latin1(Text1), Text3->text().toStdU32String()));
 }
 
 void frmSerial::BTNSend_Click()
 {
-    sendRequest("  :>", boxText("Text1") + ":" + boxText("Text3"), true,
-        modbus::RawTextRequest(boxText("Text3").toStdU32String()));
+    sendRequest("  :>", Text1->text() + ":" + Text3->text(), true,
+        modbus::RawTextRequest(Text3->text().toStdU32String()));
 }
 
 } // namespace window

@@ -4,7 +4,7 @@
 #include "display_box.h"
 #include "session_log.h"
 #include "time_stamp.h"
-#include "widget_table.h"
+#include "window_constants.h"
 
 #include "serial/serial_port.h"
 
@@ -20,13 +20,13 @@ namespace window {
 
 QString frmSerial::speedSettings() const
 {
-    static constexpr std::pair<const char*, const char*> kSpeeds[] = {
-        { "Option1", "9600,n,8,1" },
-        { "Option2", "19200,n,8,1" },
-        { "Option3", "115200,n,8,1" },
+    const std::pair<const QRadioButton*, const char*> speeds[] = {
+        { Option1, "9600,n,8,1" },
+        { Option2, "19200,n,8,1" },
+        { Option3, "115200,n,8,1" },
     };
-    for (const auto& [option, settings] : kSpeeds) {
-        if (static_cast<QRadioButton*>(widget(option))->isChecked())
+    for (const auto& [option, settings] : speeds) {
+        if (option->isChecked())
             return settings;
     }
     return {};
@@ -34,7 +34,7 @@ QString frmSerial::speedSettings() const
 
 bool frmSerial::openLog()
 {
-    const QString name = LogFileName(boxText("txt(0)"));
+    const QString name = LogFileName(txt0->text());
     LogFile = LogFiles::FreeFile();
     int err = LogFiles::OpenAppend(LogFile, name);
     if (err == 0) {
@@ -62,20 +62,25 @@ void frmSerial::BTNOpenCom_Click()
     const QString settings = speedSettings();
     // Without a port the window would look open while nothing can be sent or received:
     // stay closed so the user can correct the name and try again.
-    if (!SerialPort::OpenPort(boxLatin1("txt(0)"), settings.toStdString())) {
+    const auto report = [this](const std::string& text) {
+        message_(QString::fromLatin1(text), "Quillet", MessageIcon::None);
+    };
+    if (!SerialPort::OpenPort(latin1(txt0), settings.toStdString(), report)) {
         LogFiles::CloseAll();
         return;
     }
     SwitchTags();
     toldPortGone_ = false;
     TMRComm.start(kTimerIntervalMs);
+    // Deliberate: a slave that resets when the port opens gets a moment before the first
+    // request can go out. The window is unresponsive for that long, as designed.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 }
 
 void frmSerial::BTNCloseCom_Click()
 {
     TMRComm.stop();
-    box("Text2")->clear();
+    Text2->clear();
     SerialPort::ClosePort();
     SwitchTags();
     LogFiles::CloseAll();
@@ -95,7 +100,7 @@ void frmSerial::logBytes(std::string_view bytes, bool lineEnd)
     // A full disk or a size limit must not stop the terminal; say so once, where replies show.
     if (err != 0 && !toldLogFailed_) {
         toldLogFailed_ = true;
-        AppendToBox(box("Text2"),
+        AppendToBox(Text2,
             QString("The log file cannot be written (%1); replies are still shown here.\r\n")
                 .arg(QString::fromLocal8Bit(std::strerror(err))));
     }

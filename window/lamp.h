@@ -7,6 +7,8 @@ namespace window {
 
 class Lamp : public QWidget
 {
+    Q_OBJECT
+
 public:
     explicit Lamp(QWidget* parent = nullptr);
 

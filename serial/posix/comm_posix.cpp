@@ -96,6 +96,58 @@ namespace {
         return revents < 0 || ((revents & (POLLHUP | POLLERR | POLLNVAL)) && !(revents & wanted));
     }
 
+    // The loop a read and a write share: retry on EINTR, wait while the descriptor would block
+    // and the time-outs allow, and remember a hang-up so that later calls fail at once.
+    // step(fd, done, left) moves bytes like read/write; waitUs is ReadWaitUs-shaped.
+    template <typename Step, typename Wait>
+    DWORD transferLoop(Port& p, DWORD n, short events, Step step, Wait waitUs)
+    {
+        const std::int64_t start = nowUs();
+        std::optional<std::int64_t> lastByte;
+        DWORD count = 0;
+        while (count < n) {
+            const ssize_t r = step(p.fd, count, n - count);
+            if (r > 0) {
+                count += DWORD(r);
+                lastByte = nowUs();
+                continue;
+            }
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r == 0 || errno != EAGAIN) { // end of file, EIO, ENXIO: the device is gone
+                p.gone = true;
+                break;
+            }
+            const std::int64_t now = nowUs();
+            const auto wait = waitUs(p.timeouts, n, now - start,
+                lastByte ? std::optional(now - *lastByte) : std::nullopt);
+            if (wait && *wait == 0)
+                break; // timed out: the count says how much moved
+            if (hungUp(waitFor(p.fd, events, wait), events)) {
+                p.gone = true;
+                break;
+            }
+        }
+        return count;
+    }
+
+    template <typename Step, typename Wait>
+    BOOL transfer(HANDLE h, DWORD n, DWORD* moved, short events, Step step, Wait waitUs)
+    {
+        if (moved)
+            *moved = 0;
+        Port* p = find(h);
+        if (!p)
+            return fail(ERROR_INVALID_HANDLE);
+        if (p->gone)
+            return fail(ERROR_GEN_FAILURE);
+        const DWORD count = transferLoop(*p, n, events, step, waitUs);
+        if (moved)
+            *moved = count;
+        // Bytes that moved before the hang-up are delivered; the next call reports it.
+        return p->gone && count == 0 ? fail(ERROR_GEN_FAILURE) : 1;
+    }
+
     // Raw 8-bit: no echo, no signals, no translation, no flow control of either kind.
     bool makeRaw(int fd)
     {
@@ -109,6 +161,38 @@ namespace {
         tio.c_cc[VMIN] = 1;
         tio.c_cc[VTIME] = 0;
         return tcsetattr(fd, TCSANOW, &tio) == 0;
+    }
+
+    HANDLE refuse(DWORD code)
+    {
+        lastError = code;
+        return INVALID_HANDLE_VALUE;
+    }
+
+    // Look before opening: opening some devices has effects of its own, and a regular file
+    // must never be touched. 0 when path names a character device.
+    DWORD checkDevice(const std::string& path)
+    {
+        struct stat st
+        {
+        };
+        if (path.empty())
+            return ERROR_FILE_NOT_FOUND;
+        if (stat(path.c_str(), &st) != 0)
+            return codeOf(errno);
+        return S_ISCHR(st.st_mode) ? 0 : ERROR_NOT_SUPPORTED;
+    }
+
+    // Both locks: flock keeps out programs that honour it, TIOCEXCL every later open. On
+    // failure neither is left set.
+    bool lockExclusive(int fd)
+    {
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+            return false;
+        if (ioctl(fd, TIOCEXCL) == 0)
+            return true;
+        flock(fd, LOCK_UN);
+        return false;
     }
 
     void release(int fd)
@@ -165,42 +249,23 @@ namespace {
 HANDLE CreateFileA(const char* lpFileName, DWORD, DWORD, void*, DWORD, DWORD, HANDLE)
 {
     const std::string path = lpFileName ? DevicePath(lpFileName) : std::string();
-    if (path.empty()) {
-        lastError = ERROR_FILE_NOT_FOUND;
-        return INVALID_HANDLE_VALUE;
-    }
-    // Look before opening: opening some devices has effects of its own, and a regular file
-    // must never be touched.
-    struct stat st
-    {
-    };
-    if (stat(path.c_str(), &st) != 0) {
-        lastError = codeOf(errno);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!S_ISCHR(st.st_mode)) {
-        lastError = ERROR_NOT_SUPPORTED;
-        return INVALID_HANDLE_VALUE;
-    }
+    if (const DWORD code = checkDevice(path))
+        return refuse(code);
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        lastError = codeOf(errno);
-        return INVALID_HANDLE_VALUE;
+    if (fd < 0)
+        return refuse(codeOf(errno));
+    if (!isatty(fd)) {
+        close(fd);
+        return refuse(ERROR_NOT_SUPPORTED);
     }
-    DWORD code = 0;
-    if (!isatty(fd))
-        code = ERROR_NOT_SUPPORTED;
-    else if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0)
-        code = ERROR_ACCESS_DENIED; // no sharing: another holder has the port
-    else if (!makeRaw(fd) || tcflush(fd, TCIOFLUSH) != 0)
-        code = codeOf(errno);
-    if (code != 0) {
-        if (code == ERROR_NOT_SUPPORTED)
-            close(fd);
-        else
-            release(fd);
-        lastError = code;
-        return INVALID_HANDLE_VALUE;
+    if (!lockExclusive(fd)) {
+        close(fd);
+        return refuse(ERROR_ACCESS_DENIED); // no sharing: another holder has the port
+    }
+    if (!makeRaw(fd) || tcflush(fd, TCIOFLUSH) != 0) {
+        const DWORD code = codeOf(errno);
+        release(fd);
+        return refuse(code);
     }
     const HANDLE h = nextHandle++;
     ports[h].fd = fd;
@@ -260,81 +325,21 @@ DWORD GetLastError() { return lastError; }
 
 BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD n, DWORD* lpNumberOfBytesRead, void*)
 {
-    if (lpNumberOfBytesRead)
-        *lpNumberOfBytesRead = 0;
-    Port* p = find(hFile);
-    if (!p)
-        return fail(ERROR_INVALID_HANDLE);
-    if (p->gone)
-        return fail(ERROR_GEN_FAILURE);
     auto* out = static_cast<unsigned char*>(lpBuffer);
-    const std::int64_t start = nowUs();
-    std::optional<std::int64_t> lastByte;
-    DWORD count = 0;
-    while (count < n) {
-        const ssize_t r = ::read(p->fd, out + count, n - count);
-        if (r > 0) {
-            count += DWORD(r);
-            lastByte = nowUs();
-            continue;
-        }
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r == 0 || errno != EAGAIN) { // end of file, EIO, ENXIO: the device is gone
-            p->gone = true;
-            break;
-        }
-        const std::int64_t now = nowUs();
-        const auto wait = ReadWaitUs(
-            p->timeouts, n, now - start, lastByte ? std::optional(now - *lastByte) : std::nullopt);
-        if (wait && *wait == 0)
-            break;
-        if (hungUp(waitFor(p->fd, POLLIN, wait), POLLIN)) {
-            p->gone = true;
-            break;
-        }
-    }
-    if (lpNumberOfBytesRead)
-        *lpNumberOfBytesRead = count;
-    // Bytes that came before the hang-up are delivered; the next call reports it.
-    return p->gone && count == 0 ? fail(ERROR_GEN_FAILURE) : 1;
+    const auto step
+        = [out](int fd, DWORD done, DWORD left) { return ::read(fd, out + done, left); };
+    return transfer(hFile, n, lpNumberOfBytesRead, POLLIN, step, ReadWaitUs);
 }
 
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD n, DWORD* lpNumberOfBytesWritten, void*)
 {
-    if (lpNumberOfBytesWritten)
-        *lpNumberOfBytesWritten = 0;
-    Port* p = find(hFile);
-    if (!p)
-        return fail(ERROR_INVALID_HANDLE);
-    if (p->gone)
-        return fail(ERROR_GEN_FAILURE);
     const auto* in = static_cast<const unsigned char*>(lpBuffer);
-    const std::int64_t start = nowUs();
-    DWORD count = 0;
-    while (count < n) {
-        const ssize_t r = ::write(p->fd, in + count, n - count);
-        if (r > 0) {
-            count += DWORD(r);
-            continue;
-        }
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r == 0 || errno != EAGAIN) {
-            p->gone = true;
-            break;
-        }
-        const auto wait = WriteWaitUs(p->timeouts, n, nowUs() - start);
-        if (wait && *wait == 0)
-            break; // timed out: the count says how much went
-        if (hungUp(waitFor(p->fd, POLLOUT, wait), POLLOUT)) {
-            p->gone = true;
-            break;
-        }
-    }
-    if (lpNumberOfBytesWritten)
-        *lpNumberOfBytesWritten = count;
-    return p->gone && count == 0 ? fail(ERROR_GEN_FAILURE) : 1;
+    const auto step = [in](int fd, DWORD done, DWORD left) { return ::write(fd, in + done, left); };
+    // A write's time-out runs from its start only; the time since the last byte plays no part.
+    const auto wait
+        = [](const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartUs,
+              std::optional<std::int64_t>) { return WriteWaitUs(t, count, sinceStartUs); };
+    return transfer(hFile, n, lpNumberOfBytesWritten, POLLOUT, step, wait);
 }
 
 BOOL FlushFileBuffers(HANDLE hFile)

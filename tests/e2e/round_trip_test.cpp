@@ -2,8 +2,8 @@
 #include "../gui/log_dir.h"
 #include "../gui/window_fixture.h"
 
+#include "modbus/byte_string.h"
 #include "sim/pty_slave.h"
-#include "window/widget_table.h"
 
 #include <sys/resource.h>
 
@@ -25,7 +25,7 @@ protected:
                 const std::string request = slave->serveOnce(50);
                 if (!request.empty()) {
                     std::lock_guard lock(mutex);
-                    requests.push_back(HexBytes(request));
+                    requests.push_back(modbus::HexBytes(request));
                 }
             }
         });
@@ -49,7 +49,7 @@ protected:
 
     bool waitForText(const char* boxName, const QString& text)
     {
-        return QTest::qWaitFor([&] { return box(boxName)->toPlainText().contains(text); }, 5000);
+        return QTest::qWaitFor([&] { return box(boxName)->toPlainText().contains(text); }, 10000);
     }
     std::vector<std::string> received()
     {
@@ -71,7 +71,7 @@ TEST_F(EndToEnd, ReadHoldingRegisterIsDecodedShownAndLogged)
     QTest::mouseClick(button("Command3"), Qt::LeftButton);
     ASSERT_TRUE(waitForText("Text8", "Reply  2 butes :  Data :  10: CRC : 45 87\n"));
     EXPECT_EQ(received(), std::vector<std::string> { "30 03 00 00 00 01 80 2B" });
-    EXPECT_EQ(frm.FirstHi, 10);
+    EXPECT_EQ(frm.designVariables().FirstHi, 10);
     EXPECT_NE(
         log().find("T FUN3 :>0:1\r\n\r\nT  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n"),
         std::string::npos)
@@ -151,12 +151,12 @@ TEST_F(EndToEnd, LampBlinksWhileIdleAndTurnsRedOnData)
                 seen.push_back(lamp()->fillColor());
             return seen.size() >= 4;
         },
-        3000);
+        10000);
     ASSERT_GE(seen.size(), 4u);
     for (std::size_t i = 1; i < seen.size(); ++i)
         EXPECT_TRUE(seen[i] == window::kWhite || seen[i] == window::kGrey) << std::hex << seen[i];
     QTest::mouseClick(button("Command3"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return lamp()->fillColor() == window::kRed; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lamp()->fillColor() == window::kRed; }, 10000));
 }
 
 TEST_F(EndToEnd, SlaveGoingAwayIsToldOnceAndCloseStillWorks)

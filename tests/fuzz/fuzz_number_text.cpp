@@ -1,6 +1,7 @@
 // Number from text, and the requests built from typed fields.
 #include "fuzz_check.h"
 
+#include "modbus/number_text.h"
 #include "modbus/request_frames.h"
 
 #include <cmath>

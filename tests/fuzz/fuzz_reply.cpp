@@ -1,6 +1,7 @@
 // The poller's classify-and-render path over any chunk and any address text, and Decode2.
 #include "fuzz_check.h"
 
+#include "modbus/number_text.h"
 #include "modbus/reply_display.h"
 #include "modbus/reply_text.h"
 
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const modbus::ReplyDisplay shown
         = modbus::ClassifyReply(chunk, modbus::NumberFromText(addressText));
     FUZZ_CHECK(!shown.text.empty());
-    if (shown.box == modbus::ReplyBox::Text2) {
+    if (shown.kind == modbus::ReplyKind::Raw) {
         FUZZ_CHECK(!shown.firstHi);
         FUZZ_CHECK(
             shown.text.size() >= 6 && shown.text.compare(shown.text.size() - 2, 2, "\r\n") == 0);

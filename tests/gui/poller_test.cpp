@@ -2,9 +2,8 @@
 #include "log_dir.h"
 #include "window_fixture.h"
 
-#include "../unit/serial/fake_comm.h"
+#include "tests/support/fake_comm.h"
 #include "window/display_box.h"
-#include "window/widget_table.h"
 
 #include <QScrollBar>
 
@@ -76,7 +75,7 @@ TEST_F(Poller, RecognisedRepliesGoToTheirGroupsBoxesAfterWhatTheUserTyped)
         box("Text6")->toPlainText(), "typed by handReply : ADDR : 1: Data :  10: CRC : 5C 2C\n");
     EXPECT_EQ(box("Text10")->toPlainText(), "Reply : ADDR : 1: Data :  1: CRC : 54 28\n");
     EXPECT_EQ(box("Text8")->toPlainText(), "Reply  2 butes :  Data :  10: CRC : 45 87\n");
-    EXPECT_EQ(frm.FirstHi, 10);
+    EXPECT_EQ(frm.designVariables().FirstHi, 10);
     EXPECT_EQ(entries(),
         "T  :< Reply : ADDR : 1: Data :  10: CRC : 5C 2C\r\n\r\n"
         "T  :< Reply : ADDR : 1: Data :  1: CRC : 54 28\r\n\r\n"

@@ -2,8 +2,8 @@
 #include "log_dir.h"
 #include "window_fixture.h"
 
-#include "../unit/serial/fake_comm.h"
-#include "sim/hex_bytes.h"
+#include "modbus/byte_string.h"
+#include "tests/support/fake_comm.h"
 #include "window/session_log.h"
 #include "window/time_stamp.h"
 
@@ -86,8 +86,8 @@ TEST_F(Session, EachButtonSendsItsFrameAndLogsItsEntry)
         QTest::mouseClick(button(c.button), Qt::LeftButton);
         const auto writes = platform->writes();
         ASSERT_EQ(writes.size(), 1u) << c.button;
-        EXPECT_EQ(HexBytes(writes[0]), c.frame) << c.button;
-        EXPECT_EQ(frm.FrameText, writes[0]);
+        EXPECT_EQ(modbus::HexBytes(writes[0]), c.frame) << c.button;
+        EXPECT_EQ(frm.designVariables().FrameText, writes[0]);
         expectedLog += c.entry;
         EXPECT_EQ(log(), expectedLog) << c.button;
     }
@@ -108,11 +108,11 @@ TEST_F(Session, BoxesAreLoggedAsTypedAndSentAsConverted)
     QTest::mouseClick(button("Command4"), Qt::LeftButton);
     const auto writes = platform->writes();
     ASSERT_EQ(writes.size(), 4u);
-    EXPECT_EQ(HexBytes(writes[0]).substr(0, 17), "30 06 01 02 00 02");
-    EXPECT_EQ(HexBytes(writes[1]).substr(0, 26), "30 10 00 07 00 01 02 00 04");
+    EXPECT_EQ(modbus::HexBytes(writes[0]).substr(0, 17), "30 06 01 02 00 02");
+    EXPECT_EQ(modbus::HexBytes(writes[1]).substr(0, 26), "30 10 00 07 00 01 02 00 04");
     EXPECT_EQ(writes[2], "");
-    EXPECT_EQ(HexBytes(writes[3]), "30 BF 54");
-    EXPECT_EQ(frm.FirstHi, 0);
+    EXPECT_EQ(modbus::HexBytes(writes[3]), "30 BF 54");
+    EXPECT_EQ(frm.designVariables().FirstHi, 0);
     EXPECT_EQ(log(),
         kHeader
             + "T FUN6 :>258:2.5\r\n\r\nT FUN10 :>7:3.5\r\n\r\nT  :>48:\r\n\r\nT  :>48:\r\n\r\n");
@@ -191,9 +191,10 @@ TEST_F(Session, HostileFieldTextsGiveBytesOrANoticeNeverBoth)
             QTest::mouseClick(button(senders[b]), Qt::LeftButton);
             const bool wrote = platform->writes().size() == 1;
             EXPECT_NE(wrote, messages.size() == 1) << boxes[b] << " \"" << text << '"';
-            if (wrote && std::string(senders[b]) != "Command2")
+            if (wrote && std::string(senders[b]) != "Command2") {
                 EXPECT_EQ(
                     platform->writes()[0].size(), std::string(senders[b]) == "Command9" ? 11u : 8u);
+            }
         }
         line(boxes[b])->setText(b == 3 ? "1" : (b == 6 ? "48" : "0"));
     }
@@ -256,10 +257,18 @@ TEST(TimeTexts, TimeStampAndStartStamp)
     };
     for (const auto& [time, text] : stamps)
         EXPECT_EQ(window::TimeStampText(time), text);
+    // The toolkit's own short date and long time, less the zone: its separators vary by version.
     const QLocale us(QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(window::StartStampText(QDateTime(QDate(2026, 12, 7), QTime(0, 0, 0)), us), "12/7/26");
-    EXPECT_EQ(window::StartStampText(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 7)), us),
-        "12/7/26 9:05:07 AM");
+    const QDate date(2026, 12, 7);
+    const QTime time(9, 5, 7);
+    const QString longTime = us.toString(time, QLocale::LongFormat);
+    const QString zone = us.toString(time, "t");
+    ASSERT_FALSE(zone.isEmpty());
+    const QString dateText = us.toString(date, QLocale::ShortFormat);
+    EXPECT_EQ(dateText, "12/7/26");
+    EXPECT_EQ(window::StartStampText(QDateTime(date, QTime(0, 0, 0)), us), dateText);
+    EXPECT_EQ(window::StartStampText(QDateTime(date, time), us),
+        dateText + " " + longTime.left(longTime.indexOf(zone)).trimmed());
 }
 
 } // namespace

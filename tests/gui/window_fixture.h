@@ -3,6 +3,7 @@
 
 #include "window/frm_serial.h"
 #include "window/lamp.h"
+#include "window/window_constants.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

@@ -169,7 +169,7 @@ TEST_F(WindowStart, SpeedButtonsExcludeEachOther)
 
 TEST_F(WindowStart, TabOrderFollowsTheTable)
 {
-    // From the port name, Tab visits Open, then the address box (Close is disabled).
+    // From the port name the chain runs Open, then Close (Tab skips Close while it is disabled).
     line("txt(0)")->setFocus();
     QWidget* next = line("txt(0)")->nextInFocusChain();
     EXPECT_EQ(next->objectName(), "BTNOpenCom");

@@ -1,4 +1,5 @@
 #include "modbus/crc16.h"
+#include "tests/support/byte_list.h"
 
 #include <gtest/gtest.h>
 
@@ -6,14 +7,6 @@ using modbus::ByteString;
 using modbus::CRC16;
 
 namespace {
-
-ByteString bytes(std::initializer_list<int> values)
-{
-    ByteString s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
 
 struct CrcCase
 {

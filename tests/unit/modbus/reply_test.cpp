@@ -1,19 +1,12 @@
 #include "modbus/reply_display.h"
 #include "modbus/reply_text.h"
+#include "tests/support/byte_list.h"
 
 #include <gtest/gtest.h>
 
 using namespace modbus;
 
 namespace {
-
-ByteString bytes(std::initializer_list<int> values)
-{
-    ByteString s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
 
 struct LineCase
 {
@@ -102,38 +95,38 @@ struct ClassifyCase
     const char* what;
     ByteString chunk;
     double address;
-    ReplyBox box;
+    ReplyKind kind;
     const char* start; // how the display text begins
 };
 
 TEST(ClassifyReply, RoutesByAddressThenFunctionCode)
 {
     const ClassifyCase cases[] = {
-        { "FC16 echo", bytes({ 48, 16, 0, 1, 0, 1, 0x54, 0x28 }), 48, ReplyBox::Text10,
+        { "FC16 echo", bytes({ 48, 16, 0, 1, 0, 1, 0x54, 0x28 }), 48, ReplyKind::WriteMultipleEcho,
             "Reply : ADDR : 1" },
-        { "FC6 echo", bytes({ 48, 6, 0, 1, 0, 10, 0x5C, 0x2C }), 48, ReplyBox::Text6,
+        { "FC6 echo", bytes({ 48, 6, 0, 1, 0, 10, 0x5C, 0x2C }), 48, ReplyKind::WriteSingleEcho,
             "Reply : ADDR : 1" },
-        { "FC3 reply", bytes({ 48, 3, 2, 0, 10, 0x45, 0x87 }), 48, ReplyBox::Text8,
+        { "FC3 reply", bytes({ 48, 3, 2, 0, 10, 0x45, 0x87 }), 48, ReplyKind::ReadHolding,
             "Reply  2 butes" },
-        { "other slave", bytes({ 0x41, 0x54, 0x0D, 0x0A }), 48, ReplyBox::Text2,
+        { "other slave", bytes({ 0x41, 0x54, 0x0D, 0x0A }), 48, ReplyKind::Raw,
             "Reply DATA :\r\n" },
-        { "FC17 raw", bytes({ 48, 17, 3, 'A', 'B', 'C' }), 48, ReplyBox::Text2,
+        { "FC17 raw", bytes({ 48, 17, 3, 'A', 'B', 'C' }), 48, ReplyKind::Raw,
             "Reply \r\n0ABC\r\n30 11 3 41 42 43 \r\n" },
-        { "exception", bytes({ 48, 0x83, 2, 0xC1, 0x34 }), 48, ReplyBox::Text2, "Reply \r\n" },
-        { "address 0 from empty box", bytes({ 0, 3, 2, 0, 1, 0, 0 }), 0, ReplyBox::Text8,
+        { "exception", bytes({ 48, 0x83, 2, 0xC1, 0x34 }), 48, ReplyKind::Raw, "Reply \r\n" },
+        { "address 0 from empty box", bytes({ 0, 3, 2, 0, 1, 0, 0 }), 0, ReplyKind::ReadHolding,
             "Reply  2" },
-        { "fractional address never matches", bytes({ 0, 3, 2, 0, 1, 0, 0 }), 0.5, ReplyBox::Text2,
+        { "fractional address never matches", bytes({ 0, 3, 2, 0, 1, 0, 0 }), 0.5, ReplyKind::Raw,
             "Reply DATA :" },
-        { "lone address byte", bytes({ 48 }), 48, ReplyBox::Text2, "Reply \r\n0\r\n30 " },
-        { "short FC6", bytes({ 48, 6, 0, 1, 0, 10, 0x5C }), 48, ReplyBox::Text2, "Reply \r\n" },
-        { "short FC3", bytes({ 48, 3, 2, 0, 10, 0x45 }), 48, ReplyBox::Text2, "Reply \r\n" },
-        { "short FC16", bytes({ 48, 16 }), 48, ReplyBox::Text2, "Reply \r\n" },
+        { "lone address byte", bytes({ 48 }), 48, ReplyKind::Raw, "Reply \r\n0\r\n30 " },
+        { "short FC6", bytes({ 48, 6, 0, 1, 0, 10, 0x5C }), 48, ReplyKind::Raw, "Reply \r\n" },
+        { "short FC3", bytes({ 48, 3, 2, 0, 10, 0x45 }), 48, ReplyKind::Raw, "Reply \r\n" },
+        { "short FC16", bytes({ 48, 16 }), 48, ReplyKind::Raw, "Reply \r\n" },
     };
     for (const auto& c : cases) {
         const ReplyDisplay d = ClassifyReply(c.chunk, c.address);
-        EXPECT_EQ(d.box, c.box) << c.what;
+        EXPECT_EQ(d.kind, c.kind) << c.what;
         EXPECT_EQ(d.text.rfind(c.start, 0), 0u) << c.what << ": " << d.text;
-        EXPECT_EQ(d.firstHi.has_value(), c.box != ReplyBox::Text2) << c.what;
+        EXPECT_EQ(d.firstHi.has_value(), c.kind != ReplyKind::Raw) << c.what;
     }
 }
 

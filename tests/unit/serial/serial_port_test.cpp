@@ -1,6 +1,6 @@
 // The SerialPort module against a recording platform layer.
-#include "fake_comm.h"
 #include "serial/serial_port.h"
+#include "tests/support/fake_comm.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,12 @@ protected:
     {
         SerialPort::ClosePort();
         platform = &fake::Reset();
-        SerialPort::SetReportHook([this](const std::string& text) { reports.push_back(text); });
     }
-    void TearDown() override { SerialPort::SetReportHook(nullptr); }
+    bool open(const char* port, const char* settings)
+    {
+        return SerialPort::OpenPort(
+            port, settings, [this](const std::string& text) { reports.push_back(text); });
+    }
 
     fake::Platform* platform = nullptr;
     std::vector<std::string> reports;
@@ -31,7 +34,7 @@ std::string pattern(std::size_t n)
 
 TEST_F(SerialPortModule, WritesGoOutIn255BytePiecesInOrder)
 {
-    ASSERT_TRUE(SerialPort::OpenPort("COM5:", "19200,n,8,1"));
+    ASSERT_TRUE(open("COM5:", "19200,n,8,1"));
     const std::pair<std::size_t, std::vector<std::size_t>> cases[] = {
         { 0, { 0 } },
         { 255, { 255 } },
@@ -57,7 +60,7 @@ TEST_F(SerialPortModule, WritesGoOutIn255BytePiecesInOrder)
 
 TEST_F(SerialPortModule, ShortPieceEndsTheWriteAndCountsWhatWent)
 {
-    ASSERT_TRUE(SerialPort::OpenPort("COM5:", "19200,n,8,1"));
+    ASSERT_TRUE(open("COM5:", "19200,n,8,1"));
     platform->writeLimits = { 255, 100 };
     EXPECT_EQ(SerialPort::WritePort(pattern(600)), 355);
     EXPECT_EQ(platform->writes().size(), 2u);
@@ -68,7 +71,7 @@ TEST_F(SerialPortModule, ShortPieceEndsTheWriteAndCountsWhatWent)
 
 TEST_F(SerialPortModule, OpenSetsTimeoutsThenBuildsThenAppliesTheLineSettings)
 {
-    ASSERT_TRUE(SerialPort::OpenPort("COM5:", "115200,n,8,1"));
+    ASSERT_TRUE(open("COM5:", "115200,n,8,1"));
     std::vector<std::string> names;
     for (const auto& c : platform->calls)
         names.push_back(c.name);
@@ -97,7 +100,7 @@ TEST_F(SerialPortModule, EachConfigurationFailureShowsItsTextAndClosesThePort)
         platform->failStep = step;
         platform->failCode = 5;
         reports.clear();
-        EXPECT_FALSE(SerialPort::OpenPort("COM5:", "9600,n,8,1")) << step;
+        EXPECT_FALSE(open("COM5:", "9600,n,8,1")) << step;
         ASSERT_EQ(reports.size(), 1u) << step;
         EXPECT_EQ(reports[0], text);
         EXPECT_TRUE(platform->open.empty()) << step << " left the port open";
@@ -107,14 +110,14 @@ TEST_F(SerialPortModule, EachConfigurationFailureShowsItsTextAndClosesThePort)
     platform->failStep = "SetCommState";
     platform->failCode = 87;
     reports.clear();
-    SerialPort::OpenPort("COM5:", "9600,n,8,1");
+    open("COM5:", "9600,n,8,1");
     EXPECT_EQ(reports.at(0), "Unable to set Comm DCB 9600,n,8,1 Error: 87");
 }
 
 TEST_F(SerialPortModule, PortThatCannotBeOpenedIsReported)
 {
     platform->openFails = true;
-    EXPECT_FALSE(SerialPort::OpenPort("COM9:", "9600,n,8,1"));
+    EXPECT_FALSE(open("COM9:", "9600,n,8,1"));
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], "Unable to open port COM9: Error: 2");
     EXPECT_EQ(SerialPort::WritePort("abc"), 0);
@@ -123,7 +126,7 @@ TEST_F(SerialPortModule, PortThatCannotBeOpenedIsReported)
 
 TEST_F(SerialPortModule, ReadsReturnWhatCameInPiecesOfAtMost255)
 {
-    ASSERT_TRUE(SerialPort::OpenPort("COM5:", "19200,n,8,1"));
+    ASSERT_TRUE(open("COM5:", "19200,n,8,1"));
     platform->reads.push_back(pattern(300));
     EXPECT_EQ(SerialPort::ReadPort(), pattern(300).substr(0, 255));
     EXPECT_EQ(SerialPort::ReadPort(), pattern(300).substr(255));
@@ -135,7 +138,7 @@ TEST_F(SerialPortModule, ReadsReturnWhatCameInPiecesOfAtMost255)
 
 TEST_F(SerialPortModule, AfterCloseNothingReachesTheOldHandle)
 {
-    ASSERT_TRUE(SerialPort::OpenPort("COM5:", "19200,n,8,1"));
+    ASSERT_TRUE(open("COM5:", "19200,n,8,1"));
     const comm::HANDLE old = platform->calls[0].handle == 0 ? platform->open.at(0) : 0;
     SerialPort::ClosePort();
     platform->calls.clear();

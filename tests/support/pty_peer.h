@@ -40,6 +40,6 @@ struct PtyPeer
     {
         return write(master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
-    // Reads exactly n bytes, or what came within about a second.
+    // Reads exactly n bytes, or what came within about three seconds.
     std::string receive(std::size_t n) const;
 };
