@@ -3,6 +3,7 @@
 
 #include "tests/support/pty_peer.h"
 #include "window/frm_serial.h"
+#include "window/session_log.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -31,7 +32,11 @@ struct OpenWindow
     }
     QPlainTextEdit* box(const char* name) { return frm.findChild<QPlainTextEdit*>(name); }
     QLineEdit* line(const char* name) { return frm.findChild<QLineEdit*>(name); }
-    std::string logPath() const { return (dir.path() + "/Quillet_log__dev.txt").toStdString(); }
+    std::string logPath() const
+    {
+        const QString name = window::LogFileName(QString::fromStdString(peer.path));
+        return (dir.path() + "/" + name).toStdString();
+    }
 };
 
 } // namespace bench

@@ -1,7 +1,11 @@
 #include "session_log.h"
 
 #include <QFile>
+#include <QStringList>
 
+#include "serial/port_name.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
@@ -13,16 +17,50 @@ namespace {
 
     std::map<std::int16_t, int> openFiles; // number -> descriptor
 
+    // Keeps "Quillet_log_" + part + ".txt" under 200 bytes.
+    constexpr qsizetype kMaxNamePart = 180;
+
+    // The device a text that names no COM port stands for, as the port layer reads it (a path,
+    // or a name under /dev/): its base name, joined by its folder where the base name alone
+    // says little, as a pty's "/dev/pts/3" does.
+    QString deviceName(const QString& portText)
+    {
+        QStringList parts = portText.split(u'/', Qt::SkipEmptyParts);
+        parts.removeAll(".");
+        if (!portText.contains(u'/'))
+            parts.prepend("dev");
+        if (parts.isEmpty())
+            return "_";
+        QString name = parts.takeLast();
+        const bool saysLittle = std::none_of(name.begin(), name.end(),
+            [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); });
+        return saysLittle && !parts.isEmpty() ? parts.last() + "_" + name : name;
+    }
+
+    // Letters, digits, ".", "-" and "_" stay; anything else, path separators and control
+    // characters included, becomes "_", so the file stays in the current directory.
+    QString safeFilePart(QString text)
+    {
+        for (QChar& c : text) {
+            const char16_t u = c.unicode();
+            const bool kept = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z')
+                || (u >= u'0' && u <= u'9') || u == u'.' || u == u'-' || u == u'_';
+            if (!kept)
+                c = u'_';
+        }
+        return text;
+    }
+
 } // namespace
 
 QString LogFileName(const QString& portText)
 {
-    QString part = portText.left(4);
-    for (QChar& c : part) {
-        if (c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = u'_';
-    }
-    return "Quillet_log_" + part + ".txt";
+    const std::string typed = portText.toStdString();
+    const std::string_view port = comm::WithoutDevicePrefix(typed);
+    if (comm::ComPortNumber(port))
+        return "Quillet_log_" + QString::fromStdString(std::string(port)).left(4) + ".txt";
+    const QString device = deviceName(QString::fromStdString(std::string(port)));
+    return "Quillet_log_" + safeFilePart(device).right(kMaxNamePart) + ".txt";
 }
 
 namespace LogFiles {

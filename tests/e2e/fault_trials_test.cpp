@@ -5,6 +5,7 @@
 #include "tests/support/pty_peer.h"
 
 #include "sim/pty_slave.h"
+#include "window/session_log.h"
 
 #include <QRegularExpression>
 
@@ -131,7 +132,8 @@ TEST_F(FaultTrial, LogThatStopsTakingWritesIsToldOnceAndRepliesStillShow)
     ServedSlave slave;
     openOn(frm, slave.path());
     ASSERT_TRUE(roundTrip());
-    const auto size = LogDir::read("Quillet_log__dev.txt").size();
+    const QString logName = window::LogFileName(slave.path());
+    const auto size = LogDir::read(logName).size();
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -145,7 +147,7 @@ TEST_F(FaultTrial, LogThatStopsTakingWritesIsToldOnceAndRepliesStillShow)
     EXPECT_TRUE(shown);
     EXPECT_EQ(box("Text8")->toPlainText().count('\n'), 4);
     EXPECT_EQ(box("Text2")->toPlainText().count("The log file cannot be written"), 1);
-    EXPECT_LE(LogDir::read("Quillet_log__dev.txt").size(), size + 10);
+    EXPECT_LE(LogDir::read(logName).size(), size + 10);
 }
 
 TEST_F(FaultTrial, SecondTerminalOnTheSamePortIsRefusedAndTheFirstKeepsWorking)
@@ -195,7 +197,9 @@ TEST_F(FaultTrial, HugeFreeTextGoesOutWithinTheWriteTimeoutsWhenNobodyReads)
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith("not sent: the request of 100001 bytes"))
         << messages[0].text.toStdString();
-    EXPECT_NE(LogDir::read("Quillet_log__dev.txt").find("short write: "), std::string::npos);
+    EXPECT_NE(
+        LogDir::read(window::LogFileName(QString::fromStdString(peer.path))).find("short write: "),
+        std::string::npos);
 }
 
 TEST(KillTrial, LogHoldsEveryReplyShownBeforeAKill)
@@ -210,7 +214,7 @@ TEST(KillTrial, LogHoldsEveryReplyShownBeforeAKill)
         ASSERT_TRUE(child.waitFor("shown " + std::to_string(i) + "\n")) << child.said();
     }
     child.kill();
-    const std::string log = LogDir::read("Quillet_log__dev.txt");
+    const std::string log = LogDir::read(window::LogFileName(QString::fromStdString(peer.path)));
     std::size_t entries = 0;
     for (std::size_t at = 0;
          (at = log.find("  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n", at))

@@ -4,6 +4,7 @@
 
 #include "modbus/byte_string.h"
 #include "sim/pty_slave.h"
+#include "window/session_log.h"
 
 #include <sys/resource.h>
 
@@ -30,6 +31,7 @@ protected:
             }
         });
         WindowFixture::SetUp();
+        logName = window::LogFileName(QString::fromStdString(slave->path()));
         line("txt(0)")->setText(QString::fromStdString(slave->path()));
         QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
         ASSERT_TRUE(button("BTNCloseCom")->isEnabled())
@@ -56,9 +58,10 @@ protected:
         std::lock_guard lock(mutex);
         return requests;
     }
-    std::string log() { return Normalised(LogDir::read("Quillet_log__dev.txt")); }
+    std::string log() { return Normalised(LogDir::read(logName)); }
 
     LogDir dir;
+    QString logName;
     std::unique_ptr<PtySlave> slave = std::make_unique<PtySlave>(48, 10);
     std::thread server;
     std::atomic<bool> stop { false };

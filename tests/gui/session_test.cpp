@@ -229,21 +229,54 @@ TEST_F(Session, LogThatCannotBeCreatedShowsErrorBoxAndLeavesThePortAlone)
     EXPECT_FALSE(frm.TMRComm.isActive());
 }
 
-TEST_F(Session, LogFileNamesComeFromTheFirstFourCharacters)
+TEST_F(Session, LogFileNamesKeepComRuleAndNameOtherDevices)
 {
     const std::pair<const char*, const char*> cases[] = {
         { "COM5:", "Quillet_log_COM5.txt" },
-        { "COM12:", "Quillet_log_COM1.txt" },
-        { "/dev/ttyUSB0", "Quillet_log__dev.txt" },
+        { "COM5", "Quillet_log_COM5.txt" },
+        { "COM12:", "Quillet_log_COM1.txt" }, // shares COM1's file, as it always has
+        { "\\\\.\\COM7", "Quillet_log_COM7.txt" },
+        { "/dev/ttyUSB0", "Quillet_log_ttyUSB0.txt" },
+        { "ttyUSB0", "Quillet_log_ttyUSB0.txt" },
+        { "/dev/ttyUSB1", "Quillet_log_ttyUSB1.txt" },
+        { "/dev/pts/3", "Quillet_log_pts_3.txt" },
+        { "/dev/serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0",
+            "Quillet_log_usb-FTDI_FT232R_A1B2-if00-port0.txt" },
         { "C\\x", "Quillet_log_C_x.txt" },
-        { "ab", "Quillet_log_ab.txt" },
+        { "/dev/tty USB:0\t", "Quillet_log_tty_USB_0_.txt" },
     };
     for (const auto& [port, file] : cases) {
-        EXPECT_EQ(window::LogFileName(port), file);
+        EXPECT_EQ(window::LogFileName(port), file) << port;
         line("txt(0)")->setText(port);
         QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
         QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
         EXPECT_TRUE(QFile::exists(file)) << file;
+    }
+}
+
+TEST(LogFileName, HostileTextsGiveASafeNameInTheCurrentDirectory)
+{
+    const QString hostile[] = {
+        "../../etc/passwd",
+        "..",
+        "/",
+        "",
+        "/dev/pts/../../tmp/x\n",
+        QString("a\x01\x1b[2Jb/\x7f"),
+        QString(1000, u'/') + "x",
+        QString(1000, u'\\'),
+        QString(1000, u'y'),
+        QString::fromUtf8("/dev/ttyÜSB\xc2\xa0"),
+    };
+    for (const QString& text : hostile) {
+        const QString name = window::LogFileName(text);
+        const QByteArray bytes = QFile::encodeName(name);
+        EXPECT_TRUE(name.startsWith("Quillet_log_") && name.endsWith(".txt")) << bytes.data();
+        EXPECT_LT(bytes.size(), 200) << bytes.data();
+        for (const char c : bytes)
+            EXPECT_TRUE(
+                std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_')
+                << "byte " << int(c) << " in " << bytes.data();
     }
 }
 
