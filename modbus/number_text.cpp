@@ -1,5 +1,6 @@
 #include "number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <string>
@@ -79,6 +80,35 @@ namespace {
         return i;
     }
 
+    // A saturating read of an exponent's digits: beyond a billion, only the sign matters.
+    long long exponentOf(std::string_view text)
+    {
+        const bool negative = !text.empty() && text.front() == '-';
+        if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+            text.remove_prefix(1);
+        long long value = 0;
+        for (char c : text)
+            value = std::min(value * 10 + (c - '0'), 1'000'000'000LL);
+        return negative ? -value : value;
+    }
+
+    // from_chars reports underflow and overflow alike. The power of ten of the first
+    // significant digit tells them apart: "0.000...1" is tiny, with or without an exponent.
+    // text is unsigned: digits [. digits] [E [sign] digits].
+    bool isTiny(std::string_view text)
+    {
+        const std::size_t e = text.find_first_of("Ee");
+        const long long exponent = e == std::string_view::npos ? 0 : exponentOf(text.substr(e + 1));
+        const std::string_view mantissa = text.substr(0, e);
+        const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+        const std::size_t first = mantissa.find_first_not_of("0.");
+        if (first == std::string_view::npos)
+            return true; // all zeros
+        const long long power
+            = first < point ? (long long)(point - first) - 1 : -(long long)(first - point);
+        return power + exponent < 0;
+    }
+
     double parseDecimal(std::string_view number)
     {
         // from_chars rejects a leading '+', and is locale-independent, unlike strtod
@@ -91,11 +121,8 @@ namespace {
             text.insert(text.begin(), '0');
         double value = 0;
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (ec == std::errc::result_out_of_range) {
-            const auto e = text.find_first_of("Ee");
-            const bool tiny = e != std::string::npos && e + 1 < text.size() && text[e + 1] == '-';
-            value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-        }
+        if (ec == std::errc::result_out_of_range)
+            value = isTiny(text) ? 0.0 : std::numeric_limits<double>::infinity();
         (void)end;
         return negative ? -value : value;
     }

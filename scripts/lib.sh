@@ -5,7 +5,7 @@ QUILLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What each is for: build tools; Qt 6 Widgets (its CMake files look for the GL headers);
 # tests and benchmarks; the demo slave; the X server that scripts/screenshot and the start-up
-# benchmark draw on (xvfb-run needs xauth); the formatting check in .ci/run.
+# benchmark draw on (xvfb-run needs xauth); the formatting check in .ci/run; the caption font.
 QUILLET_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev
@@ -13,6 +13,7 @@ QUILLET_PACKAGES=(
     libmodbus-dev
     xvfb xauth
     clang-format
+    fonts-liberation2
 )
 
 as_root() {

@@ -2,11 +2,34 @@
 
 #include <modbus/modbus.h>
 
+#include <poll.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
+namespace {
+
+// A frame ends at a silence of 3.5 characters: 4 ms at 9600 bit/s, the slowest speed the
+// terminal offers. A pty has no line speed, so the slowest speed's silence serves for all.
+constexpr int kSilenceMs = 4;
+
+// Moves what is waiting on from to to (to < 0: discards it), without blocking.
+void pass(int from, int to)
+{
+    char buf[512];
+    pollfd pfd { from, POLLIN, 0 };
+    while (poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN)) {
+        const ssize_t n = read(from, buf, sizeof buf);
+        if (n <= 0 || (to >= 0 && write(to, buf, std::size_t(n)) != n))
+            return;
+    }
+}
+
+} // namespace
+
 PtySlave::PtySlave(int address, int registerCount)
+    : address_(address)
 {
     char name[128] = {};
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
@@ -16,15 +39,19 @@ PtySlave::PtySlave(int address, int registerCount)
     tcgetattr(slave_, &tio);
     cfmakeraw(&tio);
     tcsetattr(slave_, TCSANOW, &tio);
-    // libmodbus talks straight to the pty master: it needs no device path of its own.
+    // libmodbus sees only whole frames for this slave, through a socket pair: a foreign frame
+    // read by libmodbus itself would put it out of step with the frames that follow.
     modbus_t* ctx = modbus_new_rtu("/dev/null", 19200, 'N', 8, 1);
     map_ = modbus_mapping_new(0, 0, registerCount, 0);
-    if (!ctx || !map_ || modbus_set_slave(ctx, address) != 0
-        || modbus_set_socket(ctx, master_) != 0) {
+    if (!ctx || !map_ || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, link_) != 0
+        || modbus_set_slave(ctx, address) != 0 || modbus_set_socket(ctx, link_[1]) != 0) {
         if (ctx)
             modbus_free(ctx);
         return;
     }
+    // The whole frame is already waiting when libmodbus reads it.
+    modbus_set_indication_timeout(ctx, 0, 200000);
+    modbus_set_byte_timeout(ctx, 0, 50000);
     ctx_ = ctx;
 }
 
@@ -34,22 +61,47 @@ PtySlave::~PtySlave()
         modbus_free(ctx_);
     if (map_)
         modbus_mapping_free(map_);
-    if (slave_ >= 0)
-        close(slave_);
-    if (master_ >= 0)
-        close(master_);
+    for (int fd : { link_[0], link_[1], slave_, master_ })
+        if (fd >= 0)
+            close(fd);
 }
 
 std::uint16_t* PtySlave::registers() { return map_->tab_registers; }
 
 std::string PtySlave::serveOnce(int timeoutMs)
 {
-    modbus_set_indication_timeout(
-        ctx_, std::uint32_t(timeoutMs / 1000), std::uint32_t(timeoutMs % 1000) * 1000);
+    const std::string frame = readFrame(timeoutMs);
+    // A slave keeps quiet about frames for other addresses, as on a shared line.
+    if (frame.size() >= 4 && frame.size() <= MODBUS_RTU_MAX_ADU_LENGTH
+        && static_cast<std::uint8_t>(frame[0]) == address_)
+        answer(frame);
+    return frame;
+}
+
+std::string PtySlave::readFrame(int timeoutMs)
+{
+    std::string frame;
+    for (int wait = timeoutMs;; wait = kSilenceMs) {
+        pollfd pfd { master_, POLLIN, 0 };
+        if (poll(&pfd, 1, wait) <= 0 || !(pfd.revents & POLLIN))
+            return frame;
+        char buf[512];
+        const ssize_t n = read(master_, buf, sizeof buf);
+        if (n <= 0)
+            return frame;
+        frame.append(buf, std::size_t(n));
+    }
+}
+
+void PtySlave::answer(const std::string& frame)
+{
+    if (write(link_[0], frame.data(), frame.size()) != static_cast<ssize_t>(frame.size()))
+        return;
+    // libmodbus checks the frame (CRC included) and replies on its end of the link.
     std::uint8_t query[MODBUS_RTU_MAX_ADU_LENGTH];
     const int rc = modbus_receive(ctx_, query);
-    if (rc <= 0)
-        return {};
-    modbus_reply(ctx_, query, rc, map_);
-    return std::string(reinterpret_cast<const char*>(query), std::size_t(rc));
+    if (rc > 0)
+        modbus_reply(ctx_, query, rc, map_);
+    pass(link_[1], -1); // what libmodbus left unread must not start the next frame
+    pass(link_[0], master_);
 }

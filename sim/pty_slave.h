@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-
 #include <string>
 
 struct _modbus;
@@ -25,8 +24,13 @@ public:
     std::string serveOnce(int timeoutMs);
 
 private:
+    std::string readFrame(int timeoutMs);
+    void answer(const std::string& frame);
+
+    int address_;
     int master_ = -1;
     int slave_ = -1; // held open so the master never sees a hang-up between terminal sessions
+    int link_[2] = { -1, -1 }; // ours, libmodbus's
     std::string path_;
     _modbus* ctx_ = nullptr;
     _modbus_mapping_t* map_ = nullptr;

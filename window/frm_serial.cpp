@@ -1,5 +1,6 @@
 #include "frm_serial.h"
 
+#include "caption_font.h"
 #include "lamp.h"
 #include "serial/serial_port.h"
 #include "widget_table.h"
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace window {
@@ -40,7 +42,11 @@ namespace {
         }
         case Kind::Radio: {
             auto* r = new QRadioButton(row.caption, parent);
+            // The speed buttons are one Tab stop, at the selected one.
+            QObject::connect(r, &QRadioButton::toggled, r,
+                [r](bool on) { r->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus); });
             r->setChecked(row.extra & Selected);
+            r->setFocusPolicy(r->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
             return r;
         }
         case Kind::Shape: {
@@ -62,11 +68,14 @@ namespace {
             t->setLineWrapMode(both ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
             t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             t->setHorizontalScrollBarPolicy(both ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+            // Tab moves on, as from every other box; Enter is the window's (see eventFilter).
+            t->setTabChangesFocus(true);
             return t;
         }
         auto* t = new QLineEdit(row.caption, parent);
-        if (row.extra & MaxLength2)
-            t->setMaxLength(2);
+        // Without a limit of its own a box takes any length; the toolkit's default would
+        // silently cut a long free text at 32767 characters.
+        t->setMaxLength(row.extra & MaxLength2 ? 2 : std::numeric_limits<int>::max());
         return t;
     }
 
@@ -110,11 +119,7 @@ frmSerial::frmSerial(QWidget* parent)
     setWindowTitle(kCaption);
     setWindowIcon(WindowIcon());
     setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
-    // The geometry was laid out for an 8-point system font of 11-pixel lines; a larger
-    // desktop default would cut the captions.
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
+    setFont(CaptionFont());
     buildWidgets();
     resolveWidgets();
     connectButtons();
@@ -139,6 +144,10 @@ void frmSerial::buildWidgets()
             focusOrder.emplace_back(row.tab, w);
         else if (row.kind != Kind::GroupBox)
             w->setFocusPolicy(Qt::NoFocus);
+        if (row.extra & DefaultButton)
+            defaultButton_ = qobject_cast<QPushButton*>(w);
+        if (row.extra & CancelButton)
+            cancelButton_ = qobject_cast<QPushButton*>(w);
         widgets_.insert(row.name, w);
     }
     std::sort(focusOrder.begin(), focusOrder.end());
@@ -175,6 +184,8 @@ void frmSerial::resolveWidgets()
     Option2 = child<QRadioButton>("Option2");
     Option3 = child<QRadioButton>("Option3");
     Pic = child<Lamp>("Pic");
+    for (QPlainTextEdit* display : { Text2, Text6, Text8, Text10 })
+        display->installEventFilter(this);
 }
 
 void frmSerial::connectButtons()
@@ -212,19 +223,36 @@ void frmSerial::SwitchTags()
     }
 }
 
+bool frmSerial::pressRoleButton(const QKeyEvent* event)
+{
+    QPushButton* target = nullptr;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        target = defaultButton_;
+    else if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        target = cancelButton_;
+    if (!target || !target->isEnabled())
+        return false;
+    target->click();
+    return true;
+}
+
 void frmSerial::keyPressEvent(QKeyEvent* event)
 {
     // Keys that no child took: the default and cancel buttons answer them while enabled.
-    const char* target = nullptr;
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        target = "BTNSend";
-    else if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
-        target = "BTNCloseCom";
-    if (target && child<QPushButton>(target)->isEnabled()) {
-        child<QPushButton>(target)->click();
-        return;
+    if (!pressRoleButton(event))
+        QWidget::keyPressEvent(event);
+}
+
+bool frmSerial::eventFilter(QObject* watched, QEvent* event)
+{
+    // The display boxes would take Enter as a line break; while the default button is
+    // enabled it is the button's, as in every other box.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && pressRoleButton(key))
+            return true;
     }
-    QWidget::keyPressEvent(event);
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace window

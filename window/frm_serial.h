@@ -69,12 +69,15 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override; // the window's unload
 
 private:
     void buildWidgets();
     void resolveWidgets();
     void connectButtons();
+    // Presses the default (Enter) or cancel (Escape) button when it is enabled.
+    bool pressRoleButton(const QKeyEvent* event);
     bool openLog();
     QString speedSettings() const;
     void logPiece(const QString& text, bool lineEnd);
@@ -101,6 +104,8 @@ private:
     QPlainTextEdit *Text2 = nullptr, *Text6 = nullptr, *Text8 = nullptr, *Text10 = nullptr;
     QRadioButton *Option1 = nullptr, *Option2 = nullptr, *Option3 = nullptr;
     Lamp* Pic = nullptr;
+    QPushButton* defaultButton_ = nullptr; // from the table's flags
+    QPushButton* cancelButton_ = nullptr;
 
     MessageHook message_;
     bool toldPortGone_ = false;

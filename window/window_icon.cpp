@@ -5,12 +5,13 @@
 
 namespace window {
 
-QIcon WindowIcon()
+QPixmap WindowIconPixmap(int size)
 {
-    QPixmap pixmap(24, 24);
+    QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 24.0, size / 24.0); // drawn on a 24-pixel grid
     // D-shaped connector shell with two rows of pins.
     p.setPen(QPen(QColor(40, 40, 80), 1));
     p.setBrush(QColor(70, 110, 190));
@@ -27,7 +28,16 @@ QIcon WindowIcon()
     p.setPen(QPen(QColor(120, 0, 0), 1));
     p.drawEllipse(QPointF(18.5, 4.5), 3.5, 3.5);
     p.end();
-    return QIcon(pixmap);
+    return pixmap;
+}
+
+QIcon WindowIcon()
+{
+    QIcon icon;
+    // 48 as well, so a desktop scaled to 2x shows it sharp rather than blown up.
+    for (int size : { 24, 48 })
+        icon.addPixmap(WindowIconPixmap(size));
+    return icon;
 }
 
 } // namespace window

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 
 namespace window {
 
-// 24 x 24 true colour, drawn at start-up: a serial plug with a lamp.
+// A serial plug with a lamp, drawn at any size from one 24-pixel drawing.
+QPixmap WindowIconPixmap(int size);
+
+// The window's icon: true colour, 24 x 24, with a 48 x 48 rendering beside it.
 QIcon WindowIcon();
 
 } // namespace window

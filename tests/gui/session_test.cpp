@@ -146,10 +146,22 @@ TEST_F(Session, RequestOutsideTheLimitsIsNotSentAndSaysWhy)
               "code\r\n");
 }
 
+TEST_F(Session, EnterInADisplayBoxSendsTheFreeTextWhileOpen)
+{
+    open();
+    line("Text3")->setText("hi");
+    for (const char* name : { "Text2", "Text6", "Text8", "Text10" }) {
+        platform->calls.clear();
+        box(name)->setFocus();
+        QTest::keyClick(box(name), name == std::string("Text8") ? Qt::Key_Enter : Qt::Key_Return);
+        EXPECT_EQ(platform->writes(), std::vector<std::string> { "hi" }) << name;
+        EXPECT_TRUE(box(name)->toPlainText().isEmpty()) << name;
+    }
+}
+
 TEST_F(Session, LongFreeTextGoesOutInPiecesAndAShortWriteIsLogged)
 {
     open();
-    line("Text3")->setMaxLength(100000);
     line("Text3")->setText(QString(600, 'x'));
     QTest::mouseClick(button("BTNSend"), Qt::LeftButton);
     const auto writes = platform->writes();

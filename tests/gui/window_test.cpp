@@ -2,9 +2,15 @@
 
 #include "window/widget_table.h"
 
+#include <QApplication>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -167,13 +173,104 @@ TEST_F(WindowStart, SpeedButtonsExcludeEachOther)
     EXPECT_FALSE(o1->isChecked());
 }
 
-TEST_F(WindowStart, TabOrderFollowsTheTable)
+// Every enabled widget that takes focus, in tab-index order; the speed buttons are one stop,
+// at the selected one.
+std::vector<QString> expectedTabStops(window::frmSerial& frm)
 {
-    // From the port name the chain runs Open, then Close (Tab skips Close while it is disabled).
-    line("txt(0)")->setFocus();
-    QWidget* next = line("txt(0)")->nextInFocusChain();
-    EXPECT_EQ(next->objectName(), "BTNOpenCom");
-    EXPECT_EQ(next->nextInFocusChain()->objectName(), "BTNCloseCom");
+    std::vector<std::pair<int, QString>> stops;
+    for (const window::WidgetRow& row : window::WidgetTable()) {
+        using window::Kind;
+        QWidget* w = frm.findChild<QWidget*>(row.name);
+        const bool focusable = row.kind == Kind::TextBox || row.kind == Kind::Button
+            || (row.kind == Kind::Radio && static_cast<QRadioButton*>(w)->isChecked());
+        if (focusable && w->isEnabled())
+            stops.emplace_back(row.tab, row.name);
+    }
+    std::sort(stops.begin(), stops.end());
+    std::vector<QString> names;
+    for (const auto& stop : stops)
+        names.push_back(stop.second);
+    return names;
+}
+
+std::vector<QString> tabWalk(QWidget* start, std::size_t steps)
+{
+    start->setFocus();
+    std::vector<QString> seen { QApplication::focusWidget()->objectName() };
+    for (std::size_t i = 1; i < steps; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        seen.push_back(QApplication::focusWidget()->objectName());
+    }
+    return seen;
+}
+
+TEST_F(WindowStart, TabVisitsEveryEnabledStopOnceInTableOrderInBothArrangements)
+{
+    for (int arrangement = 0; arrangement < 2; ++arrangement) {
+        const std::vector<QString> expected = expectedTabStops(frm);
+        ASSERT_GT(expected.size(), 15u);
+        // Once round and back to the start: display boxes pass focus on like any other box.
+        auto walked = tabWalk(w(expected.front().toLatin1()), expected.size() + 1);
+        EXPECT_EQ(walked.back(), expected.front());
+        walked.pop_back();
+        EXPECT_EQ(walked, expected) << "arrangement " << arrangement;
+        EXPECT_TRUE(box("Text2")->toPlainText().isEmpty()) << "a Tab was typed into a box";
+        frm.SwitchTags();
+    }
+}
+
+TEST_F(WindowStart, TabLandsOnTheSelectedSpeedButton)
+{
+    for (const char* selected : { "Option3", "Option1", "Option2" }) {
+        w<QRadioButton>(selected)->setChecked(true);
+        const auto walked = tabWalk(line("Text1"), 2);
+        EXPECT_EQ(walked[1], selected);
+    }
+}
+
+TEST_F(WindowStart, EnterInADisplayBoxIsALineBreakWhileSendIsDisabled)
+{
+    int sends = 0;
+    QObject::connect(button("BTNSend"), &QPushButton::clicked, [&] { ++sends; });
+    for (const char* name : { "Text2", "Text6", "Text8", "Text10" }) {
+        box(name)->setFocus();
+        QTest::keyClick(box(name), Qt::Key_Return);
+        EXPECT_EQ(box(name)->toPlainText(), "\n") << name;
+    }
+    EXPECT_EQ(sends, 0);
+}
+
+TEST_F(WindowStart, EveryCaptionFitsItsBoxInTheWindowsFont)
+{
+    EXPECT_EQ(QFontInfo(frm.font()).pixelSize(), 11);
+    for (const window::WidgetRow& row : window::WidgetTable()) {
+        QWidget* widget = w(row.name);
+        EXPECT_EQ(widget->font(), frm.font()) << row.name << " sets a font of its own";
+        // The radio buttons are as wide as their marker: their captions are cut by design.
+        if (row.kind == window::Kind::Radio || !*row.caption || row.kind == window::Kind::TextBox)
+            continue;
+        const QString text = QString(row.caption).remove('&');
+        const int needed = widget->fontMetrics().horizontalAdvance(text);
+        int room = widget->width();
+        if (auto* b = qobject_cast<QPushButton*>(widget)) {
+            QStyleOptionButton option;
+            option.initFrom(b);
+            room = b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width();
+        } else if (auto* g = qobject_cast<QGroupBox*>(widget)) {
+            room = g->width() - 2 * g->style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
+        }
+        EXPECT_LE(needed, room) << row.name << " \"" << row.caption << "\"";
+    }
+}
+
+TEST_F(WindowStart, IconHasA48PixelRenderingAndFreeTextHasNoLengthCap)
+{
+    const QList<QSize> sizes = frm.windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(24, 24)));
+    EXPECT_TRUE(sizes.contains(QSize(48, 48)));
+    line("Text3")->setText(QString(100000, 'x'));
+    EXPECT_EQ(line("Text3")->text().size(), 100000);
+    EXPECT_EQ(line("Text1")->maxLength(), 2);
 }
 
 } // namespace
