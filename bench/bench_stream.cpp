@@ -12,29 +12,6 @@
 #include <sstream>
 #include <thread>
 
-namespace {
-
-// Every byte of the hex lines of raw dumps, in order. lineEnd is "\r\n" in the log, "\n" in a box.
-std::string dumpedBytes(const std::string& text, const std::string& lineEnd)
-{
-    std::string bytes;
-    std::size_t at = 0;
-    const std::string header = "Reply DATA :" + lineEnd;
-    while ((at = text.find(header, at)) != std::string::npos) {
-        const std::size_t printableEnd = text.find(lineEnd, at + header.size());
-        const std::size_t hexStart = printableEnd + lineEnd.size();
-        const std::size_t hexEnd = text.find(lineEnd, hexStart);
-        std::istringstream hex(text.substr(hexStart, hexEnd - hexStart));
-        std::string token;
-        while (hex >> token)
-            bytes.push_back(char(std::stoul(token, nullptr, 16)));
-        at = hexEnd;
-    }
-    return bytes;
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     bench::offscreenUnlessSet();
@@ -112,10 +89,11 @@ int main(int argc, char** argv)
                 b * 10, b * 10 + 10, bands[b].work.size(), bench::percentile(bands[b].work, 50),
                 bench::percentile(bands[b].work, 99), bench::percentile(bands[b].work, 100));
     }
-    const std::string shown = dumpedBytes(text2->toPlainText().toLatin1().toStdString(), "\n");
+    const std::string shown
+        = bench::dumpedBytes(text2->toPlainText().toLatin1().toStdString(), "\n");
     std::ifstream logFile(w.logPath(), std::ios::binary);
     const std::string log((std::istreambuf_iterator<char>(logFile)), {});
-    const std::string logged = dumpedBytes(log, "\r\n");
+    const std::string logged = bench::dumpedBytes(log, "\r\n");
     std::printf("bytes sent %zu, shown %zu (%s), logged %zu (%s); rss %.1f MB; log %.1f MB\n",
         sent.size(), shown.size(), shown == sent ? "identical" : "DIFFERENT", logged.size(),
         logged == sent ? "identical" : "DIFFERENT", bench::rssKb() / 1024.0, log.size() / 1e6);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -53,6 +54,25 @@ inline void offscreenUnlessSet()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// Every byte of the hex lines of raw dumps, in order. lineEnd is "\r\n" in the log, "\n" in a box.
+inline std::string dumpedBytes(const std::string& text, const std::string& lineEnd)
+{
+    std::string bytes;
+    std::size_t at = 0;
+    const std::string header = "Reply DATA :" + lineEnd;
+    while ((at = text.find(header, at)) != std::string::npos) {
+        const std::size_t printableEnd = text.find(lineEnd, at + header.size());
+        const std::size_t hexStart = printableEnd + lineEnd.size();
+        const std::size_t hexEnd = text.find(lineEnd, hexStart);
+        std::istringstream hex(text.substr(hexStart, hexEnd - hexStart));
+        std::string token;
+        while (hex >> token)
+            bytes.push_back(char(std::stoul(token, nullptr, 16)));
+        at = hexEnd;
+    }
+    return bytes;
 }
 
 inline void rerun(const char* command) { std::printf("rerun: %s\n", command); }

@@ -1,5 +1,6 @@
 #include "serial_port.h"
 
+#include "open_hint.h"
 #include "win32_comm.h"
 
 #include <algorithm>
@@ -52,9 +53,12 @@ bool OpenPort(const std::string& sPort, const std::string& sSettings, const Repo
     gone = false;
     if (PortHandle == INVALID_HANDLE_VALUE) {
         // Saying nothing here would leave the user with an open-looking window and a dead port.
+        const DWORD code = GetLastError();
+        const std::string hint = OpenFailureHint();
         if (report)
             report("Unable to open port " + sPort
-                + " Error: " + std::to_string(static_cast<std::int32_t>(GetLastError())));
+                + " Error: " + std::to_string(static_cast<std::int32_t>(code))
+                + (hint.empty() ? "" : "\n\n" + hint));
         return false;
     }
     COMMTIMEOUTS timeouts = kTimeouts;

@@ -7,9 +7,28 @@ class QPlainTextEdit;
 
 namespace window {
 
+// What each display box keeps, like a terminal's scrollback; the session log keeps everything.
+// Memory goes by characters (about 5.5 bytes each) and by lines (about 1 KB each, the text
+// layout's cost per line), so both are capped: at most 3 million characters or 40,000 lines,
+// whichever comes first, about 55 MB per box at the worst. The four boxes together then stay
+// within about 250 MB, and a terminal left listening overnight keeps running.
+struct BoxCapacity
+{
+    int characters;
+    int lines;
+};
+inline constexpr BoxCapacity kDisplayBoxCapacity { 3'000'000, 40'000 };
+
 // Inserts at the end through a cursor: cost independent of what the box already holds.
-// The view follows the end only when it was already there, so a user reading back is not
-// pulled away.
-void AppendToBox(QPlainTextEdit* box, const QString& text);
+// Past either capacity the oldest whole lines go, a slice at a time so that trimming is rare; the
+// newest line always stays whole. The view follows the end only when it was already there,
+// so a user reading back is not pulled away, and stays on the same lines as old ones go.
+void AppendToBox(
+    QPlainTextEdit* box, const QString& text, BoxCapacity capacity = kDisplayBoxCapacity);
+
+// Characters the box holds, line breaks included.
+int HeldCharacters(const QPlainTextEdit* box);
+// Lines the box holds; text after the last line break counts as a line.
+int HeldLines(const QPlainTextEdit* box);
 
 } // namespace window

@@ -2,6 +2,7 @@
 #include "serial/comm_mode.h"
 #include "serial/comm_timing.h"
 #include "serial/posix/device_path.h"
+#include "serial/posix/open_failure.h"
 #include "serial/win32_comm.h"
 
 #include <cerrno>
@@ -31,6 +32,9 @@ namespace {
     std::map<HANDLE, Port> ports;
     HANDLE nextHandle = 0x100;
     thread_local DWORD lastError = 0;
+    // What the last failed open found, for OpenFailureHint.
+    thread_local int openErrno = 0;
+    thread_local std::string openPath;
 
     BOOL fail(DWORD code)
     {
@@ -246,19 +250,27 @@ namespace {
 
 } // namespace
 
+int LastOpenErrno() { return openErrno; }
+const std::string& LastOpenPath() { return openPath; }
+
 HANDLE CreateFileA(const char* lpFileName, DWORD, DWORD, void*, DWORD, DWORD, HANDLE)
 {
     const std::string path = lpFileName ? DevicePath(lpFileName) : std::string();
+    openErrno = 0;
+    openPath = path;
     if (const DWORD code = checkDevice(path))
         return refuse(code);
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        openErrno = errno;
         return refuse(codeOf(errno));
+    }
     if (!isatty(fd)) {
         close(fd);
         return refuse(ERROR_NOT_SUPPORTED);
     }
     if (!lockExclusive(fd)) {
+        openErrno = EBUSY;
         close(fd);
         return refuse(ERROR_ACCESS_DENIED); // no sharing: another holder has the port
     }

@@ -158,8 +158,10 @@ TEST_F(FaultTrial, SecondTerminalOnTheSamePortIsRefusedAndTheFirstKeepsWorking)
     peer.closeSlave();
     openOn(frm, QString::fromStdString(peer.path));
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(
-        messages[0].text, "Unable to open port " + QString::fromStdString(peer.path) + " Error: 5");
+    EXPECT_EQ(messages[0].text,
+        "Unable to open port " + QString::fromStdString(peer.path)
+            + " Error: 5\n\nThe port is in use: another program holds it. Close that program, "
+              "or choose another port.");
     EXPECT_TRUE(button("BTNOpenCom")->isEnabled());
     ASSERT_TRUE(peer.send(kReadReply));
     EXPECT_TRUE(first.waitFor("shown 1\n")) << first.said();

@@ -6,6 +6,7 @@
 #include "window/display_box.h"
 
 #include <QScrollBar>
+#include <QTextBlock>
 
 namespace {
 
@@ -110,6 +111,58 @@ TEST_F(Poller, ViewFollowsNewRepliesOnlyWhileAtTheEnd)
     EXPECT_EQ(bar->value(), 10);
     bar->setValue(bar->maximum());
     window::AppendToBox(text8, "more\r\n");
+    EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST_F(Poller, DisplayBoxKeepsItsNewestWholeLinesWithinItsCapacity)
+{
+    // By characters in one box, by lines in the other.
+    const std::pair<const char*, window::BoxCapacity> boxes[] = {
+        { "Text2", { 1000, 1'000'000 } },
+        { "Text8", { 1'000'000, 50 } },
+    };
+    for (const auto& [name, capacity] : boxes) {
+        QPlainTextEdit* display = box(name);
+        for (int i = 0; i < 500; ++i) {
+            window::AppendToBox(
+                display, QString("line %1 %2\r\n").arg(i).arg(QString(i % 7, 'x')), capacity);
+            ASSERT_LE(window::HeldCharacters(display), capacity.characters) << name << " " << i;
+            ASSERT_LE(window::HeldLines(display), capacity.lines) << name << " " << i;
+        }
+        const QStringList lines = display->toPlainText().split('\n');
+        EXPECT_GT(std::max(window::HeldCharacters(display) * 2 / capacity.characters,
+                      window::HeldLines(display) * 2 / capacity.lines),
+            0)
+            << name << ": trimmed far below the capacity";
+        EXPECT_TRUE(lines.front().startsWith("line "))
+            << "a line cut in half: " << lines.front().toStdString();
+        EXPECT_EQ(lines[lines.size() - 2], "line 499 xx");
+        // Consecutive, newest last: only the oldest went.
+        const int first = lines.front().section(' ', 1, 1).toInt();
+        for (int i = 0; i + 1 < lines.size(); ++i)
+            EXPECT_EQ(lines[i].section(' ', 1, 1).toInt(), first + i) << name;
+    }
+    // A line longer than the whole capacity is kept whole, alone.
+    QPlainTextEdit* text6 = box("Text6");
+    window::AppendToBox(text6, "old\r\n", { 1000, 50 });
+    window::AppendToBox(text6, QString(1500, 'y'), { 1000, 50 });
+    EXPECT_EQ(text6->toPlainText(), QString(1500, 'y'));
+}
+
+TEST_F(Poller, ScrolledBackViewStaysOnItsLinesWhileOldOnesDrop)
+{
+    QPlainTextEdit* text8 = box("Text8");
+    for (int i = 0; i < 400; ++i)
+        window::AppendToBox(text8, QString("line %1\r\n").arg(i), { 4000, 1'000'000 });
+    QScrollBar* bar = text8->verticalScrollBar();
+    bar->setValue(bar->maximum() - 40); // the user reads back
+    const QString reading = text8->cursorForPosition(QPoint(2, 2)).block().text();
+    for (int i = 400; i < 460; ++i)
+        window::AppendToBox(text8, QString("line %1\r\n").arg(i), { 4000, 1'000'000 });
+    ASSERT_FALSE(text8->toPlainText().startsWith("line 0\n")) << "nothing was dropped";
+    EXPECT_EQ(text8->cursorForPosition(QPoint(2, 2)).block().text(), reading);
+    bar->setValue(bar->maximum());
+    window::AppendToBox(text8, "line 460\r\n", { 4000, 1'000'000 });
     EXPECT_EQ(bar->value(), bar->maximum());
 }
 

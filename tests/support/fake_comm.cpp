@@ -1,5 +1,7 @@
 #include "fake_comm.h"
 
+#include "serial/open_hint.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -78,6 +80,8 @@ BOOL SetCommState(HANDLE h, const DCB* dcb)
 }
 
 DWORD GetLastError() { return fake::lastError; }
+
+std::string OpenFailureHint() { return platform.openHint; }
 
 BOOL ReadFile(HANDLE h, void* buffer, DWORD n, DWORD* got, void*)
 {

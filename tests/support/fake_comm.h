@@ -20,6 +20,7 @@ struct Platform
 {
     comm::HANDLE nextHandle = 7;
     bool openFails = false;
+    std::string openHint; // what OpenFailureHint says after a failed open
     std::string failStep; // "SetCommTimeouts", "BuildCommDCBA" or "SetCommState"
     comm::DWORD failCode = 0;
     std::vector<int> writeLimits; // per write, the most it accepts; empty: everything

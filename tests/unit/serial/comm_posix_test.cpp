@@ -1,5 +1,7 @@
 // The POSIX comm layer over real ptys. Time bounds are loose above and tight below, and gaps
 // are chosen so that a loaded machine cannot turn a pass into a fail.
+#include "serial/open_hint.h"
+#include "serial/posix/open_failure.h"
 #include "serial/win32_comm.h"
 #include "tests/support/pty_peer.h"
 
@@ -116,6 +118,21 @@ TEST_F(PtyPort, SecondOpenOfTheSamePortIsRefused)
                   peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0),
         INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_NE(OpenFailureHint().find("in use"), std::string::npos) << OpenFailureHint();
+}
+
+TEST(OpenFailure, PermissionNamesTheGroupAndTheRemedyAndOtherErrorsAddNothing)
+{
+    const std::string denied = OpenFailureText(EACCES, "/dev/ttyUSB0", "uucp");
+    EXPECT_NE(denied.find("/dev/ttyUSB0"), std::string::npos) << denied;
+    EXPECT_NE(denied.find("sudo usermod -aG uucp $USER"), std::string::npos) << denied;
+    EXPECT_NE(OpenFailureText(EPERM, "/dev/ttyS0", "").find("dialout"), std::string::npos);
+    EXPECT_EQ(OpenFailureText(EBUSY, "/dev/ttyS0", "dialout").find("dialout"), std::string::npos);
+    for (int err : { 0, ENOENT, ENODEV, EIO })
+        EXPECT_EQ(OpenFailureText(err, "/dev/ttyS0", "dialout"), "") << err;
+    // A missing device is no permission problem, whatever the last open before it said.
+    EXPECT_EQ(CreateFileA("/dev/quillet-missing", 0, 0, nullptr, 0, 0, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenFailureHint(), "");
 }
 
 TEST_F(PtyPort, PeerGoneFailsReadsFastAndRepeatedlyWithoutSpinning)
