@@ -1,15 +1,55 @@
+#include "command_line.h"
+
 #include "window/frm_serial.h"
+#include "window/port_list.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+
+namespace {
+
+QStringList argumentsOf(int argc, char* argv[])
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+int listPorts()
+{
+    for (const window::PortEntry& entry : window::AvailablePorts())
+        std::printf("%s\t%s\n", qPrintable(entry.name), qPrintable(entry.description));
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    // Read before the toolkit starts, so that --help, --version and mistakes need no display.
+    const CommandLine line = ParseCommandLine(argumentsOf(argc, argv));
+    if (line.exitCode) {
+        std::fputs(qPrintable(line.out), stdout);
+        std::fputs(qPrintable(line.err), stderr);
+        return *line.exitCode;
+    }
+    if (line.listPorts)
+        return listPorts();
+
     // A log that reaches a file size limit must fail its write, not end the program.
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     window::frmSerial frm;
+    if (!line.start.port.isEmpty())
+        frm.presetPort(line.start.port);
+    if (line.start.speed)
+        frm.presetSpeed(*line.start.speed);
     frm.show();
+    if (line.start.open)
+        QTimer::singleShot(0, &frm, &window::frmSerial::pressOpen);
     return app.exec();
 }

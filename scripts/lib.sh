@@ -5,15 +5,17 @@ QUILLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What each is for: build tools; Qt 6 Widgets (its CMake files look for the GL headers);
 # tests and benchmarks; the demo slave; the X server that scripts/screenshot and the start-up
-# benchmark draw on (xvfb-run needs xauth); the formatting check in .ci/run; the caption font.
+# benchmark draw on (xvfb-run needs xauth); the formatting check in .ci/run; the caption font;
+# building and checking the Debian package.
 QUILLET_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev qt6-serialport-dev
     libgtest-dev libbenchmark-dev
     libmodbus-dev
     xvfb xauth
     clang-format
     fonts-liberation2
+    dpkg-dev lintian desktop-file-utils appstream
 )
 
 as_root() {

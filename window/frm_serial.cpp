@@ -2,6 +2,7 @@
 
 #include "caption_font.h"
 #include "lamp.h"
+#include "port_completion.h"
 #include "serial/serial_port.h"
 #include "widget_table.h"
 #include "window_constants.h"
@@ -70,6 +71,8 @@ namespace {
             t->setHorizontalScrollBarPolicy(both ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
             // Tab moves on, as from every other box; Enter is the window's (see eventFilter).
             t->setTabChangesFocus(true);
+            // An undo history would keep every reply ever shown, and every line trimmed.
+            t->setUndoRedoEnabled(false);
             return t;
         }
         auto* t = new QLineEdit(row.caption, parent);
@@ -186,7 +189,27 @@ void frmSerial::resolveWidgets()
     Pic = child<Lamp>("Pic");
     for (QPlainTextEdit* display : { Text2, Text6, Text8, Text10 })
         display->installEventFilter(this);
+    new PortCompletion(txt0, AvailablePorts);
 }
+
+void frmSerial::presetPort(const QString& text) { txt0->setText(text); }
+
+bool frmSerial::presetSpeed(int bitsPerSecond)
+{
+    const std::pair<int, QRadioButton*> speeds[] = {
+        { 9600, Option1 },
+        { 19200, Option2 },
+        { 115200, Option3 },
+    };
+    for (const auto& [speed, option] : speeds)
+        if (speed == bitsPerSecond) {
+            option->setChecked(true);
+            return true;
+        }
+    return false;
+}
+
+void frmSerial::pressOpen() { child<QPushButton>("BTNOpenCom")->click(); }
 
 void frmSerial::connectButtons()
 {

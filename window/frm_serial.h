@@ -48,6 +48,11 @@ public:
 
     void setMessageHook(MessageHook hook) { message_ = std::move(hook); }
 
+    // What the command line may pre-set, as a user would type or click it.
+    void presetPort(const QString& text);
+    bool presetSpeed(int bitsPerSecond); // 9600, 19200 or 115200; false for any other
+    void pressOpen();
+
     // Window-level variables that carry meaning from one event to the next.
     std::int16_t LogFile = 0;
     QString StartStamp;

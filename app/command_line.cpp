@@ -1,0 +1,58 @@
+#include "command_line.h"
+
+#include "quillet_version.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+// Parsed before the application exists, so the parser cannot know the program's name.
+QString usage(const QCommandLineParser& parser)
+{
+    return parser.helpText().replace("<executable_name>", "quillet");
+}
+
+CommandLine refuse(const QString& why, const QCommandLineParser& parser)
+{
+    CommandLine done;
+    done.exitCode = 2;
+    done.err = "quillet: " + why + "\n\n" + usage(parser);
+    return done;
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Modbus RTU master test terminal.");
+    const QCommandLineOption help({ "h", "help" }, "Show this help and exit.");
+    const QCommandLineOption version({ "v", "version" }, "Show the version and exit.");
+    const QCommandLineOption port("port", "Start with NAME in the port box.", "NAME");
+    const QCommandLineOption speed(
+        "speed", "Start with this speed selected: 9600, 19200 or 115200.", "BITS");
+    const QCommandLineOption open("open", "Press Open once the window is shown.");
+    const QCommandLineOption list("list-ports", "Print the serial ports found and exit.");
+    parser.addOptions({ help, version, port, speed, open, list });
+
+    if (!parser.parse(args))
+        return refuse(parser.errorText(), parser);
+    if (!parser.positionalArguments().isEmpty())
+        return refuse("unexpected argument: " + parser.positionalArguments().first(), parser);
+    CommandLine line;
+    if (parser.isSet(help) || parser.isSet(version)) {
+        line.exitCode = 0;
+        line.out = parser.isSet(help) ? usage(parser) : "quillet " QUILLET_VERSION "\n";
+        return line;
+    }
+    if (parser.isSet(speed)) {
+        const QString value = parser.value(speed);
+        if (value != "9600" && value != "19200" && value != "115200")
+            return refuse("unknown speed \"" + value + "\": choose 9600, 19200 or 115200", parser);
+        line.start.speed = value.toInt();
+    }
+    line.start.port = parser.value(port);
+    line.start.open = parser.isSet(open);
+    line.listPorts = parser.isSet(list);
+    return line;
+}

@@ -1,0 +1,27 @@
+// The command line: options only pre-set what a user would otherwise type or click.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct StartOptions
+{
+    QString port; // empty: the window's own start text
+    std::optional<int> speed;
+    bool open = false;
+};
+
+struct CommandLine
+{
+    // Set when the program is done before any window: print out and err, exit with exitCode.
+    std::optional<int> exitCode;
+    QString out;
+    QString err;
+    bool listPorts = false;
+    StartOptions start;
+};
+
+// args includes the program name first, as QCoreApplication::arguments() gives it.
+CommandLine ParseCommandLine(const QStringList& args);

@@ -1,0 +1,103 @@
+// The ports the port box offers, and how it offers them.
+#include "tests/support/pty_peer.h"
+#include "window/port_completion.h"
+#include "window/port_list.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+using window::PortEntry;
+
+std::vector<std::pair<std::string, std::string>> plain(const std::vector<PortEntry>& entries)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const PortEntry& e : entries)
+        out.emplace_back(e.name.toStdString(), e.description.toStdString());
+    return out;
+}
+
+TEST(PortEntries, NaturalOrderDescriptionsAndStableNamesAfterTheirDevice)
+{
+    const std::vector<window::FoundPort> found = {
+        { "/dev/ttyUSB10", "FT232R USB UART", "FTDI", "A1B2" },
+        { "/dev/ttyUSB2", "CP2102", "Silicon Labs", "" },
+        { "/dev/ttyACM0", "", "", "" },
+        { "/dev/ttyS0", "", "", "" },
+        { "", "nameless", "", "" },
+        { "/dev/ttyUSB3", "USB-Serial", "USB-Serial", "" },
+    };
+    const std::vector<std::pair<QString, QString>> byId = {
+        { "/dev/serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0", "/dev/ttyUSB10" },
+        { "/dev/serial/by-id/usb-gone-if00", "/dev/ttyUSB7" },
+        { "/dev/serial/by-id/usb-Silicon_Labs_CP2102-if00-port0", "/dev/ttyUSB2" },
+    };
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        { "/dev/ttyACM0", "serial port" },
+        { "/dev/ttyS0", "serial port" },
+        { "/dev/ttyUSB2", "CP2102, Silicon Labs" },
+        { "/dev/serial/by-id/usb-Silicon_Labs_CP2102-if00-port0", "stable name of /dev/ttyUSB2" },
+        { "/dev/ttyUSB3", "USB-Serial" },
+        { "/dev/ttyUSB10", "FT232R USB UART, FTDI, serial number A1B2" },
+        { "/dev/serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0", "stable name of /dev/ttyUSB10" },
+    };
+    EXPECT_EQ(plain(window::PortEntries(found, byId)), expected);
+    EXPECT_TRUE(window::PortEntries({}, byId).empty());
+}
+
+TEST(PortEntries, WindowsNamesSortAsNumbers)
+{
+    const auto entries = window::PortEntries({ { "COM10", "USB Serial Port (COM10)", "", "" },
+                                                 { "COM3", "Communications Port (COM3)", "", "" } },
+        {});
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "COM3");
+    EXPECT_EQ(entries[1].name, "COM10");
+}
+
+TEST(AvailablePorts, APtyIsNotOffered)
+{
+    PtyPeer peer;
+    ASSERT_FALSE(peer.path.empty());
+    for (const PortEntry& entry : window::AvailablePorts())
+        EXPECT_NE(entry.name.toStdString(), peer.path);
+}
+
+TEST(PortCompletion, ReadsTheListAfreshOnFocusAndInsertsTheNameAlone)
+{
+    QWidget top;
+    auto* other = new QLineEdit(&top);
+    auto* box = new QLineEdit(&top);
+    int reads = 0;
+    std::vector<PortEntry> present = { { "/dev/ttyUSB0", "FT232R" } };
+    new window::PortCompletion(box, [&] {
+        ++reads;
+        return present;
+    });
+    top.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
+    box->setFocus();
+    EXPECT_EQ(reads, 1);
+    present.push_back({ "/dev/ttyACM0", "Arduino" }); // plugged in after start
+    other->setFocus();
+    box->setFocus();
+    EXPECT_EQ(reads, 2);
+    EXPECT_EQ(box->completer()->model()->rowCount(), 2);
+
+    box->clear();
+    QTest::keyClicks(box, "ACM");
+    QAbstractItemView* popup = box->completer()->popup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popup->isVisible(); }, 5000));
+    QTest::keyClick(popup, Qt::Key_Down);
+    QTest::keyClick(popup, Qt::Key_Return);
+    EXPECT_EQ(box->text(), "/dev/ttyACM0");
+
+    box->setText("anything at all"); // typing stays free
+    EXPECT_EQ(box->text(), "anything at all");
+}
+
+} // namespace

@@ -1,0 +1,65 @@
+// What the command line sets, and what it refuses before any window appears.
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CommandLine parse(QStringList args)
+{
+    args.prepend("quillet");
+    return ParseCommandLine(args);
+}
+
+TEST(CommandLine, NoArgumentsLeaveTheWindowAsDesigned)
+{
+    const CommandLine line = parse({});
+    EXPECT_FALSE(line.exitCode);
+    EXPECT_FALSE(line.listPorts);
+    EXPECT_TRUE(line.start.port.isEmpty());
+    EXPECT_FALSE(line.start.speed);
+    EXPECT_FALSE(line.start.open);
+}
+
+TEST(CommandLine, OptionsPresetPortSpeedAndOpen)
+{
+    const CommandLine line = parse({ "--port", "/dev/ttyUSB0", "--speed", "115200", "--open" });
+    EXPECT_FALSE(line.exitCode);
+    EXPECT_EQ(line.start.port, "/dev/ttyUSB0");
+    EXPECT_EQ(line.start.speed, 115200);
+    EXPECT_TRUE(line.start.open);
+    EXPECT_EQ(parse({ "--port=COM3:" }).start.port, "COM3:");
+    EXPECT_TRUE(parse({ "--list-ports" }).listPorts);
+}
+
+TEST(CommandLine, HelpAndVersionPrintAndExitZero)
+{
+    const CommandLine version = parse({ "--version" });
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith("quillet ")) << version.out.toStdString();
+    EXPECT_TRUE(version.err.isEmpty());
+    const CommandLine help = parse({ "--help" });
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("Usage: quillet")) << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains("--list-ports"));
+}
+
+TEST(CommandLine, MistakesExitTwoWithTheReasonAndTheUsage)
+{
+    const std::pair<QStringList, const char*> cases[] = {
+        { { "--speed", "38400" }, "unknown speed \"38400\"" },
+        { { "--speed", "fast" }, "unknown speed" },
+        { { "--speed" }, "Missing value" },
+        { { "--bogus" }, "Unknown option 'bogus'" },
+        { { "ttyUSB0" }, "unexpected argument: ttyUSB0" },
+    };
+    for (const auto& [args, why] : cases) {
+        const CommandLine line = parse(args);
+        EXPECT_EQ(line.exitCode, 2) << why;
+        EXPECT_TRUE(line.err.contains(why)) << line.err.toStdString();
+        EXPECT_TRUE(line.err.contains("Usage: quillet")) << why;
+        EXPECT_TRUE(line.out.isEmpty()) << why;
+    }
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+#include "port_completion.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStandardItemModel>
+
+namespace window {
+namespace {
+
+    // The popup shows name and description; completion inserts the name alone.
+    constexpr int kNameRole = Qt::UserRole;
+
+} // namespace
+
+PortCompletion::PortCompletion(QLineEdit* box, Lister lister)
+    : QObject(box)
+    , box_(box)
+    , lister_(std::move(lister))
+    , model_(new QStandardItemModel(this))
+    , completer_(new QCompleter(model_, this))
+{
+    completer_->setCompletionRole(kNameRole);
+    completer_->setCaseSensitivity(Qt::CaseInsensitive);
+    completer_->setFilterMode(Qt::MatchContains);
+    box_->setCompleter(completer_);
+    box_->installEventFilter(this);
+}
+
+void PortCompletion::refresh()
+{
+    model_->clear();
+    for (const PortEntry& entry : lister_()) {
+        auto* item = new QStandardItem(entry.name + "    " + entry.description);
+        item->setData(entry.name, kNameRole);
+        model_->appendRow(item);
+    }
+}
+
+bool PortCompletion::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn)
+        refresh();
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down
+        && box_->isEnabled()) {
+        refresh();
+        completer_->setCompletionPrefix(QString());
+        completer_->complete();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace window

@@ -1,0 +1,35 @@
+// The serial ports present, as the port box offers them for completion.
+#pragma once
+
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+namespace window {
+
+struct FoundPort
+{
+    QString name; // what the user types: "/dev/ttyUSB0", or "COM3" on Windows
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+};
+
+struct PortEntry
+{
+    QString name;
+    QString description;
+};
+
+// One entry per port in natural order ("ttyUSB2" before "ttyUSB10"), each followed by the
+// stable names that link to it. byId holds (link, the device it resolves to); links to
+// devices not found are left out, as are ports nobody can name.
+std::vector<PortEntry> PortEntries(
+    const std::vector<FoundPort>& found, const std::vector<std::pair<QString, QString>>& byId);
+
+// What is present now: the toolkit's enumeration (listing only: all I/O is our own layer's)
+// and the links under /dev/serial/by-id/.
+std::vector<PortEntry> AvailablePorts();
+
+} // namespace window
