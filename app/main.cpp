@@ -1,12 +1,12 @@
 #include "command_line.h"
 
+#include "logfile/log_file.h"
 #include "window/frm_serial.h"
 #include "window/port_list.h"
 
 #include <QApplication>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -40,8 +40,7 @@ int main(int argc, char* argv[])
     if (line.listPorts)
         return listPorts();
 
-    // A log that reaches a file size limit must fail its write, not end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    logfile::PrepareProcess();
     QApplication app(argc, argv);
     window::frmSerial frm;
     if (!line.start.port.isEmpty())

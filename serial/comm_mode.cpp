@@ -25,23 +25,23 @@ namespace {
         return s;
     }
 
-    std::optional<DWORD> whole(std::string_view s)
+    std::optional<Dword> whole(std::string_view s)
     {
-        DWORD value = 0;
+        Dword value = 0;
         const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
         if (ec != std::errc() || end != s.data() + s.size() || s.empty())
             return std::nullopt;
         return value;
     }
 
-    bool setParity(DCB& dcb, std::string_view s)
+    bool setParity(Dcb& dcb, std::string_view s)
     {
-        static constexpr std::pair<char, BYTE> kParity[] = {
-            { 'n', NOPARITY },
-            { 'o', ODDPARITY },
-            { 'e', EVENPARITY },
-            { 'm', MARKPARITY },
-            { 's', SPACEPARITY },
+        static constexpr std::pair<char, Byte> kParity[] = {
+            { 'n', kNoParity },
+            { 'o', kOddParity },
+            { 'e', kEvenParity },
+            { 'm', kMarkParity },
+            { 's', kSpaceParity },
         };
         if (s.size() != 1)
             return false;
@@ -54,29 +54,29 @@ namespace {
         return false;
     }
 
-    bool setData(DCB& dcb, std::string_view s)
+    bool setData(Dcb& dcb, std::string_view s)
     {
         const auto bits = whole(s);
         if (!bits || *bits < 5 || *bits > 8)
             return false;
-        dcb.ByteSize = static_cast<BYTE>(*bits);
+        dcb.ByteSize = static_cast<Byte>(*bits);
         return true;
     }
 
-    bool setStop(DCB& dcb, std::string_view s)
+    bool setStop(Dcb& dcb, std::string_view s)
     {
         if (s == "1")
-            dcb.StopBits = ONESTOPBIT;
+            dcb.StopBits = kOneStopBit;
         else if (s == "1.5")
-            dcb.StopBits = ONE5STOPBITS;
+            dcb.StopBits = kOne5StopBits;
         else if (s == "2")
-            dcb.StopBits = TWOSTOPBITS;
+            dcb.StopBits = kTwoStopBits;
         else
             return false;
         return true;
     }
 
-    bool setBaud(DCB& dcb, std::string_view s)
+    bool setBaud(Dcb& dcb, std::string_view s)
     {
         const auto baud = whole(s);
         if (!baud || *baud == 0)
@@ -99,12 +99,12 @@ namespace {
     }
 
     // "9600,n,8,1": speed first; parity, data and stop bits may be left out.
-    std::optional<DCB> parseCommaForm(std::string_view text, DCB dcb)
+    std::optional<Dcb> parseCommaForm(std::string_view text, Dcb dcb)
     {
         const auto parts = split(text, ',');
         if (parts.size() > 4 || !setBaud(dcb, parts[0]))
             return std::nullopt;
-        bool (*const setters[])(DCB&, std::string_view) = { setParity, setData, setStop };
+        bool (*const setters[])(Dcb&, std::string_view) = { setParity, setData, setStop };
         for (std::size_t i = 1; i < parts.size(); ++i) {
             if (!setters[i - 1](dcb, parts[i]))
                 return std::nullopt;
@@ -113,7 +113,7 @@ namespace {
     }
 
     // "baud=9600 parity=N data=8 stop=1", keys in any order, each at most once.
-    std::optional<DCB> parseKeyForm(std::string_view text, DCB dcb)
+    std::optional<Dcb> parseKeyForm(std::string_view text, Dcb dcb)
     {
         bool seen[4] = {};
         for (std::string_view item : split(text, ' ')) {
@@ -125,7 +125,7 @@ namespace {
             const std::string key = lower(trim(item.substr(0, eq)));
             const std::string_view value = trim(item.substr(eq + 1));
             static constexpr const char* kKeys[] = { "baud", "parity", "data", "stop" };
-            bool (*const setters[])(DCB&, std::string_view)
+            bool (*const setters[])(Dcb&, std::string_view)
                 = { setBaud, setParity, setData, setStop };
             int index = -1;
             for (int k = 0; k < 4; ++k)
@@ -142,17 +142,17 @@ namespace {
 
 } // namespace
 
-std::optional<DCB> ParseCommMode(std::string_view text)
+std::optional<Dcb> ParseCommMode(std::string_view text)
 {
     text = trim(text);
     if (text.size() > 4 && lower(text.substr(0, 3)) == "com"
         && text.find(':') != std::string_view::npos)
         text = trim(text.substr(text.find(':') + 1)); // "COM1: 9600,n,8,1" names its port first
-    DCB dcb {};
-    dcb.DCBlength = sizeof(DCB);
+    Dcb dcb {};
+    dcb.DCBlength = sizeof(Dcb);
     dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
+    dcb.Parity = kNoParity;
+    dcb.StopBits = kOneStopBit;
     if (text.empty())
         return std::nullopt;
     if (text.find('=') != std::string_view::npos)

@@ -9,6 +9,6 @@
 namespace comm {
 
 // Speed, parity, data and stop bits; nullopt for malformed text.
-std::optional<DCB> ParseCommMode(std::string_view text);
+std::optional<Dcb> ParseCommMode(std::string_view text);
 
 } // namespace comm

@@ -26,13 +26,13 @@ namespace {
 
 } // namespace
 
-bool ReadReturnsImmediately(const COMMTIMEOUTS& t)
+bool ReadReturnsImmediately(const CommTimeouts& t)
 {
-    return t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0
+    return t.ReadIntervalTimeout == kMaxDword && t.ReadTotalTimeoutMultiplier == 0
         && t.ReadTotalTimeoutConstant == 0;
 }
 
-std::optional<std::int64_t> ReadWaitUs(const COMMTIMEOUTS& t, DWORD count,
+std::optional<std::int64_t> ReadWaitUs(const CommTimeouts& t, Dword count,
     std::int64_t sinceStartUs, std::optional<std::int64_t> sinceLastByteUs)
 {
     if (ReadReturnsImmediately(t))
@@ -43,14 +43,14 @@ std::optional<std::int64_t> ReadWaitUs(const COMMTIMEOUTS& t, DWORD count,
             * kUsPerMs;
     std::optional<std::int64_t> interval;
     // The interval clock starts with the first byte; before it, only the total applies.
-    if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != MAXDWORD && sinceLastByteUs)
+    if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kMaxDword && sinceLastByteUs)
         interval = std::int64_t(t.ReadIntervalTimeout) * kUsPerMs;
     return earlier(left(total, sinceStartUs),
         sinceLastByteUs ? left(interval, *sinceLastByteUs) : std::nullopt);
 }
 
 std::optional<std::int64_t> WriteWaitUs(
-    const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartUs)
+    const CommTimeouts& t, Dword count, std::int64_t sinceStartUs)
 {
     if (t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0)
         return std::nullopt;

@@ -14,14 +14,14 @@ namespace comm {
 // How long a read may still wait; nullopt: without bound; 0: return now with what came.
 // The total time-out (multiplier x count + constant) runs from the start of the read; the
 // interval time-out runs from the last byte received, once one has come.
-std::optional<std::int64_t> ReadWaitUs(const COMMTIMEOUTS& t, DWORD count,
+std::optional<std::int64_t> ReadWaitUs(const CommTimeouts& t, Dword count,
     std::int64_t sinceStartUs, std::optional<std::int64_t> sinceLastByteUs);
 
-// Whether a read returns at once with what is buffered (interval MAXDWORD, totals 0).
-bool ReadReturnsImmediately(const COMMTIMEOUTS& t);
+// Whether a read returns at once with what is buffered (interval kMaxDword, totals 0).
+bool ReadReturnsImmediately(const CommTimeouts& t);
 
 // How long a write may still wait; nullopt when the write time-outs are both 0.
 std::optional<std::int64_t> WriteWaitUs(
-    const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartUs);
+    const CommTimeouts& t, Dword count, std::int64_t sinceStartUs);
 
 } // namespace comm

@@ -11,12 +11,12 @@ namespace {
 
     using namespace comm;
 
-    HANDLE PortHandle = INVALID_HANDLE_VALUE; // as after Close
+    Handle PortHandle = kInvalidHandle; // as after Close
     // Every transfer uses at most 255 of these bytes.
     unsigned char IoBuffer[256];
-    constexpr DWORD kPiece = 255;
+    constexpr Dword kPiece = 255;
 
-    constexpr COMMTIMEOUTS kTimeouts = {
+    constexpr CommTimeouts kTimeouts = {
         20, // ReadIntervalTimeout: a reply ends after 20 ms without a byte
         1, // ReadTotalTimeoutMultiplier
         1, // ReadTotalTimeoutConstant: an idle read of 255 bytes waits 256 ms
@@ -29,17 +29,17 @@ namespace {
     // Shows the failed step with the platform's code; the port is closed after the user saw it.
     bool failStep(const ReportHook& report, const std::string& text)
     {
-        const DWORD code = GetLastError();
+        const Dword code = GetLastError();
         if (report)
             report(text + " Error: " + std::to_string(static_cast<std::int32_t>(code)));
         ClosePort();
         return false;
     }
 
-    int writePiece(const char* data, DWORD length)
+    int writePiece(const char* data, Dword length)
     {
         std::memcpy(IoBuffer, data, length);
-        DWORD written = 0;
+        Dword written = 0;
         WriteFile(PortHandle, IoBuffer, length, &written, nullptr);
         return static_cast<int>(written);
     }
@@ -49,11 +49,11 @@ namespace {
 bool OpenPort(const std::string& sPort, const std::string& sSettings, const ReportHook& report)
 {
     PortHandle
-        = CreateFileA(sPort.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
+        = CreateFileA(sPort.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting, 0, 0);
     gone = false;
-    if (PortHandle == INVALID_HANDLE_VALUE) {
+    if (PortHandle == kInvalidHandle) {
         // Saying nothing here would leave the user with an open-looking window and a dead port.
-        const DWORD code = GetLastError();
+        const Dword code = GetLastError();
         const std::string hint = OpenFailureHint();
         if (report)
             report("Unable to open port " + sPort
@@ -61,10 +61,10 @@ bool OpenPort(const std::string& sPort, const std::string& sSettings, const Repo
                 + (hint.empty() ? "" : "\n\n" + hint));
         return false;
     }
-    COMMTIMEOUTS timeouts = kTimeouts;
+    CommTimeouts timeouts = kTimeouts;
     if (!SetCommTimeouts(PortHandle, &timeouts))
         return failStep(report, "Unable to set timeouts for port " + sPort);
-    DCB dcb {};
+    Dcb dcb {};
     if (!BuildCommDCBA(sSettings.c_str(), &dcb))
         return failStep(report, "Unable to build Comm DCB " + sSettings);
     if (!SetCommState(PortHandle, &dcb))
@@ -76,16 +76,16 @@ void ClosePort()
 {
     CloseHandle(PortHandle);
     // The old handle must not reach anything again, whatever was opened since.
-    PortHandle = INVALID_HANDLE_VALUE;
+    PortHandle = kInvalidHandle;
 }
 
 void FlushPort() { FlushFileBuffers(PortHandle); }
 
 modbus::ByteString ReadPort()
 {
-    DWORD count = 0;
-    const BOOL ok = ReadFile(PortHandle, IoBuffer, kPiece, &count, nullptr);
-    gone = !ok && GetLastError() == ERROR_GEN_FAILURE;
+    Dword count = 0;
+    const Bool ok = ReadFile(PortHandle, IoBuffer, kPiece, &count, nullptr);
+    gone = !ok && GetLastError() == kErrorGenFailure;
     if (count > 0)
         return modbus::ByteString(reinterpret_cast<const char*>(IoBuffer), count);
     FlushPort();
@@ -95,10 +95,10 @@ modbus::ByteString ReadPort()
 int WritePort(const modbus::ByteString& sData)
 {
     if (sData.size() <= kPiece)
-        return writePiece(sData.data(), static_cast<DWORD>(sData.size()));
+        return writePiece(sData.data(), static_cast<Dword>(sData.size()));
     int total = 0;
     for (std::size_t at = 0; at < sData.size(); at += kPiece) {
-        const DWORD length = static_cast<DWORD>(std::min<std::size_t>(kPiece, sData.size() - at));
+        const Dword length = static_cast<Dword>(std::min<std::size_t>(kPiece, sData.size() - at));
         const int written = writePiece(sData.data() + at, length);
         total += written;
         if (written < static_cast<int>(length))

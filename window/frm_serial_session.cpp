@@ -13,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
-#include <cstring>
 #include <thread>
 
 namespace window {
@@ -48,8 +47,7 @@ bool frmSerial::openLog()
         return true;
     // A log left open by a failed Open would only be opened again under another number.
     LogFiles::CloseAll();
-    message_(QString("The log file %1 cannot be written: %2")
-                 .arg(name, QString::fromLocal8Bit(std::strerror(err))),
+    message_(QString("The log file %1 cannot be written: %2").arg(name, LogFiles::ErrorText(err)),
         QString("Error#%1").arg(err), MessageIcon::Critical);
     return false;
 }
@@ -102,7 +100,7 @@ void frmSerial::logBytes(std::string_view bytes, bool lineEnd)
         toldLogFailed_ = true;
         AppendToBox(Text2,
             QString("The log file cannot be written (%1); replies are still shown here.\r\n")
-                .arg(QString::fromLocal8Bit(std::strerror(err))));
+                .arg(LogFiles::ErrorText(err)));
     }
 }
 

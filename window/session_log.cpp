@@ -3,19 +3,17 @@
 #include <QFile>
 #include <QStringList>
 
+#include "logfile/log_file.h"
 #include "serial/port_name.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <map>
 #include <string>
-#include <unistd.h>
 
 namespace window {
 namespace {
 
-    std::map<std::int16_t, int> openFiles; // number -> descriptor
+    std::map<std::int16_t, logfile::File> openFiles; // by number
 
     // Keeps "Quillet_log_" + part + ".txt" under 200 bytes.
     constexpr qsizetype kMaxNamePart = 180;
@@ -75,13 +73,12 @@ namespace LogFiles {
 
     int OpenAppend(std::int16_t number, const QString& fileName)
     {
-        const QByteArray path = QFile::encodeName(fileName);
-        const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0)
-            return errno;
+        const logfile::Opened opened = logfile::OpenAppend(fileName.toStdString());
+        if (opened.error != 0)
+            return opened.error;
         if (const auto old = openFiles.find(number); old != openFiles.end())
-            ::close(old->second);
-        openFiles[number] = fd;
+            logfile::Close(old->second);
+        openFiles[number] = opened.file;
         return 0;
     }
 
@@ -89,28 +86,21 @@ namespace LogFiles {
     {
         const auto it = openFiles.find(number);
         if (it == openFiles.end())
-            return EBADF;
+            return logfile::NotOpenError();
         std::string piece(bytes);
         if (lineEnd)
             piece += "\r\n";
-        std::size_t done = 0;
-        while (done < piece.size()) {
-            const ssize_t n = ::write(it->second, piece.data() + done, piece.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return n < 0 ? errno : EIO;
-            done += std::size_t(n);
-        }
-        return 0;
+        return logfile::Write(it->second, piece);
     }
 
     void CloseAll()
     {
-        for (const auto& [number, fd] : openFiles)
-            ::close(fd);
+        for (const auto& [number, file] : openFiles)
+            logfile::Close(file);
         openFiles.clear();
     }
+
+    QString ErrorText(int code) { return QString::fromStdString(logfile::ErrorText(code)); }
 
 } // namespace LogFiles
 } // namespace window

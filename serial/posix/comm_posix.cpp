@@ -22,51 +22,51 @@ namespace {
     struct Port
     {
         int fd = -1;
-        COMMTIMEOUTS timeouts {};
+        CommTimeouts timeouts {};
         // Set once the device has gone away: every later call fails at once instead of
         // polling a hung-up descriptor in a loop.
         bool gone = false;
     };
 
     // Handles are never reused, so a stale handle can reach no later port or file.
-    std::map<HANDLE, Port> ports;
-    HANDLE nextHandle = 0x100;
-    thread_local DWORD lastError = 0;
+    std::map<Handle, Port> ports;
+    Handle nextHandle = 0x100;
+    thread_local Dword lastError = 0;
     // What the last failed open found, for OpenFailureHint.
     thread_local int openErrno = 0;
     thread_local std::string openPath;
 
-    BOOL fail(DWORD code)
+    Bool fail(Dword code)
     {
         lastError = code;
         return 0;
     }
 
-    DWORD codeOf(int err)
+    Dword codeOf(int err)
     {
         switch (err) {
         case ENOENT:
         case ENODEV:
         case ENXIO:
         case ENOTDIR:
-            return ERROR_FILE_NOT_FOUND;
+            return kErrorFileNotFound;
         case EACCES:
         case EPERM:
         case EBUSY:
         case EWOULDBLOCK:
-            return ERROR_ACCESS_DENIED;
+            return kErrorAccessDenied;
         case ENOTTY:
-            return ERROR_NOT_SUPPORTED;
+            return kErrorNotSupported;
         case EINVAL:
-            return ERROR_INVALID_PARAMETER;
+            return kErrorInvalidParameter;
         case EBADF:
-            return ERROR_INVALID_HANDLE;
+            return kErrorInvalidHandle;
         default:
-            return ERROR_GEN_FAILURE;
+            return kErrorGenFailure;
         }
     }
 
-    Port* find(HANDLE h)
+    Port* find(Handle h)
     {
         const auto it = ports.find(h);
         return it == ports.end() ? nullptr : &it->second;
@@ -104,15 +104,15 @@ namespace {
     // and the time-outs allow, and remember a hang-up so that later calls fail at once.
     // step(fd, done, left) moves bytes like read/write; waitUs is ReadWaitUs-shaped.
     template <typename Step, typename Wait>
-    DWORD transferLoop(Port& p, DWORD n, short events, Step step, Wait waitUs)
+    Dword transferLoop(Port& p, Dword n, short events, Step step, Wait waitUs)
     {
         const std::int64_t start = nowUs();
         std::optional<std::int64_t> lastByte;
-        DWORD count = 0;
+        Dword count = 0;
         while (count < n) {
             const ssize_t r = step(p.fd, count, n - count);
             if (r > 0) {
-                count += DWORD(r);
+                count += Dword(r);
                 lastByte = nowUs();
                 continue;
             }
@@ -136,20 +136,20 @@ namespace {
     }
 
     template <typename Step, typename Wait>
-    BOOL transfer(HANDLE h, DWORD n, DWORD* moved, short events, Step step, Wait waitUs)
+    Bool transfer(Handle h, Dword n, Dword* moved, short events, Step step, Wait waitUs)
     {
         if (moved)
             *moved = 0;
         Port* p = find(h);
         if (!p)
-            return fail(ERROR_INVALID_HANDLE);
+            return fail(kErrorInvalidHandle);
         if (p->gone)
-            return fail(ERROR_GEN_FAILURE);
-        const DWORD count = transferLoop(*p, n, events, step, waitUs);
+            return fail(kErrorGenFailure);
+        const Dword count = transferLoop(*p, n, events, step, waitUs);
         if (moved)
             *moved = count;
         // Bytes that moved before the hang-up are delivered; the next call reports it.
-        return p->gone && count == 0 ? fail(ERROR_GEN_FAILURE) : 1;
+        return p->gone && count == 0 ? fail(kErrorGenFailure) : 1;
     }
 
     // Raw 8-bit: no echo, no signals, no translation, no flow control of either kind.
@@ -167,24 +167,24 @@ namespace {
         return tcsetattr(fd, TCSANOW, &tio) == 0;
     }
 
-    HANDLE refuse(DWORD code)
+    Handle refuse(Dword code)
     {
         lastError = code;
-        return INVALID_HANDLE_VALUE;
+        return kInvalidHandle;
     }
 
     // Look before opening: opening some devices has effects of its own, and a regular file
     // must never be touched. 0 when path names a character device.
-    DWORD checkDevice(const std::string& path)
+    Dword checkDevice(const std::string& path)
     {
         struct stat st
         {
         };
         if (path.empty())
-            return ERROR_FILE_NOT_FOUND;
+            return kErrorFileNotFound;
         if (stat(path.c_str(), &st) != 0)
             return codeOf(errno);
-        return S_ISCHR(st.st_mode) ? 0 : ERROR_NOT_SUPPORTED;
+        return S_ISCHR(st.st_mode) ? 0 : kErrorNotSupported;
     }
 
     // Both locks: flock keeps out programs that honour it, TIOCEXCL every later open. On
@@ -207,9 +207,9 @@ namespace {
         close(fd);
     }
 
-    speed_t speedOf(DWORD baud)
+    speed_t speedOf(Dword baud)
     {
-        static constexpr std::pair<DWORD, speed_t> kSpeeds[] = {
+        static constexpr std::pair<Dword, speed_t> kSpeeds[] = {
             { 110, B110 },
             { 300, B300 },
             { 600, B600 },
@@ -231,17 +231,17 @@ namespace {
         return B0;
     }
 
-    tcflag_t lineFlags(const DCB& dcb)
+    tcflag_t lineFlags(const Dcb& dcb)
     {
         static constexpr tcflag_t kSizes[] = { CS5, CS6, CS7, CS8 };
         tcflag_t flags = kSizes[dcb.ByteSize - 5];
-        if (dcb.Parity != NOPARITY)
+        if (dcb.Parity != kNoParity)
             flags |= PARENB;
-        if (dcb.Parity == ODDPARITY || dcb.Parity == MARKPARITY)
+        if (dcb.Parity == kOddParity || dcb.Parity == kMarkParity)
             flags |= PARODD;
-        if (dcb.Parity == MARKPARITY || dcb.Parity == SPACEPARITY)
+        if (dcb.Parity == kMarkParity || dcb.Parity == kSpaceParity)
             flags |= CMSPAR;
-        if (dcb.StopBits == TWOSTOPBITS)
+        if (dcb.StopBits == kTwoStopBits)
             flags |= CSTOPB;
         return flags;
     }
@@ -253,12 +253,12 @@ namespace {
 int LastOpenErrno() { return openErrno; }
 const std::string& LastOpenPath() { return openPath; }
 
-HANDLE CreateFileA(const char* lpFileName, DWORD, DWORD, void*, DWORD, DWORD, HANDLE)
+Handle CreateFileA(const char* lpFileName, Dword, Dword, void*, Dword, Dword, Handle)
 {
     const std::string path = lpFileName ? DevicePath(lpFileName) : std::string();
     openErrno = 0;
     openPath = path;
-    if (const DWORD code = checkDevice(path))
+    if (const Dword code = checkDevice(path))
         return refuse(code);
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -267,40 +267,40 @@ HANDLE CreateFileA(const char* lpFileName, DWORD, DWORD, void*, DWORD, DWORD, HA
     }
     if (!isatty(fd)) {
         close(fd);
-        return refuse(ERROR_NOT_SUPPORTED);
+        return refuse(kErrorNotSupported);
     }
     if (!lockExclusive(fd)) {
         openErrno = EBUSY;
         close(fd);
-        return refuse(ERROR_ACCESS_DENIED); // no sharing: another holder has the port
+        return refuse(kErrorAccessDenied); // no sharing: another holder has the port
     }
     if (!makeRaw(fd) || tcflush(fd, TCIOFLUSH) != 0) {
-        const DWORD code = codeOf(errno);
+        const Dword code = codeOf(errno);
         release(fd);
         return refuse(code);
     }
-    const HANDLE h = nextHandle++;
+    const Handle h = nextHandle++;
     ports[h].fd = fd;
     return h;
 }
 
-BOOL SetCommTimeouts(HANDLE hFile, const COMMTIMEOUTS* lpCommTimeouts)
+Bool SetCommTimeouts(Handle hFile, const CommTimeouts* lpCommTimeouts)
 {
     Port* p = find(hFile);
     if (!p)
-        return fail(ERROR_INVALID_HANDLE);
+        return fail(kErrorInvalidHandle);
     if (!lpCommTimeouts)
-        return fail(ERROR_INVALID_PARAMETER);
+        return fail(kErrorInvalidParameter);
     p->timeouts = *lpCommTimeouts;
     return 1;
 }
 
-BOOL BuildCommDCBA(const char* lpDef, DCB* lpDCB)
+Bool BuildCommDCBA(const char* lpDef, Dcb* lpDCB)
 {
     const auto parsed = lpDef ? ParseCommMode(lpDef) : std::nullopt;
     if (!parsed || !lpDCB)
-        return fail(ERROR_INVALID_PARAMETER);
-    lpDCB->DCBlength = sizeof(DCB);
+        return fail(kErrorInvalidParameter);
+    lpDCB->DCBlength = sizeof(Dcb);
     lpDCB->BaudRate = parsed->BaudRate;
     lpDCB->ByteSize = parsed->ByteSize;
     lpDCB->Parity = parsed->Parity;
@@ -308,14 +308,14 @@ BOOL BuildCommDCBA(const char* lpDef, DCB* lpDCB)
     return 1;
 }
 
-BOOL SetCommState(HANDLE hFile, const DCB* lpDCB)
+Bool SetCommState(Handle hFile, const Dcb* lpDCB)
 {
     Port* p = find(hFile);
     if (!p)
-        return fail(ERROR_INVALID_HANDLE);
-    if (!lpDCB || lpDCB->ByteSize < 5 || lpDCB->ByteSize > 8 || lpDCB->StopBits == ONE5STOPBITS
-        || lpDCB->Parity > SPACEPARITY || speedOf(lpDCB->BaudRate) == B0)
-        return fail(ERROR_INVALID_PARAMETER);
+        return fail(kErrorInvalidHandle);
+    if (!lpDCB || lpDCB->ByteSize < 5 || lpDCB->ByteSize > 8 || lpDCB->StopBits == kOne5StopBits
+        || lpDCB->Parity > kSpaceParity || speedOf(lpDCB->BaudRate) == B0)
+        return fail(kErrorInvalidParameter);
     termios tio {};
     if (tcgetattr(p->fd, &tio) != 0)
         return fail(codeOf(errno));
@@ -329,38 +329,38 @@ BOOL SetCommState(HANDLE hFile, const DCB* lpDCB)
     termios back {};
     if (tcgetattr(p->fd, &back) != 0 || cfgetospeed(&back) != speed
         || (back.c_cflag & kLineMask) != lineFlags(*lpDCB))
-        return fail(ERROR_INVALID_PARAMETER);
+        return fail(kErrorInvalidParameter);
     return 1;
 }
 
-DWORD GetLastError() { return lastError; }
+Dword GetLastError() { return lastError; }
 
-BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD n, DWORD* lpNumberOfBytesRead, void*)
+Bool ReadFile(Handle hFile, void* lpBuffer, Dword n, Dword* lpNumberOfBytesRead, void*)
 {
     auto* out = static_cast<unsigned char*>(lpBuffer);
     const auto step
-        = [out](int fd, DWORD done, DWORD left) { return ::read(fd, out + done, left); };
+        = [out](int fd, Dword done, Dword left) { return ::read(fd, out + done, left); };
     return transfer(hFile, n, lpNumberOfBytesRead, POLLIN, step, ReadWaitUs);
 }
 
-BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD n, DWORD* lpNumberOfBytesWritten, void*)
+Bool WriteFile(Handle hFile, const void* lpBuffer, Dword n, Dword* lpNumberOfBytesWritten, void*)
 {
     const auto* in = static_cast<const unsigned char*>(lpBuffer);
-    const auto step = [in](int fd, DWORD done, DWORD left) { return ::write(fd, in + done, left); };
+    const auto step = [in](int fd, Dword done, Dword left) { return ::write(fd, in + done, left); };
     // A write's time-out runs from its start only; the time since the last byte plays no part.
     const auto wait
-        = [](const COMMTIMEOUTS& t, DWORD count, std::int64_t sinceStartUs,
+        = [](const CommTimeouts& t, Dword count, std::int64_t sinceStartUs,
               std::optional<std::int64_t>) { return WriteWaitUs(t, count, sinceStartUs); };
     return transfer(hFile, n, lpNumberOfBytesWritten, POLLOUT, step, wait);
 }
 
-BOOL FlushFileBuffers(HANDLE hFile)
+Bool FlushFileBuffers(Handle hFile)
 {
     Port* p = find(hFile);
     if (!p)
-        return fail(ERROR_INVALID_HANDLE);
+        return fail(kErrorInvalidHandle);
     if (p->gone)
-        return fail(ERROR_GEN_FAILURE);
+        return fail(kErrorGenFailure);
     // Called on every poll: skip the drain call when nothing waits to go out.
     int queued = 0;
     if (ioctl(p->fd, TIOCOUTQ, &queued) == 0 && queued == 0)
@@ -374,11 +374,11 @@ BOOL FlushFileBuffers(HANDLE hFile)
     return 1;
 }
 
-BOOL CloseHandle(HANDLE hFile)
+Bool CloseHandle(Handle hFile)
 {
     const auto it = ports.find(hFile);
     if (it == ports.end())
-        return fail(ERROR_INVALID_HANDLE);
+        return fail(kErrorInvalidHandle);
     release(it->second.fd);
     ports.erase(it);
     return 1;

@@ -34,10 +34,10 @@ TEST(AppStart, PortAndOpenOptionsOpenThatPortAtStart)
         20000);
     EXPECT_TRUE(opened) << quillet.readAllStandardError().toStdString();
     // The terminal holds the port now: nobody else may open it.
-    const comm::HANDLE second = comm::CreateFileA(slave.path().c_str(),
-        comm::GENERIC_READ | comm::GENERIC_WRITE, 0, nullptr, comm::OPEN_EXISTING, 0, 0);
-    EXPECT_EQ(second, comm::INVALID_HANDLE_VALUE);
-    EXPECT_EQ(comm::GetLastError(), comm::ERROR_ACCESS_DENIED);
+    const comm::Handle second = comm::CreateFileA(slave.path().c_str(),
+        comm::kGenericRead | comm::kGenericWrite, 0, nullptr, comm::kOpenExisting, 0, 0);
+    EXPECT_EQ(second, comm::kInvalidHandle);
+    EXPECT_EQ(comm::GetLastError(), comm::kErrorAccessDenied);
     quillet.terminate();
     EXPECT_TRUE(quillet.waitForFinished(10000));
 }

@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto dcb = comm::ParseCommMode(text)) {
         FUZZ_CHECK(dcb->BaudRate > 0);
         FUZZ_CHECK(dcb->ByteSize >= 5 && dcb->ByteSize <= 8);
-        FUZZ_CHECK(dcb->Parity <= comm::SPACEPARITY);
-        FUZZ_CHECK(dcb->StopBits <= comm::TWOSTOPBITS);
+        FUZZ_CHECK(dcb->Parity <= comm::kSpaceParity);
+        FUZZ_CHECK(dcb->StopBits <= comm::kTwoStopBits);
     }
     return 0;
 }

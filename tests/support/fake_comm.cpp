@@ -8,9 +8,9 @@
 namespace fake {
 namespace {
     Platform platform;
-    comm::DWORD lastError = 0;
+    comm::Dword lastError = 0;
 
-    comm::BOOL record(const char* name, comm::HANDLE h, std::string bytes = {})
+    comm::Bool record(const char* name, comm::Handle h, std::string bytes = {})
     {
         platform.calls.push_back({ name, h, std::move(bytes) });
         if (platform.failStep == name) {
@@ -20,7 +20,7 @@ namespace {
         return 1;
     }
 
-    bool isOpen(comm::HANDLE h)
+    bool isOpen(comm::Handle h)
     {
         return std::find(platform.open.begin(), platform.open.end(), h) != platform.open.end();
     }
@@ -49,41 +49,41 @@ namespace comm {
 
 using fake::platform;
 
-HANDLE CreateFileA(const char* name, DWORD, DWORD share, void*, DWORD, DWORD, HANDLE)
+Handle CreateFileA(const char* name, Dword, Dword share, void*, Dword, Dword, Handle)
 {
     fake::record("CreateFileA", 0, name);
     if (platform.openFails || share != 0) {
-        fake::lastError = ERROR_FILE_NOT_FOUND;
-        return INVALID_HANDLE_VALUE;
+        fake::lastError = kErrorFileNotFound;
+        return kInvalidHandle;
     }
     platform.open.push_back(platform.nextHandle);
     return platform.nextHandle++;
 }
 
-BOOL SetCommTimeouts(HANDLE h, const COMMTIMEOUTS* t)
+Bool SetCommTimeouts(Handle h, const CommTimeouts* t)
 {
     platform.lastTimeouts = *t;
     return fake::record("SetCommTimeouts", h);
 }
 
-BOOL BuildCommDCBA(const char* def, DCB* dcb)
+Bool BuildCommDCBA(const char* def, Dcb* dcb)
 {
     platform.lastSettings = def;
     dcb->BaudRate = 1;
     return fake::record("BuildCommDCBA", 0, def);
 }
 
-BOOL SetCommState(HANDLE h, const DCB* dcb)
+Bool SetCommState(Handle h, const Dcb* dcb)
 {
     platform.lastState = *dcb;
     return fake::record("SetCommState", h);
 }
 
-DWORD GetLastError() { return fake::lastError; }
+Dword GetLastError() { return fake::lastError; }
 
 std::string OpenFailureHint() { return platform.openHint; }
 
-BOOL ReadFile(HANDLE h, void* buffer, DWORD n, DWORD* got, void*)
+Bool ReadFile(Handle h, void* buffer, Dword n, Dword* got, void*)
 {
     fake::record("ReadFile", h);
     *got = 0;
@@ -94,31 +94,31 @@ BOOL ReadFile(HANDLE h, void* buffer, DWORD n, DWORD* got, void*)
     if (platform.reads.front().empty())
         platform.reads.pop_front();
     std::memcpy(buffer, next.data(), next.size());
-    *got = DWORD(next.size());
+    *got = Dword(next.size());
     return 1;
 }
 
-BOOL WriteFile(HANDLE h, const void* buffer, DWORD n, DWORD* written, void*)
+Bool WriteFile(Handle h, const void* buffer, Dword n, Dword* written, void*)
 {
     fake::record("WriteFile", h, std::string(static_cast<const char*>(buffer), n));
     *written = 0;
     if (!fake::isOpen(h))
         return 0;
-    DWORD accepted = n;
+    Dword accepted = n;
     const std::size_t index = platform.writes().size() - 1;
     if (index < platform.writeLimits.size())
-        accepted = std::min<DWORD>(n, DWORD(platform.writeLimits[index]));
+        accepted = std::min<Dword>(n, Dword(platform.writeLimits[index]));
     *written = accepted;
     return 1;
 }
 
-BOOL FlushFileBuffers(HANDLE h)
+Bool FlushFileBuffers(Handle h)
 {
     fake::record("FlushFileBuffers", h);
     return fake::isOpen(h);
 }
 
-BOOL CloseHandle(HANDLE h)
+Bool CloseHandle(Handle h)
 {
     fake::record("CloseHandle", h);
     const bool was = fake::isOpen(h);

@@ -12,25 +12,25 @@ namespace fake {
 struct Call
 {
     std::string name;
-    comm::HANDLE handle;
+    comm::Handle handle;
     std::string bytes; // what a write carried
 };
 
 struct Platform
 {
-    comm::HANDLE nextHandle = 7;
+    comm::Handle nextHandle = 7;
     bool openFails = false;
     std::string openHint; // what OpenFailureHint says after a failed open
     std::string failStep; // "SetCommTimeouts", "BuildCommDCBA" or "SetCommState"
-    comm::DWORD failCode = 0;
+    comm::Dword failCode = 0;
     std::vector<int> writeLimits; // per write, the most it accepts; empty: everything
     std::deque<std::string> reads; // what each read returns
 
     std::vector<Call> calls;
-    std::vector<comm::HANDLE> open;
+    std::vector<comm::Handle> open;
     std::string lastSettings;
-    comm::DCB lastState {};
-    comm::COMMTIMEOUTS lastTimeouts {};
+    comm::Dcb lastState {};
+    comm::CommTimeouts lastTimeouts {};
 
     std::vector<std::string> writes() const;
 };

@@ -7,14 +7,6 @@ using namespace modbus;
 
 namespace {
 
-std::string hex(const ByteString& s)
-{
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i)
-        out += (i ? " " : "") + std::string(ByteAt(s, i) < 16 ? "0" : "") + HexText(ByteAt(s, i));
-    return out;
-}
-
 TEST(RequestFrames, WorkedExamplesByteForByte)
 {
     const std::pair<Request, const char*> cases[] = {
@@ -36,7 +28,7 @@ TEST(RequestFrames, WorkedExamplesByteForByte)
     };
     for (const auto& [request, expected] : cases) {
         EXPECT_TRUE(request.notSent.empty()) << request.notSent;
-        EXPECT_EQ(hex(request.frame), expected);
+        EXPECT_EQ(HexBytes(request.frame), expected);
     }
 }
 
@@ -57,12 +49,12 @@ TEST(RequestFrames, FieldSplitAndRounding)
     for (const auto& [text, bytes] : fields) {
         const Request r = WriteSingleRequest("48", { "Address param", "0" }, { "Data", text });
         ASSERT_TRUE(r.notSent.empty()) << text << ": " << r.notSent;
-        EXPECT_EQ(hex(r.frame).substr(12, 5), bytes) << text;
+        EXPECT_EQ(HexBytes(r.frame).substr(12, 5), bytes) << text;
     }
     const std::pair<const char*, const char*> addresses[]
         = { { ".5", "00" }, { "9.", "09" }, { "1A", "01" }, { "", "00" } };
     for (const auto& [text, byte] : addresses)
-        EXPECT_EQ(hex(ReportIdRequest(text).frame).substr(0, 2), byte) << text;
+        EXPECT_EQ(HexBytes(ReportIdRequest(text).frame).substr(0, 2), byte) << text;
 
     const FieldSplit negative = SplitField("-1");
     EXPECT_EQ(negative.hi, -1);

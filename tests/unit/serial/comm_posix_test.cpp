@@ -1,6 +1,7 @@
 // The POSIX comm layer over real ptys. Time bounds are loose above and tight below, and gaps
 // are chosen so that a loaded machine cannot turn a pass into a fail.
 #include "serial/open_hint.h"
+#include "serial/posix/device_path.h"
 #include "serial/posix/open_failure.h"
 #include "serial/win32_comm.h"
 #include "tests/support/pty_peer.h"
@@ -19,7 +20,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr COMMTIMEOUTS kModuleTimeouts = { 20, 1, 1, 1, 10 };
+constexpr CommTimeouts kModuleTimeouts = { 20, 1, 1, 1, 10 };
 
 long msSince(Clock::time_point start)
 {
@@ -34,12 +35,12 @@ protected:
     {
         ASSERT_FALSE(peer.path.empty());
         h = CreateFileA(
-            peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+            peer.path.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting, 0, 0);
+        ASSERT_NE(h, kInvalidHandle) << GetLastError();
         peer.closeSlave();
-        COMMTIMEOUTS t = kModuleTimeouts;
+        CommTimeouts t = kModuleTimeouts;
         ASSERT_TRUE(SetCommTimeouts(h, &t));
-        DCB dcb {};
+        Dcb dcb {};
         ASSERT_TRUE(BuildCommDCBA("19200,n,8,1", &dcb));
         ASSERT_TRUE(SetCommState(h, &dcb));
     }
@@ -48,13 +49,13 @@ protected:
     std::string read255()
     {
         char buf[255];
-        DWORD got = 0;
+        Dword got = 0;
         ReadFile(h, buf, sizeof buf, &got, nullptr);
         return std::string(buf, got);
     }
 
     PtyPeer peer;
-    HANDLE h = INVALID_HANDLE_VALUE;
+    Handle h = kInvalidHandle;
 };
 
 TEST_F(PtyPort, EveryByteValuePassesBothWaysUnchanged)
@@ -62,8 +63,8 @@ TEST_F(PtyPort, EveryByteValuePassesBothWaysUnchanged)
     std::string all;
     for (int b = 0; b < 256; ++b)
         all.push_back(static_cast<char>(b));
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(h, all.data(), DWORD(all.size()), &written, nullptr));
+    Dword written = 0;
+    ASSERT_TRUE(WriteFile(h, all.data(), Dword(all.size()), &written, nullptr));
     EXPECT_EQ(written, 256u);
     EXPECT_EQ(peer.receive(256), all);
 
@@ -93,8 +94,8 @@ TEST_F(PtyPort, IdleReadReturnsEmptyAfterTheTotalTimeout)
 TEST_F(PtyPort, GapLongerThanTheIntervalSplitsAReply)
 {
     // Long totals, so only the interval ends a read, and gaps far from the interval either way.
-    const auto sendWithGap = [this](DWORD intervalMs, int gapMs) {
-        COMMTIMEOUTS t = { intervalMs, 0, 5000, 1, 10 };
+    const auto sendWithGap = [this](Dword intervalMs, int gapMs) {
+        CommTimeouts t = { intervalMs, 0, 5000, 1, 10 };
         SetCommTimeouts(h, &t);
         return std::thread([this, gapMs] {
             peer.send("ABCD");
@@ -115,9 +116,9 @@ TEST_F(PtyPort, GapLongerThanTheIntervalSplitsAReply)
 TEST_F(PtyPort, SecondOpenOfTheSamePortIsRefused)
 {
     EXPECT_EQ(CreateFileA(
-                  peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0),
-        INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+                  peer.path.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting, 0, 0),
+        kInvalidHandle);
+    EXPECT_EQ(GetLastError(), kErrorAccessDenied);
     EXPECT_NE(OpenFailureHint().find("in use"), std::string::npos) << OpenFailureHint();
 }
 
@@ -131,14 +132,14 @@ TEST(OpenFailure, PermissionNamesTheGroupAndTheRemedyAndOtherErrorsAddNothing)
     for (int err : { 0, ENOENT, ENODEV, EIO })
         EXPECT_EQ(OpenFailureText(err, "/dev/ttyS0", "dialout"), "") << err;
     // A missing device is no permission problem, whatever the last open before it said.
-    EXPECT_EQ(CreateFileA("/dev/quillet-missing", 0, 0, nullptr, 0, 0, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA("/dev/quillet-missing", 0, 0, nullptr, 0, 0, 0), kInvalidHandle);
     EXPECT_EQ(OpenFailureHint(), "");
 }
 
 TEST_F(PtyPort, PeerGoneFailsReadsFastAndRepeatedlyWithoutSpinning)
 {
     // A read that would wait 20 s: only the hang-up can end it within the bound.
-    COMMTIMEOUTS patient = { 0, 0, 20000, 1, 10 };
+    CommTimeouts patient = { 0, 0, 20000, 1, 10 };
     ASSERT_TRUE(SetCommTimeouts(h, &patient));
     std::thread closer([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -153,14 +154,14 @@ TEST_F(PtyPort, PeerGoneFailsReadsFastAndRepeatedlyWithoutSpinning)
     getrusage(RUSAGE_SELF, &before);
     for (int i = 0; i < 20; ++i) {
         char buf[255];
-        DWORD got = 1;
+        Dword got = 1;
         const auto t = Clock::now();
         EXPECT_FALSE(ReadFile(h, buf, 255, &got, nullptr));
         EXPECT_EQ(got, 0u);
-        EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+        EXPECT_EQ(GetLastError(), kErrorGenFailure);
         EXPECT_LT(msSince(t), 5000); // a waiting read would take the full 20 s
     }
-    DWORD written = 1;
+    Dword written = 1;
     EXPECT_FALSE(WriteFile(h, "x", 1, &written, nullptr));
     EXPECT_EQ(written, 0u);
     getrusage(RUSAGE_SELF, &after);
@@ -173,7 +174,7 @@ TEST_F(PtyPort, WriteGivesUpAfterItsTimeoutWithTheShortCount)
 {
     // Nobody reads the master: the pty's buffer fills and a write must stop, not block.
     const std::string piece(255, 'w');
-    DWORD written = 255;
+    Dword written = 255;
     int pieces = 0;
     Clock::time_point start;
     while (written == 255 && pieces < 20000) {
@@ -190,32 +191,32 @@ TEST_F(PtyPort, CloseIsFinalAndHarmlessTwice)
 {
     ASSERT_TRUE(CloseHandle(h));
     EXPECT_FALSE(CloseHandle(h));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    DWORD got = 1;
+    EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+    Dword got = 1;
     EXPECT_FALSE(ReadFile(h, nullptr, 0, &got, nullptr));
     EXPECT_EQ(got, 0u);
     // The lock went with the close: the port opens again.
     h = CreateFileA(
-        peer.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0);
-    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+        peer.path.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting, 0, 0);
+    EXPECT_NE(h, kInvalidHandle);
 }
 
 TEST_F(PtyPort, LineSettingsTakeAndBadOnesAreRefused)
 {
     for (const char* mode : { "9600,n,8,1", "115200,n,8,2", "baud=19200 parity=N data=8 stop=1" }) {
-        DCB dcb {};
+        Dcb dcb {};
         ASSERT_TRUE(BuildCommDCBA(mode, &dcb)) << mode;
         EXPECT_TRUE(SetCommState(h, &dcb)) << mode;
     }
     // A pty keeps 8 data bits without parity whatever it is told: the read-back catches it.
-    DCB sevenEven {};
+    Dcb sevenEven {};
     ASSERT_TRUE(BuildCommDCBA("9600,e,7,1", &sevenEven));
     EXPECT_FALSE(SetCommState(h, &sevenEven));
-    DCB odd {};
+    Dcb odd {};
     odd.BaudRate = 12345;
     odd.ByteSize = 8;
     EXPECT_FALSE(SetCommState(h, &odd));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
 }
 
 TEST(PosixOpen, RefusesWhatIsNotASerialDevice)
@@ -224,17 +225,17 @@ TEST(PosixOpen, RefusesWhatIsNotASerialDevice)
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string file = std::string(dir) + "/notaport";
     std::ofstream(file) << "keep me";
-    const std::pair<std::string, DWORD> cases[] = {
-        { file, ERROR_NOT_SUPPORTED },
-        { dir, ERROR_NOT_SUPPORTED },
-        { "/dev/null", ERROR_NOT_SUPPORTED },
-        { std::string(dir) + "/missing", ERROR_FILE_NOT_FOUND },
-        { "", ERROR_FILE_NOT_FOUND },
+    const std::pair<std::string, Dword> cases[] = {
+        { file, kErrorNotSupported },
+        { dir, kErrorNotSupported },
+        { "/dev/null", kErrorNotSupported },
+        { std::string(dir) + "/missing", kErrorFileNotFound },
+        { "", kErrorFileNotFound },
     };
     for (const auto& [path, code] : cases) {
         EXPECT_EQ(CreateFileA(
-                      path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, 0),
-            INVALID_HANDLE_VALUE)
+                      path.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting, 0, 0),
+            kInvalidHandle)
             << path;
         EXPECT_EQ(GetLastError(), code) << path;
     }
@@ -243,6 +244,25 @@ TEST(PosixOpen, RefusesWhatIsNotASerialDevice)
     EXPECT_EQ(content, "keep me");
     std::remove(file.c_str());
     rmdir(dir);
+}
+
+TEST(DevicePath, WindowsNamesMapOntoLinuxDevices)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        { "COM1", "/dev/ttyS0" },
+        { "COM5:", "/dev/ttyS4" },
+        { "com12:", "/dev/ttyS11" },
+        { "\\\\.\\COM3", "/dev/ttyS2" },
+        { "COM0", "" },
+        { "", "" },
+        { "ttyUSB0", "/dev/ttyUSB0" },
+        { "/dev/pts/3", "/dev/pts/3" },
+        { "./ttyX", "./ttyX" },
+        { "COMx", "/dev/COMx" },
+        { "COM5:9600", "/dev/COM5:9600" },
+    };
+    for (const auto& [name, path] : cases)
+        EXPECT_EQ(DevicePath(name), path) << name;
 }
 
 } // namespace

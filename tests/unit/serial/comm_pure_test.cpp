@@ -1,7 +1,7 @@
 // Mode parsing, time-out arithmetic and port names: pure functions, no clock, no device.
 #include "serial/comm_mode.h"
 #include "serial/comm_timing.h"
-#include "serial/posix/device_path.h"
+#include "serial/port_name.h"
 
 #include <gtest/gtest.h>
 
@@ -15,20 +15,20 @@ TEST(CommMode, ParsesBothFormsAndRejectsMalformedText)
     {
         const char* text;
         bool ok;
-        DWORD baud;
-        BYTE parity, data, stop;
+        Dword baud;
+        Byte parity, data, stop;
     };
     const Case cases[] = {
-        { "9600,n,8,1", true, 9600, NOPARITY, 8, ONESTOPBIT },
-        { "19200,n,8,1", true, 19200, NOPARITY, 8, ONESTOPBIT },
-        { "115200,N,8,1", true, 115200, NOPARITY, 8, ONESTOPBIT },
-        { "2400,e,7,2", true, 2400, EVENPARITY, 7, TWOSTOPBITS },
-        { "1200,o,5,1.5", true, 1200, ODDPARITY, 5, ONE5STOPBITS },
-        { " 9600 , m , 8 , 1 ", true, 9600, MARKPARITY, 8, ONESTOPBIT },
-        { "4800", true, 4800, NOPARITY, 8, ONESTOPBIT },
-        { "COM1: 9600,s,8,1", true, 9600, SPACEPARITY, 8, ONESTOPBIT },
-        { "baud=9600 parity=N data=8 stop=1", true, 9600, NOPARITY, 8, ONESTOPBIT },
-        { "data=7 baud=300 stop=2 parity=e", true, 300, EVENPARITY, 7, TWOSTOPBITS },
+        { "9600,n,8,1", true, 9600, kNoParity, 8, kOneStopBit },
+        { "19200,n,8,1", true, 19200, kNoParity, 8, kOneStopBit },
+        { "115200,N,8,1", true, 115200, kNoParity, 8, kOneStopBit },
+        { "2400,e,7,2", true, 2400, kEvenParity, 7, kTwoStopBits },
+        { "1200,o,5,1.5", true, 1200, kOddParity, 5, kOne5StopBits },
+        { " 9600 , m , 8 , 1 ", true, 9600, kMarkParity, 8, kOneStopBit },
+        { "4800", true, 4800, kNoParity, 8, kOneStopBit },
+        { "COM1: 9600,s,8,1", true, 9600, kSpaceParity, 8, kOneStopBit },
+        { "baud=9600 parity=N data=8 stop=1", true, 9600, kNoParity, 8, kOneStopBit },
+        { "data=7 baud=300 stop=2 parity=e", true, 300, kEvenParity, 7, kTwoStopBits },
         { "", false, 0, 0, 0, 0 },
         { "fast,n,8,1", false, 0, 0, 0, 0 },
         { "9600,x,8,1", false, 0, 0, 0, 0 },
@@ -57,22 +57,22 @@ TEST(CommMode, ParsesBothFormsAndRejectsMalformedText)
 
 TEST(CommMode, MalformedTextLeavesTheRecordAlone)
 {
-    DCB dcb {};
+    Dcb dcb {};
     dcb.BaudRate = 4242;
     EXPECT_FALSE(BuildCommDCBA("9600,q,8,1", &dcb));
     EXPECT_EQ(dcb.BaudRate, 4242u);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
 }
 
 TEST(CommTiming, ReadWaitFollowsTotalAndIntervalRules)
 {
-    const COMMTIMEOUTS module = { 20, 1, 1, 1, 10 };
+    const CommTimeouts module = { 20, 1, 1, 1, 10 };
     using W = std::optional<std::int64_t>;
     struct Case
     {
         const char* what;
-        COMMTIMEOUTS t;
-        DWORD count;
+        CommTimeouts t;
+        Dword count;
         std::int64_t sinceStart;
         W sinceLastByte;
         W wait;
@@ -90,7 +90,7 @@ TEST(CommTiming, ReadWaitFollowsTotalAndIntervalRules)
         { "interval only, before a byte", { 20, 0, 0, 0, 0 }, 255, 5000, std::nullopt,
             std::nullopt },
         { "interval only, after a byte", { 20, 0, 0, 0, 0 }, 255, 5000, 5, 15 },
-        { "return at once", { MAXDWORD, 0, 0, 0, 0 }, 255, 0, std::nullopt, 0 },
+        { "return at once", { kMaxDword, 0, 0, 0, 0 }, 255, 0, std::nullopt, 0 },
     };
     // The table is in milliseconds; the arithmetic runs in microseconds.
     const auto us = [](W ms) { return ms ? W(*ms * 1000) : std::nullopt; };
@@ -103,7 +103,7 @@ TEST(CommTiming, ReadWaitFollowsTotalAndIntervalRules)
 
 TEST(CommTiming, WriteWaitIsMultiplierTimesCountPlusConstant)
 {
-    const COMMTIMEOUTS module = { 20, 1, 1, 1, 10 };
+    const CommTimeouts module = { 20, 1, 1, 1, 10 };
     EXPECT_EQ(WriteWaitUs(module, 255, 0), 265000);
     EXPECT_EQ(WriteWaitUs(module, 8, 10000), 8000);
     EXPECT_EQ(WriteWaitUs(module, 8, 17999), 1);
@@ -111,23 +111,24 @@ TEST(CommTiming, WriteWaitIsMultiplierTimesCountPlusConstant)
     EXPECT_EQ(WriteWaitUs({ 0, 0, 0, 0, 0 }, 8, 100000), std::nullopt);
 }
 
-TEST(DevicePath, WindowsNamesMapOntoLinuxDevices)
+TEST(PortName, ComNamesAndTheDeviceNamespacePrefix)
 {
-    const std::pair<const char*, const char*> cases[] = {
-        { "COM1", "/dev/ttyS0" },
-        { "COM5:", "/dev/ttyS4" },
-        { "com12:", "/dev/ttyS11" },
-        { "\\\\.\\COM3", "/dev/ttyS2" },
-        { "COM0", "" },
-        { "", "" },
-        { "ttyUSB0", "/dev/ttyUSB0" },
-        { "/dev/pts/3", "/dev/pts/3" },
-        { "./ttyX", "./ttyX" },
-        { "COMx", "/dev/COMx" },
-        { "COM5:9600", "/dev/COM5:9600" },
+    const std::pair<const char*, std::optional<unsigned long>> cases[] = {
+        { "COM1", 1 },
+        { "COM5:", 5 },
+        { "com12:", 12 },
+        { "COM0", 0 },
+        { "COM123456", 123456 },
+        { "COM1234567", std::nullopt },
+        { "COM", std::nullopt },
+        { "COMx", std::nullopt },
+        { "COM5:9600", std::nullopt },
+        { "ttyUSB0", std::nullopt },
     };
-    for (const auto& [name, path] : cases)
-        EXPECT_EQ(DevicePath(name), path) << name;
+    for (const auto& [name, number] : cases)
+        EXPECT_EQ(ComPortNumber(name), number) << name;
+    EXPECT_EQ(WithoutDevicePrefix("\\\\.\\COM3"), "COM3");
+    EXPECT_EQ(WithoutDevicePrefix("/dev/ttyS0"), "/dev/ttyS0");
 }
 
 } // namespace

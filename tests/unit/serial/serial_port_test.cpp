@@ -81,10 +81,10 @@ TEST_F(SerialPortModule, OpenSetsTimeoutsThenBuildsThenAppliesTheLineSettings)
     EXPECT_EQ(platform->calls[0].bytes, "COM5:");
     EXPECT_EQ(platform->lastSettings, "115200,n,8,1");
     const auto& t = platform->lastTimeouts;
-    EXPECT_EQ(std::vector<comm::DWORD>(
+    EXPECT_EQ(std::vector<comm::Dword>(
                   { t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
                       t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant }),
-        std::vector<comm::DWORD>({ 20, 1, 1, 1, 10 }));
+        std::vector<comm::Dword>({ 20, 1, 1, 1, 10 }));
     EXPECT_TRUE(reports.empty());
 }
 
@@ -139,7 +139,7 @@ TEST_F(SerialPortModule, ReadsReturnWhatCameInPiecesOfAtMost255)
 TEST_F(SerialPortModule, AfterCloseNothingReachesTheOldHandle)
 {
     ASSERT_TRUE(open("COM5:", "19200,n,8,1"));
-    const comm::HANDLE old = platform->calls[0].handle == 0 ? platform->open.at(0) : 0;
+    const comm::Handle old = platform->calls[0].handle == 0 ? platform->open.at(0) : 0;
     SerialPort::ClosePort();
     platform->calls.clear();
     SerialPort::ClosePort();
