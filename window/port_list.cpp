@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 
@@ -76,16 +75,6 @@ std::vector<PortEntry> PortEntries(
     return entries;
 }
 
-std::vector<PortEntry> AvailablePorts()
-{
-    std::vector<FoundPort> found;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        // On Windows the location is "\\.\COM3": offer "COM3", as users type it.
-        const QString location = info.systemLocation();
-        const QString name = location.startsWith("\\\\.\\") ? info.portName() : location;
-        found.push_back({ name, info.description(), info.manufacturer(), info.serialNumber() });
-    }
-    return PortEntries(found, byIdLinks());
-}
+std::vector<PortEntry> AvailablePorts() { return PortEntries(FoundPorts(), byIdLinks()); }
 
 } // namespace window

@@ -28,8 +28,10 @@ struct PortEntry
 std::vector<PortEntry> PortEntries(
     const std::vector<FoundPort>& found, const std::vector<std::pair<QString, QString>>& byId);
 
-// What is present now: the toolkit's enumeration (listing only: all I/O is our own layer's)
-// and the links under /dev/serial/by-id/.
+// The ports present now, unsorted; defined by the enumeration the build has.
+std::vector<FoundPort> FoundPorts();
+
+// What is present now, with the links under /dev/serial/by-id/, as PortEntries orders it.
 std::vector<PortEntry> AvailablePorts();
 
 } // namespace window
