@@ -43,16 +43,45 @@ void measure(QApplication& app, QPlainTextEdit* box, const QString& piece,
     }
 }
 
+// Resident memory with all four display boxes full of lines of one length: the lines cost
+// per character and per line, so the worst case is where both capacities fill together.
+void fullBoxes(QApplication& app, window::frmSerial& frm, int lineLength)
+{
+    const long before = bench::rssKb();
+    const QString line = QString(lineLength - 2, 'x') + "\r\n";
+    const window::BoxCapacity cap = window::kDisplayBoxCapacity;
+    const long lines = std::max<long>(cap.lines, cap.characters / lineLength) * 6 / 5;
+    for (const char* name : { "Text2", "Text6", "Text8", "Text10" }) {
+        QPlainTextEdit* box = frm.findChild<QPlainTextEdit*>(name);
+        for (long i = 0; i < lines; ++i) {
+            window::AppendToBox(box, line);
+            if (i % 50 == 0) // as the poller's ticks would let the window catch up
+                app.processEvents();
+        }
+        box->viewport()->repaint();
+        app.processEvents();
+    }
+    std::printf("four boxes full of %4d-character lines: %5.1f MB more resident, %6.1f MB in all\n",
+        lineLength, (bench::rssKb() - before) / 1024.0, bench::rssKb() / 1024.0);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     bench::offscreenUnlessSet();
     QApplication app(argc, argv);
-    const long scale = argc > 1 ? std::atol(argv[1]) : 1; // 10 runs a tenth of the counts
     window::frmSerial frm;
     frm.show();
     app.processEvents();
+    if (argc > 2 && std::string(argv[1]) == "full") { // a fresh process for each measurement
+        std::printf("before filling: %.1f MB resident\n", bench::rssKb() / 1024.0);
+        fullBoxes(app, frm, std::atoi(argv[2]));
+        bench::rerun("scripts/bench growth full LINE-LENGTH");
+        return 0;
+    }
+    const long scale = argc > 1 ? std::atol(argv[1]) : 1; // 10 runs a tenth of the counts
     const QString decoded
         = "Reply  2 butes :  Data :  10: CRC : 45 87 Reply  2 butes :\r\n"; // 60 characters
     measure(app, frm.findChild<QPlainTextEdit*>("Text8"), decoded,

@@ -52,8 +52,8 @@ void AppendToBox(QPlainTextEdit* box, const QString& text, BoxCapacity capacity)
     if (HeldCharacters(box) > capacity.characters || HeldLines(box) > capacity.lines) {
         const int value = bar->value();
         // Trim a slice below the capacity, so that the next appends need no trimming.
-        const BoxCapacity keep { capacity.characters - capacity.characters / 32,
-            capacity.lines - capacity.lines / 32 };
+        const BoxCapacity keep { capacity.characters - capacity.characters / 256,
+            capacity.lines - capacity.lines / 256 };
         const int gone = dropOldestLines(box->document(), keep);
         if (!atEnd)
             bar->setValue(std::max(0, value - gone));
