@@ -2,7 +2,12 @@
 
 #include "quillet_version.h"
 
+#include "window/window_constants.h"
+
 #include <QCommandLineParser>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -47,9 +52,11 @@ CommandLine ParseCommandLine(const QStringList& args)
     }
     if (parser.isSet(speed)) {
         const QString value = parser.value(speed);
-        if (value != "9600" && value != "19200" && value != "115200")
+        const auto* known = std::find_if(std::begin(window::kSpeeds), std::end(window::kSpeeds),
+            [&](int bits) { return value == QString::number(bits); });
+        if (known == std::end(window::kSpeeds))
             return refuse("unknown speed \"" + value + "\": choose 9600, 19200 or 115200", parser);
-        line.start.speed = value.toInt();
+        line.start.speed = *known;
     }
     line.start.port = parser.value(port);
     line.start.open = parser.isSet(open);

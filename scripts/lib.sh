@@ -48,3 +48,15 @@ build() {
     cmake -S "$QUILLET_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
 }
+
+# start_demo_slave SIM [STDERR-FILE]: starts the demo slave on a new pty; sets sim_pid and
+# sim_port (the pty's path). The caller stops it with: kill "$sim_pid"
+start_demo_slave() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    "$1" >"$fifo" 2>"${2:-/dev/stderr}" &
+    sim_pid=$!
+    read -r sim_port <"$fifo"
+    rm -f "$fifo"
+}

@@ -196,16 +196,13 @@ void frmSerial::presetPort(const QString& text) { txt0->setText(text); }
 
 bool frmSerial::presetSpeed(int bitsPerSecond)
 {
-    const std::pair<int, QRadioButton*> speeds[] = {
-        { 9600, Option1 },
-        { 19200, Option2 },
-        { 115200, Option3 },
-    };
-    for (const auto& [speed, option] : speeds)
-        if (speed == bitsPerSecond) {
-            option->setChecked(true);
+    const auto buttons = speedButtons();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (kSpeeds[i] == bitsPerSecond) {
+            buttons[i]->setChecked(true);
             return true;
         }
+    }
     return false;
 }
 

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -85,6 +86,8 @@ private:
     bool pressRoleButton(const QKeyEvent* event);
     bool openLog();
     QString speedSettings() const;
+    // Option1 to Option3, in the order of kSpeeds.
+    std::array<QRadioButton*, 3> speedButtons() const { return { Option1, Option2, Option3 }; }
     void logPiece(const QString& text, bool lineEnd);
     void logBytes(std::string_view bytes, bool lineEnd);
     void sendRequest(const QString& marker, const QString& fields, bool emptyLine,

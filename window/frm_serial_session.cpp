@@ -19,14 +19,10 @@ namespace window {
 
 QString frmSerial::speedSettings() const
 {
-    const std::pair<const QRadioButton*, const char*> speeds[] = {
-        { Option1, "9600,n,8,1" },
-        { Option2, "19200,n,8,1" },
-        { Option3, "115200,n,8,1" },
-    };
-    for (const auto& [option, settings] : speeds) {
-        if (option->isChecked())
-            return settings;
+    const auto buttons = speedButtons();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (buttons[i]->isChecked())
+            return QString("%1,n,8,1").arg(kSpeeds[i]);
     }
     return {};
 }

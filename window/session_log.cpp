@@ -54,11 +54,11 @@ namespace {
 QString LogFileName(const QString& portText)
 {
     const std::string typed = portText.toStdString();
-    const std::string_view port = comm::WithoutDevicePrefix(typed);
-    if (comm::ComPortNumber(port))
-        return "Quillet_log_" + QString::fromStdString(std::string(port)).left(4) + ".txt";
-    const QString device = deviceName(QString::fromStdString(std::string(port)));
-    return "Quillet_log_" + safeFilePart(device).right(kMaxNamePart) + ".txt";
+    const std::string_view name = comm::WithoutDevicePrefix(typed);
+    const QString port = QString::fromUtf8(name.data(), qsizetype(name.size()));
+    if (comm::ComPortNumber(name))
+        return "Quillet_log_" + port.left(4) + ".txt";
+    return "Quillet_log_" + safeFilePart(deviceName(port)).right(kMaxNamePart) + ".txt";
 }
 
 namespace LogFiles {

@@ -9,6 +9,9 @@ inline constexpr int kTwipsPerPixel = 15; // at 96 dots per inch
 inline constexpr const char* kCaption = "Quillet  v2.2";
 inline constexpr int kTimerIntervalMs = 10;
 
+// The line speeds in bit/s of the three speed buttons, Option1 to Option3.
+inline constexpr int kSpeeds[] = { 9600, 19200, 115200 };
+
 // 0x00BBGGRR colours, as the lamp is set and read.
 inline constexpr unsigned kYellow = 0x00FFFF;
 inline constexpr unsigned kWhite = 0xFFFFFF;

@@ -24,9 +24,8 @@ namespace {
     // passed on as typed.
     std::string devicePath(std::string_view name)
     {
-        const std::string_view port = WithoutDevicePrefix(name);
-        if (ComPortNumber(port))
-            return "\\\\.\\COM" + std::to_string(*ComPortNumber(port));
+        if (const auto number = ComPortNumber(WithoutDevicePrefix(name)))
+            return "\\\\.\\COM" + std::to_string(*number);
         return std::string(name);
     }
 
