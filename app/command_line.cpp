@@ -25,6 +25,33 @@ CommandLine refuse(const QString& why, const QCommandLineParser& parser)
     return done;
 }
 
+// The toolkit's own options, which it takes from the same command line: these and their
+// values are the toolkit's, not ours to refuse. Both "-style" and "--style" forms, and
+// "-style=fusion".
+const char* const kToolkitValued[] = { "platform", "platformpluginpath", "platformtheme", "plugin",
+    "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style",
+    "stylesheet", "title", "name", "qmljsdebugger" };
+const char* const kToolkitFlags[] = { "reverse", "widgetcount", "nograb", "dograb", "sync" };
+
+QStringList withoutToolkitOptions(const QStringList& args)
+{
+    QStringList ours;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const QString word = arg.startsWith("--") ? arg.mid(2) : arg.mid(1);
+        const QString name = word.section(u'=', 0, 0);
+        const bool valued = std::any_of(std::begin(kToolkitValued), std::end(kToolkitValued),
+            [&](const char* o) { return name == QLatin1String(o); });
+        const bool flag = std::any_of(std::begin(kToolkitFlags), std::end(kToolkitFlags),
+            [&](const char* o) { return word == QLatin1String(o); });
+        if (i == 0 || !arg.startsWith(u'-') || (!valued && !flag))
+            ours << arg;
+        else if (valued && !word.contains(u'=') && i + 1 < args.size())
+            ++i; // its value
+    }
+    return ours;
+}
+
 } // namespace
 
 CommandLine ParseCommandLine(const QStringList& args)
@@ -40,7 +67,7 @@ CommandLine ParseCommandLine(const QStringList& args)
     const QCommandLineOption list("list-ports", "Print the serial ports found and exit.");
     parser.addOptions({ help, version, port, speed, open, list });
 
-    if (!parser.parse(args))
+    if (!parser.parse(withoutToolkitOptions(args)))
         return refuse(parser.errorText(), parser);
     if (!parser.positionalArguments().isEmpty())
         return refuse("unexpected argument: " + parser.positionalArguments().first(), parser);

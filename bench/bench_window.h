@@ -3,7 +3,7 @@
 
 #include "tests/support/pty_peer.h"
 #include "window/frm_serial.h"
-#include "window/session_log.h"
+#include "window/log_file_name.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-// Display lines of received replies, and the window's hexadecimal-digit conversions.
+// Display lines of received replies.
 #pragma once
 
 #include "byte_string.h"
@@ -19,11 +19,5 @@ ByteString ReadReplyText(const ByteString& chunk, double& firstHi);
 // Header line, then the bytes above 31 as characters, then every byte in hex; each line
 // ends with CR LF.
 ByteString RawReplyText(std::string_view header, const ByteString& chunk);
-
-// One hexadecimal digit "0".."9" or "A".."F" as 0..15; any other text gives 0.
-std::int16_t Decode(std::string_view colums);
-
-// One or two hexadecimal digits as 0..255; any other length gives 0.
-std::int16_t Decode2(std::string_view colums);
 
 } // namespace modbus

@@ -50,13 +50,32 @@ build() {
 }
 
 # start_demo_slave SIM [STDERR-FILE]: starts the demo slave on a new pty; sets sim_pid and
-# sim_port (the pty's path). The caller stops it with: kill "$sim_pid"
+# sim_port (the pty's path). Without a file its messages go where the caller's stderr goes.
+# Gives up when the slave ends, or after 20 s, without the path. The caller stops it with: kill "$sim_pid"
 start_demo_slave() {
     local fifo
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    "$1" >"$fifo" 2>"${2:-/dev/stderr}" &
+    if [ -n "${2:-}" ]; then
+        "$1" >"$fifo" 2>"$2" &
+    else
+        "$1" >"$fifo" &
+    fi
     sim_pid=$!
-    read -r sim_port <"$fifo"
+    # Opened read-write so the open itself never blocks on a slave that died before writing.
+    exec {sim_fd}<>"$fifo"
     rm -f "$fifo"
+    local waited=0
+    sim_port=
+    while [ -z "$sim_port" ] && [ $waited -lt 20 ] && kill -0 "$sim_pid" 2>/dev/null; do
+        read -r -t 1 sim_port <&"$sim_fd" || true
+        waited=$((waited + 1))
+    done
+    if [ -z "$sim_port" ]; then
+        exec {sim_fd}<&-
+        kill "$sim_pid" 2>/dev/null || true
+        echo "quillet: the demo slave gave no pty path; it did not start" >&2
+        return 1
+    fi
+    exec {sim_fd}<&-
 }

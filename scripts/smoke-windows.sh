@@ -12,6 +12,22 @@ wait_for() {
     return 1
 }
 
+# The centre of a widget in pixels from the window's client corner, read from the widget
+# table (window/widget_table.cpp), its container's place added: "x y".
+widget_centre() {
+    awk -v name="$1" -F'[{},]' '
+        /^ *\{ "/ {
+            gsub(/[" ]/, "", $2); gsub(/[" ]/, "", $4)
+            left[$2] = $5; top[$2] = $6; width[$2] = $7; height[$2] = $8; box[$2] = $4
+        }
+        END {
+            if (!(name in left)) exit 1
+            x = left[name] + width[name] / 2; y = top[name] + height[name] / 2
+            if (box[name] != "W") { x += left[box[name]]; y += top[box[name]] }
+            printf "%d %d\n", x / 15, y / 15
+        }' "$QUILLET_ROOT/window/widget_table.cpp"
+}
+
 smoke_test_window() {
     local zip=$1 dir log id pid
     dir="$WINEPREFIX/drive_c/quillet"
@@ -26,6 +42,7 @@ smoke_test_window() {
     xvfb=$!
     wait_for 20 test -s "$display_file"
     export DISPLAY=":$(cat "$display_file")"
+    rm -f "$display_file"
 
     # Started as a user would from the folder they unzipped, with the port pre-set and opened.
     (cd "$dir" && exec /usr/lib/wine/wine64 quillet.exe --port COM5: --open >/dev/null 2>&1) &
@@ -39,8 +56,11 @@ smoke_test_window() {
     id=$(xdotool search --name "^Quillet  v2.2$" | head -1)
     wait_for 30 grep -q "START Quillet V2.0" "$log" 2>/dev/null || fail "Open wrote no log header"
 
-    # "Send" of "Send FUN 3 RD" (Command3): 9240, 240 twips from the client's corner, 975 x 255.
-    xdotool mousemove --window "$id" 648 24 click 1
+    # "Send" of "Send FUN 3 RD", where the widget table puts it.
+    local centre
+    centre=$(widget_centre Command3) || fail "Command3 is not in the widget table"
+    # shellcheck disable=SC2086 # "x y", two arguments
+    xdotool mousemove --window "$id" $centre click 1
     wait_for 30 grep -q "request 30 03 00 00 00 01 80 2B" "$simlog" \
         || fail "the slave did not receive the function 3 request"
     wait_for 30 grep -q "  :< Reply  2 butes :  Data :  10: CRC : 45 87" "$log" \

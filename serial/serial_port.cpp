@@ -94,6 +94,8 @@ modbus::ByteString ReadPort()
 
 int WritePort(const modbus::ByteString& sData)
 {
+    // An empty text still makes one platform write, of 0 bytes, as designed: "&Send Txt" with
+    // an empty box reaches the port like any other text, and its count says 0.
     if (sData.size() <= kPiece)
         return writePiece(sData.data(), static_cast<Dword>(sData.size()));
     int total = 0;

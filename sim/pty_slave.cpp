@@ -2,11 +2,15 @@
 
 #include <modbus/modbus.h>
 
+#include <algorithm>
+#include <fcntl.h>
+#include <iterator>
 #include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -30,6 +34,7 @@ void pass(int from, int to)
 
 PtySlave::PtySlave(int address, int registerCount)
     : address_(address)
+    , registerCount_(registerCount)
 {
     char name[128] = {};
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
@@ -39,12 +44,38 @@ PtySlave::PtySlave(int address, int registerCount)
     tcgetattr(slave_, &tio);
     cfmakeraw(&tio);
     tcsetattr(slave_, TCSANOW, &tio);
+    startLibmodbus();
+}
+
+PtySlave::PtySlave(int address, int registerCount, const std::string& device, int bitsPerSecond)
+    : address_(address)
+    , registerCount_(registerCount)
+    , path_(device)
+{
+    const std::pair<int, speed_t> speeds[]
+        = { { 9600, B9600 }, { 19200, B19200 }, { 115200, B115200 } };
+    const auto* speed = std::find_if(std::begin(speeds), std::end(speeds),
+        [&](const auto& s) { return s.first == bitsPerSecond; });
+    if (speed == std::end(speeds) || (master_ = open(device.c_str(), O_RDWR | O_NOCTTY)) < 0)
+        return;
+    termios tio {};
+    tcgetattr(master_, &tio);
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
+    cfsetspeed(&tio, speed->second);
+    if (tcsetattr(master_, TCSANOW, &tio) == 0)
+        startLibmodbus();
+}
+
+void PtySlave::startLibmodbus()
+{
     // libmodbus sees only whole frames for this slave, through a socket pair: a foreign frame
     // read by libmodbus itself would put it out of step with the frames that follow.
     modbus_t* ctx = modbus_new_rtu("/dev/null", 19200, 'N', 8, 1);
-    map_ = modbus_mapping_new(0, 0, registerCount, 0);
+    map_ = modbus_mapping_new(0, 0, registerCount_, 0);
     if (!ctx || !map_ || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, link_) != 0
-        || modbus_set_slave(ctx, address) != 0 || modbus_set_socket(ctx, link_[1]) != 0) {
+        || modbus_set_slave(ctx, address_) != 0 || modbus_set_socket(ctx, link_[1]) != 0) {
         if (ctx)
             modbus_free(ctx);
         return;

@@ -1,4 +1,5 @@
-// A Modbus RTU slave (libmodbus) on the far end of a pty: the terminal opens path().
+// A Modbus RTU slave (libmodbus) on the far end of a pty: the terminal opens path(). Or on a
+// real serial port, for tests with two adapters wired together.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,8 @@ class PtySlave
 {
 public:
     PtySlave(int address, int registerCount);
+    // On the serial device at that path instead, raw 8N1 at bitsPerSecond.
+    PtySlave(int address, int registerCount, const std::string& device, int bitsPerSecond);
     ~PtySlave();
     PtySlave(const PtySlave&) = delete;
     PtySlave& operator=(const PtySlave&) = delete;
@@ -24,10 +27,12 @@ public:
     std::string serveOnce(int timeoutMs);
 
 private:
+    void startLibmodbus();
     std::string readFrame(int timeoutMs);
     void answer(const std::string& frame);
 
     int address_;
+    int registerCount_;
     int master_ = -1;
     int slave_ = -1; // held open so the master never sees a hang-up between terminal sessions
     int link_[2] = { -1, -1 }; // ours, libmodbus's

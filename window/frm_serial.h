@@ -4,6 +4,7 @@
 #include "modbus/reply_display.h"
 #include "modbus/request_frames.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QTimer>
 #include <QWidget>
@@ -11,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -95,6 +97,9 @@ private:
     void tellUser(const QString& text);
     void showReply(const modbus::ByteString& chunk);
     void reportPortGone();
+    // While the device is gone: about once a second, try to open the port again as it was.
+    void lookForPort();
+    void tellInGeneralBox(const QString& text); // in Text2 and the log, behind a time stamp
     QPlainTextEdit* replyBox(modbus::ReplyKind kind) const;
     // The widget the table names, of the kind expected; stops the program with the name
     // otherwise, so a misspelled name fails when the window is built, not at a click.
@@ -117,6 +122,9 @@ private:
 
     MessageHook message_;
     bool toldPortGone_ = false;
+    bool portGone_ = false; // and not yet back
+    QElapsedTimer lookedForPort_; // monotonic, since the last try
+    std::string openSettings_; // the line settings of the last Open
     bool toldLogFailed_ = false;
 };
 

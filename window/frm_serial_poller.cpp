@@ -19,6 +19,9 @@ namespace {
     // With the device gone every read fails at once; tick at the idle pace rather than
     // blinking the lamp a hundred times a second.
     constexpr int kGoneIntervalMs = 256;
+    // How often a gone port is looked for: an adapter plugged back in is found within about a
+    // second, and a missing device costs one failed open a second.
+    constexpr qint64 kLookForPortMs = 1000;
 
 } // namespace
 
@@ -27,11 +30,15 @@ void frmSerial::TMRComm_Timer()
     const modbus::ByteString chunk = SerialPort::ReadPort();
     Pic->setFillColor(Pic->fillColor() == kWhite ? kGrey : kWhite);
     if (chunk.empty()) {
-        if (SerialPort::PortGone())
+        if (portGone_)
+            lookForPort();
+        else if (SerialPort::PortGone())
             reportPortGone();
         return;
     }
     Pic->setFillColor(kRed);
+    // Deliberate, as designed: the port is drained before and after the reply is shown. A
+    // drain only waits for output to go out and discards nothing, so neither loses a byte.
     SerialPort::FlushPort();
     showReply(chunk);
     SerialPort::FlushPort();
@@ -73,9 +80,32 @@ void frmSerial::reportPortGone()
     if (toldPortGone_)
         return;
     toldPortGone_ = true;
+    portGone_ = true;
+    // Let go of the device at once: while it is held, a replugged adapter cannot get its old
+    // name back (ttyUSB0 would return as ttyUSB1).
+    SerialPort::ClosePort();
+    lookedForPort_.start();
     TMRComm.setInterval(kGoneIntervalMs);
-    const QString text
-        = "Port " + txt0->text() + " stopped answering (device gone). Close it and open it again.";
+    tellInGeneralBox(
+        "Port " + txt0->text() + " stopped answering (device gone). Close it and open it again.");
+}
+
+void frmSerial::lookForPort()
+{
+    if (lookedForPort_.elapsed() < kLookForPortMs)
+        return;
+    lookedForPort_.start();
+    // Silent: a device that is still missing is no news.
+    if (!SerialPort::OpenPort(latin1(txt0), openSettings_, {}))
+        return;
+    portGone_ = false;
+    toldPortGone_ = false;
+    TMRComm.setInterval(kTimerIntervalMs);
+    tellInGeneralBox("Port " + txt0->text() + " is back; reopened.");
+}
+
+void frmSerial::tellInGeneralBox(const QString& text)
+{
     AppendToBox(Text2, text + "\r\n");
     logPiece(TimeStamp() + " " + text, true);
 }

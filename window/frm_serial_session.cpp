@@ -53,18 +53,20 @@ void frmSerial::BTNOpenCom_Click()
     toldLogFailed_ = false;
     if (!openLog())
         return;
-    const QString settings = speedSettings();
+    const std::string settings = speedSettings().toStdString();
     // Without a port the window would look open while nothing can be sent or received:
     // stay closed so the user can correct the name and try again.
     const auto report = [this](const std::string& text) {
         message_(QString::fromLatin1(text), "Quillet", MessageIcon::None);
     };
-    if (!SerialPort::OpenPort(latin1(txt0), settings.toStdString(), report)) {
+    if (!SerialPort::OpenPort(latin1(txt0), settings, report)) {
         LogFiles::CloseAll();
         return;
     }
     SwitchTags();
     toldPortGone_ = false;
+    portGone_ = false;
+    openSettings_ = settings; // a port that comes back is reopened as it was opened
     TMRComm.start(kTimerIntervalMs);
     // Deliberate: a slave that resets when the port opens gets a moment before the first
     // request can go out. The window is unresponsive for that long, as designed.
@@ -73,7 +75,8 @@ void frmSerial::BTNOpenCom_Click()
 
 void frmSerial::BTNCloseCom_Click()
 {
-    TMRComm.stop();
+    TMRComm.stop(); // also ends the looking for a port that went away
+    portGone_ = false;
     Text2->clear();
     SerialPort::ClosePort();
     SwitchTags();

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QStandardItemModel>
+#include <QTimer>
 
 namespace window {
 namespace {
@@ -26,6 +27,7 @@ PortCompletion::PortCompletion(QLineEdit* box, Lister lister)
     completer_->setFilterMode(Qt::MatchContains);
     box_->setCompleter(completer_);
     box_->installEventFilter(this);
+    box_->window()->installEventFilter(this);
 }
 
 void PortCompletion::refresh()
@@ -40,7 +42,14 @@ void PortCompletion::refresh()
 
 bool PortCompletion::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn)
+    // The box has the focus at start, but listing the ports takes longer than drawing the
+    // window: read them once the window has been drawn, before anyone can look at the list.
+    if (watched == box_->window() && event->type() == QEvent::Paint && !drawn_) {
+        drawn_ = true;
+        box_->window()->removeEventFilter(this);
+        QTimer::singleShot(0, this, &PortCompletion::refresh);
+    }
+    if (watched == box_ && event->type() == QEvent::FocusIn && drawn_)
         refresh();
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down
         && box_->isEnabled()) {

@@ -21,8 +21,9 @@ class PortCompletion : public QObject
 public:
     using Lister = std::function<std::vector<PortEntry>()>;
 
-    // The list is read afresh each time the box gains focus, and when Down opens the full
-    // list, so an adapter plugged in after start appears without a restart.
+    // The list is read once the window has been drawn, afresh each time the box gains focus
+    // after that, and when Down opens the full list, so an adapter plugged in after start
+    // appears without a restart.
     PortCompletion(QLineEdit* box, Lister lister);
 
     void refresh();
@@ -35,6 +36,7 @@ private:
     Lister lister_;
     QStandardItemModel* model_;
     QCompleter* completer_;
+    bool drawn_ = false;
 };
 
 } // namespace window

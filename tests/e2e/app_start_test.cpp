@@ -1,7 +1,7 @@
 // The installed program started from a command line: options pre-set the window, --open opens.
 #include "serial/win32_comm.h"
 #include "sim/pty_slave.h"
-#include "window/session_log.h"
+#include "window/log_file_name.h"
 
 #include <QDir>
 #include <QFile>

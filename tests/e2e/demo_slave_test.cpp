@@ -1,16 +1,14 @@
-// The demo slave answers its own address whatever came before on the line.
+// The demo slave answers its own address whatever came before on the line. The test drives it
+// one frame at a time (send, serve once), so no scheduling delay can merge two frames.
 #include "modbus/crc16.h"
 #include "sim/pty_slave.h"
 #include "tests/support/byte_list.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -30,33 +28,25 @@ protected:
         tcgetattr(fd, &tio);
         cfmakeraw(&tio);
         tcsetattr(fd, TCSANOW, &tio);
-        server = std::thread([this] {
-            while (!stop)
-                slave.serveOnce(50);
-        });
     }
-    void TearDown() override
-    {
-        stop = true;
-        server.join();
-        close(fd);
-    }
+    void TearDown() override { close(fd); }
     void send(const std::string& bytes)
     {
         ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
-    // What arrives until 300 ms pass without a byte, or 5 s in all.
+    // Sends one frame and lets the slave take it: the frame is whole on the line before the
+    // slave starts reading, and the slave has answered (or not) when this returns.
+    void sendAndServe(const std::string& bytes)
+    {
+        send(bytes);
+        EXPECT_EQ(slave.serveOnce(1000), bytes);
+    }
+    // What the slave has written back: it answers before serveOnce returns.
     std::string reply()
     {
         std::string got;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < until) {
-            pollfd pfd { fd, POLLIN, 0 };
-            if (poll(&pfd, 1, got.empty() ? 100 : 300) <= 0) {
-                if (!got.empty())
-                    break;
-                continue;
-            }
+        pollfd pfd { fd, POLLIN, 0 };
+        while (poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN)) {
             char buf[256];
             const ssize_t n = read(fd, buf, sizeof buf);
             if (n <= 0)
@@ -68,8 +58,6 @@ protected:
 
     PtySlave slave { 48, 10 };
     int fd = -1;
-    std::atomic<bool> stop = false;
-    std::thread server;
 };
 
 const modbus::ByteString kOwnRead = framed(bytes({ 48, 3, 0, 0, 0, 1 }));
@@ -85,9 +73,9 @@ TEST_F(DemoSlave, AnswersItsAddressRightAfterForeignAndBrokenFrames)
         { "own address, cut short", bytes({ 48, 3, 0 }) },
     };
     for (const auto& [what, first] : before) {
-        send(first);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        send(kOwnRead);
+        sendAndServe(first);
+        EXPECT_EQ(reply(), "") << what;
+        sendAndServe(kOwnRead);
         EXPECT_EQ(reply(), kOwnReply) << what;
     }
 }
@@ -95,9 +83,8 @@ TEST_F(DemoSlave, AnswersItsAddressRightAfterForeignAndBrokenFrames)
 TEST_F(DemoSlave, StaysInStepWhileForeignAndOwnRequestsAlternate)
 {
     for (int i = 0; i < 10; ++i) {
-        send(framed(bytes({ 47, 6, 0, 1, 0, i })));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        send(kOwnRead);
+        sendAndServe(framed(bytes({ 47, 6, 0, 1, 0, i })));
+        sendAndServe(kOwnRead);
         ASSERT_EQ(reply(), kOwnReply) << "round " << i;
     }
 }

@@ -1,12 +1,15 @@
 // What the terminal survives: a log it cannot write, a shared port, ports that are no ports,
 // being killed.
-#include "../gui/log_dir.h"
-#include "../gui/window_fixture.h"
+#include "tests/support/log_dir.h"
 #include "tests/support/pty_peer.h"
+#include "tests/support/window_fixture.h"
 
 #include "sim/pty_slave.h"
-#include "window/session_log.h"
+#include "window/log_file_name.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <atomic>
@@ -124,8 +127,61 @@ protected:
             [&] { return box("Text8")->toPlainText().count('\n') > before; }, 10000);
     }
 
+    // Points the link (as /dev/serial/by-id/ links are) at the device, as udev does on a plug.
+    static void pointLink(const QString& link, const QString& device)
+    {
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(device, link));
+    }
+    bool saysInText2(const QString& text, int ms)
+    {
+        return QTest::qWaitFor([&] { return box("Text2")->toPlainText().contains(text); }, ms);
+    }
+
     LogDir dir;
 };
+
+TEST_F(FaultTrial, PortNamedByALinkIsReopenedWhenTheDeviceComesBackBehindIt)
+{
+    auto pulled = std::make_unique<ServedSlave>();
+    const QString link = QDir::current().absoluteFilePath("usb-adapter-if00");
+    pointLink(link, pulled->path());
+    openOn(frm, link);
+    ASSERT_TRUE(roundTrip());
+    pulled.reset();
+    ASSERT_TRUE(saysInText2("stopped answering (device gone)", 10000));
+
+    ServedSlave plugged; // a new device node, as a replugged adapter gets
+    pointLink(link, plugged.path());
+    QElapsedTimer sinceReplug;
+    sinceReplug.start();
+    ASSERT_TRUE(saysInText2("Port " + link + " is back; reopened.", 10000));
+    EXPECT_LT(sinceReplug.elapsed(), 5000);
+    EXPECT_EQ(box("Text2")->toPlainText().count("is back"), 1);
+    EXPECT_TRUE(roundTrip());
+    const std::string log = LogDir::read(window::LogFileName(link));
+    EXPECT_NE(
+        log.find(" Port " + link.toStdString() + " is back; reopened.\r\n"), std::string::npos)
+        << log;
+}
+
+TEST_F(FaultTrial, CloseWhileTheDeviceIsGoneStopsLookingForIt)
+{
+    auto pulled = std::make_unique<ServedSlave>();
+    const QString link = QDir::current().absoluteFilePath("usb-adapter-if00");
+    pointLink(link, pulled->path());
+    openOn(frm, link);
+    pulled.reset();
+    ASSERT_TRUE(saysInText2("stopped answering (device gone)", 10000));
+    QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+
+    ServedSlave plugged;
+    pointLink(link, plugged.path());
+    QTest::qWait(2500); // two and a half looks' worth, had the looking gone on
+    EXPECT_FALSE(frm.TMRComm.isActive());
+    EXPECT_TRUE(button("BTNOpenCom")->isEnabled());
+    EXPECT_EQ(LogDir::read(window::LogFileName(link)).find("is back"), std::string::npos);
+}
 
 TEST_F(FaultTrial, LogThatStopsTakingWritesIsToldOnceAndRepliesStillShow)
 {

@@ -1,10 +1,10 @@
 // The real window against an independent Modbus RTU slave (libmodbus) over a pty.
-#include "../gui/log_dir.h"
-#include "../gui/window_fixture.h"
+#include "tests/support/log_dir.h"
+#include "tests/support/window_fixture.h"
 
 #include "modbus/byte_string.h"
 #include "sim/pty_slave.h"
-#include "window/session_log.h"
+#include "window/log_file_name.h"
 
 #include <sys/resource.h>
 

@@ -1,6 +1,7 @@
 // The poller's classify-and-render path over any chunk and any address text, and Decode2.
 #include "fuzz_check.h"
 
+#include "modbus/hex_digits.h"
 #include "modbus/number_text.h"
 #include "modbus/reply_display.h"
 #include "modbus/reply_text.h"

@@ -1,6 +1,6 @@
 // The reply poller's ticks, fed by a recording port.
-#include "log_dir.h"
-#include "window_fixture.h"
+#include "tests/support/log_dir.h"
+#include "tests/support/window_fixture.h"
 
 #include "tests/support/fake_comm.h"
 #include "window/display_box.h"

@@ -1,9 +1,10 @@
 // Open, Close and the requests, through a recording port.
-#include "log_dir.h"
-#include "window_fixture.h"
+#include "tests/support/log_dir.h"
+#include "tests/support/window_fixture.h"
 
 #include "modbus/byte_string.h"
 #include "tests/support/fake_comm.h"
+#include "window/log_file_name.h"
 #include "window/session_log.h"
 #include "window/time_stamp.h"
 
@@ -248,6 +249,9 @@ TEST_F(Session, LogFileNamesKeepComRuleAndNameOtherDevices)
         { "COM5", "Quillet_log_COM5.txt" },
         { "COM12:", "Quillet_log_COM1.txt" }, // shares COM1's file, as it always has
         { "\\\\.\\COM7", "Quillet_log_COM7.txt" },
+        { "COM5: ", "Quillet_log_COM5.txt" }, // blanks around a COM name do not count
+        { " COM5:", "Quillet_log_COM5.txt" },
+        { "", "Quillet_log_.txt" }, // the whole text, being shorter than four characters
         { "/dev/ttyUSB0", "Quillet_log_ttyUSB0.txt" },
         { "ttyUSB0", "Quillet_log_ttyUSB0.txt" },
         { "/dev/ttyUSB1", "Quillet_log_ttyUSB1.txt" },

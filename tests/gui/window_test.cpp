@@ -1,4 +1,4 @@
-#include "window_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include "window/widget_table.h"
 

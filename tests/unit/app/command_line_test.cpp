@@ -32,6 +32,24 @@ TEST(CommandLine, OptionsPresetPortSpeedAndOpen)
     EXPECT_TRUE(parse({ "--list-ports" }).listPorts);
 }
 
+TEST(CommandLine, TheToolkitsOwnOptionsAreLeftToTheToolkit)
+{
+    const QStringList cases[] = {
+        { "-platform", "offscreen", "--port", "COM3:" }, { "-style", "fusion", "--port", "COM3:" },
+        { "-style=fusion", "--port", "COM3:" }, { "--style", "windows", "--port", "COM3:" },
+        { "--port", "COM3:", "-display", ":1", "-geometry", "+10+10", "-reverse" },
+        { "-qwindowtitle", "--port", "--port", "COM3:" }, // a value that looks like ours
+    };
+    for (const QStringList& args : cases) {
+        const CommandLine line = parse(args);
+        EXPECT_FALSE(line.exitCode) << args.join(' ').toStdString() << line.err.toStdString();
+        EXPECT_EQ(line.start.port, "COM3:") << args.join(' ').toStdString();
+    }
+    EXPECT_EQ(
+        parse({ "-platform" }).exitCode, std::nullopt); // the toolkit will say what is missing
+    EXPECT_EQ(parse({ "-platformx", "y" }).exitCode, 2);
+}
+
 TEST(CommandLine, HelpAndVersionPrintAndExitZero)
 {
     const CommandLine version = parse({ "--version" });

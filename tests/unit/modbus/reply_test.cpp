@@ -1,3 +1,4 @@
+#include "modbus/hex_digits.h"
 #include "modbus/reply_display.h"
 #include "modbus/reply_text.h"
 #include "tests/support/byte_list.h"
