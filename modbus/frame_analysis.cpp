@@ -1,0 +1,261 @@
+#include "frame_analysis.h"
+
+#include "crc16.h"
+#include "modbus_names.h"
+
+#include <algorithm>
+
+namespace modbus {
+namespace {
+
+    // The longest Modbus RTU frame: past it, bytes that have not made a frame never will.
+    constexpr std::size_t kMaxFrame = 256;
+    constexpr std::size_t kMinFrame = 4; // address, function, two check bytes
+    // A request with nothing after it for this long has had no reply.
+    constexpr std::int64_t kNoReplyUs = 1'000'000;
+
+    std::optional<ByteString> checkBytes(std::string_view frame)
+    {
+        return CRC16(ByteString(frame.substr(0, frame.size() - 2)));
+    }
+
+    bool crcGood(std::string_view frame)
+    {
+        return frame.size() >= kMinFrame && checkBytes(frame) == frame.substr(frame.size() - 2);
+    }
+
+    std::string twoHex(std::uint8_t byte)
+    {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        return { kDigits[byte >> 4], kDigits[byte & 15] };
+    }
+
+} // namespace
+
+std::optional<std::size_t> FrameLength(std::string_view bytes, std::size_t at)
+{
+    if (bytes.size() < at + 2)
+        return std::nullopt;
+    const std::uint8_t function = ByteAt(bytes, at + 1);
+    if (function & 0x80)
+        return 5; // address, function | 0x80, exception code, check bytes
+    switch (function) {
+    case 3:
+    case 17:
+        if (bytes.size() < at + 3)
+            return std::nullopt;
+        return 5 + std::size_t(ByteAt(bytes, at + 2));
+    case 6:
+    case 16:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+FrameAnalyzer::FrameAnalyzer(std::string line)
+    : line_(std::move(line))
+{
+}
+
+std::vector<FrameRow> FrameAnalyzer::take()
+{
+    std::vector<FrameRow> rows;
+    rows.swap(rows_);
+    return rows;
+}
+
+FrameRow& FrameAnalyzer::add(RowKind kind, LineTime at)
+{
+    FrameRow& row = rows_.emplace_back();
+    row.kind = kind;
+    row.time = at;
+    if (request_)
+        row.request = request_->frame;
+    return row;
+}
+
+void FrameAnalyzer::written(const ByteString& frame, int count, bool rawText, LineTime at)
+{
+    // Frames do not span a request: what is left unfinished before it is not a frame.
+    extract(at, true);
+    noticeSilence(at, true);
+    request_ = Request { frame, rawText, at.monoUs };
+    FrameRow& row = add(RowKind::Request, at);
+    row.bytes = frame;
+    row.function = rawText ? "raw text" : frame.size() >= 2 ? FunctionName(ByteAt(frame, 1)) : "";
+    row.verdict = count >= int(frame.size())
+        ? "sent"
+        : "short write: " + std::to_string(std::max(count, 0)) + " of "
+            + std::to_string(frame.size()) + " bytes sent";
+    ++counts_.requests;
+}
+
+void FrameAnalyzer::read(const ByteString& chunk, LineTime at)
+{
+    if (!chunk.empty()) {
+        buffer_ += chunk;
+        readEnds_.push_back(buffer_.size());
+    }
+    extract(at, chunk.empty());
+    if (chunk.empty())
+        noticeSilence(at, false);
+}
+
+void FrameAnalyzer::noticeSilence(LineTime at, bool nextRequest)
+{
+    if (!request_ || request_->raw || request_->answered || !buffer_.empty())
+        return;
+    if (!nextRequest && at.monoUs - request_->writtenUs < kNoReplyUs)
+        return;
+    request_->answered = true;
+    FrameRow& row = add(RowKind::NoReply, at);
+    row.function = request_->frame.size() >= 2 ? FunctionName(ByteAt(request_->frame, 1)) : "";
+    row.verdict = "no reply";
+    ++counts_.noReply;
+    emitHint(at);
+}
+
+void FrameAnalyzer::emitHint(LineTime at)
+{
+    std::string address = request_ && !request_->raw && !request_->frame.empty()
+        ? " (asked " + std::to_string(ByteAt(request_->frame, 0)) + ")"
+        : "";
+    add(RowKind::Hint, at).verdict = "try: 1. the slave address" + address
+        + "; 2. speed and parity (the line is " + (line_.empty() ? "?" : line_)
+        + ", many devices default to 8E1); 3. the A/B wires swapped; 4. an adapter that "
+          "echoes what it sends";
+}
+
+void FrameAnalyzer::extract(LineTime at, bool lineSilent)
+{
+    while (!buffer_.empty()) {
+        if (request_ && !request_->echoChecked && !request_->frame.empty()) {
+            const ByteString& sent = request_->frame;
+            if (buffer_.size() < sent.size() && !lineSilent
+                && sent.compare(0, buffer_.size(), buffer_) == 0)
+                return; // may still become the echo
+            request_->echoChecked = true;
+            if (buffer_.compare(0, sent.size(), sent) == 0) {
+                FrameRow& row = add(RowKind::Echo, at);
+                row.bytes = sent;
+                row.function = request_->raw || sent.size() < 2 ? "raw text" : FunctionName(ByteAt(sent, 1));
+                row.verdict = "echo of the request";
+                row.reads = readsWithin(sent.size());
+                consume(sent.size());
+                continue;
+            }
+        }
+        const std::optional<std::size_t> length = FrameLength(buffer_, 0);
+        const std::optional<std::size_t> later = goodFrameAfterStart();
+        if (!length || (*length > buffer_.size())) {
+            if (later)
+                emitNotFrame(*later, at);
+            else if (lineSilent)
+                emitNotFrame(buffer_.size(), at);
+            else
+                return;
+            continue;
+        }
+        if (*length == 0) { // a function the terminal does not know: any good check bytes
+            std::size_t good = 0;
+            for (std::size_t n = kMinFrame; n <= std::min(buffer_.size(), kMaxFrame) && !good; ++n)
+                if (crcGood(std::string_view(buffer_).substr(0, n)))
+                    good = n;
+            if (good)
+                emitReceived(good, at);
+            else if (later)
+                emitNotFrame(*later, at);
+            else if (lineSilent || buffer_.size() >= kMaxFrame)
+                emitNotFrame(std::min(buffer_.size(), kMaxFrame), at);
+            else
+                return;
+            continue;
+        }
+        if (!crcGood(std::string_view(buffer_).substr(0, *length)) && later && *later < *length)
+            emitNotFrame(*later, at); // noise before a good frame
+        else
+            emitReceived(*length, at);
+    }
+}
+
+std::optional<std::size_t> FrameAnalyzer::goodFrameAfterStart() const
+{
+    for (std::size_t at = 1; at + kMinFrame <= buffer_.size(); ++at) {
+        const std::optional<std::size_t> length = FrameLength(buffer_, at);
+        if (length && *length >= kMinFrame && at + *length <= buffer_.size()
+            && crcGood(std::string_view(buffer_).substr(at, *length)))
+            return at;
+    }
+    return std::nullopt;
+}
+
+void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
+{
+    const std::string_view frame = std::string_view(buffer_).substr(0, length);
+    const bool good = crcGood(frame);
+    const std::uint8_t function = ByteAt(frame, 1);
+    RowKind kind = RowKind::Reply;
+    std::string verdict = "CRC OK";
+    const bool asked = request_ && !request_->raw && !request_->frame.empty();
+    if (!good) {
+        const ByteString expected = checkBytes(frame).value_or("\0\0");
+        kind = RowKind::CrcBad;
+        verdict = "CRC BAD (expected " + twoHex(ByteAt(expected, 0)) + " " + twoHex(ByteAt(expected, 1))
+            + ")";
+        ++counts_.crcBad;
+    } else if (asked && ByteAt(frame, 0) != ByteAt(request_->frame, 0)) {
+        kind = RowKind::OtherAddress;
+        verdict = "reply from " + std::to_string(ByteAt(frame, 0)) + ", asked "
+            + std::to_string(ByteAt(request_->frame, 0));
+    } else if (function & 0x80) {
+        kind = RowKind::Exception;
+        verdict = ExceptionVerdict(ByteAt(frame, 2));
+        ++counts_.exceptions;
+    }
+    FrameRow& row = add(kind, at);
+    row.bytes = ByteString(frame);
+    row.function = FunctionName(function);
+    row.reads = readsWithin(length);
+    if (row.reads > 1)
+        verdict += ", in " + std::to_string(row.reads) + " reads";
+    row.verdict = verdict;
+    // Another slave's frame is not the answer: the asked one may still reply, or not.
+    if (request_ && !request_->answered && kind != RowKind::OtherAddress) {
+        request_->answered = true;
+        row.replyMs = double(at.monoUs - request_->writtenUs) / 1000.0;
+    }
+    ++counts_.replies;
+    consume(length);
+}
+
+void FrameAnalyzer::emitNotFrame(std::size_t length, LineTime at)
+{
+    FrameRow& row = add(RowKind::NotFrame, at);
+    row.bytes = buffer_.substr(0, length);
+    row.reads = readsWithin(length);
+    row.verdict = "not a frame";
+    if (request_)
+        request_->answered = true; // something came, though not a reply
+    consume(length);
+    emitHint(at);
+}
+
+int FrameAnalyzer::readsWithin(std::size_t length) const
+{
+    // Reads that ended inside the frame carried part of it; the last carries its end.
+    return 1 + int(std::count_if(readEnds_.begin(), readEnds_.end(),
+                   [&](std::size_t end) { return end < length; }));
+}
+
+void FrameAnalyzer::consume(std::size_t length)
+{
+    buffer_.erase(0, length);
+    std::vector<std::size_t> ends;
+    for (std::size_t end : readEnds_)
+        if (end > length)
+            ends.push_back(end - length);
+    readEnds_.swap(ends);
+}
+
+} // namespace modbus

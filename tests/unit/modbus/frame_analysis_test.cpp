@@ -1,0 +1,209 @@
+// Frames on the line as the monitor shows them, from the writes and reads that carried them.
+#include "modbus/crc16.h"
+#include "modbus/frame_analysis.h"
+#include "modbus/frame_details.h"
+#include "tests/support/byte_list.h"
+
+#include <gtest/gtest.h>
+
+using namespace modbus;
+
+namespace {
+
+ByteString framed(std::initializer_list<int> body)
+{
+    const ByteString b = bytes(body);
+    return b + *CRC16(b);
+}
+
+const ByteString kRead = framed({ 48, 3, 0, 0, 0, 1 }); // 30 03 00 00 00 01 80 2B
+const ByteString kReply = framed({ 48, 3, 2, 0, 10 }); // 30 03 02 00 0A 45 87
+
+// 'W' a Modbus request written whole, 'T' raw text written, 'R' a read (empty: silence).
+struct Event
+{
+    char what;
+    ByteString bytes;
+    int ms;
+};
+
+// One line per row: "RX 30 03 02 00 0A 45 87 | CRC OK | 20 ms"; hint rows read "hint".
+std::vector<std::string> rowsOf(const std::vector<Event>& events)
+{
+    FrameAnalyzer analyzer("19200 8N1");
+    for (const Event& e : events) {
+        const LineTime at { e.ms * 1000LL, e.ms };
+        if (e.what == 'R')
+            analyzer.read(e.bytes, at);
+        else
+            analyzer.written(e.bytes, int(e.bytes.size()), e.what == 'T', at);
+    }
+    std::vector<std::string> out;
+    for (const FrameRow& row : analyzer.take()) {
+        if (row.kind == RowKind::Hint) {
+            out.push_back("hint");
+            continue;
+        }
+        std::string line = row.kind == RowKind::Request ? "TX " : row.kind == RowKind::NoReply ? "-- " : "RX ";
+        line += HexBytes(row.bytes) + " | " + row.verdict;
+        if (row.replyMs)
+            line += " | " + std::to_string(int(*row.replyMs)) + " ms";
+        out.push_back(line);
+    }
+    return out;
+}
+
+struct Scenario
+{
+    const char* what;
+    std::vector<Event> events;
+    std::vector<std::string> rows;
+};
+
+TEST(FrameAnalyzer, RowsFromWritesAndReads)
+{
+    const std::string tx = "TX 30 03 00 00 00 01 80 2B | sent";
+    const std::string ok = "RX 30 03 02 00 0A 45 87 | CRC OK";
+    const Scenario scenarios[] = {
+        { "good reply", { { 'W', kRead, 0 }, { 'R', kReply, 20 } }, { tx, ok + " | 20 ms" } },
+        { "bad check bytes", { { 'W', kRead, 0 }, { 'R', bytes({ 48, 3, 2, 0, 10, 0, 0 }), 25 } },
+            { tx, "RX 30 03 02 00 0A 00 00 | CRC BAD (expected 45 87) | 25 ms" } },
+        { "a reply in two reads",
+            { { 'W', kRead, 0 }, { 'R', kReply.substr(0, 4), 256 }, { 'R', kReply.substr(4), 300 } },
+            { tx, ok + ", in 2 reads | 300 ms" } },
+        { "two frames in one read", { { 'W', kRead, 0 }, { 'R', kReply + kReply, 30 } },
+            { tx, ok + " | 30 ms", ok } },
+        { "echo, then the reply", { { 'W', kRead, 0 }, { 'R', kRead + kReply, 40 } },
+            { tx, "RX 30 03 00 00 00 01 80 2B | echo of the request", ok + " | 40 ms" } },
+        { "echo in two reads", { { 'W', kRead, 0 }, { 'R', kRead.substr(0, 3), 10 }, { 'R', kRead.substr(3) + kReply, 40 } },
+            { tx, "RX 30 03 00 00 00 01 80 2B | echo of the request", ok + " | 40 ms" } },
+        { "no reply within a second", { { 'W', kRead, 0 }, { 'R', "", 500 }, { 'R', "", 1100 } },
+            { tx, "--  | no reply", "hint" } },
+        { "no reply before the next request", { { 'W', kRead, 0 }, { 'W', kRead, 300 } },
+            { tx, "--  | no reply", "hint", tx } },
+        { "only an echo is no reply", { { 'W', kRead, 0 }, { 'R', kRead, 20 }, { 'R', "", 1100 } },
+            { tx, "RX 30 03 00 00 00 01 80 2B | echo of the request", "--  | no reply", "hint" } },
+        { "another address", { { 'W', kRead, 0 }, { 'R', framed({ 47, 3, 2, 0, 10 }), 20 } },
+            { tx, "RX " + HexBytes(framed({ 47, 3, 2, 0, 10 })) + " | reply from 47, asked 48" } },
+        { "garbage", { { 'W', kRead, 0 }, { 'R', "AT\r\n", 20 }, { 'R', "", 276 } },
+            { tx, "RX 41 54 0D 0A | not a frame", "hint" } },
+        { "noise before the reply", { { 'W', kRead, 0 }, { 'R', bytes({ 0 }) + kReply, 20 } },
+            { tx, "RX 00 | not a frame", "hint", ok } },
+        { "raw text expects no reply", { { 'T', "AT", 0 }, { 'R', "", 1100 } }, { "TX 41 54 | sent" } },
+        { "server ID", { { 'W', framed({ 48, 17 }), 0 }, { 'R', framed({ 48, 17, 3, 'Q', 'L', 1 }), 15 } },
+            { "TX 30 11 D5 BC | sent",
+                "RX " + HexBytes(framed({ 48, 17, 3, 'Q', 'L', 1 })) + " | CRC OK | 15 ms" } },
+        { "unknown function with good check bytes", { { 'R', framed({ 48, 43, 1, 2 }), 10 } },
+            { "RX 30 2B 01 02 " + HexBytes(CRC16(bytes({ 48, 43, 1, 2 })).value()) + " | CRC OK" } },
+        { "cut short, then silence", { { 'W', kRead, 0 }, { 'R', kReply.substr(0, 5), 20 }, { 'R', "", 276 } },
+            { tx, "RX 30 03 02 00 0A | not a frame", "hint" } },
+    };
+    for (const Scenario& s : scenarios)
+        EXPECT_EQ(rowsOf(s.events), s.rows) << s.what;
+}
+
+TEST(FrameAnalyzer, ExceptionNamesAndCounts)
+{
+    const std::pair<int, const char*> names[] = {
+        { 1, "exception 1 ILLEGAL FUNCTION" },
+        { 2, "exception 2 ILLEGAL DATA ADDRESS" },
+        { 3, "exception 3 ILLEGAL DATA VALUE" },
+        { 4, "exception 4 SERVER DEVICE FAILURE" },
+        { 5, "exception 5 ACKNOWLEDGE" },
+        { 6, "exception 6 SERVER DEVICE BUSY" },
+        { 7, "exception 7" },
+        { 8, "exception 8 MEMORY PARITY ERROR" },
+        { 10, "exception 10 GATEWAY PATH UNAVAILABLE" },
+        { 11, "exception 11 GATEWAY TARGET DEVICE FAILED TO RESPOND" },
+        { 12, "exception 12" },
+    };
+    FrameAnalyzer analyzer;
+    for (const auto& [code, verdict] : names) {
+        analyzer.written(kRead, 8, false, {});
+        analyzer.read(framed({ 48, 0x83, code }), {});
+        const std::vector<FrameRow> rows = analyzer.take();
+        ASSERT_EQ(rows.size(), 2u) << code;
+        EXPECT_EQ(rows[1].verdict, verdict);
+        EXPECT_EQ(rows[1].function, "3 Read Holding Registers");
+    }
+    analyzer.read(bytes({ 48, 3, 2, 0, 10, 0, 0 }), {});
+    analyzer.written(kRead, 8, false, {});
+    analyzer.written(kRead, 8, false, {}); // the one before had no reply
+    const LineCounts& c = analyzer.counts();
+    EXPECT_EQ(std::tuple(c.requests, c.replies, c.crcBad, c.exceptions, c.noReply),
+        std::tuple(13, 12, 1, 11, 1));
+}
+
+TEST(FrameAnalyzer, A125RegisterReplyAt9600IsOneFrameOverTwoReads)
+{
+    ByteString body = bytes({ 48, 3, 250 });
+    for (int i = 0; i < 250; ++i)
+        body.push_back(char(i));
+    const ByteString reply = body + *CRC16(body);
+    FrameAnalyzer analyzer;
+    analyzer.written(framed({ 48, 3, 0, 0, 0, 125 }), 8, false, { 0, 0 });
+    analyzer.read(reply.substr(0, 245), { 256'000, 256 }); // the first read's total time-out
+    analyzer.read(reply.substr(245), { 286'000, 286 });
+    const std::vector<FrameRow> rows = analyzer.take();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].bytes, reply);
+    EXPECT_EQ(rows[1].verdict, "CRC OK, in 2 reads");
+    EXPECT_EQ(rows[1].replyMs, 286.0);
+}
+
+FrameRow readReply(const std::vector<int>& registerBytes, int start)
+{
+    ByteString body = bytes({ 48, 3, int(registerBytes.size()) });
+    for (int b : registerBytes)
+        body.push_back(char(b));
+    FrameRow row;
+    row.bytes = body + *CRC16(body);
+    row.request = framed({ 48, 3, start >> 8, start & 255, 0, int(registerBytes.size() / 2) });
+    return row;
+}
+
+TEST(FrameDetails, RegistersInEveryWordOrder)
+{
+    const std::pair<WordOrder, std::vector<int>> pi[] = {
+        { WordOrder::ABCD, { 0x40, 0x49, 0x0F, 0xDB } },
+        { WordOrder::CDAB, { 0x0F, 0xDB, 0x40, 0x49 } },
+        { WordOrder::BADC, { 0x49, 0x40, 0xDB, 0x0F } },
+        { WordOrder::DCBA, { 0xDB, 0x0F, 0x49, 0x40 } },
+    };
+    for (const auto& [order, laidOut] : pi) {
+        const DetailTable t = FrameDetails(readReply(laidOut, 100), order);
+        ASSERT_EQ(t.rows.size(), 2u);
+        EXPECT_EQ(t.rows[0][4], "3.1415927") << t.headers[4];
+        EXPECT_EQ(t.rows[0][6], "1078530011") << t.headers[6];
+        EXPECT_EQ(t.rows[1][4], "") << "a pair is shown once, on its first register";
+    }
+    const DetailTable t = FrameDetails(readReply({ 0xFF, 0xFF, 0xFF, 0xFE, 0x00, 0x0A }, 65535), WordOrder::ABCD);
+    EXPECT_EQ(TabSeparated(t),
+        "Register\tHex\tUnsigned\tSigned\tFloat ABCD\tInt32 ABCD\tUInt32 ABCD\n"
+        "65535 (0xFFFF)\t0xFFFF\t65535\t-1\tNaN\t-2\t4294967294\n"
+        "0 (0x0000)\t0xFFFE\t65534\t-2\t\t\t\n"
+        "1 (0x0001)\t0x000A\t10\t10\t\t\t\n");
+}
+
+TEST(FrameDetails, ServerIdAndWriteEchoes)
+{
+    FrameRow id;
+    id.bytes = framed({ 48, 17, 4, 'Q', 'L', 0, 0xFF });
+    EXPECT_EQ(TabSeparated(FrameDetails(id, WordOrder::ABCD)),
+        "Field\tValue\nByte count\t4\nData (hex)\t51 4C 00 FF\nData (text)\tQL..\n");
+
+    FrameRow echo;
+    echo.request = framed({ 48, 6, 0, 1, 0, 10 });
+    echo.bytes = echo.request;
+    EXPECT_EQ(FrameDetails(echo, WordOrder::ABCD).rows[0][1], "matches the request");
+    echo.bytes = framed({ 48, 6, 0, 1, 0, 11 });
+    EXPECT_EQ(FrameDetails(echo, WordOrder::ABCD).rows[0][1], "differs from the request");
+    FrameRow multiple;
+    multiple.request = framed({ 48, 16, 0, 0, 0, 1, 2, 0, 0 });
+    multiple.bytes = framed({ 48, 16, 0, 0, 0, 1 });
+    EXPECT_EQ(FrameDetails(multiple, WordOrder::ABCD).rows[0][1], "matches the request");
+    multiple.kind = RowKind::NotFrame;
+    EXPECT_TRUE(FrameDetails(multiple, WordOrder::ABCD).rows.empty());
+}
+
+} // namespace
