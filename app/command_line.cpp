@@ -65,7 +65,12 @@ CommandLine ParseCommandLine(const QStringList& args)
         "speed", "Start with this speed selected: 9600, 19200 or 115200.", "BITS");
     const QCommandLineOption open("open", "Press Open once the window is shown.");
     const QCommandLineOption list("list-ports", "Print the serial ports found and exit.");
-    parser.addOptions({ help, version, port, speed, open, list });
+    const QCommandLineOption monitor("monitor", "Show the line monitor (F2) at start.");
+    const QCommandLineOption parity(
+        "parity", "Parity for the next Open: none (the default), even or odd.", "PARITY");
+    const QCommandLineOption stopBits(
+        "stop-bits", "Stop bits for the next Open: 1 (the default) or 2.", "BITS");
+    parser.addOptions({ help, version, port, speed, open, list, monitor, parity, stopBits });
 
     if (!parser.parse(withoutToolkitOptions(args)))
         return refuse(parser.errorText(), parser);
@@ -85,6 +90,19 @@ CommandLine ParseCommandLine(const QStringList& args)
             return refuse("unknown speed \"" + value + "\": choose 9600, 19200 or 115200", parser);
         line.start.speed = *known;
     }
+    if (parser.isSet(parity)) {
+        const QString value = parser.value(parity);
+        if (value != "none" && value != "even" && value != "odd")
+            return refuse("unknown parity \"" + value + "\": choose none, even or odd", parser);
+        line.start.parity = value[0].toLatin1();
+    }
+    if (parser.isSet(stopBits)) {
+        const QString value = parser.value(stopBits);
+        if (value != "1" && value != "2")
+            return refuse("unknown stop bits \"" + value + "\": choose 1 or 2", parser);
+        line.start.stopBits = value.toInt();
+    }
+    line.start.monitor = parser.isSet(monitor);
     line.start.port = parser.value(port);
     line.start.open = parser.isSet(open);
     line.listPorts = parser.isSet(list);

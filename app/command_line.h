@@ -11,6 +11,9 @@ struct StartOptions
     QString port; // empty: the window's own start text
     std::optional<int> speed;
     bool open = false;
+    bool monitor = false; // the line monitor shown at start
+    char parity = 'n'; // 'n', 'e' or 'o'
+    int stopBits = 1;
 };
 
 struct CommandLine

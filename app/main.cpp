@@ -1,11 +1,11 @@
 #include "command_line.h"
+#include "start_window.h"
 
 #include "logfile/log_file.h"
 #include "window/frm_serial.h"
 #include "window/port_list.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -43,12 +43,6 @@ int main(int argc, char* argv[])
     logfile::PrepareProcess();
     QApplication app(argc, argv);
     window::frmSerial frm;
-    if (!line.start.port.isEmpty())
-        frm.presetPort(line.start.port);
-    if (line.start.speed)
-        frm.presetSpeed(*line.start.speed);
-    frm.show();
-    if (line.start.open)
-        QTimer::singleShot(0, &frm, &window::frmSerial::pressOpen);
+    StartWindow(frm, line.start);
     return app.exec();
 }

@@ -55,8 +55,7 @@ std::optional<std::size_t> FrameLength(std::string_view bytes, std::size_t at)
 
 FrameAnalyzer::FrameAnalyzer(std::string line)
     : line_(std::move(line))
-{
-}
+{ }
 
 std::vector<FrameRow> FrameAnalyzer::take()
 {
@@ -84,10 +83,9 @@ void FrameAnalyzer::written(const ByteString& frame, int count, bool rawText, Li
     FrameRow& row = add(RowKind::Request, at);
     row.bytes = frame;
     row.function = rawText ? "raw text" : frame.size() >= 2 ? FunctionName(ByteAt(frame, 1)) : "";
-    row.verdict = count >= int(frame.size())
-        ? "sent"
-        : "short write: " + std::to_string(std::max(count, 0)) + " of "
-            + std::to_string(frame.size()) + " bytes sent";
+    row.verdict = count >= int(frame.size()) ? "sent"
+                                             : "short write: " + std::to_string(std::max(count, 0))
+            + " of " + std::to_string(frame.size()) + " bytes sent";
     ++counts_.requests;
 }
 
@@ -139,7 +137,8 @@ void FrameAnalyzer::extract(LineTime at, bool lineSilent)
             if (buffer_.compare(0, sent.size(), sent) == 0) {
                 FrameRow& row = add(RowKind::Echo, at);
                 row.bytes = sent;
-                row.function = request_->raw || sent.size() < 2 ? "raw text" : FunctionName(ByteAt(sent, 1));
+                row.function
+                    = request_->raw || sent.size() < 2 ? "raw text" : FunctionName(ByteAt(sent, 1));
                 row.verdict = "echo of the request";
                 row.reads = readsWithin(sent.size());
                 consume(sent.size());
@@ -201,8 +200,8 @@ void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
     if (!good) {
         const ByteString expected = checkBytes(frame).value_or("\0\0");
         kind = RowKind::CrcBad;
-        verdict = "CRC BAD (expected " + twoHex(ByteAt(expected, 0)) + " " + twoHex(ByteAt(expected, 1))
-            + ")";
+        verdict = "CRC BAD (expected " + twoHex(ByteAt(expected, 0)) + " "
+            + twoHex(ByteAt(expected, 1)) + ")";
         ++counts_.crcBad;
     } else if (asked && ByteAt(frame, 0) != ByteAt(request_->frame, 0)) {
         kind = RowKind::OtherAddress;
@@ -244,8 +243,9 @@ void FrameAnalyzer::emitNotFrame(std::size_t length, LineTime at)
 int FrameAnalyzer::readsWithin(std::size_t length) const
 {
     // Reads that ended inside the frame carried part of it; the last carries its end.
-    return 1 + int(std::count_if(readEnds_.begin(), readEnds_.end(),
-                   [&](std::size_t end) { return end < length; }));
+    return 1 + int(std::count_if(readEnds_.begin(), readEnds_.end(), [&](std::size_t end) {
+        return end < length;
+    }));
 }
 
 void FrameAnalyzer::consume(std::size_t length)

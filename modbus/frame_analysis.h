@@ -19,7 +19,17 @@ struct LineTime
     std::int64_t wallMs = 0; // milliseconds since local midnight
 };
 
-enum class RowKind { Request, Reply, CrcBad, Exception, OtherAddress, Echo, NotFrame, NoReply, Hint };
+enum class RowKind {
+    Request,
+    Reply,
+    CrcBad,
+    Exception,
+    OtherAddress,
+    Echo,
+    NotFrame,
+    NoReply,
+    Hint
+};
 
 struct FrameRow
 {

@@ -34,10 +34,11 @@ namespace {
     DetailTable registers(const FrameRow& row, WordOrder order)
     {
         const std::string o = orderName(order);
-        DetailTable table { { "Register", "Hex", "Unsigned", "Signed", "Float " + o,
-                                "Int32 " + o, "UInt32 " + o },
+        DetailTable table { { "Register", "Hex", "Unsigned", "Signed", "Float " + o, "Int32 " + o,
+                                "UInt32 " + o },
             {} };
-        const std::size_t count = std::min<std::size_t>(ByteAt(row.bytes, 2), row.bytes.size() - 5) / 2;
+        const std::size_t count
+            = std::min<std::size_t>(ByteAt(row.bytes, 2), row.bytes.size() - 5) / 2;
         const unsigned start = firstRegister(row.request);
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint16_t value = wordAt(row.bytes, 3 + 2 * i);
@@ -68,15 +69,16 @@ namespace {
             text += byte >= 32 && byte < 127 ? c : '.'; // ASCII, as IDs are written
         }
         return { { "Field", "Value" },
-            { { "Byte count", std::to_string(ByteAt(row.bytes, 2)) }, { "Data (hex)", HexBytes(data) },
-                { "Data (text)", text } } };
+            { { "Byte count", std::to_string(ByteAt(row.bytes, 2)) },
+                { "Data (hex)", HexBytes(data) }, { "Data (text)", text } } };
     }
 
     DetailTable echo(const FrameRow& row)
     {
         // A write's reply repeats the request's address, function, register and value or
         // count: its first six bytes.
-        const bool matches = row.request.size() >= 6 && row.bytes.compare(0, 6, row.request, 0, 6) == 0;
+        const bool matches
+            = row.request.size() >= 6 && row.bytes.compare(0, 6, row.request, 0, 6) == 0;
         return { { "Field", "Value" },
             { { "Echo", matches ? "matches the request" : "differs from the request" },
                 { "Request", HexBytes(row.request) }, { "Reply", HexBytes(row.bytes) } } };

@@ -2,6 +2,7 @@
 
 #include "caption_font.h"
 #include "lamp.h"
+#include "line_monitor.h"
 #include "port_completion.h"
 #include "serial/serial_port.h"
 #include "widget_table.h"
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 
 #include <algorithm>
 #include <limits>
@@ -129,6 +131,8 @@ frmSerial::frmSerial(QWidget* parent)
     TMRComm.setObjectName("TMRComm");
     TMRComm.setInterval(kTimerIntervalMs);
     connect(&TMRComm, &QTimer::timeout, this, &frmSerial::TMRComm_Timer);
+    connect(
+        new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &frmSerial::toggleMonitor);
 }
 
 void frmSerial::buildWidgets()
@@ -207,6 +211,52 @@ bool frmSerial::presetSpeed(int bitsPerSecond)
 }
 
 void frmSerial::pressOpen() { child<QPushButton>("BTNOpenCom")->click(); }
+
+bool frmSerial::presetLine(char parity, int stopBits)
+{
+    if ((parity != 'n' && parity != 'e' && parity != 'o') || (stopBits != 1 && stopBits != 2))
+        return false;
+    parity_ = parity;
+    stopBits_ = stopBits;
+    if (monitor_)
+        monitor_->showLineChoice(parity_, stopBits_);
+    updateMonitorTitle();
+    return true;
+}
+
+comm::LineSettings frmSerial::lineSettings() const
+{
+    comm::LineSettings line { 0, parity_, stopBits_ };
+    const auto buttons = speedButtons();
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        if (buttons[i]->isChecked())
+            line.speed = kSpeeds[i];
+    return line;
+}
+
+void frmSerial::toggleMonitor()
+{
+    if (!monitor_) {
+        monitor_ = new LineMonitor(this);
+        monitor_->showLineChoice(parity_, stopBits_);
+        monitor_->onLineChosen
+            = [this](char parity, int stopBits) { presetLine(parity, stopBits); };
+        connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);
+        for (QRadioButton* speed : speedButtons())
+            connect(speed, &QRadioButton::toggled, this, &frmSerial::updateMonitorTitle);
+        updateMonitorTitle();
+    }
+    monitor_->setVisible(!monitor_->isVisible());
+    if (monitor_->isVisible())
+        monitor_->activateWindow();
+}
+
+void frmSerial::updateMonitorTitle()
+{
+    if (monitor_)
+        monitor_->setLineTitle(
+            txt0->text() + " " + QString::fromStdString(lineSettings().shortForm()));
+}
 
 void frmSerial::connectButtons()
 {

@@ -3,6 +3,7 @@
 
 #include "modbus/reply_display.h"
 #include "modbus/request_frames.h"
+#include "serial/line_settings.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -22,6 +23,7 @@ class QRadioButton;
 namespace window {
 
 class Lamp;
+class LineMonitor;
 
 enum class MessageIcon { None, Critical };
 // Modal message box; tests put a recorder in its place.
@@ -55,6 +57,14 @@ public:
     void presetPort(const QString& text);
     bool presetSpeed(int bitsPerSecond); // 9600, 19200 or 115200; false for any other
     void pressOpen();
+    // Parity 'n', 'e' or 'o' and 1 or 2 stop bits for the next Open; false for other values.
+    bool presetLine(char parity, int stopBits);
+
+    // The line monitor: F2 opens and closes it. Nothing is recorded before it first opens.
+    void toggleMonitor();
+    LineMonitor* monitor() const { return monitor_; }
+    // Speed from the speed buttons, parity and stop bits as chosen.
+    comm::LineSettings lineSettings() const;
 
     // Window-level variables that carry meaning from one event to the next.
     std::int16_t LogFile = 0;
@@ -87,13 +97,13 @@ private:
     // Presses the default (Enter) or cancel (Escape) button when it is enabled.
     bool pressRoleButton(const QKeyEvent* event);
     bool openLog();
-    QString speedSettings() const;
+    void updateMonitorTitle();
     // Option1 to Option3, in the order of kSpeeds.
     std::array<QRadioButton*, 3> speedButtons() const { return { Option1, Option2, Option3 }; }
     void logPiece(const QString& text, bool lineEnd);
     void logBytes(std::string_view bytes, bool lineEnd);
     void sendRequest(const QString& marker, const QString& fields, bool emptyLine,
-        const modbus::Request& request);
+        const modbus::Request& request, bool rawText = false);
     void tellUser(const QString& text);
     void showReply(const modbus::ByteString& chunk);
     void reportPortGone();
@@ -121,6 +131,9 @@ private:
     QPushButton* cancelButton_ = nullptr;
 
     MessageHook message_;
+    char parity_ = 'n'; // the design's 8N1 unless chosen otherwise
+    int stopBits_ = 1;
+    LineMonitor* monitor_ = nullptr;
     bool toldPortGone_ = false;
     bool portGone_ = false; // and not yet back
     QElapsedTimer lookedForPort_; // monotonic, since the last try

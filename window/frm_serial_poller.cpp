@@ -3,6 +3,7 @@
 
 #include "display_box.h"
 #include "lamp.h"
+#include "line_monitor.h"
 #include "time_stamp.h"
 #include "window_constants.h"
 
@@ -28,6 +29,8 @@ namespace {
 void frmSerial::TMRComm_Timer()
 {
     const modbus::ByteString chunk = SerialPort::ReadPort();
+    if (monitor_)
+        monitor_->read(chunk);
     Pic->setFillColor(Pic->fillColor() == kWhite ? kGrey : kWhite);
     if (chunk.empty()) {
         if (portGone_)

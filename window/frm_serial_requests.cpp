@@ -1,6 +1,7 @@
 // The six request buttons: log the entry, build the frame, write it, pause.
 #include "frm_serial.h"
 
+#include "line_monitor.h"
 #include "time_stamp.h"
 
 #include "modbus/request_frames.h"
@@ -11,8 +12,8 @@
 #include <thread>
 
 namespace window {
-void frmSerial::sendRequest(
-    const QString& marker, const QString& fields, bool emptyLine, const modbus::Request& request)
+void frmSerial::sendRequest(const QString& marker, const QString& fields, bool emptyLine,
+    const modbus::Request& request, bool rawText)
 {
     logPiece(TimeStamp() + marker, false);
     logPiece(fields, true);
@@ -33,6 +34,8 @@ void frmSerial::sendRequest(
     vars_.FrameText = request.frame;
     const std::size_t length = vars_.FrameText.size();
     const int written = SerialPort::WritePort(vars_.FrameText);
+    if (monitor_)
+        monitor_->written(vars_.FrameText, written, rawText);
     if (written < static_cast<int>(length))
         logPiece(QString("short write: %1 of %2 bytes sent").arg(written).arg(length), true);
     // Deliberate, as designed: the window waits a moment after each write before it takes
@@ -85,7 +88,7 @@ void frmSerial::Command4_Click()
 void frmSerial::BTNSend_Click()
 {
     sendRequest("  :>", Text1->text() + ":" + Text3->text(), true,
-        modbus::RawTextRequest(Text3->text().toStdU32String()));
+        modbus::RawTextRequest(Text3->text().toStdU32String()), true);
 }
 
 } // namespace window

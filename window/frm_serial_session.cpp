@@ -2,6 +2,7 @@
 #include "frm_serial.h"
 
 #include "display_box.h"
+#include "line_monitor.h"
 #include "session_log.h"
 #include "time_stamp.h"
 #include "window_constants.h"
@@ -17,16 +18,6 @@
 
 namespace window {
 
-QString frmSerial::speedSettings() const
-{
-    const auto buttons = speedButtons();
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-        if (buttons[i]->isChecked())
-            return QString("%1,n,8,1").arg(kSpeeds[i]);
-    }
-    return {};
-}
-
 bool frmSerial::openLog()
 {
     const QString name = LogFileName(txt0->text());
@@ -34,8 +25,12 @@ bool frmSerial::openLog()
     int err = LogFiles::OpenAppend(LogFile, name);
     if (err == 0) {
         StartStamp = StartStampText(QDateTime::currentDateTime(), QLocale::system());
-        for (const QString& line : { StartStamp, QString("START Quillet V2.0"), QString() }) {
-            if ((err = LogFiles::Write(LogFile, line.toLatin1().toStdString(), true)) != 0)
+        QStringList header { StartStamp, "START Quillet V2.0", QString() };
+        // A line other than the design's 8N1 is named, so the log says how it was read.
+        if (const comm::LineSettings line = lineSettings(); !line.isDesigned())
+            header << QString::fromStdString("LINE " + line.modeText());
+        for (const QString& text : header) {
+            if ((err = LogFiles::Write(LogFile, text.toLatin1().toStdString(), true)) != 0)
                 break;
         }
     }
@@ -53,7 +48,7 @@ void frmSerial::BTNOpenCom_Click()
     toldLogFailed_ = false;
     if (!openLog())
         return;
-    const std::string settings = speedSettings().toStdString();
+    const std::string settings = lineSettings().modeText();
     // Without a port the window would look open while nothing can be sent or received:
     // stay closed so the user can correct the name and try again.
     const auto report = [this](const std::string& text) {
@@ -67,6 +62,8 @@ void frmSerial::BTNOpenCom_Click()
     toldPortGone_ = false;
     portGone_ = false;
     openSettings_ = settings; // a port that comes back is reopened as it was opened
+    if (monitor_)
+        monitor_->sessionOpened(QString::fromStdString(lineSettings().shortForm()));
     TMRComm.start(kTimerIntervalMs);
     // Deliberate: a slave that resets when the port opens gets a moment before the first
     // request can go out. The window is unresponsive for that long, as designed.

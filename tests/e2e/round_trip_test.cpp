@@ -2,9 +2,15 @@
 #include "tests/support/log_dir.h"
 #include "tests/support/window_fixture.h"
 
+#include "app/start_window.h"
 #include "modbus/byte_string.h"
 #include "sim/pty_slave.h"
+#include "window/copyable_table.h"
+#include "window/line_monitor.h"
 #include "window/log_file_name.h"
+
+#include <QApplication>
+#include <QClipboard>
 
 #include <sys/resource.h>
 
@@ -180,6 +186,59 @@ TEST_F(EndToEnd, SlaveGoingAwayIsToldOnceAndCloseStillWorks)
     EXPECT_NE(log().find("stopped answering"), std::string::npos);
     QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
     EXPECT_TRUE(button("BTNOpenCom")->isEnabled());
+}
+
+TEST_F(EndToEnd, StartedWithTheMonitorItsCopiedRowsTellWhatEachFrameMeans)
+{
+    QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+    const QString port = QString::fromStdString(slave->path());
+    StartWindow(frm, ParseCommandLine({ "quillet", "--monitor", "--port", port, "--open" }).start);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button("BTNCloseCom")->isEnabled(); }, 5000));
+    window::LineMonitor* monitor = frm.monitor();
+    ASSERT_TRUE(monitor && monitor->isVisible());
+    EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor " + port + " 19200 8N1");
+
+    window::CopyableTable* frames = monitor->frames();
+    const auto rowsReach = [&](int n) {
+        return QTest::qWaitFor([&] { return frames->model()->rowCount() >= n; }, 10000);
+    };
+    line("Text9")->setText("2");
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    ASSERT_TRUE(rowsReach(2));
+    line("Text7")->setText("500"); // beyond the slave's registers
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    ASSERT_TRUE(rowsReach(4));
+
+    frames->setFocus();
+    QTest::keyClick(frames, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(frames, Qt::Key_C, Qt::ControlModifier);
+    QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << QApplication::clipboard()->text().toStdString();
+    EXPECT_EQ(lines[0], "Time\tDir\tBytes\tFunction\tVerdict\tms");
+    std::vector<std::string> seen;
+    for (const QString& row : lines.mid(1)) {
+        const QStringList cells = row.split('\t');
+        ASSERT_EQ(cells.size(), 6) << row.toStdString();
+        seen.push_back((cells[1] + " " + cells[2] + " | " + cells[4]).toStdString());
+        if (cells[1] == "RX") {
+            EXPECT_GT(cells[5].toDouble(), 0.0) << "a reply time";
+        }
+    }
+    EXPECT_EQ(seen,
+        (std::vector<std::string> { "TX 30 03 00 00 00 02 C0 2A | sent",
+            "RX 30 03 04 00 0A 00 00 " + seen[1].substr(24, 5) + " | CRC OK",
+            "TX 30 03 01 F4 00 02 " + seen[2].substr(21, 5) + " | sent",
+            "RX 30 83 02 " + seen[3].substr(12, 5) + " | exception 2 ILLEGAL DATA ADDRESS" }));
+
+    frames->selectRow(1);
+    window::CopyableTable* details = monitor->details();
+    details->setFocus();
+    QTest::keyClick(details, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(details, Qt::Key_C, Qt::ControlModifier);
+    lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[1].startsWith("0 (0x0000)\t0x000A\t10\t10\t")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("1 (0x0001)\t0x0000\t0\t0")) << lines[2].toStdString();
 }
 
 } // namespace

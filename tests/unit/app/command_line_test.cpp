@@ -30,6 +30,13 @@ TEST(CommandLine, OptionsPresetPortSpeedAndOpen)
     EXPECT_TRUE(line.start.open);
     EXPECT_EQ(parse({ "--port=COM3:" }).start.port, "COM3:");
     EXPECT_TRUE(parse({ "--list-ports" }).listPorts);
+    const CommandLine line8o2 = parse({ "--monitor", "--parity", "odd", "--stop-bits", "2" });
+    EXPECT_TRUE(line8o2.start.monitor);
+    EXPECT_EQ(line8o2.start.parity, 'o');
+    EXPECT_EQ(line8o2.start.stopBits, 2);
+    EXPECT_EQ(parse({ "--parity=even" }).start.parity, 'e');
+    EXPECT_EQ(parse({}).start.parity, 'n'); // the design's 8N1 unless asked
+    EXPECT_EQ(parse({}).start.stopBits, 1);
 }
 
 TEST(CommandLine, TheToolkitsOwnOptionsAreLeftToTheToolkit)
@@ -68,6 +75,8 @@ TEST(CommandLine, MistakesExitTwoWithTheReasonAndTheUsage)
         { { "--speed", "38400" }, "unknown speed \"38400\"" },
         { { "--speed", "fast" }, "unknown speed" },
         { { "--speed" }, "Missing value" },
+        { { "--parity", "mark" }, "unknown parity \"mark\"" },
+        { { "--stop-bits", "1.5" }, "unknown stop bits \"1.5\"" },
         { { "--bogus" }, "Unknown option 'bogus'" },
         { { "ttyUSB0" }, "unexpected argument: ttyUSB0" },
     };

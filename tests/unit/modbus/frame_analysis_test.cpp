@@ -44,7 +44,9 @@ std::vector<std::string> rowsOf(const std::vector<Event>& events)
             out.push_back("hint");
             continue;
         }
-        std::string line = row.kind == RowKind::Request ? "TX " : row.kind == RowKind::NoReply ? "-- " : "RX ";
+        std::string line = row.kind == RowKind::Request ? "TX "
+            : row.kind == RowKind::NoReply              ? "-- "
+                                                        : "RX ";
         line += HexBytes(row.bytes) + " | " + row.verdict;
         if (row.replyMs)
             line += " | " + std::to_string(int(*row.replyMs)) + " ms";
@@ -69,13 +71,16 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
         { "bad check bytes", { { 'W', kRead, 0 }, { 'R', bytes({ 48, 3, 2, 0, 10, 0, 0 }), 25 } },
             { tx, "RX 30 03 02 00 0A 00 00 | CRC BAD (expected 45 87) | 25 ms" } },
         { "a reply in two reads",
-            { { 'W', kRead, 0 }, { 'R', kReply.substr(0, 4), 256 }, { 'R', kReply.substr(4), 300 } },
+            { { 'W', kRead, 0 }, { 'R', kReply.substr(0, 4), 256 },
+                { 'R', kReply.substr(4), 300 } },
             { tx, ok + ", in 2 reads | 300 ms" } },
         { "two frames in one read", { { 'W', kRead, 0 }, { 'R', kReply + kReply, 30 } },
             { tx, ok + " | 30 ms", ok } },
         { "echo, then the reply", { { 'W', kRead, 0 }, { 'R', kRead + kReply, 40 } },
             { tx, "RX 30 03 00 00 00 01 80 2B | echo of the request", ok + " | 40 ms" } },
-        { "echo in two reads", { { 'W', kRead, 0 }, { 'R', kRead.substr(0, 3), 10 }, { 'R', kRead.substr(3) + kReply, 40 } },
+        { "echo in two reads",
+            { { 'W', kRead, 0 }, { 'R', kRead.substr(0, 3), 10 },
+                { 'R', kRead.substr(3) + kReply, 40 } },
             { tx, "RX 30 03 00 00 00 01 80 2B | echo of the request", ok + " | 40 ms" } },
         { "no reply within a second", { { 'W', kRead, 0 }, { 'R', "", 500 }, { 'R', "", 1100 } },
             { tx, "--  | no reply", "hint" } },
@@ -89,13 +94,17 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
             { tx, "RX 41 54 0D 0A | not a frame", "hint" } },
         { "noise before the reply", { { 'W', kRead, 0 }, { 'R', bytes({ 0 }) + kReply, 20 } },
             { tx, "RX 00 | not a frame", "hint", ok } },
-        { "raw text expects no reply", { { 'T', "AT", 0 }, { 'R', "", 1100 } }, { "TX 41 54 | sent" } },
-        { "server ID", { { 'W', framed({ 48, 17 }), 0 }, { 'R', framed({ 48, 17, 3, 'Q', 'L', 1 }), 15 } },
+        { "raw text expects no reply", { { 'T', "AT", 0 }, { 'R', "", 1100 } },
+            { "TX 41 54 | sent" } },
+        { "server ID",
+            { { 'W', framed({ 48, 17 }), 0 }, { 'R', framed({ 48, 17, 3, 'Q', 'L', 1 }), 15 } },
             { "TX 30 11 D5 BC | sent",
                 "RX " + HexBytes(framed({ 48, 17, 3, 'Q', 'L', 1 })) + " | CRC OK | 15 ms" } },
         { "unknown function with good check bytes", { { 'R', framed({ 48, 43, 1, 2 }), 10 } },
-            { "RX 30 2B 01 02 " + HexBytes(CRC16(bytes({ 48, 43, 1, 2 })).value()) + " | CRC OK" } },
-        { "cut short, then silence", { { 'W', kRead, 0 }, { 'R', kReply.substr(0, 5), 20 }, { 'R', "", 276 } },
+            { "RX 30 2B 01 02 " + HexBytes(CRC16(bytes({ 48, 43, 1, 2 })).value())
+                + " | CRC OK" } },
+        { "cut short, then silence",
+            { { 'W', kRead, 0 }, { 'R', kReply.substr(0, 5), 20 }, { 'R', "", 276 } },
             { tx, "RX 30 03 02 00 0A | not a frame", "hint" } },
     };
     for (const Scenario& s : scenarios)
@@ -177,7 +186,8 @@ TEST(FrameDetails, RegistersInEveryWordOrder)
         EXPECT_EQ(t.rows[0][6], "1078530011") << t.headers[6];
         EXPECT_EQ(t.rows[1][4], "") << "a pair is shown once, on its first register";
     }
-    const DetailTable t = FrameDetails(readReply({ 0xFF, 0xFF, 0xFF, 0xFE, 0x00, 0x0A }, 65535), WordOrder::ABCD);
+    const DetailTable t
+        = FrameDetails(readReply({ 0xFF, 0xFF, 0xFF, 0xFE, 0x00, 0x0A }, 65535), WordOrder::ABCD);
     EXPECT_EQ(TabSeparated(t),
         "Register\tHex\tUnsigned\tSigned\tFloat ABCD\tInt32 ABCD\tUInt32 ABCD\n"
         "65535 (0xFFFF)\t0xFFFF\t65535\t-1\tNaN\t-2\t4294967294\n"

@@ -1,0 +1,23 @@
+// The line settings the window opens a port with, as the mode text the port takes and as
+// the short form engineers write.
+#pragma once
+
+#include <string>
+
+namespace comm {
+
+struct LineSettings
+{
+    int speed = 19200;
+    char parity = 'n'; // 'n', 'e' or 'o'
+    int stopBits = 1;
+
+    // "9600,e,8,1"
+    std::string modeText() const;
+    // "9600 8E1"
+    std::string shortForm() const;
+    // The design's own 8N1, which the session log does not name.
+    bool isDesigned() const { return parity == 'n' && stopBits == 1; }
+};
+
+} // namespace comm

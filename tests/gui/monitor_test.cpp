@@ -1,0 +1,132 @@
+// The line monitor over the recording port: F2, the line it names, the rows, the details,
+// copying, and the main window left exactly as designed.
+#include "tests/support/fake_comm.h"
+#include "tests/support/log_dir.h"
+#include "tests/support/window_fixture.h"
+
+#include "window/copyable_table.h"
+#include "window/line_monitor.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+
+namespace {
+
+const std::string kReply("\x30\x03\x02\x00\x0A\x45\x87", 7);
+
+class Monitor : public WindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        platform = &fake::Reset();
+        WindowFixture::SetUp();
+    }
+    window::LineMonitor* openMonitor()
+    {
+        QTest::keyClick(&frm, Qt::Key_F2);
+        return frm.monitor();
+    }
+    void open()
+    {
+        QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
+        frm.TMRComm.stop(); // ticks are driven by hand here
+    }
+    void tick(const std::string& chunk)
+    {
+        platform->reads.push_back(chunk);
+        frm.TMRComm_Timer();
+    }
+    std::string log() { return Normalised(LogDir::read("Quillet_log_COM5.txt")); }
+
+    LogDir dir;
+    fake::Platform* platform = nullptr;
+};
+
+TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
+{
+    EXPECT_EQ(frm.monitor(), nullptr) << "nothing exists, nor records, before it is opened";
+    window::LineMonitor* monitor = openMonitor();
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_TRUE(monitor->isVisible());
+    EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor COM5: 19200 8N1");
+    monitor->findChild<QComboBox*>("parity")->setCurrentIndex(1);
+    QTest::mouseClick(w<QRadioButton>("Option1"), Qt::LeftButton);
+    EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor COM5: 9600 8E1");
+    QTest::keyClick(&frm, Qt::Key_F2);
+    EXPECT_FALSE(monitor->isVisible());
+    QTest::keyClick(&frm, Qt::Key_F2);
+    EXPECT_TRUE(monitor->isVisible());
+    QTest::keyClick(monitor, Qt::Key_F2);
+    EXPECT_FALSE(monitor->isVisible());
+}
+
+TEST_F(Monitor, ParityAndStopBitsReachTheSettingsTextAndNameTheLineInTheLog)
+{
+    struct Case
+    {
+        int parity, stopBits;
+        const char* settings;
+        const char* lineInLog;
+    };
+    const Case cases[] = {
+        { 0, 0, "19200,n,8,1", nullptr }, // the design's 8N1: the log stays as designed
+        { 1, 0, "19200,e,8,1", "LINE 19200,e,8,1" },
+        { 2, 1, "19200,o,8,2", "LINE 19200,o,8,2" },
+        { 0, 1, "19200,n,8,2", "LINE 19200,n,8,2" },
+    };
+    window::LineMonitor* monitor = openMonitor();
+    for (const Case& c : cases) {
+        monitor->findChild<QComboBox*>("parity")->setCurrentIndex(c.parity);
+        monitor->findChild<QComboBox*>("stopBits")->setCurrentIndex(c.stopBits);
+        open();
+        EXPECT_EQ(platform->lastSettings, c.settings);
+        const std::string text = LogDir::read("Quillet_log_COM5.txt");
+        const std::string expected = c.lineInLog ? std::string(c.lineInLog) + "\r\n" : "";
+        EXPECT_EQ(text.substr(text.rfind("START Quillet V2.0\r\n\r\n") + 22), expected);
+        QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+    }
+    EXPECT_FALSE(frm.presetLine('m', 1));
+    EXPECT_FALSE(frm.presetLine('n', 3));
+}
+
+TEST_F(Monitor, ARequestAndItsReplyBecomeTwoRowsWithTheVerdictAndTheReplyTime)
+{
+    window::LineMonitor* monitor = openMonitor();
+    open();
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    tick(kReply);
+    window::CopyableTable* frames = monitor->frames();
+    ASSERT_EQ(frames->model()->rowCount(), 2);
+    frames->setFocus();
+    QTest::keyClick(frames, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(frames, Qt::Key_C, Qt::ControlModifier);
+    const QStringList lines = QApplication::clipboard()->text().split('\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], "Time\tDir\tBytes\tFunction\tVerdict\tms");
+    EXPECT_TRUE(
+        lines[1].endsWith("\tTX\t30 03 00 00 00 01 80 2B\t3 Read Holding Registers\tsent\t"))
+        << lines[1].toStdString();
+    const QStringList reply = lines[2].split('\t');
+    ASSERT_EQ(reply.size(), 6);
+    EXPECT_EQ(reply.mid(1, 4).join('|'), "RX|30 03 02 00 0A 45 87|3 Read Holding Registers|CRC OK");
+    EXPECT_GE(reply[5].toDouble(), 0.0);
+    EXPECT_LT(reply[5].toDouble(), 5000.0);
+    EXPECT_FALSE(reply[5].isEmpty());
+    EXPECT_TRUE(QTime::fromString(reply[0], "HH:mm:ss.zzz").isValid()) << reply[0].toStdString();
+
+    frames->selectRow(1);
+    EXPECT_EQ(monitor->details()->model()->rowCount(), 1);
+    EXPECT_EQ(monitor->details()->model()->index(0, 0).data().toString(), "0 (0x0000)");
+    EXPECT_EQ(monitor->statusText(),
+        "Since Open: 1 requests, 1 replies, 0 CRC BAD, 0 exceptions, 0 no reply");
+
+    // The main window shows and logs what it always did.
+    EXPECT_EQ(box("Text8")->toPlainText(), "Reply  2 butes :  Data :  10: CRC : 45 87\n");
+    const std::string entries = log().substr(log().find("START Quillet V2.0\r\n\r\n") + 22);
+    EXPECT_EQ(
+        entries, "T FUN3 :>0:1\r\n\r\nT  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n");
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+#include "copyable_table.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QKeyEvent>
+
+#include <algorithm>
+
+namespace window {
+
+CopyableTable::CopyableTable(QWidget* parent)
+    : QTableView(parent)
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setTabKeyNavigation(false); // Tab moves to the next control, the arrows move in the table
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setStretchLastSection(true);
+}
+
+QString CopyableTable::selectedAsText() const
+{
+    const QAbstractItemModel* m = model();
+    if (!m)
+        return {};
+    QStringList cells;
+    for (int c = 0; c < m->columnCount(); ++c)
+        cells << m->headerData(c, Qt::Horizontal).toString();
+    QString text = cells.join('\t') + '\n';
+    QModelIndexList rows = selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+        [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& row : rows) {
+        cells.clear();
+        for (int c = 0; c < m->columnCount(); ++c)
+            cells << m->index(row.row(), c).data().toString();
+        text += cells.join('\t') + '\n';
+    }
+    return text;
+}
+
+void CopyableTable::keyPressEvent(QKeyEvent* event)
+{
+    if (event == QKeySequence::Copy) {
+        QApplication::clipboard()->setText(selectedAsText());
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+} // namespace window

@@ -1,0 +1,115 @@
+#include "frame_table_model.h"
+
+#include <QFont>
+#include <QTime>
+
+#include <algorithm>
+
+namespace window {
+namespace {
+
+    using modbus::RowKind;
+
+    const char* direction(RowKind kind)
+    {
+        switch (kind) {
+        case RowKind::Request:
+            return "TX";
+        case RowKind::NoReply:
+            return "--";
+        case RowKind::Hint:
+            return "hint";
+        default:
+            return "RX";
+        }
+    }
+
+    // Rows that need the engineer's attention; the verdict says why, the weight only helps.
+    bool isProblem(RowKind kind)
+    {
+        return kind == RowKind::CrcBad || kind == RowKind::Exception || kind == RowKind::NotFrame
+            || kind == RowKind::NoReply || kind == RowKind::OtherAddress;
+    }
+
+} // namespace
+
+QString CellText(const modbus::FrameRow& row, int column)
+{
+    switch (column) {
+    case FrameTableModel::Time:
+        return QTime::fromMSecsSinceStartOfDay(int(row.time.wallMs % 86'400'000))
+            .toString("HH:mm:ss.zzz");
+    case FrameTableModel::Dir:
+        return direction(row.kind);
+    case FrameTableModel::Bytes:
+        return QString::fromStdString(modbus::HexBytes(row.bytes));
+    case FrameTableModel::Function:
+        return QString::fromStdString(row.function);
+    case FrameTableModel::Verdict:
+        return QString::fromStdString(row.verdict);
+    case FrameTableModel::Ms:
+        return row.replyMs ? QString::number(*row.replyMs, 'f', 1) : QString();
+    default:
+        return {};
+    }
+}
+
+FrameTableModel::FrameTableModel(std::size_t capacity, QObject* parent)
+    : QAbstractTableModel(parent)
+    , capacity_(capacity)
+{ }
+
+void FrameTableModel::append(std::vector<modbus::FrameRow> rows)
+{
+    if (rows.empty())
+        return;
+    if (rows.size() > capacity_)
+        rows.erase(rows.begin(), rows.end() - std::ptrdiff_t(capacity_));
+    const std::size_t over
+        = rows_.size() + rows.size() > capacity_ ? rows_.size() + rows.size() - capacity_ : 0;
+    if (over) {
+        beginRemoveRows({}, 0, int(over) - 1);
+        rows_.erase(rows_.begin(), rows_.begin() + std::ptrdiff_t(over));
+        endRemoveRows();
+    }
+    beginInsertRows({}, int(rows_.size()), int(rows_.size() + rows.size()) - 1);
+    std::move(rows.begin(), rows.end(), std::back_inserter(rows_));
+    endInsertRows();
+}
+
+int FrameTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int FrameTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant FrameTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const modbus::FrameRow& r = row(index.row());
+    if (role == Qt::DisplayRole)
+        return CellText(r, index.column());
+    if (role == Qt::FontRole && (isProblem(r.kind) || r.kind == RowKind::Hint)) {
+        QFont font;
+        font.setBold(isProblem(r.kind));
+        font.setItalic(r.kind == RowKind::Hint);
+        return font;
+    }
+    return {};
+}
+
+QVariant FrameTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const char* const kHeaders[] = { "Time", "Dir", "Bytes", "Function", "Verdict", "ms" };
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0
+        || section >= ColumnCount)
+        return {};
+    return kHeaders[section];
+}
+
+} // namespace window

@@ -1,0 +1,198 @@
+#include "line_monitor.h"
+
+#include "copyable_table.h"
+#include "frame_table_model.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTime>
+#include <QVBoxLayout>
+
+namespace window {
+namespace {
+
+    QComboBox* choice(QWidget* parent, const QStringList& items)
+    {
+        auto* box = new QComboBox(parent);
+        box->addItems(items);
+        return box;
+    }
+
+    QLabel* caption(const QString& text, QWidget* buddy)
+    {
+        auto* label = new QLabel(text, buddy->parentWidget());
+        label->setBuddy(buddy);
+        return label;
+    }
+
+    constexpr char kParities[] = { 'n', 'e', 'o' };
+
+} // namespace
+
+LineMonitor::LineMonitor(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , analyzer_(std::make_unique<modbus::FrameAnalyzer>())
+    , model_(new FrameTableModel(kCapacity, this))
+    , detailModel_(new QStandardItemModel(this))
+    , frames_(new CopyableTable(this))
+    , details_(new CopyableTable(this))
+    , parity_(choice(this, { "none", "even", "odd" }))
+    , stopBits_(choice(this, { "1", "2" }))
+    , wordOrder_(choice(this, { "ABCD", "CDAB", "BADC", "DCBA" }))
+    , status_(new QLabel(this))
+{
+    setObjectName("LineMonitor");
+    setLineTitle({});
+    clock_.start();
+    parity_->setObjectName("parity");
+    stopBits_->setObjectName("stopBits");
+    wordOrder_->setObjectName("wordOrder");
+    wordOrder_->setToolTip("How the device lays 32-bit values over two registers; ABCD is "
+                           "high word first");
+    frames_->setObjectName("frames");
+    details_->setObjectName("details");
+    status_->setObjectName("status");
+    frames_->setModel(model_);
+    frames_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    details_->setModel(detailModel_);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(caption("&Parity", parity_));
+    top->addWidget(parity_);
+    top->addWidget(caption("S&top bits", stopBits_));
+    top->addWidget(stopBits_);
+    top->addWidget(caption("&Word order", wordOrder_));
+    top->addWidget(wordOrder_);
+    top->addWidget(new QLabel("(parity and stop bits apply at the next Open)", this));
+    top->addStretch();
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(frames_);
+    split->addWidget(details_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(split, 1);
+    layout->addWidget(status_);
+    setTabOrder(parity_, stopBits_);
+    setTabOrder(stopBits_, wordOrder_);
+    setTabOrder(wordOrder_, frames_);
+    setTabOrder(frames_, details_);
+    resize(900, 520);
+
+    const auto chosen = [this] {
+        if (onLineChosen)
+            onLineChosen(kParities[parity_->currentIndex()], stopBits_->currentIndex() + 1);
+    };
+    connect(parity_, &QComboBox::currentIndexChanged, this, chosen);
+    connect(stopBits_, &QComboBox::currentIndexChanged, this, chosen);
+    connect(wordOrder_, &QComboBox::currentIndexChanged, this, &LineMonitor::showDetails);
+    connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        &LineMonitor::showDetails);
+    showCounts();
+}
+
+LineMonitor::~LineMonitor() = default;
+
+void LineMonitor::setLineTitle(const QString& line)
+{
+    setWindowTitle(line.isEmpty() ? "Quillet line monitor" : "Quillet line monitor " + line);
+}
+
+void LineMonitor::showLineChoice(char parity, int stopBits)
+{
+    const QSignalBlocker a(parity_), b(stopBits_);
+    parity_->setCurrentIndex(
+        int(std::find(std::begin(kParities), std::end(kParities), parity) - std::begin(kParities))
+        % 3);
+    stopBits_->setCurrentIndex(stopBits == 2 ? 1 : 0);
+}
+
+modbus::LineTime LineMonitor::now() const
+{
+    return { clock_.nsecsElapsed() / 1000, QTime::currentTime().msecsSinceStartOfDay() };
+}
+
+void LineMonitor::sessionOpened(const QString& line)
+{
+    takeRows();
+    analyzer_ = std::make_unique<modbus::FrameAnalyzer>(line.toStdString());
+    showCounts();
+}
+
+void LineMonitor::written(const std::string& frame, int count, bool rawText)
+{
+    analyzer_->written(frame, count, rawText, now());
+    takeRows();
+}
+
+void LineMonitor::read(const std::string& chunk)
+{
+    analyzer_->read(chunk, now());
+    takeRows();
+}
+
+void LineMonitor::takeRows()
+{
+    std::vector<modbus::FrameRow> rows = analyzer_->take();
+    if (rows.empty())
+        return;
+    // Follow new rows only while the view is at the end, so a row being read stays put.
+    QScrollBar* bar = frames_->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    model_->append(std::move(rows));
+    if (atEnd)
+        frames_->scrollToBottom();
+    showCounts();
+}
+
+void LineMonitor::showDetails()
+{
+    detailModel_->clear();
+    const QModelIndex current = frames_->currentIndex();
+    if (!current.isValid())
+        return;
+    const modbus::DetailTable table = modbus::FrameDetails(
+        model_->row(current.row()), modbus::WordOrder(wordOrder_->currentIndex()));
+    QStringList headers;
+    for (const std::string& h : table.headers)
+        headers << QString::fromStdString(h);
+    detailModel_->setHorizontalHeaderLabels(headers);
+    for (const auto& cells : table.rows) {
+        QList<QStandardItem*> items;
+        for (const std::string& cell : cells)
+            items << new QStandardItem(QString::fromStdString(cell));
+        detailModel_->appendRow(items);
+    }
+}
+
+QString LineMonitor::statusText() const
+{
+    const modbus::LineCounts& c = analyzer_->counts();
+    return QString("Since Open: %1 requests, %2 replies, %3 CRC BAD, %4 exceptions, %5 no reply")
+        .arg(c.requests)
+        .arg(c.replies)
+        .arg(c.crcBad)
+        .arg(c.exceptions)
+        .arg(c.noReply);
+}
+
+void LineMonitor::showCounts() { status_->setText(statusText()); }
+
+void LineMonitor::keyPressEvent(QKeyEvent* event)
+{
+    // F2 closes the monitor as it opened it.
+    if (event->key() == Qt::Key_F2) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace window

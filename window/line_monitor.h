@@ -1,0 +1,69 @@
+// The line monitor: a second window that tells what every frame on the line means. The main
+// window hands it what was written and read; it never touches the port.
+#pragma once
+
+#include "modbus/frame_analysis.h"
+#include "modbus/frame_details.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QStandardItemModel;
+
+namespace window {
+
+class CopyableTable;
+class FrameTableModel;
+
+class LineMonitor : public QWidget
+{
+public:
+    // The newest rows kept: a night of traffic at the poller's full pace stays bounded.
+    static constexpr std::size_t kCapacity = 100'000;
+
+    explicit LineMonitor(QWidget* parent = nullptr);
+    ~LineMonitor() override;
+
+    // A port session begins: counts start again, hints name the line.
+    void sessionOpened(const QString& line);
+    // What a request button wrote, and what one read returned (empty: nothing came).
+    void written(const std::string& frame, int count, bool rawText);
+    void read(const std::string& chunk);
+
+    // The line as the title shows it: "COM5: 9600 8E1".
+    void setLineTitle(const QString& line);
+    // Parity ('n', 'e', 'o') and stop bits shown in the top row; changes go to onLineChosen.
+    void showLineChoice(char parity, int stopBits);
+    std::function<void(char parity, int stopBits)> onLineChosen;
+
+    CopyableTable* frames() const { return frames_; }
+    CopyableTable* details() const { return details_; }
+    QString statusText() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    modbus::LineTime now() const;
+    void takeRows();
+    void showDetails();
+    void showCounts();
+
+    std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
+    QElapsedTimer clock_;
+    FrameTableModel* model_;
+    QStandardItemModel* detailModel_;
+    CopyableTable* frames_;
+    CopyableTable* details_;
+    QComboBox* parity_;
+    QComboBox* stopBits_;
+    QComboBox* wordOrder_;
+    QLabel* status_;
+};
+
+} // namespace window
