@@ -1,11 +1,14 @@
 // Soak: the real poller fed from a pty as fast as it takes bytes, for long enough that every
 // display box fills to its capacity and then stays full. Reports resident memory over time,
 // what was written, shown and logged, and the poller's work per tick at the start and the end.
+// With "monitor" after the minutes, the line monitor is open throughout and its work counts.
 #include "bench_util.h"
 #include "bench_window.h"
 
 #include "modbus/reply_display.h"
+#include "window/copyable_table.h"
 #include "window/display_box.h"
+#include "window/line_monitor.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -132,7 +135,8 @@ int main(int argc, char** argv)
     bench::offscreenUnlessSet();
     QApplication app(argc, argv);
     const double minutes = argc > 1 ? std::atof(argv[1]) : 25;
-    bench::OpenWindow w;
+    const bool monitor = argc > 2 && std::string(argv[2]) == "monitor";
+    bench::OpenWindow w(monitor);
     w.frm.TMRComm.stop(); // ticks are driven below, to time each one
     QPlainTextEdit* boxes[] = { w.box("Text2"), w.box("Text6"), w.box("Text8"), w.box("Text10") };
 
@@ -164,6 +168,8 @@ int main(int argc, char** argv)
             for (QPlainTextEdit* box : boxes)
                 std::printf("  %s %5d/%5d", qPrintable(box->objectName()),
                     window::HeldCharacters(box) / 1000, window::HeldLines(box));
+            if (monitor)
+                std::printf("  monitor rows %d", w.frm.monitor()->frames()->model()->rowCount());
             std::printf("\n");
             std::fflush(stdout);
             nextSample += std::chrono::seconds(30);
@@ -175,8 +181,8 @@ int main(int argc, char** argv)
     app.exec();
     const double rssMb = bench::rssKb() / 1024.0;
 
-    std::printf("soak: %.1f min, %ld chunks, %ld bytes written; resident at the end %.1f MB\n",
-        minutes, tally.chunks, tally.chunks * 255, rssMb);
+    std::printf("soak%s: %.1f min, %ld chunks, %ld bytes written; resident at the end %.1f MB\n",
+        monitor ? " with the monitor open" : "", minutes, tally.chunks, tally.chunks * 255, rssMb);
     report("in the first minute", first);
     report("in the last minute", last);
     const char* names[] = { "raw dumps (Text2)", "function 6 (Text6)", "function 3 (Text8)",
@@ -194,6 +200,6 @@ int main(int argc, char** argv)
             qPrintable(boxes[k]->objectName()), v.shown[k] ? "yes" : "NO");
     const bool ok = v.logExact
         && std::all_of(std::begin(v.shown), std::end(v.shown), [](bool b) { return b; });
-    bench::rerun("scripts/bench soak [minutes]");
+    bench::rerun("scripts/bench soak [minutes] [monitor]");
     return ok ? 0 : 1;
 }

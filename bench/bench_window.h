@@ -19,13 +19,16 @@ struct OpenWindow
     PtyPeer peer;
     window::frmSerial frm;
 
-    OpenWindow()
+    // With the line monitor open from the start when asked; as designed otherwise.
+    explicit OpenWindow(bool monitor = false)
     {
         QDir::setCurrent(dir.path());
         frm.setMessageHook([](const QString& text, const QString&, window::MessageIcon) {
             std::fprintf(stderr, "message: %s\n", qPrintable(text));
         });
         frm.show();
+        if (monitor)
+            frm.toggleMonitor();
         frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(peer.path));
         frm.findChild<QPushButton*>("BTNOpenCom")->click();
         peer.closeSlave();

@@ -24,6 +24,22 @@ namespace {
         return frame.size() >= kMinFrame && checkBytes(frame) == frame.substr(frame.size() - 2);
     }
 
+    // The length of the shortest start of bytes that ends in its own good check bytes, 0 when
+    // none does: one pass, the check value carried along, rather than one CRC per length.
+    std::size_t shortestGoodPrefix(std::string_view bytes)
+    {
+        std::uint16_t crc = 0xFFFF;
+        for (std::size_t n = 0; n + 2 <= std::min(bytes.size(), kMaxFrame); ++n) {
+            if (n + 2 >= kMinFrame && ByteAt(bytes, n) == (crc & 0xFF)
+                && ByteAt(bytes, n + 1) == (crc >> 8))
+                return n + 2;
+            crc ^= ByteAt(bytes, n);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
+        }
+        return 0;
+    }
+
     std::string twoHex(std::uint8_t byte)
     {
         static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -134,7 +150,12 @@ void FrameAnalyzer::extract(LineTime at, bool lineSilent)
                 && sent.compare(0, buffer_.size(), buffer_) == 0)
                 return; // may still become the echo
             request_->echoChecked = true;
-            if (buffer_.compare(0, sent.size(), sent) == 0) {
+            // A function 6 reply repeats the request byte for byte: those bytes are an echo
+            // only when a second copy, the reply, follows them.
+            const bool replyIsCopy = !request_->raw && sent.size() == 8 && ByteAt(sent, 1) == 6;
+            const bool echoed = buffer_.compare(0, sent.size(), sent) == 0
+                && (!replyIsCopy || buffer_.compare(sent.size(), sent.size(), sent) == 0);
+            if (echoed) {
                 FrameRow& row = add(RowKind::Echo, at);
                 row.bytes = sent;
                 row.function
@@ -146,6 +167,12 @@ void FrameAnalyzer::extract(LineTime at, bool lineSilent)
             }
         }
         const std::optional<std::size_t> length = FrameLength(buffer_, 0);
+        if (length && *length >= kMinFrame && *length <= buffer_.size()
+            && crcGood(std::string_view(buffer_).substr(0, *length))) {
+            emitReceived(*length, at);
+            continue;
+        }
+        // Only bytes that made no good frame at the start pay for looking further on.
         const std::optional<std::size_t> later = goodFrameAfterStart();
         if (!length || (*length > buffer_.size())) {
             if (later)
@@ -157,10 +184,7 @@ void FrameAnalyzer::extract(LineTime at, bool lineSilent)
             continue;
         }
         if (*length == 0) { // a function the terminal does not know: any good check bytes
-            std::size_t good = 0;
-            for (std::size_t n = kMinFrame; n <= std::min(buffer_.size(), kMaxFrame) && !good; ++n)
-                if (crcGood(std::string_view(buffer_).substr(0, n)))
-                    good = n;
+            const std::size_t good = shortestGoodPrefix(buffer_);
             if (good)
                 emitReceived(good, at);
             else if (later)
@@ -171,10 +195,10 @@ void FrameAnalyzer::extract(LineTime at, bool lineSilent)
                 return;
             continue;
         }
-        if (!crcGood(std::string_view(buffer_).substr(0, *length)) && later && *later < *length)
+        if (later && *later < *length)
             emitNotFrame(*later, at); // noise before a good frame
         else
-            emitReceived(*length, at);
+            emitReceived(*length, at); // its check bytes are wrong
     }
 }
 

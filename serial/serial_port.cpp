@@ -1,6 +1,7 @@
 #include "serial_port.h"
 
 #include "open_hint.h"
+#include "win32/device_gone.h"
 #include "win32_comm.h"
 
 #include <algorithm>
@@ -36,11 +37,17 @@ namespace {
         return false;
     }
 
+    // A failed read or write of an open port may mean its device went away.
+    void noteFailure(Bool ok)
+    {
+        gone = !ok && PortHandle != kInvalidHandle && MeansDeviceGone(GetLastError(), true);
+    }
+
     int writePiece(const char* data, Dword length)
     {
         std::memcpy(IoBuffer, data, length);
         Dword written = 0;
-        WriteFile(PortHandle, IoBuffer, length, &written, nullptr);
+        noteFailure(WriteFile(PortHandle, IoBuffer, length, &written, nullptr));
         return static_cast<int>(written);
     }
 
@@ -85,7 +92,7 @@ modbus::ByteString ReadPort()
 {
     Dword count = 0;
     const Bool ok = ReadFile(PortHandle, IoBuffer, kPiece, &count, nullptr);
-    gone = !ok && GetLastError() == kErrorGenFailure;
+    noteFailure(ok);
     if (count > 0)
         return modbus::ByteString(reinterpret_cast<const char*>(IoBuffer), count);
     FlushPort();

@@ -30,7 +30,8 @@ modbus::ByteString ReadPort();
 // short ends the write, so the slave never sees bytes after a gap.
 int WritePort(const modbus::ByteString& sData);
 
-// Whether the last read found the device gone (cable pulled, pty peer closed).
+// Whether the last read or write of an open port found the device gone (cable pulled, pty
+// peer closed).
 bool PortGone();
 
 } // namespace SerialPort

@@ -36,8 +36,12 @@ QString CopyableTable::selectedAsText() const
         [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     for (const QModelIndex& row : rows) {
         cells.clear();
-        for (int c = 0; c < m->columnCount(); ++c)
-            cells << m->index(row.row(), c).data().toString();
+        for (int c = 0; c < m->columnCount(); ++c) {
+            // Models that shorten what they show give the whole text in the user role.
+            const QModelIndex cell = m->index(row.row(), c);
+            const QVariant whole = cell.data(Qt::UserRole);
+            cells << (whole.isValid() ? whole : cell.data()).toString();
+        }
         text += cells.join('\t') + '\n';
     }
     return text;

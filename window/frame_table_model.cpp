@@ -92,14 +92,24 @@ QVariant FrameTableModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const modbus::FrameRow& r = row(index.row());
-    if (role == Qt::DisplayRole)
+    if (role == kFullTextRole)
         return CellText(r, index.column());
+    if (role == Qt::DisplayRole) {
+        // A long frame is shown by its start: laying out hundreds of hex digits per cell on
+        // every redraw cost more than the analysis. Copying takes the whole text.
+        QString text = CellText(r, index.column());
+        if (text.size() > kShownCharacters)
+            text = text.left(kShownCharacters) + u'\u2026';
+        return text;
+    }
     if (role == Qt::FontRole && (isProblem(r.kind) || r.kind == RowKind::Hint)) {
         QFont font;
         font.setBold(isProblem(r.kind));
         font.setItalic(r.kind == RowKind::Hint);
         return font;
     }
+    if (role == Qt::ToolTipRole && (index.column() == Verdict || index.column() == Bytes))
+        return CellText(r, index.column()); // longer than the column
     return {};
 }
 

@@ -15,6 +15,9 @@ class FrameTableModel : public QAbstractTableModel
 {
 public:
     enum Column { Time, Dir, Bytes, Function, Verdict, Ms, ColumnCount };
+    // A cell's whole text; the display role shows at most kShownCharacters of it.
+    static constexpr int kFullTextRole = Qt::UserRole;
+    static constexpr int kShownCharacters = 120;
 
     explicit FrameTableModel(std::size_t capacity, QObject* parent = nullptr);
 

@@ -1,6 +1,7 @@
 #include "frm_serial.h"
 
 #include "caption_font.h"
+#include "group_caption_style.h"
 #include "lamp.h"
 #include "line_monitor.h"
 #include "port_completion.h"
@@ -157,6 +158,8 @@ void frmSerial::buildWidgets()
             cancelButton_ = qobject_cast<QPushButton*>(w);
         widgets_.insert(row.name, w);
     }
+    // The lamp sits on its group's caption line at a fixed place: the caption ends before it.
+    KeepCaptionBefore(widgets_.value("Frame2"), widgets_.value("Pic")->x());
     std::sort(focusOrder.begin(), focusOrder.end());
     for (std::size_t i = 1; i < focusOrder.size(); ++i)
         setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);

@@ -95,6 +95,9 @@ LineMonitor::LineMonitor(QWidget* parent)
     connect(wordOrder_, &QComboBox::currentIndexChanged, this, &LineMonitor::showDetails);
     connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &LineMonitor::showDetails);
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(100);
+    connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
     showCounts();
 }
 
@@ -123,7 +126,7 @@ void LineMonitor::sessionOpened(const QString& line)
 {
     takeRows();
     analyzer_ = std::make_unique<modbus::FrameAnalyzer>(line.toStdString());
-    showCounts();
+    refreshView();
 }
 
 void LineMonitor::written(const std::string& frame, int count, bool rawText)
@@ -143,11 +146,18 @@ void LineMonitor::takeRows()
     std::vector<modbus::FrameRow> rows = analyzer_->take();
     if (rows.empty())
         return;
-    // Follow new rows only while the view is at the end, so a row being read stays put.
-    QScrollBar* bar = frames_->verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
+    if (!refresh_.isActive()) {
+        // Follow new rows only while the view is at the end, so a row being read stays put.
+        const QScrollBar* bar = frames_->verticalScrollBar();
+        follow_ = bar->value() == bar->maximum();
+        refresh_.start();
+    }
     model_->append(std::move(rows));
-    if (atEnd)
+}
+
+void LineMonitor::refreshView()
+{
+    if (follow_)
         frames_->scrollToBottom();
     showCounts();
 }

@@ -6,6 +6,7 @@
 #include "modbus/frame_details.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -53,6 +54,7 @@ private:
     void takeRows();
     void showDetails();
     void showCounts();
+    void refreshView();
 
     std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
     QElapsedTimer clock_;
@@ -64,6 +66,10 @@ private:
     QComboBox* stopBits_;
     QComboBox* wordOrder_;
     QLabel* status_;
+    // New rows are shown at most ten times a second: following them and redrawing the counts
+    // at the poller's full pace would cost more than the analysis.
+    QTimer refresh_;
+    bool follow_ = false;
 };
 
 } // namespace window

@@ -28,6 +28,19 @@ struct PortEntry
 std::vector<PortEntry> PortEntries(
     const std::vector<FoundPort>& found, const std::vector<std::pair<QString, QString>>& byId);
 
+// A serial device as Windows' SetupAPI lists it: "COM5", "USB Serial Port (COM5)".
+struct SetupApiPort
+{
+    QString portName;
+    QString friendlyName;
+};
+
+// The COM ports of the Ports class with their friendly names, then the names the drivers
+// register (SERIALCOMM) that SetupAPI did not list, without a description. Printer ports and
+// devices without a port name are left out; each name comes once, whatever its case.
+std::vector<FoundPort> MergeWindowsPorts(
+    const std::vector<SetupApiPort>& devices, const std::vector<QString>& serialComm);
+
 // The ports present now, unsorted; defined by the enumeration the build has.
 std::vector<FoundPort> FoundPorts();
 

@@ -1,7 +1,10 @@
 // Drives the real window through one function 3 round trip with the simulated slave and
-// saves a picture of the screen.
+// saves a picture of the screen; with a second file name, also one of the window with the
+// line monitor beside it.
 #include "sim/pty_slave.h"
+#include "window/copyable_table.h"
 #include "window/frm_serial.h"
+#include "window/line_monitor.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -30,8 +33,16 @@ int main(int argc, char** argv)
     frm.move(20, 20);
     frm.show();
     (void)QTest::qWaitForWindowExposed(&frm);
+    const bool withMonitor = argc > 2;
+    if (withMonitor) {
+        frm.toggleMonitor();
+        frm.monitor()->move(800, 20);
+        frm.monitor()->resize(920, 520);
+    }
     frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(slave.path()));
     QTest::mouseClick(frm.findChild<QPushButton*>("BTNOpenCom"), Qt::LeftButton);
+    if (withMonitor)
+        frm.findChild<QLineEdit*>("Text9")->setText("2");
     QTest::mouseClick(frm.findChild<QPushButton*>("Command3"), Qt::LeftButton);
     const bool shown = QTest::qWaitFor(
         [&] { return !frm.findChild<QPlainTextEdit*>("Text8")->toPlainText().isEmpty(); }, 5000);
@@ -41,7 +52,18 @@ int main(int argc, char** argv)
     QTest::qWait(400); // replies closer than 20 ms apart would arrive as one chunk
     QTest::mouseClick(frm.findChild<QPushButton*>("Command2"), Qt::LeftButton);
     QTest::qWait(800);
-    const bool saved = app.primaryScreen()->grabWindow(0).copy(0, 0, 800, 440).save(argv[1]);
+    bool saved = app.primaryScreen()->grabWindow(0).copy(0, 0, 800, 440).save(argv[1]);
+    if (withMonitor) {
+        frm.findChild<QLineEdit*>("Text1")->setText("47"); // nobody answers: no reply, a hint
+        QTest::mouseClick(frm.findChild<QPushButton*>("Command3"), Qt::LeftButton);
+        QTest::qWait(1600);
+        window::CopyableTable* frames = frm.monitor()->frames();
+        frames->resizeColumnsToContents();
+        frames->selectRow(1); // the function 3 reply: its registers below
+        frames->setFocus();
+        QTest::qWait(300);
+        saved = saved && app.primaryScreen()->grabWindow(0).copy(0, 0, 1740, 560).save(argv[2]);
+    }
     frm.close();
     stop = true;
     server.join();

@@ -5,6 +5,7 @@
 #include "tests/support/window_fixture.h"
 
 #include "window/copyable_table.h"
+#include "window/frame_table_model.h"
 #include "window/line_monitor.h"
 
 #include <QApplication>
@@ -127,6 +128,27 @@ TEST_F(Monitor, ARequestAndItsReplyBecomeTwoRowsWithTheVerdictAndTheReplyTime)
     const std::string entries = log().substr(log().find("START Quillet V2.0\r\n\r\n") + 22);
     EXPECT_EQ(
         entries, "T FUN3 :>0:1\r\n\r\nT  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n");
+}
+
+TEST(FrameTableModel, KeepsTheNewestRowsAndShowsLongFramesByTheirStart)
+{
+    window::FrameTableModel model(3);
+    for (int batch = 0; batch < 2; ++batch) {
+        std::vector<modbus::FrameRow> rows(batch == 0 ? 2 : 4);
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            rows[i].verdict = std::to_string(batch * 10 + int(i));
+        model.append(rows);
+    }
+    ASSERT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.index(0, window::FrameTableModel::Verdict).data().toString(), "11");
+    EXPECT_EQ(model.index(2, window::FrameTableModel::Verdict).data().toString(), "13");
+
+    modbus::FrameRow longFrame;
+    longFrame.bytes.assign(255, '\x11');
+    model.append({ longFrame });
+    const QModelIndex bytes = model.index(2, window::FrameTableModel::Bytes);
+    EXPECT_EQ(bytes.data().toString().size(), window::FrameTableModel::kShownCharacters + 1);
+    EXPECT_EQ(bytes.data(window::FrameTableModel::kFullTextRole).toString().size(), 255 * 3 - 1);
 }
 
 } // namespace

@@ -59,6 +59,28 @@ TEST(PortEntries, WindowsNamesSortAsNumbers)
     EXPECT_EQ(entries[1].name, "COM10");
 }
 
+TEST(PortEntries, WindowsFriendlyNamesFirstThenTheRegisteredNamesSetupApiMissed)
+{
+    const std::vector<window::SetupApiPort> devices = {
+        { "COM5", "USB Serial Port (COM5)" },
+        { "LPT1", "Printer Port (LPT1)" },
+        { "", "Broken device" },
+        { "COM3", "Communications Port (COM3)" },
+    };
+    const std::vector<QString> serialComm = { "COM3", "com5", "COM7", "" };
+    std::vector<std::pair<std::string, std::string>> merged;
+    for (const window::FoundPort& p : window::MergeWindowsPorts(devices, serialComm))
+        merged.emplace_back(p.name.toStdString(), p.description.toStdString());
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        { "COM5", "USB Serial Port (COM5)" }, { "COM3", "Communications Port (COM3)" },
+        { "COM7", "" }, // SetupAPI does not know it (Wine has no port devices)
+    };
+    EXPECT_EQ(merged, expected);
+    EXPECT_EQ(window::MergeWindowsPorts({}, { "COM1" }).size(), 1u);
+    EXPECT_EQ(plain(window::PortEntries(window::MergeWindowsPorts(devices, serialComm), {}))[0],
+        std::make_pair(std::string("COM3"), std::string("Communications Port (COM3)")));
+}
+
 TEST(AvailablePorts, APtyIsNotOffered)
 {
     PtyPeer peer;

@@ -1,3 +1,4 @@
+#include "tests/support/caption_fit.h"
 #include "tests/support/window_fixture.h"
 
 #include "window/widget_table.h"
@@ -243,24 +244,20 @@ TEST_F(WindowStart, EnterInADisplayBoxIsALineBreakWhileSendIsDisabled)
 TEST_F(WindowStart, EveryCaptionFitsItsBoxInTheWindowsFont)
 {
     EXPECT_EQ(QFontInfo(frm.font()).pixelSize(), 11);
-    for (const window::WidgetRow& row : window::WidgetTable()) {
-        QWidget* widget = w(row.name);
-        EXPECT_EQ(widget->font(), frm.font()) << row.name << " sets a font of its own";
-        // The radio buttons are as wide as their marker: their captions are cut by design.
-        if (row.kind == window::Kind::Radio || !*row.caption || row.kind == window::Kind::TextBox)
-            continue;
-        const QString text = QString(row.caption).remove('&');
-        const int needed = widget->fontMetrics().horizontalAdvance(text);
-        int room = widget->width();
-        if (auto* b = qobject_cast<QPushButton*>(widget)) {
-            QStyleOptionButton option;
-            option.initFrom(b);
-            room = b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width();
-        } else if (auto* g = qobject_cast<QGroupBox*>(widget)) {
-            room = g->width() - 2 * g->style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
-        }
-        EXPECT_LE(needed, room) << row.name << " \"" << row.caption << "\"";
+    for (const window::WidgetRow& row : window::WidgetTable())
+        EXPECT_EQ(w(row.name)->font(), frm.font()) << row.name << " sets a font of its own";
+    EXPECT_EQ(CaptionFaults(frm), std::vector<std::string> {});
+}
+
+TEST(WindowStyles, CaptionsFitAndEndBeforeTheLampInEveryStyle)
+{
+    const QString before = QApplication::style()->name();
+    for (const char* style : { "Fusion", "Windows" }) {
+        ASSERT_TRUE(QApplication::setStyle(style)) << style;
+        window::frmSerial frm;
+        EXPECT_EQ(CaptionFaults(frm), std::vector<std::string> {}) << style;
     }
+    QApplication::setStyle(before);
 }
 
 TEST_F(WindowStart, IconHasA48PixelRenderingAndFreeTextHasNoLengthCap)

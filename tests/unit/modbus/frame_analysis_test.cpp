@@ -66,6 +66,9 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
 {
     const std::string tx = "TX 30 03 00 00 00 01 80 2B | sent";
     const std::string ok = "RX 30 03 02 00 0A 45 87 | CRC OK";
+    const ByteString kWrite = framed({ 48, 6, 0, 1, 0, 10 });
+    const std::string txWrite = "TX " + HexBytes(kWrite) + " | sent";
+    const std::string rxWrite = "RX " + HexBytes(kWrite) + " | CRC OK";
     const Scenario scenarios[] = {
         { "good reply", { { 'W', kRead, 0 }, { 'R', kReply, 20 } }, { tx, ok + " | 20 ms" } },
         { "bad check bytes", { { 'W', kRead, 0 }, { 'R', bytes({ 48, 3, 2, 0, 10, 0, 0 }), 25 } },
@@ -86,6 +89,12 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
             { tx, "--  | no reply", "hint" } },
         { "no reply before the next request", { { 'W', kRead, 0 }, { 'W', kRead, 300 } },
             { tx, "--  | no reply", "hint", tx } },
+        { "a function 6 reply is a copy of the request, not an echo",
+            { { 'W', kWrite, 0 }, { 'R', kWrite, 20 } }, { txWrite, rxWrite + " | 20 ms" } },
+        { "two copies: the echo, then the reply",
+            { { 'W', kWrite, 0 }, { 'R', kWrite + kWrite, 20 } },
+            { txWrite, "RX " + HexBytes(kWrite) + " | echo of the request",
+                rxWrite + " | 20 ms" } },
         { "only an echo is no reply", { { 'W', kRead, 0 }, { 'R', kRead, 20 }, { 'R', "", 1100 } },
             { tx, "RX 30 03 00 00 00 01 80 2B | echo of the request", "--  | no reply", "hint" } },
         { "another address", { { 'W', kRead, 0 }, { 'R', framed({ 47, 3, 2, 0, 10 }), 20 } },

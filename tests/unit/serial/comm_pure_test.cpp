@@ -3,7 +3,11 @@
 #include "serial/comm_timing.h"
 #include "serial/port_name.h"
 
+#include "serial/win32/device_gone.h"
+
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace comm;
 
@@ -132,3 +136,24 @@ TEST(PortName, ComNamesAndTheDeviceNamespacePrefix)
 }
 
 } // namespace
+
+TEST(DeviceGone, TheWindowsCodesThatMeanTheDeviceWentAway)
+{
+    const std::tuple<comm::Dword, bool, bool> cases[] = {
+        // code, port was open, gone
+        { 31, true, true }, // ERROR_GEN_FAILURE
+        { 6, true, true }, // ERROR_INVALID_HANDLE
+        { 22, true, true }, // ERROR_BAD_COMMAND
+        { 995, true, true }, // ERROR_OPERATION_ABORTED
+        { 1167, true, true }, // ERROR_DEVICE_NOT_CONNECTED
+        { 1617, true, true }, // ERROR_DEVICE_REMOVED
+        { 5, true, true }, // ERROR_ACCESS_DENIED on a port that was open
+        { 5, false, false }, // ... and at Open: busy, not gone
+        { 2, true, false }, // ERROR_FILE_NOT_FOUND
+        { 87, true, false }, // ERROR_INVALID_PARAMETER
+        { 1460, true, false }, // ERROR_TIMEOUT
+        { 0, true, false },
+    };
+    for (const auto& [code, open, gone] : cases)
+        EXPECT_EQ(comm::MeansDeviceGone(code, open), gone) << code << (open ? " open" : " at Open");
+}
