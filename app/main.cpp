@@ -2,6 +2,7 @@
 #include "start_window.h"
 
 #include "logfile/log_file.h"
+#include "window/caption_font.h"
 #include "window/frm_serial.h"
 #include "window/port_list.h"
 
@@ -42,6 +43,7 @@ int main(int argc, char* argv[])
 
     logfile::PrepareProcess();
     QApplication app(argc, argv);
+    window::LoadBundledCaptionFont();
     window::frmSerial frm;
     StartWindow(frm, line.start);
     return app.exec();

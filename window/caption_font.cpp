@@ -1,6 +1,7 @@
 #include "caption_font.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFontDatabase>
 
 namespace window {
@@ -14,6 +15,13 @@ QFont CaptionFont()
         font.setStretch(QFont::SemiCondensed);
     font.setPixelSize(11);
     return font;
+}
+
+void LoadBundledCaptionFont()
+{
+    const QString file = QApplication::applicationDirPath() + "/fonts/LiberationSans-Regular.ttf";
+    if (QFile::exists(file))
+        QFontDatabase::addApplicationFont(file);
 }
 
 } // namespace window

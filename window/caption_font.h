@@ -12,4 +12,8 @@ QFont CaptionFont();
 
 inline constexpr const char* kCaptionFamily = "Liberation Sans";
 
+// Loads fonts/LiberationSans-Regular.ttf from beside the program, where the Windows build
+// carries it (Windows has no such font); before the window is built. Linux uses the system's.
+void LoadBundledCaptionFont();
+
 } // namespace window
