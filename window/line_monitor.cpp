@@ -6,9 +6,9 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTime>
@@ -95,6 +95,8 @@ LineMonitor::LineMonitor(QWidget* parent)
     connect(wordOrder_, &QComboBox::currentIndexChanged, this, &LineMonitor::showDetails);
     connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &LineMonitor::showDetails);
+    // F2 closes the monitor as it opened it, whichever control has the focus.
+    connect(new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &QWidget::close);
     refresh_.setSingleShot(true);
     refresh_.setInterval(100);
     connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
@@ -194,15 +196,5 @@ QString LineMonitor::statusText() const
 }
 
 void LineMonitor::showCounts() { status_->setText(statusText()); }
-
-void LineMonitor::keyPressEvent(QKeyEvent* event)
-{
-    // F2 closes the monitor as it opened it.
-    if (event->key() == Qt::Key_F2) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
 
 } // namespace window

@@ -46,9 +46,6 @@ public:
     CopyableTable* details() const { return details_; }
     QString statusText() const;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     modbus::LineTime now() const;
     void takeRows();
