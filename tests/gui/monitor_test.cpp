@@ -55,11 +55,20 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     monitor->findChild<QComboBox*>("parity")->setCurrentIndex(1);
     QTest::mouseClick(w<QRadioButton>("Option1"), Qt::LeftButton);
     EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor COM5: 9600 8E1");
-    QTest::keyClick(&frm, Qt::Key_F2);
+    // Every control in turn by Tab, in reading order.
+    QWidget* at = monitor->findChild<QComboBox*>("parity");
+    at->setFocus();
+    for (const char* next : { "stopBits", "wordOrder", "frames", "details", "parity" }) {
+        QTest::keyClick(at, Qt::Key_Tab);
+        at = monitor->focusWidget();
+        ASSERT_NE(at, nullptr);
+        EXPECT_EQ(at->objectName(), next);
+    }
+    QTest::keyClick(monitor->frames(), Qt::Key_F2); // from the table too
     EXPECT_FALSE(monitor->isVisible());
     QTest::keyClick(&frm, Qt::Key_F2);
     EXPECT_TRUE(monitor->isVisible());
-    QTest::keyClick(monitor, Qt::Key_F2);
+    QTest::keyClick(&frm, Qt::Key_F2);
     EXPECT_FALSE(monitor->isVisible());
 }
 
