@@ -134,8 +134,7 @@ private:
     char parity_ = 'n'; // the design's 8N1 unless chosen otherwise
     int stopBits_ = 1;
     LineMonitor* monitor_ = nullptr;
-    bool toldPortGone_ = false;
-    bool portGone_ = false; // and not yet back
+    bool portGone_ = false; // told, and not yet back
     QElapsedTimer lookedForPort_; // monotonic, since the last try
     std::string openSettings_; // the line settings of the last Open
     bool toldLogFailed_ = false;

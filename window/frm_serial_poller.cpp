@@ -80,10 +80,7 @@ void frmSerial::showReply(const modbus::ByteString& chunk)
 
 void frmSerial::reportPortGone()
 {
-    if (toldPortGone_)
-        return;
-    toldPortGone_ = true;
-    portGone_ = true;
+    portGone_ = true; // told once: the tick looks for the port from now on
     // Let go of the device at once: while it is held, a replugged adapter cannot get its old
     // name back (ttyUSB0 would return as ttyUSB1).
     SerialPort::ClosePort();
@@ -102,7 +99,6 @@ void frmSerial::lookForPort()
     if (!SerialPort::OpenPort(latin1(txt0), openSettings_, {}))
         return;
     portGone_ = false;
-    toldPortGone_ = false;
     TMRComm.setInterval(kTimerIntervalMs);
     tellInGeneralBox("Port " + txt0->text() + " is back; reopened.");
 }

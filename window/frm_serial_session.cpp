@@ -59,7 +59,6 @@ void frmSerial::BTNOpenCom_Click()
         return;
     }
     SwitchTags();
-    toldPortGone_ = false;
     portGone_ = false;
     openSettings_ = settings; // a port that comes back is reopened as it was opened
     if (monitor_)
