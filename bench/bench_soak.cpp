@@ -101,7 +101,8 @@ Verdict verify(const std::string& logPath, long chunks, QPlainTextEdit* const bo
         const modbus::ReplyDisplay d = modbus::ClassifyReply(chunk, 48);
         const std::string want = "  :< " + d.text + "\r\n\r\n";
         if (v.logExact && (!nextEntry(log, got, want.size()) || got != want)) {
-            std::printf("log differs at entry %ld\n", n);
+            std::printf("log differs at entry %ld: want %s\n got %s\n", n,
+                modbus::HexBytes(want).c_str(), modbus::HexBytes(got).c_str());
             v.logExact = false;
         }
         const int k = int(d.kind);
