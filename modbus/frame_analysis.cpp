@@ -33,17 +33,9 @@ namespace {
             if (n + 2 >= kMinFrame && ByteAt(bytes, n) == (crc & 0xFF)
                 && ByteAt(bytes, n + 1) == (crc >> 8))
                 return n + 2;
-            crc ^= ByteAt(bytes, n);
-            for (int bit = 0; bit < 8; ++bit)
-                crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
+            crc = Crc16Step(crc, ByteAt(bytes, n));
         }
         return 0;
-    }
-
-    std::string twoHex(std::uint8_t byte)
-    {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        return { kDigits[byte >> 4], kDigits[byte & 15] };
     }
 
 } // namespace
@@ -224,8 +216,7 @@ void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
     if (!good) {
         const ByteString expected = checkBytes(frame).value_or("\0\0");
         kind = RowKind::CrcBad;
-        verdict = "CRC BAD (expected " + twoHex(ByteAt(expected, 0)) + " "
-            + twoHex(ByteAt(expected, 1)) + ")";
+        verdict = "CRC BAD (expected " + HexBytes(expected) + ")";
         ++counts_.crcBad;
     } else if (asked && ByteAt(frame, 0) != ByteAt(request_->frame, 0)) {
         kind = RowKind::OtherAddress;

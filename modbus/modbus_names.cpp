@@ -3,25 +3,36 @@
 #include <utility>
 
 namespace modbus {
+namespace {
+
+    using Names = std::pair<std::uint8_t, const char*>;
+
+    // " NAME" for a code the table names, else nothing.
+    template <std::size_t N> std::string named(const Names (&table)[N], std::uint8_t code)
+    {
+        for (const auto& [number, name] : table)
+            if (number == code)
+                return std::string(" ") + name;
+        return {};
+    }
+
+} // namespace
 
 std::string FunctionName(std::uint8_t code)
 {
-    static constexpr std::pair<std::uint8_t, const char*> kNames[] = {
+    static constexpr Names kNames[] = {
         { 3, "Read Holding Registers" },
         { 6, "Write Single Register" },
         { 16, "Write Multiple Registers" },
         { 17, "Report Server ID" },
     };
     const std::uint8_t function = code & 0x7F;
-    for (const auto& [number, name] : kNames)
-        if (number == function)
-            return std::to_string(function) + " " + name;
-    return std::to_string(function);
+    return std::to_string(function) + named(kNames, function);
 }
 
 std::string ExceptionVerdict(std::uint8_t code)
 {
-    static constexpr std::pair<std::uint8_t, const char*> kNames[] = {
+    static constexpr Names kNames[] = {
         { 1, "ILLEGAL FUNCTION" },
         { 2, "ILLEGAL DATA ADDRESS" },
         { 3, "ILLEGAL DATA VALUE" },
@@ -32,11 +43,7 @@ std::string ExceptionVerdict(std::uint8_t code)
         { 10, "GATEWAY PATH UNAVAILABLE" },
         { 11, "GATEWAY TARGET DEVICE FAILED TO RESPOND" },
     };
-    const std::string verdict = "exception " + std::to_string(code);
-    for (const auto& [number, name] : kNames)
-        if (number == code)
-            return verdict + " " + name;
-    return verdict;
+    return "exception " + std::to_string(code) + named(kNames, code);
 }
 
 } // namespace modbus

@@ -1,8 +1,6 @@
 # The window checks of scripts/test-windows. Sourced there, with WINEPREFIX and HOME set to
-# throwaway folders, the demo slave's pty mapped as COM5 and its messages in $simlog.
-
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
+# throwaway folders, $wine and $wineserver naming Wine's programs, the demo slave's pty mapped
+# as COM5 and its messages in $simlog.
 
 # Waits up to $1 seconds for the command after it to succeed.
 wait_for() {

@@ -31,6 +31,14 @@ namespace {
             || kind == RowKind::NoReply || kind == RowKind::OtherAddress;
     }
 
+    QFont styled(bool bold, bool italic)
+    {
+        QFont font;
+        font.setBold(bold);
+        font.setItalic(italic);
+        return font;
+    }
+
 } // namespace
 
 QString CellText(const modbus::FrameRow& row, int column)
@@ -103,10 +111,9 @@ QVariant FrameTableModel::data(const QModelIndex& index, int role) const
         return text;
     }
     if (role == Qt::FontRole && (isProblem(r.kind) || r.kind == RowKind::Hint)) {
-        QFont font;
-        font.setBold(isProblem(r.kind));
-        font.setItalic(r.kind == RowKind::Hint);
-        return font;
+        // Asked for every painted cell: made once.
+        static const QFont bold = styled(true, false), italic = styled(false, true);
+        return r.kind == RowKind::Hint ? italic : bold;
     }
     if (role == Qt::ToolTipRole && (index.column() == Verdict || index.column() == Bytes))
         return CellText(r, index.column()); // longer than the column

@@ -14,6 +14,8 @@
 #include <QTime>
 #include <QVBoxLayout>
 
+#include <string_view>
+
 namespace window {
 namespace {
 
@@ -31,7 +33,8 @@ namespace {
         return label;
     }
 
-    constexpr char kParities[] = { 'n', 'e', 'o' };
+    // The parity choices in the order the box lists them.
+    constexpr std::string_view kParities = "neo";
 
 } // namespace
 
@@ -113,9 +116,8 @@ void LineMonitor::setLineTitle(const QString& line)
 void LineMonitor::showLineChoice(char parity, int stopBits)
 {
     const QSignalBlocker a(parity_), b(stopBits_);
-    parity_->setCurrentIndex(
-        int(std::find(std::begin(kParities), std::end(kParities), parity) - std::begin(kParities))
-        % 3);
+    const std::size_t at = kParities.find(parity);
+    parity_->setCurrentIndex(at == std::string_view::npos ? 0 : int(at));
     stopBits_->setCurrentIndex(stopBits == 2 ? 1 : 0);
 }
 
