@@ -1,6 +1,7 @@
 #include "frame_analysis.h"
 
 #include "crc16.h"
+#include "function_table.h"
 #include "modbus_names.h"
 
 #include <algorithm>
@@ -40,27 +41,6 @@ namespace {
 
 } // namespace
 
-std::optional<std::size_t> FrameLength(std::string_view bytes, std::size_t at)
-{
-    if (bytes.size() < at + 2)
-        return std::nullopt;
-    const std::uint8_t function = ByteAt(bytes, at + 1);
-    if (function & 0x80)
-        return 5; // address, function | 0x80, exception code, check bytes
-    switch (function) {
-    case 3:
-    case 17:
-        if (bytes.size() < at + 3)
-            return std::nullopt;
-        return 5 + std::size_t(ByteAt(bytes, at + 2));
-    case 6:
-    case 16:
-        return 8;
-    default:
-        return 0;
-    }
-}
-
 FrameAnalyzer::FrameAnalyzer(std::string line)
     : line_(std::move(line))
 { }
@@ -87,7 +67,7 @@ void FrameAnalyzer::written(const ByteString& frame, int count, bool rawText, Li
     // Frames do not span a request: what is left unfinished before it is not a frame.
     extract(at, true);
     noticeSilence(at, true);
-    request_ = Request { frame, rawText, at.monoUs };
+    request_ = Request { frame, rawText, at.monoUs, false, false, std::nullopt };
     FrameRow& row = add(RowKind::Request, at);
     row.bytes = frame;
     row.function = rawText ? "raw text" : frame.size() >= 2 ? FunctionName(ByteAt(frame, 1)) : "";
@@ -136,68 +116,103 @@ void FrameAnalyzer::emitHint(LineTime at)
 void FrameAnalyzer::extract(LineTime at, bool lineSilent)
 {
     while (!buffer_.empty()) {
-        if (request_ && !request_->echoChecked && !request_->frame.empty()) {
-            const ByteString& sent = request_->frame;
-            if (buffer_.size() < sent.size() && !lineSilent
-                && sent.compare(0, buffer_.size(), buffer_) == 0)
-                return; // may still become the echo
-            request_->echoChecked = true;
-            // A function 6 reply repeats the request byte for byte: those bytes are an echo
-            // only when a second copy, the reply, follows them.
-            const bool replyIsCopy = !request_->raw && sent.size() == 8 && ByteAt(sent, 1) == 6;
-            const bool echoed = buffer_.compare(0, sent.size(), sent) == 0
-                && (!replyIsCopy || buffer_.compare(sent.size(), sent.size(), sent) == 0);
-            if (echoed) {
-                FrameRow& row = add(RowKind::Echo, at);
-                row.bytes = sent;
-                row.function
-                    = request_->raw || sent.size() < 2 ? "raw text" : FunctionName(ByteAt(sent, 1));
-                row.verdict = "echo of the request";
-                row.reads = readsWithin(sent.size());
-                consume(sent.size());
-                continue;
-            }
-        }
-        const std::optional<std::size_t> length = FrameLength(buffer_, 0);
-        if (length && *length >= kMinFrame && *length <= buffer_.size()
-            && crcGood(std::string_view(buffer_).substr(0, *length))) {
-            emitReceived(*length, at);
-            continue;
-        }
-        // Only bytes that made no good frame at the start pay for looking further on.
-        const std::optional<std::size_t> later = goodFrameAfterStart();
-        if (!length || (*length > buffer_.size())) {
-            if (later)
-                emitNotFrame(*later, at);
-            else if (lineSilent)
-                emitNotFrame(buffer_.size(), at);
-            else
-                return;
-            continue;
-        }
-        if (*length == 0) { // a function the terminal does not know: any good check bytes
-            const std::size_t good = shortestGoodPrefix(buffer_);
-            if (good)
-                emitReceived(good, at);
-            else if (later)
-                emitNotFrame(*later, at);
-            else if (lineSilent || buffer_.size() >= kMaxFrame)
-                emitNotFrame(std::min(buffer_.size(), kMaxFrame), at);
-            else
-                return;
-            continue;
-        }
-        if (later && *later < *length)
-            emitNotFrame(*later, at); // noise before a good frame
-        else
-            emitReceived(*length, at); // its check bytes are wrong
+        const Step step = request_ && !request_->echoChecked ? checkEcho(at, lineSilent) : Step::Go;
+        if (step == Step::Wait)
+            return;
+        if (step == Step::Go && !takeFrame(at, lineSilent))
+            return;
     }
+}
+
+std::string_view FrameAnalyzer::requestFrame() const
+{
+    return request_ && !request_->raw ? std::string_view(request_->frame) : std::string_view();
+}
+
+FrameAnalyzer::Step FrameAnalyzer::checkEcho(LineTime at, bool lineSilent)
+{
+    const ByteString& sent = request_->frame;
+    const std::string_view buffer = buffer_;
+    const auto startsSent = [&](std::string_view part) { return sent.starts_with(part); };
+    if (!sent.empty() && buffer.size() < sent.size() && !lineSilent && startsSent(buffer))
+        return Step::Wait; // may still become the echo
+    if (sent.empty() || !buffer.starts_with(sent)) {
+        request_->echoChecked = true;
+        return Step::Go;
+    }
+    // A reply that repeats its request byte for byte: the first copy is an echo only when a
+    // second copy, the reply, follows it. A lone copy waits for the next read.
+    const std::string_view rest = buffer.substr(sent.size());
+    if (!request_->raw && ReplyCopiesRequest(sent) && !rest.starts_with(sent)) {
+        if (!lineSilent && startsSent(rest)) {
+            if (!request_->heldAt)
+                request_->heldAt = at;
+            return Step::Wait;
+        }
+        request_->echoChecked = true;
+        return Step::Go; // silence or other bytes followed: the copy was the reply
+    }
+    emitEcho(at);
+    return Step::Again;
+}
+
+void FrameAnalyzer::emitEcho(LineTime at)
+{
+    const ByteString& sent = request_->frame;
+    request_->echoChecked = true;
+    request_->heldAt.reset();
+    FrameRow& row = add(RowKind::Echo, at);
+    row.bytes = sent;
+    row.function = request_->raw || sent.size() < 2 ? "raw text" : FunctionName(ByteAt(sent, 1));
+    row.verdict = "echo of the request";
+    row.reads = readsWithin(sent.size());
+    consume(sent.size());
+}
+
+bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
+{
+    const std::optional<std::size_t> length = ReplyFrameLength(buffer_, 0, requestFrame());
+    if (length && *length >= kMinFrame && *length <= buffer_.size()
+        && crcGood(std::string_view(buffer_).substr(0, *length))) {
+        emitReceived(*length, at);
+        return true;
+    }
+    // Only bytes that made no good frame at the start pay for looking further on.
+    const std::optional<std::size_t> later = goodFrameAfterStart();
+    if (length && *length == 0)
+        return takeUnknown(later, at, lineSilent);
+    if (length && *length <= buffer_.size())
+        if (!later || *later >= *length) {
+            emitReceived(*length, at); // its check bytes are wrong
+            return true;
+        }
+    if (later)
+        emitNotFrame(*later, at); // noise before a good frame
+    else if (lineSilent || buffer_.size() >= kMaxFrame)
+        emitNotFrame(std::min(buffer_.size(), kMaxFrame), at);
+    else
+        return false;
+    return true;
+}
+
+bool FrameAnalyzer::takeUnknown(std::optional<std::size_t> later, LineTime at, bool lineSilent)
+{
+    // A function the table does not know: any good check bytes end it.
+    if (const std::size_t good = shortestGoodPrefix(buffer_))
+        emitReceived(good, at);
+    else if (later)
+        emitNotFrame(*later, at);
+    else if (lineSilent || buffer_.size() >= kMaxFrame)
+        emitNotFrame(std::min(buffer_.size(), kMaxFrame), at);
+    else
+        return false;
+    return true;
 }
 
 std::optional<std::size_t> FrameAnalyzer::goodFrameAfterStart() const
 {
     for (std::size_t at = 1; at + kMinFrame <= buffer_.size(); ++at) {
-        const std::optional<std::size_t> length = FrameLength(buffer_, at);
+        const std::optional<std::size_t> length = ReplyFrameLength(buffer_, at, requestFrame());
         if (length && *length >= kMinFrame && at + *length <= buffer_.size()
             && crcGood(std::string_view(buffer_).substr(at, *length)))
             return at;
@@ -205,31 +220,34 @@ std::optional<std::size_t> FrameAnalyzer::goodFrameAfterStart() const
     return std::nullopt;
 }
 
+std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
+{
+    const bool asked = request_ && !request_->raw && !request_->frame.empty();
+    if (!crcGood(frame)) {
+        ++counts_.crcBad;
+        return { RowKind::CrcBad,
+            "CRC BAD (expected " + HexBytes(checkBytes(frame).value_or("\0\0")) + ")" };
+    }
+    if (asked && ByteAt(frame, 0) != ByteAt(request_->frame, 0))
+        return { RowKind::OtherAddress,
+            "reply from " + std::to_string(ByteAt(frame, 0)) + ", asked "
+                + std::to_string(ByteAt(request_->frame, 0)) };
+    if (ByteAt(frame, 1) & 0x80) {
+        ++counts_.exceptions;
+        return { RowKind::Exception, ExceptionVerdict(ByteAt(frame, 2)) };
+    }
+    return { RowKind::Reply, "CRC OK" };
+}
+
 void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
 {
     const std::string_view frame = std::string_view(buffer_).substr(0, length);
-    const bool good = crcGood(frame);
-    const std::uint8_t function = ByteAt(frame, 1);
-    RowKind kind = RowKind::Reply;
-    std::string verdict = "CRC OK";
-    const bool asked = request_ && !request_->raw && !request_->frame.empty();
-    if (!good) {
-        const ByteString expected = checkBytes(frame).value_or("\0\0");
-        kind = RowKind::CrcBad;
-        verdict = "CRC BAD (expected " + HexBytes(expected) + ")";
-        ++counts_.crcBad;
-    } else if (asked && ByteAt(frame, 0) != ByteAt(request_->frame, 0)) {
-        kind = RowKind::OtherAddress;
-        verdict = "reply from " + std::to_string(ByteAt(frame, 0)) + ", asked "
-            + std::to_string(ByteAt(request_->frame, 0));
-    } else if (function & 0x80) {
-        kind = RowKind::Exception;
-        verdict = ExceptionVerdict(ByteAt(frame, 2));
-        ++counts_.exceptions;
-    }
-    FrameRow& row = add(kind, at);
+    auto [kind, verdict] = judge(frame);
+    // A copy held for a read is timed at the read that brought it.
+    const LineTime came = request_ && request_->heldAt ? *request_->heldAt : at;
+    FrameRow& row = add(kind, came);
     row.bytes = ByteString(frame);
-    row.function = FunctionName(function);
+    row.function = FunctionName(ByteAt(frame, 1));
     row.reads = readsWithin(length);
     if (row.reads > 1)
         verdict += ", in " + std::to_string(row.reads) + " reads";
@@ -237,8 +255,10 @@ void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
     // Another slave's frame is not the answer: the asked one may still reply, or not.
     if (request_ && !request_->answered && kind != RowKind::OtherAddress) {
         request_->answered = true;
-        row.replyMs = double(at.monoUs - request_->writtenUs) / 1000.0;
+        row.replyMs = double(came.monoUs - request_->writtenUs) / 1000.0;
     }
+    if (request_)
+        request_->heldAt.reset();
     ++counts_.replies;
     consume(length);
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace modbus {
@@ -52,10 +54,6 @@ struct LineCounts
     int noReply = 0;
 };
 
-// Bytes a frame with this function code takes, 0 when the code does not say, nullopt when
-// more bytes are needed to tell. at is where the frame starts in bytes.
-std::optional<std::size_t> FrameLength(std::string_view bytes, std::size_t at);
-
 class FrameAnalyzer
 {
 public:
@@ -79,9 +77,19 @@ private:
         std::int64_t writtenUs = 0;
         bool echoChecked = false;
         bool answered = false;
+        // A lone copy of a request whose good reply is a copy: when it came, until the next
+        // read tells whether it was the echo or the reply.
+        std::optional<LineTime> heldAt;
     };
+    enum class Step { Wait, Again, Go };
 
     void extract(LineTime at, bool lineSilent);
+    Step checkEcho(LineTime at, bool lineSilent);
+    void emitEcho(LineTime at);
+    bool takeFrame(LineTime at, bool lineSilent);
+    bool takeUnknown(std::optional<std::size_t> later, LineTime at, bool lineSilent);
+    std::string_view requestFrame() const;
+    std::pair<RowKind, std::string> judge(std::string_view frame);
     void emitReceived(std::size_t length, LineTime at);
     void emitNotFrame(std::size_t length, LineTime at);
     void consume(std::size_t length);

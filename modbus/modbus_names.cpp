@@ -1,5 +1,7 @@
 #include "modbus_names.h"
 
+#include "function_table.h"
+
 #include <utility>
 
 namespace modbus {
@@ -20,14 +22,10 @@ namespace {
 
 std::string FunctionName(std::uint8_t code)
 {
-    static constexpr Names kNames[] = {
-        { 3, "Read Holding Registers" },
-        { 6, "Write Single Register" },
-        { 16, "Write Multiple Registers" },
-        { 17, "Report Server ID" },
-    };
     const std::uint8_t function = code & 0x7F;
-    return std::to_string(function) + named(kNames, function);
+    if (const FunctionInfo* info = FindFunction(function))
+        return std::string(info->label) + " " + std::string(info->name);
+    return std::to_string(function);
 }
 
 std::string ExceptionVerdict(std::uint8_t code)

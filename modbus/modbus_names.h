@@ -6,7 +6,7 @@
 
 namespace modbus {
 
-// "3 Read Holding Registers"; a code the terminal does not send is its number alone. An
+// "3 Read Holding Registers"; a code the table of functions lacks is its number alone. An
 // exception reply's code (high bit set) is named after the function it answers.
 std::string FunctionName(std::uint8_t code);
 

@@ -67,6 +67,7 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
     const std::string tx = "TX 30 03 00 00 00 01 80 2B | sent";
     const std::string ok = "RX 30 03 02 00 0A 45 87 | CRC OK";
     const ByteString kWrite = framed({ 48, 6, 0, 1, 0, 10 });
+    const ByteString kCoil = framed({ 48, 5, 0, 0xAC, 0xFF, 0 });
     const std::string txWrite = "TX " + HexBytes(kWrite) + " | sent";
     const std::string rxWrite = "RX " + HexBytes(kWrite) + " | CRC OK";
     const Scenario scenarios[] = {
@@ -90,7 +91,22 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
         { "no reply before the next request", { { 'W', kRead, 0 }, { 'W', kRead, 300 } },
             { tx, "--  | no reply", "hint", tx } },
         { "a function 6 reply is a copy of the request, not an echo",
-            { { 'W', kWrite, 0 }, { 'R', kWrite, 20 } }, { txWrite, rxWrite + " | 20 ms" } },
+            { { 'W', kWrite, 0 }, { 'R', kWrite, 20 }, { 'R', "", 276 } },
+            { txWrite, rxWrite + " | 20 ms" } },
+        { "a function 5 reply likewise",
+            { { 'W', kCoil, 0 }, { 'R', kCoil, 15 }, { 'R', "", 271 } },
+            { "TX " + HexBytes(kCoil) + " | sent",
+                "RX " + HexBytes(kCoil) + " | CRC OK | 15 ms" } },
+        { "a lone copy waits for the next read", { { 'W', kWrite, 0 }, { 'R', kWrite, 20 } },
+            { txWrite } },
+        { "the echo and the reply in separate reads",
+            { { 'W', kWrite, 0 }, { 'R', kWrite, 10 }, { 'R', kWrite, 35 }, { 'R', "", 291 } },
+            { txWrite, "RX " + HexBytes(kWrite) + " | echo of the request",
+                rxWrite + " | 35 ms" } },
+        { "a copy, then another slave's frame: the copy was the reply",
+            { { 'W', kWrite, 0 }, { 'R', kWrite + framed({ 47, 6, 0, 1, 0, 10 }), 20 } },
+            { txWrite, rxWrite + " | 20 ms",
+                "RX " + HexBytes(framed({ 47, 6, 0, 1, 0, 10 })) + " | reply from 47, asked 48" } },
         { "two copies: the echo, then the reply",
             { { 'W', kWrite, 0 }, { 'R', kWrite + kWrite, 20 } },
             { txWrite, "RX " + HexBytes(kWrite) + " | echo of the request",
@@ -169,6 +185,21 @@ TEST(FrameAnalyzer, A125RegisterReplyAt9600IsOneFrameOverTwoReads)
     EXPECT_EQ(rows[1].replyMs, 286.0);
 }
 
+// A header line and a line per row, cells separated by tabs, as the details are copied.
+std::string TabSeparated(const DetailTable& table)
+{
+    std::string text;
+    const auto line = [&](const std::vector<std::string>& cells) {
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            text += (i ? "\t" : "") + cells[i];
+        text += "\n";
+    };
+    line(table.headers);
+    for (const auto& row : table.rows)
+        line(row);
+    return text;
+}
+
 FrameRow readReply(const std::vector<int>& registerBytes, int start)
 {
     ByteString body = bytes({ 48, 3, int(registerBytes.size()) });
@@ -216,7 +247,8 @@ TEST(FrameDetails, ServerIdAndWriteEchoes)
     echo.bytes = echo.request;
     EXPECT_EQ(FrameDetails(echo, WordOrder::ABCD).rows[0][1], "matches the request");
     echo.bytes = framed({ 48, 6, 0, 1, 0, 11 });
-    EXPECT_EQ(FrameDetails(echo, WordOrder::ABCD).rows[0][1], "differs from the request");
+    EXPECT_EQ(FrameDetails(echo, WordOrder::ABCD).rows[0][1],
+        "differs from the request: Value 0x000B, asked 0x000A");
     FrameRow multiple;
     multiple.request = framed({ 48, 16, 0, 0, 0, 1, 2, 0, 0 });
     multiple.bytes = framed({ 48, 16, 0, 0, 0, 1 });

@@ -1,0 +1,141 @@
+#include "function_table.h"
+
+#include "crc16.h"
+#include "device_identification.h"
+#include "reply_details.h"
+#include "request_pdu.h"
+
+#include <algorithm>
+
+namespace modbus {
+namespace {
+
+    bool never(std::string_view) { return false; }
+    bool always(std::string_view) { return true; }
+    // Only Return Query Data promises its data back unchanged.
+    bool queryData(std::string_view request)
+    {
+        return request.size() >= 4 && ByteAt(request, 2) == 0 && ByteAt(request, 3) == 0;
+    }
+
+    using S = Syntax;
+    using R = ReplyRule;
+    namespace d = details;
+
+    constexpr FunctionInfo kFunctions[] = {
+        { 1, "1", "Read Coils", "read-coils", S::StartCount, R::ByteCount, pdu::ReadBits, never,
+            d::Bits },
+        { 2, "2", "Read Discrete Inputs", "read-discrete", S::StartCount, R::ByteCount,
+            pdu::ReadBits, never, d::Bits },
+        { 3, "3", "Read Holding Registers", "read-holding", S::StartCount, R::ByteCount,
+            pdu::ReadRegisters, never, d::Registers },
+        { 4, "4", "Read Input Registers", "read-input", S::StartCount, R::ByteCount,
+            pdu::ReadRegisters, never, d::Registers },
+        { 5, "5", "Write Single Coil", "write-coil", S::AddressBit, R::Fixed8, pdu::WriteCoil,
+            always, d::CoilEcho },
+        { 6, "6", "Write Single Register", "write-register", S::AddressValue, R::Fixed8,
+            pdu::WriteRegister, always, d::RegisterEcho },
+        { 8, "8", "Diagnostics", "diagnostics", S::Diagnostics, R::AsRequest, pdu::Diagnostics,
+            queryData, d::Diagnostics },
+        { 15, "15", "Write Multiple Coils", "write-coils", S::StartBits, R::Fixed8, pdu::WriteCoils,
+            never, d::BlockEcho },
+        { 16, "16", "Write Multiple Registers", "write-registers", S::StartValues, R::Fixed8,
+            pdu::WriteRegisters, never, d::BlockEcho },
+        { 17, "17", "Report Server ID", "server-id", S::Nothing, R::ByteCount, pdu::FunctionOnly,
+            never, d::ServerId },
+        { 22, "22", "Mask Write Register", "mask-write", S::MaskWrite, R::Fixed10, pdu::MaskWrite,
+            always, d::MaskEcho },
+        { 23, "23", "Read/Write Multiple Registers", "read-write", S::ReadWrite, R::ByteCount,
+            pdu::ReadWrite, never, d::Registers },
+        { 43, "43/14", "Read Device Identification", "device-id", S::DeviceId, R::DeviceObjects,
+            pdu::DeviceId, never, d::DeviceId },
+    };
+
+    constexpr std::size_t kMaxFrame = 256;
+
+} // namespace
+
+std::span<const FunctionInfo> Functions() { return kFunctions; }
+
+const FunctionInfo* FindFunction(std::uint8_t code)
+{
+    const auto* it = std::ranges::find(kFunctions, code, &FunctionInfo::code);
+    return it == std::end(kFunctions) ? nullptr : it;
+}
+
+const FunctionInfo* FindCommand(std::string_view word)
+{
+    const auto* it = std::ranges::find(kFunctions, word, &FunctionInfo::command);
+    return it == std::end(kFunctions) ? nullptr : it;
+}
+
+std::optional<std::size_t> ReplyFrameLength(
+    std::string_view bytes, std::size_t at, std::string_view request)
+{
+    if (bytes.size() < at + 2)
+        return std::nullopt;
+    const std::uint8_t function = ByteAt(bytes, at + 1);
+    if (function & 0x80)
+        return 5; // address, function | 0x80, exception code, check bytes
+    const FunctionInfo* info = FindFunction(function);
+    if (!info)
+        return 0;
+    switch (info->reply) {
+    case ReplyRule::ByteCount:
+        if (bytes.size() < at + 3)
+            return std::nullopt;
+        return 5 + std::size_t(ByteAt(bytes, at + 2));
+    case ReplyRule::Fixed8:
+        return 8;
+    case ReplyRule::Fixed10:
+        return 10;
+    case ReplyRule::AsRequest:
+        // Diagnostics data has no length of its own: a reply is as long as what it answers.
+        return request.size() >= 6 && ByteAt(request, 1) == function
+            ? std::min(request.size(), kMaxFrame)
+            : 8;
+    case ReplyRule::DeviceObjects:
+        if (const auto reply = ParseDeviceId(bytes, at))
+            return reply->length;
+        return std::nullopt;
+    }
+    return 0;
+}
+
+bool ReplyCopiesRequest(std::string_view request)
+{
+    if (request.size() < 4)
+        return false;
+    const FunctionInfo* info = FindFunction(ByteAt(request, 1));
+    return info && info->copies(request);
+}
+
+BuiltRequest BuildRequest(int slave, const RequestSpec& spec)
+{
+    if (slave < 0 || slave > 255)
+        return { {}, "the slave address must be 0..255" };
+    ByteString frame(1, CharOf(std::uint8_t(slave)));
+    if (spec.raw) {
+        if (spec.data.empty())
+            return { {}, "the body is empty" };
+        frame += spec.data;
+    } else {
+        const FunctionInfo* info = FindFunction(spec.function);
+        if (!info)
+            return { {}, "function " + std::to_string(spec.function) + " is not in the table" };
+        ByteString pdu;
+        if (std::string why = info->build(spec, pdu); !why.empty())
+            return { {}, why };
+        frame += pdu;
+    }
+    if (frame.size() + 2 > kMaxFrame)
+        return { {}, "the frame is over 256 bytes" };
+    if (spec.check == CheckBytes::None)
+        return { frame, {} };
+    ByteString check = *CRC16(frame);
+    if (spec.check == CheckBytes::Wrong)
+        check[0] = CharOf(std::uint8_t(~ByteAt(check, 0)));
+    return { frame + check, {} };
+}
+
+} // namespace modbus

@@ -1,0 +1,72 @@
+// What each Modbus function code means, in one place: its name, its word in the request
+// language, how its request is built, how long its reply is, whether a good reply copies the
+// request, and how the reply is laid out in the details. Every place that asks "what is this
+// frame?" reads this table; adding a function is one entry.
+#pragma once
+
+#include "byte_string.h"
+#include "detail_table.h"
+#include "request_spec.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace modbus {
+
+// The arguments a command takes after its word, e.g. StartCount: "read-input 0 10".
+enum class Syntax {
+    StartCount,
+    AddressBit,
+    AddressValue,
+    StartBits,
+    StartValues,
+    MaskWrite,
+    ReadWrite,
+    Diagnostics,
+    Nothing,
+    DeviceId
+};
+
+// How a reply's length follows from its first bytes (or from its request).
+enum class ReplyRule { ByteCount, Fixed8, Fixed10, AsRequest, DeviceObjects };
+
+struct FunctionInfo
+{
+    std::uint8_t code;
+    std::string_view label; // "3", "43/14"
+    std::string_view name; // "Read Holding Registers"
+    std::string_view command; // "read-holding"
+    Syntax syntax;
+    ReplyRule reply;
+    // The PDU (function code first) from the fields; returns why not, empty when built.
+    std::string (*build)(const RequestSpec& spec, ByteString& pdu);
+    // Whether a good reply to this request (a whole frame) repeats it byte for byte.
+    bool (*copies)(std::string_view request);
+    DetailTable (*details)(std::string_view reply, std::string_view request, WordOrder order);
+};
+
+std::span<const FunctionInfo> Functions();
+const FunctionInfo* FindFunction(std::uint8_t code);
+const FunctionInfo* FindCommand(std::string_view word);
+
+// Bytes the reply starting at bytes[at] takes, check bytes included: 0 when its function code
+// does not say, nullopt when more bytes are needed to tell. request: the frame it answers,
+// empty when none is known.
+std::optional<std::size_t> ReplyFrameLength(
+    std::string_view bytes, std::size_t at, std::string_view request = {});
+
+// Whether a good reply to this request frame is a copy of it (5, 6, 8/0, 22).
+bool ReplyCopiesRequest(std::string_view request);
+
+// The whole frame for a slave: address, PDU, check bytes (as spec.check says). frame is empty
+// and the reason returned when the fields cannot make a request.
+struct BuiltRequest
+{
+    ByteString frame;
+    std::string notSent;
+};
+BuiltRequest BuildRequest(int slave, const RequestSpec& spec);
+
+} // namespace modbus
