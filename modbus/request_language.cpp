@@ -54,6 +54,12 @@ namespace {
         return "";
     }
 
+    std::string commandUsage(const FunctionInfo& f)
+    {
+        const std::string_view arguments = argumentsOf(f.syntax);
+        return std::string(f.command) + (arguments.empty() ? "" : " ") + std::string(arguments);
+    }
+
     // Reads the words of one command into spec, or says what is wrong with them.
     class Reader
     {
@@ -317,7 +323,7 @@ std::string RequestUsage()
 {
     std::string text;
     for (const FunctionInfo& f : Functions())
-        text += std::string(f.command) + " " + std::string(argumentsOf(f.syntax)) + "\n";
+        text += commandUsage(f) + "\n";
     return text + "raw HEX [no-crc|bad-crc]\n";
 }
 

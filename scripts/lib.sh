@@ -4,7 +4,7 @@
 QUILLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # What each is for: build tools; Qt 6 Widgets (its CMake files look for the GL headers);
-# tests and benchmarks; the demo slave; the X server that scripts/screenshot and the start-up
+# tests and benchmarks; the demo slave; quillet-cli's command line and JSON; the X server that scripts/screenshot and the start-up
 # benchmark draw on (xvfb-run needs xauth); the formatting check in .ci/run; the caption font;
 # building and checking the Debian package.
 QUILLET_PACKAGES=(
@@ -12,6 +12,7 @@ QUILLET_PACKAGES=(
     qt6-base-dev libgl-dev qt6-serialport-dev
     libgtest-dev libbenchmark-dev
     libmodbus-dev
+    libcli11-dev nlohmann-json3-dev
     xvfb xauth
     clang-format
     fonts-liberation2

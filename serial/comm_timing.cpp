@@ -32,11 +32,21 @@ bool ReadReturnsImmediately(const CommTimeouts& t)
         && t.ReadTotalTimeoutConstant == 0;
 }
 
+bool ReturnsWhenBytesArrive(const CommTimeouts& t)
+{
+    return t.ReadIntervalTimeout == kMaxDword && t.ReadTotalTimeoutMultiplier == kMaxDword
+        && t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != kMaxDword;
+}
+
 std::optional<std::int64_t> ReadWaitUs(const CommTimeouts& t, Dword count,
     std::int64_t sinceStartUs, std::optional<std::int64_t> sinceLastByteUs)
 {
     if (ReadReturnsImmediately(t))
         return 0;
+    if (ReturnsWhenBytesArrive(t))
+        return sinceLastByteUs
+            ? 0
+            : *left(std::int64_t(t.ReadTotalTimeoutConstant) * kUsPerMs, sinceStartUs);
     std::optional<std::int64_t> total;
     if (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0)
         total = (std::int64_t(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant)

@@ -20,6 +20,10 @@ std::optional<std::int64_t> ReadWaitUs(const CommTimeouts& t, Dword count,
 // Whether a read returns at once with what is buffered (interval kMaxDword, totals 0).
 bool ReadReturnsImmediately(const CommTimeouts& t);
 
+// Whether a read returns as soon as any byte is there, or waits for the first one up to the total
+// constant (interval and multiplier kMaxDword, 0 < constant < kMaxDword), as Win32 defines it.
+bool ReturnsWhenBytesArrive(const CommTimeouts& t);
+
 // How long a write may still wait; nullopt when the write time-outs are both 0.
 std::optional<std::int64_t> WriteWaitUs(
     const CommTimeouts& t, Dword count, std::int64_t sinceStartUs);

@@ -2,6 +2,7 @@
 #include "pty_slave.h"
 
 #include "modbus/byte_string.h"
+#include "quillet_version.h"
 
 #include <csignal>
 #include <cstdio>
@@ -29,14 +30,22 @@ int main()
         std::fprintf(stderr, "quillet-sim: cannot create a pty\n");
         return 1;
     }
-    // Visible values: register n holds 10 * (n + 1), so register 0 reads 10.
-    for (int n = 0; n < 100; ++n)
+    // Visible values: holding register n holds 10 * (n + 1), so register 0 reads 10; input
+    // register n holds 1000 + n; coil and input n are on when n is odd, or a multiple of 5.
+    for (int n = 0; n < 100; ++n) {
         slave.registers()[n] = static_cast<std::uint16_t>(10 * (n + 1));
+        slave.inputRegisters()[n] = static_cast<std::uint16_t>(1000 + n);
+        slave.coils()[n] = n % 2 == 1;
+        slave.inputs()[n] = n % 5 == 0;
+    }
+    slave.setIdentification({ "Quillet", "QSIM", QUILLET_VERSION, "https://quillet.github.io/",
+        "quillet-sim", "demo slave", "bench" });
 
     std::printf("%s\n", slave.path().c_str());
     std::fflush(stdout);
     std::fprintf(stderr,
-        "quillet-sim: slave 48 on %s (functions 3, 6, 16, 17; registers 0..99). Ctrl-C stops.\n",
+        "quillet-sim: slave 48 on %s (functions 1, 2, 3, 4, 5, 6, 15, 16, 17, 22, 23, 43/14; "
+        "coils, inputs and registers 0..99). Ctrl-C stops.\n",
         slave.path().c_str());
     while (!stopRequested && getppid() == parent) {
         const std::string request = slave.serveOnce(200);

@@ -1,5 +1,7 @@
 #include "pty_slave.h"
 
+#include "modbus/crc16.h"
+
 #include <modbus/modbus.h>
 
 #include <algorithm>
@@ -73,7 +75,7 @@ void PtySlave::startLibmodbus()
     // libmodbus sees only whole frames for this slave, through a socket pair: a foreign frame
     // read by libmodbus itself would put it out of step with the frames that follow.
     modbus_t* ctx = modbus_new_rtu("/dev/null", 19200, 'N', 8, 1);
-    map_ = modbus_mapping_new(0, 0, registerCount_, 0);
+    map_ = modbus_mapping_new(registerCount_, registerCount_, registerCount_, registerCount_);
     if (!ctx || !map_ || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, link_) != 0
         || modbus_set_slave(ctx, address_) != 0 || modbus_set_socket(ctx, link_[1]) != 0) {
         if (ctx)
@@ -98,6 +100,51 @@ PtySlave::~PtySlave()
 }
 
 std::uint16_t* PtySlave::registers() { return map_->tab_registers; }
+std::uint16_t* PtySlave::inputRegisters() { return map_->tab_input_registers; }
+std::uint8_t* PtySlave::coils() { return map_->tab_bits; }
+std::uint8_t* PtySlave::inputs() { return map_->tab_input_bits; }
+
+void PtySlave::setIdentification(const std::string (&objects)[7])
+{
+    std::copy(std::begin(objects), std::end(objects), std::begin(objects_));
+}
+
+bool PtySlave::answerOwn(const std::string& frame)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(frame[i]); };
+    if (modbus::CRC16(frame.substr(0, frame.size() - 2)) != frame.substr(frame.size() - 2))
+        return false;
+    if (byte(1) == 8) {
+        // Return Query Data gives the request back; other diagnostics are not kept here.
+        std::string reply = frame;
+        if (frame.size() < 6 || byte(2) != 0 || byte(3) != 0) {
+            reply = { frame[0], char(0x88), 1 };
+            reply += *modbus::CRC16(reply);
+        }
+        return write(master_, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+    }
+    return frame.size() == 7 && byte(1) == 0x2B && byte(2) == 0x0E && answerDeviceId(frame);
+}
+
+bool PtySlave::answerDeviceId(const std::string& frame)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(frame[i]); };
+    const unsigned code = byte(3), first = byte(4);
+    std::string reply { frame[0], '\x2B', '\x0E', char(code), '\x82', 0, 0, 0 };
+    if (code < 1 || code > 4 || first >= std::size(objects_)) {
+        reply = { frame[0], char(0xAB), char(code < 1 || code > 4 ? 3 : 2) }; // exception
+    } else {
+        // Basic: objects 0..2; regular and extended: 0..6; one object: the one asked.
+        const unsigned last = code == 4 ? first : code == 1 ? 2 : 6;
+        for (unsigned id = code == 4 ? first : std::min(first, last); id <= last; ++id) {
+            reply += { char(id), char(objects_[id].size()) };
+            reply += objects_[id];
+            ++reply[7];
+        }
+    }
+    reply += *modbus::CRC16(reply);
+    return write(master_, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+}
 
 std::string PtySlave::serveOnce(int timeoutMs)
 {
@@ -126,6 +173,8 @@ std::string PtySlave::readFrame(int timeoutMs)
 
 void PtySlave::answer(const std::string& frame)
 {
+    if (answerOwn(frame))
+        return;
     if (write(link_[0], frame.data(), frame.size()) != static_cast<ssize_t>(frame.size()))
         return;
     // libmodbus checks the frame (CRC included) and replies on its end of the link.

@@ -1,4 +1,5 @@
-// A Modbus RTU slave (libmodbus) on the far end of a pty: the terminal opens path(). Or on a
+// A Modbus RTU slave (libmodbus: coils, inputs, holding and input registers, each
+// registerCount long) on the far end of a pty: the terminal opens path(). Or on a
 // real serial port, for tests with two adapters wired together.
 #pragma once
 
@@ -21,6 +22,11 @@ public:
     bool ok() const { return ctx_ != nullptr; }
     const std::string& path() const { return path_; }
     std::uint16_t* registers();
+    std::uint16_t* inputRegisters();
+    std::uint8_t* coils();
+    std::uint8_t* inputs();
+    // What Read Device Identification (43/14) reports: objects 0 to 6, by id.
+    void setIdentification(const std::string (&objects)[7]);
 
     // Waits up to timeoutMs for a request, answers it when it is addressed to this slave,
     // and returns the request's bytes (empty when none came).
@@ -30,6 +36,9 @@ private:
     void startLibmodbus();
     std::string readFrame(int timeoutMs);
     void answer(const std::string& frame);
+    // 8 and 43/14, which libmodbus does not answer: framed here. false: libmodbus's to answer.
+    bool answerOwn(const std::string& frame);
+    bool answerDeviceId(const std::string& frame);
 
     int address_;
     int registerCount_;
@@ -39,4 +48,5 @@ private:
     std::string path_;
     _modbus* ctx_ = nullptr;
     _modbus_mapping_t* map_ = nullptr;
+    std::string objects_[7];
 };

@@ -132,7 +132,7 @@ TEST(RequestLanguage, RefusalsSayWhy)
         { "read-input 0", "takes 2 arguments (read-input START COUNT)" },
         { "read-input 0 x", "not a number: \"x\" (read-input START COUNT)" },
         { "read-input -1 1", "a negative address or count: -1 (read-input START COUNT)" },
-        { "server-id 1", "takes 0 arguments (server-id )" },
+        { "server-id 1", "takes 0 arguments (server-id)" },
         { "raw 0", "raw takes the body in hex, function code first: raw 04 00 00 00 02" },
         { "raw 04 0G", "raw takes the body in hex, function code first: raw 04 00 00 00 02" },
         { "diagnostics 0 A", "the data is not hex (diagnostics SUB [HEX])" },

@@ -95,6 +95,13 @@ TEST(CommTiming, ReadWaitFollowsTotalAndIntervalRules)
             std::nullopt },
         { "interval only, after a byte", { 20, 0, 0, 0, 0 }, 255, 5000, 5, 15 },
         { "return at once", { kMaxDword, 0, 0, 0, 0 }, 255, 0, std::nullopt, 0 },
+        { "as bytes arrive: none yet", { kMaxDword, kMaxDword, 1000, 0, 0 }, 255, 300, std::nullopt,
+            700 },
+        { "as bytes arrive: one came", { kMaxDword, kMaxDword, 1000, 0, 0 }, 255, 300, 0, 0 },
+        { "as bytes arrive: none in time", { kMaxDword, kMaxDword, 1000, 0, 0 }, 255, 1200,
+            std::nullopt, 0 },
+        { "multiplier kMaxDword with constant 0 is not that rule",
+            { kMaxDword, kMaxDword, 0, 0, 0 }, 1, 0, std::nullopt, std::int64_t(kMaxDword) },
     };
     // The table is in milliseconds; the arithmetic runs in microseconds.
     const auto us = [](W ms) { return ms ? W(*ms * 1000) : std::nullopt; };

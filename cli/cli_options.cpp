@@ -1,0 +1,91 @@
+#include "cli_options.h"
+
+#include "modbus/request_language.h"
+
+#include "quillet_version.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <map>
+
+namespace cli {
+namespace {
+
+    const std::map<std::string, char> kParities { { "none", 'n' }, { "even", 'e' },
+        { "odd", 'o' } };
+    const std::map<std::string, modbus::WordOrder> kOrders { { "ABCD", modbus::WordOrder::ABCD },
+        { "CDAB", modbus::WordOrder::CDAB }, { "BADC", modbus::WordOrder::BADC },
+        { "DCBA", modbus::WordOrder::DCBA } };
+
+    std::string usage(const CLI::App& app)
+    {
+        return app.help() + "\nCommands:\n" + modbus::RequestUsage();
+    }
+
+    struct Raw
+    {
+        std::string parity = "none";
+        std::string order = "ABCD";
+    };
+
+    void describe(CLI::App& app, Options& o, Raw& raw)
+    {
+        // As in most tools, a later option overrides an earlier one (scripts add to a base).
+        app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        app.add_option("--port", o.port, "Serial port: COM5, /dev/ttyUSB0")->required();
+        app.add_option("--speed", o.line.speed, "Bits per second (default 19200)")
+            ->check(CLI::IsMember(StandardSpeeds()));
+        app.add_option("--parity", raw.parity, "none, even or odd (default none)")
+            ->check(CLI::IsMember({ "none", "even", "odd" }));
+        app.add_option("--stop-bits", o.line.stopBits, "1 or 2 (default 1)")
+            ->check(CLI::IsMember({ 1, 2 }));
+        app.add_option("--address", o.address, "Slave address (default 1)")
+            ->check(CLI::Range(0, 255));
+        app.add_option("--timeout", o.timeoutMs, "Reply time-out in ms (default 1000)")
+            ->check(CLI::Range(1, 600000));
+        app.add_option("--word-order", raw.order, "ABCD, CDAB, BADC or DCBA (default ABCD)")
+            ->check(CLI::IsMember({ "ABCD", "CDAB", "BADC", "DCBA" }));
+        app.add_flag("--json", o.json, "Print one JSON object");
+        app.set_version_flag("--version", std::string("quillet-cli ") + QUILLET_VERSION);
+        // Everything from the command word on is the request, negative numbers included.
+        app.prefix_command();
+        app.footer("Exit status: 0 good reply; 1 exception, bad CRC, no reply or not a frame; "
+                   "2 usage error.");
+    }
+
+} // namespace
+
+const std::vector<int>& StandardSpeeds()
+{
+    static const std::vector<int> speeds { 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200,
+        230400 };
+    return speeds;
+}
+
+Parsed ParseOptions(const std::vector<std::string>& args)
+{
+    CLI::App app("Sends one Modbus RTU request and prints the reply.", "quillet-cli");
+    Parsed parsed;
+    Raw raw;
+    describe(app, parsed.options, raw);
+    std::vector<std::string> reversed(args.rbegin(), args.rend() - 1);
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return { {}, 0, usage(app) };
+    } catch (const CLI::CallForVersion& e) {
+        return { {}, 0, std::string(e.what()) + "\n" };
+    } catch (const CLI::ParseError& e) {
+        return { {}, 2, "quillet-cli: " + std::string(e.what()) + "\n\n" + usage(app) };
+    }
+    parsed.options.line.parity = kParities.at(raw.parity);
+    parsed.options.order = kOrders.at(raw.order);
+    const modbus::ParsedRequest request = modbus::ParseRequest(app.remaining());
+    if (!request.error.empty())
+        return { {}, 2, "quillet-cli: " + request.error + "\n\n" + usage(app) };
+    parsed.options.request = request.spec;
+    return parsed;
+}
+
+} // namespace cli

@@ -1,0 +1,38 @@
+// quillet-cli's command line: the port and its line, the slave, and one request in the
+// request language.
+#pragma once
+
+#include "modbus/detail_table.h"
+#include "modbus/request_spec.h"
+#include "serial/line_settings.h"
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct Options
+{
+    std::string port;
+    comm::LineSettings line;
+    int address = 1;
+    int timeoutMs = 1000;
+    modbus::WordOrder order = modbus::WordOrder::ABCD;
+    bool json = false;
+    modbus::RequestSpec request;
+};
+
+struct Parsed
+{
+    Options options;
+    int exitCode = -1; // -1: go on; 0 after --help or --version; 2 for a usage error
+    std::string output; // what to print: the help, the version, or the reason and the usage
+};
+
+// args[0] is the program's name.
+Parsed ParseOptions(const std::vector<std::string>& args);
+
+// The speeds quillet-cli takes, slowest first.
+const std::vector<int>& StandardSpeeds();
+
+} // namespace cli

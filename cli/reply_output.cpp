@@ -1,0 +1,67 @@
+#include "reply_output.h"
+
+#include "modbus/frame_details.h"
+#include "modbus/number_format.h"
+
+#include <nlohmann/json.hpp>
+
+namespace cli {
+namespace {
+
+    modbus::DetailTable detailsOf(const modbus::Exchange& exchange, modbus::WordOrder order)
+    {
+        const modbus::FrameRow* answer = exchange.answer();
+        return answer ? modbus::FrameDetails(*answer, order) : modbus::DetailTable {};
+    }
+
+    std::string verdictLine(const modbus::Exchange& exchange)
+    {
+        const modbus::FrameRow* answer = exchange.answer();
+        std::string line = exchange.verdict();
+        if (answer && answer->replyMs)
+            line += ", " + modbus::FloatText(*answer->replyMs, 4) + " ms";
+        return line;
+    }
+
+} // namespace
+
+std::string TextOutput(const modbus::Exchange& exchange, modbus::WordOrder order)
+{
+    const modbus::DetailTable table = detailsOf(exchange, order);
+    std::string text;
+    for (const auto& row : table.rows) {
+        std::size_t used = row.size();
+        while (used > 1 && row[used - 1].empty())
+            --used; // a pair's cells stand on its first register only
+        for (std::size_t i = 0; i < used; ++i)
+            text += (i ? "\t" : "") + row[i];
+        text += "\n";
+    }
+    if (!table.summary.empty())
+        text += table.summary + "\n";
+    return text + verdictLine(exchange) + "\n";
+}
+
+std::string JsonOutput(const modbus::Exchange& exchange, modbus::WordOrder order)
+{
+    const modbus::DetailTable table = detailsOf(exchange, order);
+    nlohmann::json rows = nlohmann::json::array();
+    for (const auto& cells : table.rows) {
+        nlohmann::json row = nlohmann::json::object();
+        for (std::size_t i = 0; i < cells.size() && i < table.headers.size(); ++i)
+            if (!cells[i].empty())
+                row[table.headers[i]] = cells[i];
+        rows.push_back(row);
+    }
+    const modbus::FrameRow* answer = exchange.answer();
+    nlohmann::json out { { "request", modbus::HexBytes(exchange.rows().front().bytes) },
+        { "reply", answer ? modbus::HexBytes(answer->bytes) : "" },
+        { "verdict", exchange.verdict() }, { "good", exchange.good() }, { "rows", rows } };
+    if (answer && answer->replyMs)
+        out["reply_ms"] = *answer->replyMs;
+    if (!table.summary.empty())
+        out["summary"] = table.summary;
+    return out.dump(2) + "\n";
+}
+
+} // namespace cli

@@ -1,0 +1,114 @@
+// quillet-cli against the demo slave: every command, and the exit status for a good reply, an
+// exception, no reply and a usage error. The slave serves on a thread of the fixture's own.
+#include "sim/pty_slave.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <sys/wait.h>
+#include <thread>
+
+namespace {
+
+struct CliRun
+{
+    int status = -1;
+    std::string out;
+};
+
+CliRun runCli(const std::string& arguments)
+{
+    const std::string command = std::string(QUILLET_CLI) + " " + arguments + " 2>/dev/null";
+    CliRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        run.out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class CliAgainstDemoSlave : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(slave.ok());
+        for (int n = 0; n < 20; ++n) {
+            slave.registers()[n] = std::uint16_t(10 * (n + 1));
+            slave.inputRegisters()[n] = std::uint16_t(1000 + n);
+            slave.coils()[n] = n % 2;
+        }
+        slave.setIdentification({ "Quillet", "QSIM", "1.0", "", "", "", "" });
+        server = std::thread([this] {
+            while (!stop)
+                slave.serveOnce(50);
+        });
+    }
+    void TearDown() override
+    {
+        stop = true;
+        server.join();
+    }
+    std::string port() const { return "--port " + slave.path() + " --address 48 "; }
+
+    PtySlave slave { 48, 20 };
+    std::atomic<bool> stop = false;
+    std::thread server;
+};
+
+TEST_F(CliAgainstDemoSlave, EveryCommandAndItsExitStatus)
+{
+    const struct
+    {
+        const char* arguments;
+        int status;
+        const char* shows;
+    } runs[] = {
+        { "read-coils 0 10", 0, "Coils 0..9: 01010101 01" },
+        { "read-discrete 0 4", 0, "Inputs 0..3: 0000" },
+        { "read-holding 1 2", 0, "1 (0x0001)\t0x0014\t20\t20\t" },
+        { "read-input 0 2", 0, "1 (0x0001)\t0x03E9\t1001\t1001\n" },
+        { "write-coil 4 1", 0, "Echo\tmatches the request" },
+        { "write-register 3 -2", 0, "Value\t65534 (0xFFFE)" },
+        { "write-coils 0 1 1 0", 0, "Quantity\t3 (0x0003)" },
+        { "write-registers 5 1 2 3", 0, "Start\t5 (0x0005)" },
+        { "mask-write 2 0xF0 0x0F", 0, "OR mask\t15 (0x000F)" },
+        { "read-write 0 2 10 5 6", 0, "0 (0x0000)\t0x000A\t10" },
+        { "diagnostics 0 A5 37", 0, "Data (hex)\tA5 37" },
+        { "server-id", 0, "Byte count\t" },
+        { "device-id", 0, "0 VendorName\tQuillet\n1 ProductCode\tQSIM" },
+        { "raw 03 00 00 00 01", 0, "0 (0x0000)\t0x000A" },
+        { "--json read-input 0 1", 0, "\"Unsigned\": \"1000\"" },
+        { "--word-order CDAB read-holding 0 2", 0, "0x000A\t10\t10\t1.8367239e-39\t1310730" },
+        { "read-holding 300 1", 1, "exception 2 ILLEGAL DATA ADDRESS" },
+        { "raw 03 00 00 00 01 bad-crc", 1, "no reply" },
+        { "--timeout 200 --address 47 read-holding 0 1", 1, "no reply" },
+        { "read-holding 0 126", 2, "" },
+        { "read-holding 0", 2, "" },
+        { "--parity mark read-holding 0 1", 2, "" },
+    };
+    for (const auto& r : runs) {
+        const CliRun run = runCli(port() + r.arguments);
+        EXPECT_EQ(run.status, r.status) << r.arguments << "\n" << run.out;
+        EXPECT_NE(run.out.find(r.shows), std::string::npos) << r.arguments << "\n" << run.out;
+    }
+    // The writes reached the slave.
+    EXPECT_EQ(slave.registers()[3], 65534);
+    EXPECT_EQ(slave.coils()[4], 1);
+    EXPECT_EQ(slave.registers()[2], (30 & 0xF0) | (0x0F & ~0xF0));
+}
+
+TEST(Cli, HelpAndVersionNeedNoPort)
+{
+    EXPECT_EQ(runCli("--version").out, std::string("quillet-cli ") + QUILLET_VERSION + "\n");
+    const CliRun help = runCli("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("read-write RSTART RCOUNT WSTART VALUE..."), std::string::npos);
+}
+
+} // namespace
