@@ -4,7 +4,7 @@
 #include "logfile/log_file.h"
 #include "window/caption_font.h"
 #include "window/frm_serial.h"
-#include "window/port_list.h"
+#include "ports/port_list.h"
 
 #include <QApplication>
 

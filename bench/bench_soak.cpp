@@ -6,9 +6,9 @@
 #include "bench_window.h"
 
 #include "modbus/reply_display.h"
-#include "window/copyable_table.h"
+#include "monitor/copyable_table.h"
 #include "window/display_box.h"
-#include "window/line_monitor.h"
+#include "monitor/line_monitor.h"
 
 #include <QApplication>
 #include <QTimer>

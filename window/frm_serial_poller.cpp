@@ -3,7 +3,7 @@
 
 #include "display_box.h"
 #include "lamp.h"
-#include "line_monitor.h"
+#include "monitor/line_monitor.h"
 #include "time_stamp.h"
 #include "window_constants.h"
 

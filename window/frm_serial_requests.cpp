@@ -1,7 +1,7 @@
 // The six request buttons: log the entry, build the frame, write it, pause.
 #include "frm_serial.h"
 
-#include "line_monitor.h"
+#include "monitor/line_monitor.h"
 #include "time_stamp.h"
 
 #include "modbus/request_frames.h"

@@ -2,7 +2,7 @@
 #include "frm_serial.h"
 
 #include "display_box.h"
-#include "line_monitor.h"
+#include "monitor/line_monitor.h"
 #include "session_log.h"
 #include "time_stamp.h"
 #include "window_constants.h"

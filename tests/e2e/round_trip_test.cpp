@@ -5,8 +5,8 @@
 #include "app/start_window.h"
 #include "modbus/byte_string.h"
 #include "sim/pty_slave.h"
-#include "window/copyable_table.h"
-#include "window/line_monitor.h"
+#include "monitor/copyable_table.h"
+#include "monitor/line_monitor.h"
 #include "window/log_file_name.h"
 
 #include <QApplication>

@@ -2,9 +2,9 @@
 // saves a picture of the screen; with a second file name, also one of the window with the
 // line monitor beside it.
 #include "sim/pty_slave.h"
-#include "window/copyable_table.h"
+#include "monitor/copyable_table.h"
 #include "window/frm_serial.h"
-#include "window/line_monitor.h"
+#include "monitor/line_monitor.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -4,9 +4,9 @@
 #include "tests/support/log_dir.h"
 #include "tests/support/window_fixture.h"
 
-#include "window/copyable_table.h"
-#include "window/frame_table_model.h"
-#include "window/line_monitor.h"
+#include "monitor/copyable_table.h"
+#include "monitor/frame_table_model.h"
+#include "monitor/line_monitor.h"
 
 #include <QApplication>
 #include <QClipboard>

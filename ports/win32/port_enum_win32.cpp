@@ -1,7 +1,7 @@
 // The COM ports present on a Windows build whose toolkit has no Serial Port module: the
 // devices of the Ports class with the friendly names Device Manager shows, read with SetupAPI,
 // and the names the serial drivers register (SERIALCOMM) for ports SetupAPI does not know.
-#include "port_list.h"
+#include "ports/port_list.h"
 
 #include <windows.h>
 // Defines the class GUIDs here rather than needing a library for them.

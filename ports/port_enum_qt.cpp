@@ -1,7 +1,7 @@
 // The ports present, as the toolkit's Serial Port module lists them: USB, ACM and real UARTs
 // with description, maker and serial number, and COM ports with their friendly names on
 // Windows. Used for listing only; all I/O is the terminal's own layer's.
-#include "port_list.h"
+#include "ports/port_list.h"
 
 #include <QSerialPortInfo>
 

@@ -1,4 +1,4 @@
-#include "copyable_table.h"
+#include "monitor/copyable_table.h"
 
 #include <QApplication>
 #include <QClipboard>

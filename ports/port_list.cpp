@@ -1,4 +1,4 @@
-#include "port_list.h"
+#include "ports/port_list.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -73,28 +73,6 @@ std::vector<PortEntry> PortEntries(
                 entries.push_back({ link, "stable name of " + port.name });
     }
     return entries;
-}
-
-std::vector<FoundPort> MergeWindowsPorts(
-    const std::vector<SetupApiPort>& devices, const std::vector<QString>& serialComm)
-{
-    std::vector<FoundPort> found;
-    const auto known = [&](const QString& name) {
-        return std::any_of(found.begin(), found.end(),
-            [&](const FoundPort& p) { return p.name.compare(name, Qt::CaseInsensitive) == 0; });
-    };
-    for (const SetupApiPort& device : devices) {
-        const bool serial = device.portName.startsWith("COM", Qt::CaseInsensitive)
-            || std::any_of(serialComm.begin(), serialComm.end(), [&](const QString& n) {
-                   return n.compare(device.portName, Qt::CaseInsensitive) == 0;
-               });
-        if (!device.portName.isEmpty() && serial && !known(device.portName))
-            found.push_back({ device.portName, device.friendlyName, {}, {} });
-    }
-    for (const QString& name : serialComm)
-        if (!name.isEmpty() && !known(name))
-            found.push_back({ name, {}, {}, {} });
-    return found;
 }
 
 std::vector<PortEntry> AvailablePorts() { return PortEntries(FoundPorts(), byIdLinks()); }

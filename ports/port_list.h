@@ -35,7 +35,7 @@ struct SetupApiPort
     QString friendlyName;
 };
 
-// The COM ports of the Ports class with their friendly names, then the names the drivers
+// (ports/win32/merge_windows_ports.cpp) The COM ports of the Ports class with their friendly names, then the names the drivers
 // register (SERIALCOMM) that SetupAPI did not list, without a description. Printer ports and
 // devices without a port name are left out; each name comes once, whatever its case.
 std::vector<FoundPort> MergeWindowsPorts(

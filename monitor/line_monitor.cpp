@@ -1,7 +1,7 @@
-#include "line_monitor.h"
+#include "monitor/line_monitor.h"
 
-#include "copyable_table.h"
-#include "frame_table_model.h"
+#include "monitor/copyable_table.h"
+#include "monitor/frame_table_model.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

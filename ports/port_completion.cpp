@@ -1,4 +1,4 @@
-#include "port_completion.h"
+#include "ports/port_completion.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>

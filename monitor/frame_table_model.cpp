@@ -1,4 +1,4 @@
-#include "frame_table_model.h"
+#include "monitor/frame_table_model.h"
 
 #include <QFont>
 #include <QTime>

@@ -2,7 +2,7 @@
 // still accepted.
 #pragma once
 
-#include "port_list.h"
+#include "ports/port_list.h"
 
 #include <QObject>
 
