@@ -44,7 +44,7 @@ QString CopyableTable::selectedAsText() const
         }
         text += cells.join('\t') + '\n';
     }
-    return text;
+    return footer_.isEmpty() ? text : text + footer_ + '\n';
 }
 
 void CopyableTable::keyPressEvent(QKeyEvent* event)

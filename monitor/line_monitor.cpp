@@ -1,5 +1,6 @@
 #include "monitor/line_monitor.h"
 
+#include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
 
@@ -43,6 +44,7 @@ LineMonitor::LineMonitor(QWidget* parent)
     , analyzer_(std::make_unique<modbus::FrameAnalyzer>())
     , model_(new FrameTableModel(kCapacity, this))
     , detailModel_(new QStandardItemModel(this))
+    , composer_(new Composer(this))
     , frames_(new CopyableTable(this))
     , details_(new CopyableTable(this))
     , parity_(choice(this, { "none", "even", "odd" }))
@@ -53,6 +55,22 @@ LineMonitor::LineMonitor(QWidget* parent)
     setObjectName("LineMonitor");
     setLineTitle({});
     clock_.start();
+    nameChildren();
+    frames_->setModel(model_);
+    frames_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    sizeColumns();
+    details_->setModel(detailModel_);
+    layOut();
+    resize(900, 560);
+    connectControls();
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(100);
+    connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
+    showCounts();
+}
+
+void LineMonitor::nameChildren()
+{
     parity_->setObjectName("parity");
     stopBits_->setObjectName("stopBits");
     wordOrder_->setObjectName("wordOrder");
@@ -61,10 +79,29 @@ LineMonitor::LineMonitor(QWidget* parent)
     frames_->setObjectName("frames");
     details_->setObjectName("details");
     status_->setObjectName("status");
-    frames_->setModel(model_);
-    frames_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    details_->setModel(detailModel_);
+}
 
+void LineMonitor::sizeColumns()
+{
+    // Time, Dir and ms as wide as what they show; the bytes and the verdict share the rest,
+    // the verdict stretching. Widths come from the font, not from scanning 100,000 rows.
+    QHeaderView* header = frames_->horizontalHeader();
+    header->setStretchLastSection(false);
+    const QFontMetrics metrics(frames_->font());
+    const auto fit = [&](int column, const QString& widest) {
+        header->setSectionResizeMode(column, QHeaderView::Interactive);
+        header->resizeSection(column, metrics.horizontalAdvance(widest) + 16);
+    };
+    fit(FrameTableModel::Time, "00:00:00.000");
+    fit(FrameTableModel::Dir, "hint");
+    fit(FrameTableModel::Ms, "99999.9");
+    fit(FrameTableModel::Function, "3 Read Holding Registers");
+    header->setSectionResizeMode(FrameTableModel::Bytes, QHeaderView::Stretch);
+    header->setSectionResizeMode(FrameTableModel::Verdict, QHeaderView::Stretch);
+}
+
+void LineMonitor::layOut()
+{
     auto* top = new QHBoxLayout;
     top->addWidget(caption("&Parity", parity_));
     top->addWidget(parity_);
@@ -80,15 +117,19 @@ LineMonitor::LineMonitor(QWidget* parent)
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(composer_);
     layout->addLayout(top);
     layout->addWidget(split, 1);
     layout->addWidget(status_);
+    setTabOrder(composer_, parity_);
     setTabOrder(parity_, stopBits_);
     setTabOrder(stopBits_, wordOrder_);
     setTabOrder(wordOrder_, frames_);
     setTabOrder(frames_, details_);
-    resize(900, 520);
+}
 
+void LineMonitor::connectControls()
+{
     const auto chosen = [this] {
         if (onLineChosen)
             onLineChosen(kParities[parity_->currentIndex()], stopBits_->currentIndex() + 1);
@@ -98,13 +139,15 @@ LineMonitor::LineMonitor(QWidget* parent)
     connect(wordOrder_, &QComboBox::currentIndexChanged, this, &LineMonitor::showDetails);
     connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &LineMonitor::showDetails);
+    composer_->onSend = [this](const std::string& frame) {
+        if (onSendRequest)
+            onSendRequest(frame);
+    };
     // F2 closes the monitor as it opened it, whichever control has the focus.
     connect(new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &QWidget::close);
-    refresh_.setSingleShot(true);
-    refresh_.setInterval(100);
-    connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
-    showCounts();
 }
+
+void LineMonitor::setPortOpen(bool open) { composer_->setPortOpen(open); }
 
 LineMonitor::~LineMonitor() = default;
 
@@ -169,6 +212,7 @@ void LineMonitor::refreshView()
 void LineMonitor::showDetails()
 {
     detailModel_->clear();
+    details_->setCopyFooter({});
     const QModelIndex current = frames_->currentIndex();
     if (!current.isValid())
         return;
@@ -178,6 +222,7 @@ void LineMonitor::showDetails()
     for (const std::string& h : table.headers)
         headers << QString::fromStdString(h);
     detailModel_->setHorizontalHeaderLabels(headers);
+    details_->setCopyFooter(QString::fromStdString(table.summary));
     for (const auto& cells : table.rows) {
         QList<QStandardItem*> items;
         for (const std::string& cell : cells)

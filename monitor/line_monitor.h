@@ -18,6 +18,7 @@ class QStandardItemModel;
 
 namespace window {
 
+class Composer;
 class CopyableTable;
 class FrameTableModel;
 
@@ -41,12 +42,20 @@ public:
     // Parity ('n', 'e', 'o') and stop bits shown in the top row; changes go to onLineChosen.
     void showLineChoice(char parity, int stopBits);
     std::function<void(char parity, int stopBits)> onLineChosen;
+    // What the composer sends: the whole frame.
+    std::function<void(const std::string& frame)> onSendRequest;
+    void setPortOpen(bool open);
+    Composer* composer() const { return composer_; }
 
     CopyableTable* frames() const { return frames_; }
     CopyableTable* details() const { return details_; }
     QString statusText() const;
 
 private:
+    void nameChildren();
+    void sizeColumns();
+    void layOut();
+    void connectControls();
     modbus::LineTime now() const;
     void takeRows();
     void showDetails();
@@ -57,6 +66,7 @@ private:
     QElapsedTimer clock_;
     FrameTableModel* model_;
     QStandardItemModel* detailModel_;
+    Composer* composer_;
     CopyableTable* frames_;
     CopyableTable* details_;
     QComboBox* parity_;

@@ -3,6 +3,7 @@
 #include "caption_font.h"
 #include "group_caption_style.h"
 #include "lamp.h"
+#include "monitor/composer.h"
 #include "monitor/line_monitor.h"
 #include "ports/port_completion.h"
 #include "serial/serial_port.h"
@@ -134,6 +135,7 @@ frmSerial::frmSerial(QWidget* parent)
     connect(&TMRComm, &QTimer::timeout, this, &frmSerial::TMRComm_Timer);
     connect(
         new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &frmSerial::toggleMonitor);
+    makeMonitor();
 }
 
 void frmSerial::buildWidgets()
@@ -237,18 +239,24 @@ comm::LineSettings frmSerial::lineSettings() const
     return line;
 }
 
+void frmSerial::makeMonitor()
+{
+    // Made hidden with the window, so it records from the start: F2 always shows the session
+    // so far, the request that just went wrong included.
+    monitor_ = new LineMonitor(this);
+    monitor_->showLineChoice(parity_, stopBits_);
+    monitor_->onLineChosen = [this](char parity, int stopBits) { presetLine(parity, stopBits); };
+    monitor_->onSendRequest = [this](const std::string& frame) { sendComposed(frame); };
+    connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);
+    for (QRadioButton* speed : speedButtons())
+        connect(speed, &QRadioButton::toggled, this, &frmSerial::updateMonitorTitle);
+    updateMonitorTitle();
+}
+
 void frmSerial::toggleMonitor()
 {
-    if (!monitor_) {
-        monitor_ = new LineMonitor(this);
-        monitor_->showLineChoice(parity_, stopBits_);
-        monitor_->onLineChosen
-            = [this](char parity, int stopBits) { presetLine(parity, stopBits); };
-        connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);
-        for (QRadioButton* speed : speedButtons())
-            connect(speed, &QRadioButton::toggled, this, &frmSerial::updateMonitorTitle);
-        updateMonitorTitle();
-    }
+    if (!monitor_->isVisible())
+        monitor_->composer()->setSlave(Text1->text()); // the composer starts from Text1
     monitor_->setVisible(!monitor_->isVisible());
     if (monitor_->isVisible())
         monitor_->activateWindow();

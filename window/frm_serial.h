@@ -60,8 +60,11 @@ public:
     // Parity 'n', 'e' or 'o' and 1 or 2 stop bits for the next Open; false for other values.
     bool presetLine(char parity, int stopBits);
 
-    // The line monitor: F2 opens and closes it. Nothing is recorded before it first opens.
+    // The line monitor: F2 shows and hides it. It records from the start.
     void toggleMonitor();
+    // A request from the monitor's composer: logged as " REQ :>" and its bytes, written, and
+    // followed by the same pause as the buttons' requests.
+    void sendComposed(const std::string& frame);
     LineMonitor* monitor() const { return monitor_; }
     // Speed from the speed buttons, parity and stop bits as chosen.
     comm::LineSettings lineSettings() const;
@@ -97,7 +100,9 @@ private:
     // Presses the default (Enter) or cancel (Escape) button when it is enabled.
     bool pressRoleButton(const QKeyEvent* event);
     bool openLog();
+    void makeMonitor();
     void updateMonitorTitle();
+    void writeFrame(const modbus::ByteString& frame, bool rawText);
     // Option1 to Option3, in the order of kSpeeds.
     std::array<QRadioButton*, 3> speedButtons() const { return { Option1, Option2, Option3 }; }
     void logPiece(const QString& text, bool lineEnd);

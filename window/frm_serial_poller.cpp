@@ -29,8 +29,7 @@ namespace {
 void frmSerial::TMRComm_Timer()
 {
     const modbus::ByteString chunk = SerialPort::ReadPort();
-    if (monitor_)
-        monitor_->read(chunk);
+    monitor_->read(chunk);
     Pic->setFillColor(Pic->fillColor() == kWhite ? kGrey : kWhite);
     if (chunk.empty()) {
         if (portGone_)
@@ -84,6 +83,7 @@ void frmSerial::reportPortGone()
     // Let go of the device at once: while it is held, a replugged adapter cannot get its old
     // name back (ttyUSB0 would return as ttyUSB1).
     SerialPort::ClosePort();
+    monitor_->setPortOpen(false);
     lookedForPort_.start();
     TMRComm.setInterval(kGoneIntervalMs);
     tellInGeneralBox(
@@ -99,6 +99,7 @@ void frmSerial::lookForPort()
     if (!SerialPort::OpenPort(latin1(txt0), openSettings_, {}))
         return;
     portGone_ = false;
+    monitor_->setPortOpen(true);
     TMRComm.setInterval(kTimerIntervalMs);
     tellInGeneralBox("Port " + txt0->text() + " is back; reopened.");
 }

@@ -32,15 +32,26 @@ void frmSerial::sendRequest(const QString& marker, const QString& fields, bool e
         return;
     }
     vars_.FrameText = request.frame;
-    const std::size_t length = vars_.FrameText.size();
-    const int written = SerialPort::WritePort(vars_.FrameText);
-    if (monitor_)
-        monitor_->written(vars_.FrameText, written, rawText);
-    if (written < static_cast<int>(length))
-        logPiece(QString("short write: %1 of %2 bytes sent").arg(written).arg(length), true);
+    writeFrame(vars_.FrameText, rawText);
+}
+
+void frmSerial::writeFrame(const modbus::ByteString& frame, bool rawText)
+{
+    const int written = SerialPort::WritePort(frame);
+    monitor_->written(frame, written, rawText);
+    if (written < static_cast<int>(frame.size()))
+        logPiece(QString("short write: %1 of %2 bytes sent").arg(written).arg(frame.size()), true);
     // Deliberate, as designed: the window waits a moment after each write before it takes
     // the next event, so a request and the next poll or request do not follow back to back.
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+void frmSerial::sendComposed(const std::string& frame)
+{
+    logPiece(TimeStamp() + " REQ :>", false);
+    logBytes(modbus::HexBytes(frame), true);
+    logPiece(QString(), true);
+    writeFrame(frame, false);
 }
 
 void frmSerial::tellUser(const QString& text)

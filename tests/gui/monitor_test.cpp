@@ -4,6 +4,9 @@
 #include "tests/support/log_dir.h"
 #include "tests/support/window_fixture.h"
 
+#include "modbus/crc16.h"
+#include "modbus/request_language.h"
+#include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
 #include "monitor/line_monitor.h"
@@ -11,8 +14,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 
 namespace {
+
+std::string bytesOf(const char* hex) { return *modbus::ParseHexBytes(hex); }
 
 const std::string kReply("\x30\x03\x02\x00\x0A\x45\x87", 7);
 
@@ -47,9 +54,9 @@ protected:
 
 TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
 {
-    EXPECT_EQ(frm.monitor(), nullptr) << "nothing exists, nor records, before it is opened";
+    ASSERT_NE(frm.monitor(), nullptr) << "it records from the start";
+    EXPECT_FALSE(frm.monitor()->isVisible());
     window::LineMonitor* monitor = openMonitor();
-    ASSERT_NE(monitor, nullptr);
     EXPECT_TRUE(monitor->isVisible());
     EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor COM5: 19200 8N1");
     monitor->findChild<QComboBox*>("parity")->setCurrentIndex(1);
@@ -58,7 +65,8 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     // Every control in turn by Tab, in reading order.
     QWidget* at = monitor->findChild<QComboBox*>("parity");
     at->setFocus();
-    for (const char* next : { "stopBits", "wordOrder", "frames", "details", "parity" }) {
+    for (const char* next : { "stopBits", "wordOrder", "frames", "details", "function", "slave",
+             "start", "quantity", "command", "parity" }) {
         QTest::keyClick(at, Qt::Key_Tab);
         at = monitor->focusWidget();
         ASSERT_NE(at, nullptr);
@@ -137,6 +145,60 @@ TEST_F(Monitor, ARequestAndItsReplyBecomeTwoRowsWithTheVerdictAndTheReplyTime)
     const std::string entries = log().substr(log().find("START Quillet V2.0\r\n\r\n") + 22);
     EXPECT_EQ(
         entries, "T FUN3 :>0:1\r\n\r\nT  :< Reply  2 butes :  Data :  10: CRC : 45 87\r\n\r\n");
+}
+
+TEST_F(Monitor, RecordsBeforeItIsFirstShown)
+{
+    open();
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
+    tick("");
+    EXPECT_EQ(openMonitor()->frames()->model()->rowCount(), 1) << "the request sent before F2";
+}
+
+TEST_F(Monitor, TheComposerSendsAFunction4RequestLogsItAndShowsItsRows)
+{
+    window::LineMonitor* monitor = openMonitor();
+    window::Composer* composer = monitor->composer();
+    composer->setCommand("read-input 8 1");
+    EXPECT_EQ(composer->problem(), "Cannot send: open the port to send");
+    EXPECT_FALSE(monitor->findChild<QPushButton*>("send")->isEnabled());
+    open();
+    composer->setSlave("1");
+    EXPECT_EQ(composer->preview(), "01 04 00 08 00 01 B0 08");
+    EXPECT_EQ(monitor->findChild<QLineEdit*>("start")->text(), "8") << "the fields follow";
+    QLineEdit* command = monitor->findChild<QComboBox*>("command")->lineEdit();
+    command->setFocus();
+    QTest::keyClick(command, Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(platform->writes().size(), 1u)
+        << composer->problem().toStdString() << composer->canSend();
+    EXPECT_EQ(modbus::HexBytes(platform->writes()[0]), "01 04 00 08 00 01 B0 08");
+    const std::string entries = log().substr(log().find("START Quillet V2.0\r\n\r\n") + 22);
+    EXPECT_EQ(entries, "T REQ :>01 04 00 08 00 01 B0 08\r\n\r\n");
+    const std::string reply = bytesOf("01 04 02 00 0A") + *modbus::CRC16(bytesOf("01 04 02 00 0A"));
+    tick(reply);
+    window::CopyableTable* frames = monitor->frames();
+    ASSERT_EQ(frames->model()->rowCount(), 2);
+    EXPECT_EQ(window::CellText(static_cast<window::FrameTableModel*>(frames->model())->row(1),
+                  window::FrameTableModel::Function),
+        "4 Read Input Registers");
+    frames->selectRow(1);
+    EXPECT_EQ(monitor->details()->model()->index(0, 0).data().toString(), "8 (0x0008)");
+    EXPECT_EQ(monitor->details()->model()->index(0, 2).data().toString(), "10");
+    // Reaching the general box as any reply from another address does; not decoded there.
+    EXPECT_NE(box("Text2")->toPlainText().indexOf("Reply DATA :"), -1);
+
+    // Fields drive the command, and what cannot be sent says why.
+    auto* quantity = monitor->findChild<QLineEdit*>("quantity");
+    quantity->selectAll();
+    QTest::keyClicks(quantity, "126");
+    EXPECT_EQ(composer->command(), "read-input 8 126");
+    EXPECT_EQ(composer->problem(), "Cannot send: the quantity of registers must be 1..125");
+    EXPECT_FALSE(monitor->findChild<QPushButton*>("send")->isEnabled());
+    composer->setCommand("raw 04 00 00 00 02 no-crc");
+    EXPECT_EQ(composer->preview(), "01 04 00 00 00 02");
+    EXPECT_EQ(monitor->findChild<QLineEdit*>("values")->text(), "04 00 00 00 02");
+    composer->setCommand("write-coils 3 1 0 x");
+    EXPECT_EQ(composer->problem(), "Cannot send: not a number: \"x\" (write-coils START BIT...)");
 }
 
 TEST(FrameTableModel, KeepsTheNewestRowsAndShowsLongFramesByTheirStart)

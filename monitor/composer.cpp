@@ -1,0 +1,328 @@
+#include "composer.h"
+
+#include "modbus/function_table.h"
+#include "modbus/request_language.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+
+namespace window {
+namespace {
+
+    constexpr int kHistory = 20;
+    const QString kHex = "hex";
+
+    // Labels of the start, quantity, write-start and values fields per syntax; empty: hidden.
+    struct Labels
+    {
+        const char* start;
+        const char* quantity;
+        const char* writeStart;
+        const char* values;
+    };
+
+    Labels labelsOf(modbus::Syntax s)
+    {
+        using S = modbus::Syntax;
+        switch (s) {
+        case S::StartCount:
+            return { "&Start", "&Quantity", "", "" };
+        case S::AddressBit:
+            return { "&Address", "", "", "&Value (0 or 1)" };
+        case S::AddressValue:
+            return { "&Address", "", "", "&Value" };
+        case S::StartBits:
+            return { "&Start", "", "", "&Coils (1 0 1 1)" };
+        case S::StartValues:
+            return { "&Start", "", "", "&Values (10 0x1F -5)" };
+        case S::MaskWrite:
+            return { "&Address", "", "", "&AND and OR masks" };
+        case S::ReadWrite:
+            return { "&Read start", "Read &count", "&Write start", "&Values" };
+        case S::Diagnostics:
+            return { "&Sub-function", "", "", "&Data (hex)" };
+        case S::Nothing:
+            return { "", "", "", "" };
+        case S::DeviceId:
+            return { "", "", "", "" };
+        }
+        return {};
+    }
+
+    QString text(const std::string& s) { return QString::fromStdString(s); }
+
+} // namespace
+
+Composer::Composer(QWidget* parent)
+    : QWidget(parent)
+    , function_(new QComboBox(this))
+    , slave_(new QLineEdit("1", this))
+    , check_(new QComboBox(this))
+    , command_(new QComboBox(this))
+    , preview_(new QLabel(this))
+    , problem_(new QLabel(this))
+    , send_(new QPushButton("S&end", this))
+{
+    buildFields();
+    layOut();
+    showSyntax();
+    fieldsChanged();
+}
+
+Composer::Field Composer::field(const char* name)
+{
+    Field f { new QLabel(this), new QLineEdit(this) };
+    f.edit->setObjectName(name);
+    f.label->setBuddy(f.edit);
+    connect(f.edit, &QLineEdit::textEdited, this, &Composer::fieldsChanged);
+    return f;
+}
+
+void Composer::buildFields()
+{
+    setObjectName("composer");
+    for (const modbus::FunctionInfo& f : modbus::Functions())
+        function_->addItem(text(std::string(f.label) + " " + std::string(f.name)), f.code);
+    function_->addItem(kHex + " (a body typed in hex)", -1);
+    function_->setObjectName("function");
+    slave_->setObjectName("slave");
+    start_ = field("start");
+    quantity_ = field("quantity");
+    writeStart_ = field("writeStart");
+    values_ = field("values");
+    start_.edit->setText("0");
+    quantity_.edit->setText("1");
+    writeStart_.edit->setText("0");
+    check_->addItems({ "check bytes", "no check bytes", "wrong check bytes" });
+    check_->setObjectName("checkBytes");
+    check_->setToolTip(
+        "Leave the check bytes off or send them wrong, to see how a slave takes a bad frame");
+    command_->setEditable(true);
+    command_->setInsertPolicy(QComboBox::NoInsert);
+    command_->setObjectName("command");
+    command_->setToolTip("The same request as a quillet-cli command; typing one fills the fields");
+    preview_->setObjectName("preview");
+    preview_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    problem_->setObjectName("problem");
+    send_->setObjectName("send");
+    connect(function_, &QComboBox::currentIndexChanged, this, [this] {
+        showSyntax();
+        fieldsChanged();
+    });
+    connect(slave_, &QLineEdit::textEdited, this, &Composer::fieldsChanged);
+    connect(check_, &QComboBox::currentIndexChanged, this, &Composer::fieldsChanged);
+    connect(command_, &QComboBox::editTextChanged, this, &Composer::commandTyped);
+    connect(send_, &QPushButton::clicked, this, &Composer::send);
+    for (const auto keys : { Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter }) {
+        // Anywhere in the monitor: the request being composed is the one thing to send.
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, &Composer::send);
+    }
+}
+
+void Composer::layOut()
+{
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    auto* functionLabel = new QLabel("F&unction", this);
+    functionLabel->setBuddy(function_);
+    auto* slaveLabel = new QLabel("Sla&ve", this);
+    slaveLabel->setBuddy(slave_);
+    auto* commandLabel = new QLabel("Co&mmand", this);
+    commandLabel->setBuddy(command_);
+    slave_->setMaximumWidth(60);
+    int column = 0;
+    for (QWidget* w : { static_cast<QWidget*>(functionLabel), static_cast<QWidget*>(function_),
+             static_cast<QWidget*>(slaveLabel), static_cast<QWidget*>(slave_) })
+        grid->addWidget(w, 0, column++);
+    for (const Field& f : { start_, quantity_, writeStart_, values_ }) {
+        grid->addWidget(f.label, 0, column++);
+        grid->addWidget(f.edit, 0, column++);
+    }
+    grid->addWidget(check_, 0, column++);
+    grid->setColumnStretch(column - 2, 1); // the values take the room
+    grid->addWidget(commandLabel, 1, 0);
+    grid->addWidget(command_, 1, 1, 1, 5);
+    grid->addWidget(preview_, 1, 6, 1, column - 7);
+    grid->addWidget(send_, 1, column - 1);
+    grid->addWidget(problem_, 2, 1, 1, column - 1);
+    QWidget* order[] = { function_, slave_, start_.edit, quantity_.edit, writeStart_.edit,
+        values_.edit, check_, command_, send_ };
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    // Text boxes take Return for themselves before a shortcut sees it.
+    for (QWidget* box : { static_cast<QWidget*>(slave_), static_cast<QWidget*>(start_.edit),
+             static_cast<QWidget*>(quantity_.edit), static_cast<QWidget*>(writeStart_.edit),
+             static_cast<QWidget*>(values_.edit), static_cast<QWidget*>(command_->lineEdit()) })
+        box->installEventFilter(this);
+}
+
+void Composer::showSyntax()
+{
+    const int code = function_->currentData().toInt();
+    const modbus::FunctionInfo* info
+        = code < 0 ? nullptr : modbus::FindFunction(std::uint8_t(code));
+    const Labels l = info ? labelsOf(info->syntax) : Labels { "", "", "", "&Body (hex)" };
+    const bool deviceId = info && info->syntax == modbus::Syntax::DeviceId;
+    const auto show = [](const Field& f, const char* label) {
+        f.label->setText(label);
+        f.label->setVisible(*label);
+        f.edit->setVisible(*label);
+    };
+    show(start_, deviceId ? "&Read code (1-4)" : l.start);
+    show(quantity_, deviceId ? "&Object id" : l.quantity);
+    show(writeStart_, l.writeStart);
+    show(values_, l.values);
+    check_->setVisible(!info);
+}
+
+QString Composer::commandFromFields() const
+{
+    const int code = function_->currentData().toInt();
+    const QString values = values_.edit->text().simplified();
+    if (code < 0) {
+        static const char* kChecks[] = { "", " no-crc", " bad-crc" };
+        return "raw " + values + kChecks[check_->currentIndex()];
+    }
+    const modbus::FunctionInfo* info = modbus::FindFunction(std::uint8_t(code));
+    QStringList words { text(std::string(info->command)) };
+    const QString start = start_.edit->text().trimmed(),
+                  quantity = quantity_.edit->text().trimmed();
+    switch (info->syntax) {
+    case modbus::Syntax::StartCount:
+        words << start << quantity;
+        break;
+    case modbus::Syntax::ReadWrite:
+        words << start << quantity << writeStart_.edit->text().trimmed() << values;
+        break;
+    case modbus::Syntax::Nothing:
+        break;
+    case modbus::Syntax::DeviceId: {
+        static const QStringList kCodes { "basic", "regular", "extended", "object" };
+        const int readCode = start.toInt();
+        words << (readCode >= 1 && readCode <= 4 ? kCodes[readCode - 1] : start) << quantity;
+        break;
+    }
+    default: // an address or start, then the values
+        words << start << values;
+    }
+    return words.join(' ').simplified();
+}
+
+void Composer::fillFields(const modbus::RequestSpec& spec)
+{
+    syncing_ = true;
+    function_->setCurrentIndex(function_->findData(spec.raw ? -1 : int(spec.function)));
+    showSyntax();
+    QStringList values;
+    for (const std::int64_t v : spec.values)
+        values << QString::number(v);
+    const bool deviceId = !spec.raw && spec.function == 43;
+    start_.edit->setText(QString::number(deviceId ? spec.readCode
+            : spec.function == 8                  ? spec.sub
+                                                  : spec.start));
+    quantity_.edit->setText(QString::number(deviceId ? spec.objectId : spec.quantity));
+    writeStart_.edit->setText(QString::number(spec.writeStart));
+    values_.edit->setText(
+        spec.raw || spec.function == 8 ? text(modbus::HexBytes(spec.data)) : values.join(' '));
+    check_->setCurrentIndex(int(spec.check));
+    syncing_ = false;
+}
+
+void Composer::fieldsChanged()
+{
+    if (syncing_)
+        return;
+    const QString command = commandFromFields();
+    syncing_ = true;
+    command_->setEditText(command);
+    syncing_ = false;
+    judge(command);
+}
+
+void Composer::commandTyped(const QString& typed)
+{
+    if (syncing_)
+        return;
+    const modbus::ParsedRequest parsed = modbus::ParseRequest(typed.toStdString());
+    if (parsed.error.empty())
+        fillFields(parsed.spec);
+    judge(typed);
+}
+
+void Composer::judge(const QString& command)
+{
+    frame_.clear();
+    const modbus::ParsedRequest parsed = modbus::ParseRequest(command.toStdString());
+    const auto slave = modbus::ParseInteger(slave_->text().trimmed().toStdString());
+    std::string why = parsed.error;
+    if (why.empty() && (!slave || *slave < 0 || *slave > 255))
+        why = "the slave address must be 0..255";
+    if (why.empty()) {
+        const modbus::BuiltRequest built = modbus::BuildRequest(int(*slave), parsed.spec);
+        why = built.notSent;
+        frame_ = built.frame;
+    }
+    preview_->setText(frame_.empty() ? QString() : text(modbus::HexBytes(frame_)));
+    if (why.empty() && !portOpen_)
+        why = "open the port to send";
+    problem_->setText(why.empty() ? QString() : "Cannot send: " + text(why));
+    send_->setEnabled(canSend());
+}
+
+bool Composer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (key->modifiers() & Qt::ControlModifier)) {
+            send();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool Composer::canSend() const { return portOpen_ && !frame_.empty(); }
+
+void Composer::send()
+{
+    if (!canSend() || !onSend)
+        return;
+    const QString command = command_->currentText();
+    onSend(frame_);
+    // Recall: the newest first, each once, the last kHistory kept.
+    syncing_ = true;
+    if (const int at = command_->findText(command); at >= 0)
+        command_->removeItem(at);
+    command_->insertItem(0, command);
+    while (command_->count() > kHistory)
+        command_->removeItem(command_->count() - 1);
+    command_->setEditText(command);
+    syncing_ = false;
+}
+
+void Composer::setSlave(const QString& slave)
+{
+    slave_->setText(slave.trimmed());
+    judge(command_->currentText());
+}
+
+void Composer::setPortOpen(bool open)
+{
+    portOpen_ = open;
+    judge(command_->currentText());
+}
+
+void Composer::setCommand(const QString& command) { command_->setEditText(command); }
+
+QString Composer::command() const { return command_->currentText(); }
+QString Composer::preview() const { return preview_->text(); }
+QString Composer::problem() const { return problem_->text(); }
+
+} // namespace window
