@@ -25,13 +25,14 @@ CommandLine refuse(const QString& why, const QCommandLineParser& parser)
     return done;
 }
 
-// The toolkit's own options, which it takes from the same command line: these and their
-// values are the toolkit's, not ours to refuse. Both "-style" and "--style" forms, and
-// "-style=fusion".
+// Every option the toolkit takes from the same command line (its own, the X11 platform's and
+// the debugger's): these and their values are the toolkit's, not ours to refuse. Both
+// "-style" and "--style" forms, and "-style=fusion".
 const char* const kToolkitValued[] = { "platform", "platformpluginpath", "platformtheme", "plugin",
     "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style",
-    "stylesheet", "title", "name", "qmljsdebugger" };
-const char* const kToolkitFlags[] = { "reverse", "widgetcount", "nograb", "dograb", "sync" };
+    "stylesheet", "title", "name", "icon", "visual", "qmljsdebugger" };
+const char* const kToolkitFlags[]
+    = { "reverse", "widgetcount", "nograb", "dograb", "sync", "testability" };
 
 QStringList withoutToolkitOptions(const QStringList& args)
 {
@@ -50,6 +51,32 @@ QStringList withoutToolkitOptions(const QStringList& args)
             ++i; // its value
     }
     return ours;
+}
+
+// The values of --speed, --parity and --stop-bits; the reason when one is not known.
+QString readChoices(const QCommandLineParser& parser, StartOptions& start)
+{
+    if (parser.isSet("speed")) {
+        const QString value = parser.value("speed");
+        const auto* known = std::find_if(std::begin(window::kSpeeds), std::end(window::kSpeeds),
+            [&](int bits) { return value == QString::number(bits); });
+        if (known == std::end(window::kSpeeds))
+            return "unknown speed \"" + value + "\": choose 9600, 19200 or 115200";
+        start.speed = *known;
+    }
+    if (parser.isSet("parity")) {
+        const QString value = parser.value("parity");
+        if (value != "none" && value != "even" && value != "odd")
+            return "unknown parity \"" + value + "\": choose none, even or odd";
+        start.parity = value[0].toLatin1();
+    }
+    if (parser.isSet("stop-bits")) {
+        const QString value = parser.value("stop-bits");
+        if (value != "1" && value != "2")
+            return "unknown stop bits \"" + value + "\": choose 1 or 2";
+        start.stopBits = value.toInt();
+    }
+    return {};
 }
 
 } // namespace
@@ -82,26 +109,8 @@ CommandLine ParseCommandLine(const QStringList& args)
         line.out = parser.isSet(help) ? usage(parser) : "quillet " QUILLET_VERSION "\n";
         return line;
     }
-    if (parser.isSet(speed)) {
-        const QString value = parser.value(speed);
-        const auto* known = std::find_if(std::begin(window::kSpeeds), std::end(window::kSpeeds),
-            [&](int bits) { return value == QString::number(bits); });
-        if (known == std::end(window::kSpeeds))
-            return refuse("unknown speed \"" + value + "\": choose 9600, 19200 or 115200", parser);
-        line.start.speed = *known;
-    }
-    if (parser.isSet(parity)) {
-        const QString value = parser.value(parity);
-        if (value != "none" && value != "even" && value != "odd")
-            return refuse("unknown parity \"" + value + "\": choose none, even or odd", parser);
-        line.start.parity = value[0].toLatin1();
-    }
-    if (parser.isSet(stopBits)) {
-        const QString value = parser.value(stopBits);
-        if (value != "1" && value != "2")
-            return refuse("unknown stop bits \"" + value + "\": choose 1 or 2", parser);
-        line.start.stopBits = value.toInt();
-    }
+    if (const QString why = readChoices(parser, line.start); !why.isEmpty())
+        return refuse(why, parser);
     line.start.monitor = parser.isSet(monitor);
     line.start.port = parser.value(port);
     line.start.open = parser.isSet(open);

@@ -245,8 +245,7 @@ ParsedRequest ParseRequest(const std::vector<std::string>& words)
         return { {}, "unknown command \"" + words[0] + "\"" };
     ParsedRequest parsed;
     parsed.spec.function = info->code;
-    const std::string usage
-        = std::string(info->command) + " " + std::string(argumentsOf(info->syntax));
+    const std::string usage = commandUsage(*info);
     Reader reader(words, usage);
     readArguments(words, parsed.spec, info->syntax, reader);
     if (info->syntax == Syntax::Diagnostics)

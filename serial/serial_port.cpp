@@ -37,10 +37,12 @@ namespace {
         return false;
     }
 
-    // A failed read or write of an open port may mean its device went away.
+    // A failed read or write of an open port may mean its device went away. Once seen, the
+    // loss stands until Close or Open: a later empty read must not forget it.
     void noteFailure(Bool ok)
     {
-        gone = !ok && PortHandle != kInvalidHandle && MeansDeviceGone(GetLastError(), true);
+        if (!ok && PortHandle != kInvalidHandle && MeansDeviceGone(GetLastError()))
+            gone = true;
     }
 
     int writePiece(const char* data, Dword length)
@@ -84,6 +86,7 @@ void ClosePort()
     CloseHandle(PortHandle);
     // The old handle must not reach anything again, whatever was opened since.
     PortHandle = kInvalidHandle;
+    gone = false;
 }
 
 void FlushPort() { FlushFileBuffers(PortHandle); }

@@ -198,6 +198,8 @@ void frmSerial::resolveWidgets()
     Pic = child<Lamp>("Pic");
     for (QPlainTextEdit* display : { Text2, Text6, Text8, Text10 })
         display->installEventFilter(this);
+    for (QLineEdit* box : findChildren<QLineEdit*>())
+        box->installEventFilter(this);
     new PortCompletion(txt0, AvailablePorts);
 }
 
@@ -324,8 +326,25 @@ void frmSerial::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
 }
 
+// Whether a key is the access key (Alt+letter) of a button that is disabled: the box that has
+// the focus would otherwise type the letter, and the next "&Send Txt" or "MB" would send it.
+bool frmSerial::isDisabledAccessKey(const QKeyEvent* key) const
+{
+    if (key->modifiers() != Qt::AltModifier)
+        return false;
+    for (const QPushButton* b : findChildren<QPushButton*>()) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(b->text());
+        if (!b->isEnabled() && !mnemonic.isEmpty() && mnemonic[0].key() == Qt::Key(key->key()))
+            return true;
+    }
+    return false;
+}
+
 bool frmSerial::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress
+        && isDisabledAccessKey(static_cast<const QKeyEvent*>(event)))
+        return true;
     // The display boxes would take Enter as a line break; while the default button is
     // enabled it is the button's, as in every other box.
     if (event->type() == QEvent::KeyPress) {

@@ -99,6 +99,7 @@ private:
     void connectButtons();
     // Presses the default (Enter) or cancel (Escape) button when it is enabled.
     bool pressRoleButton(const QKeyEvent* event);
+    bool isDisabledAccessKey(const QKeyEvent* key) const;
     bool openLog();
     void makeMonitor();
     void updateMonitorTitle();

@@ -87,7 +87,7 @@ void frmSerial::reportPortGone()
     lookedForPort_.start();
     TMRComm.setInterval(kGoneIntervalMs);
     tellInGeneralBox(
-        "Port " + txt0->text() + " stopped answering (device gone). Close it and open it again.");
+        "Port " + txt0->text() + " stopped answering (device gone); looking for it again.");
 }
 
 void frmSerial::lookForPort()

@@ -48,7 +48,8 @@ namespace {
 
 QString LogFileName(const QString& portText)
 {
-    if (portText.isEmpty())
+    // Blanks alone name no device: the empty text's rule.
+    if (portText.trimmed().isEmpty())
         return "Quillet_log_.txt";
     const std::string trimmed = portText.trimmed().toStdString();
     const std::string_view com = comm::WithoutDevicePrefix(trimmed);

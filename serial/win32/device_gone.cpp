@@ -18,10 +18,10 @@ namespace {
 
 } // namespace
 
-bool MeansDeviceGone(Dword code, bool portWasOpen)
+bool MeansDeviceGone(Dword code)
 {
     if (code == kErrorAccessDenied)
-        return portWasOpen;
+        return true;
     return std::find(std::begin(kGone), std::end(kGone), code) != std::end(kGone);
 }
 

@@ -6,9 +6,9 @@
 
 namespace comm {
 
-// Whether a failed read or write with this code means the device is gone. Access denied
-// counts only on a port that was open: some USB serial drivers give it once the device has
-// vanished, while at Open it means another program holds the port.
-bool MeansDeviceGone(Dword code, bool portWasOpen);
+// Whether a failed read or write of an open port with this code means the device is gone.
+// Access denied counts: some USB serial drivers give it once the device has vanished (at Open
+// it means another program holds the port, but Open does not ask this).
+bool MeansDeviceGone(Dword code);
 
 } // namespace comm

@@ -252,6 +252,7 @@ TEST_F(Session, LogFileNamesKeepComRuleAndNameOtherDevices)
         { "COM5: ", "Quillet_log_COM5.txt" }, // blanks around a COM name do not count
         { " COM5:", "Quillet_log_COM5.txt" },
         { "", "Quillet_log_.txt" }, // the whole text, being shorter than four characters
+        { "   ", "Quillet_log_.txt" }, // blanks alone name no device either
         { "/dev/ttyUSB0", "Quillet_log_ttyUSB0.txt" },
         { "ttyUSB0", "Quillet_log_ttyUSB0.txt" },
         { "/dev/ttyUSB1", "Quillet_log_ttyUSB1.txt" },

@@ -147,6 +147,12 @@ TEST_F(WindowStart, EnterAndEscapeDoNothingWhileClosedAndPressButtonsWhileOpen)
     QTest::keyClick(line("Text3"), Qt::Key_Escape);
     EXPECT_EQ(sends + closes, 0);
 
+    // The access key of the disabled "&Send Txt" types nothing into the focused box.
+    const QString typed = line("Text3")->text();
+    QTest::keyClick(line("Text3"), Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(line("Text3")->text(), typed);
+    EXPECT_EQ(sends, 0);
+
     frm.SwitchTags();
     line("Text3")->setFocus();
     QTest::keyClick(line("Text3"), Qt::Key_Return);

@@ -106,6 +106,10 @@ Bool WriteFile(Handle h, const void* buffer, Dword n, Dword* written, void*)
         return 0;
     Dword accepted = n;
     const std::size_t index = platform.writes().size() - 1;
+    if (index < platform.writeLimits.size() && platform.writeLimits[index] < 0) {
+        fake::lastError = platform.failCode; // the write fails with that code
+        return 0;
+    }
     if (index < platform.writeLimits.size())
         accepted = std::min<Dword>(n, Dword(platform.writeLimits[index]));
     *written = accepted;

@@ -23,7 +23,8 @@ struct Platform
     std::string openHint; // what OpenFailureHint says after a failed open
     std::string failStep; // "SetCommTimeouts", "BuildCommDCBA" or "SetCommState"
     comm::Dword failCode = 0;
-    std::vector<int> writeLimits; // per write, the most it accepts; empty: everything
+    // Per write, the most it accepts (negative: it fails with failCode); empty: everything.
+    std::vector<int> writeLimits;
     std::deque<std::string> reads; // what each read returns
 
     std::vector<Call> calls;

@@ -45,6 +45,7 @@ TEST(CommandLine, TheToolkitsOwnOptionsAreLeftToTheToolkit)
         { "-platform", "offscreen", "--port", "COM3:" }, { "-style", "fusion", "--port", "COM3:" },
         { "-style=fusion", "--port", "COM3:" }, { "--style", "windows", "--port", "COM3:" },
         { "--port", "COM3:", "-display", ":1", "-geometry", "+10+10", "-reverse" },
+        { "-icon", "q.png", "-visual", "TrueColor", "-testability", "--port", "COM3:" },
         { "-qwindowtitle", "--port", "--port", "COM3:" }, // a value that looks like ours
     };
     for (const QStringList& args : cases) {

@@ -136,6 +136,19 @@ TEST_F(SerialPortModule, ReadsReturnWhatCameInPiecesOfAtMost255)
     EXPECT_EQ(platform->calls[1].name, "FlushFileBuffers"); // an empty read drains the output
 }
 
+TEST_F(SerialPortModule, ALossAWriteNoticedStaysUntilClose)
+{
+    ASSERT_TRUE(open("COM5:", "19200,n,8,1"));
+    platform->writeLimits = { -1 };
+    platform->failCode = 1167; // ERROR_DEVICE_NOT_CONNECTED
+    SerialPort::WritePort("abc");
+    platform->reads.push_back("");
+    SerialPort::ReadPort(); // an empty read that succeeds
+    EXPECT_TRUE(SerialPort::PortGone());
+    SerialPort::ClosePort();
+    EXPECT_FALSE(SerialPort::PortGone());
+}
+
 TEST_F(SerialPortModule, AfterCloseNothingReachesTheOldHandle)
 {
     ASSERT_TRUE(open("COM5:", "19200,n,8,1"));
