@@ -7,8 +7,8 @@
 
 #include "modbus/reply_display.h"
 #include "monitor/copyable_table.h"
-#include "window/display_box.h"
 #include "monitor/line_monitor.h"
+#include "window/display_box.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -175,8 +175,11 @@ int main(int argc, char** argv)
             std::fflush(stdout);
             nextSample += std::chrono::seconds(30);
         }
-        if (done >= end)
+        if (done >= end) {
+            // Stopped first: a tick still queued would send and count a chunk after the end.
+            ticks.stop();
             app.quit();
+        }
     });
     ticks.start(0);
     app.exec();

@@ -196,6 +196,40 @@ namespace {
         return parsed;
     }
 
+    std::vector<std::string> argumentWords(const RequestSpec& spec, Syntax syntax)
+    {
+        std::vector<std::string> words;
+        const auto addValues = [&] {
+            for (const std::int64_t v : spec.values)
+                words.push_back(syntax == Syntax::MaskWrite ? HexNumber(std::uint64_t(v) & 0xFFFF)
+                                                            : Decimal(v));
+        };
+        switch (syntax) {
+        case Syntax::StartCount:
+            return { Decimal(spec.start), Decimal(spec.quantity) };
+        case Syntax::ReadWrite:
+            words = { Decimal(spec.start), Decimal(spec.quantity), Decimal(spec.writeStart) };
+            addValues();
+            return words;
+        case Syntax::Diagnostics:
+            if (spec.data.empty())
+                return { Decimal(spec.sub) };
+            return { Decimal(spec.sub), HexBytes(spec.data) };
+        case Syntax::Nothing:
+            return {};
+        case Syntax::DeviceId:
+            if (spec.readCode != 1 || spec.objectId != 0)
+                words.emplace_back(kReadCodes[spec.readCode < 5 ? spec.readCode : 1]);
+            if (spec.objectId != 0)
+                words.push_back(Decimal(spec.objectId));
+            return words;
+        default: // an address or a start, then the values
+            words = { Decimal(spec.start) };
+            addValues();
+            return words;
+        }
+    }
+
 } // namespace
 
 std::optional<std::int64_t> ParseInteger(std::string_view word)
@@ -273,48 +307,8 @@ std::string PrintRequest(const RequestSpec& spec)
     if (!info)
         return {};
     std::string text(info->command);
-    const auto add = [&](std::string word) { text += " " + word; };
-    const auto addValues = [&] {
-        for (const std::int64_t v : spec.values)
-            add(Decimal(v));
-    };
-    switch (info->syntax) {
-    case Syntax::StartCount:
-        add(Decimal(spec.start));
-        add(Decimal(spec.quantity));
-        break;
-    case Syntax::AddressBit:
-    case Syntax::AddressValue:
-    case Syntax::StartBits:
-    case Syntax::StartValues:
-        add(Decimal(spec.start));
-        addValues();
-        break;
-    case Syntax::MaskWrite:
-        add(Decimal(spec.start));
-        for (const std::int64_t v : spec.values)
-            add(HexNumber(std::uint64_t(v) & 0xFFFF));
-        break;
-    case Syntax::ReadWrite:
-        add(Decimal(spec.start));
-        add(Decimal(spec.quantity));
-        add(Decimal(spec.writeStart));
-        addValues();
-        break;
-    case Syntax::Diagnostics:
-        add(Decimal(spec.sub));
-        if (!spec.data.empty())
-            add(HexBytes(spec.data));
-        break;
-    case Syntax::Nothing:
-        break;
-    case Syntax::DeviceId:
-        if (spec.readCode != 1 || spec.objectId != 0)
-            add(std::string(kReadCodes[spec.readCode < 5 ? spec.readCode : 1]));
-        if (spec.objectId != 0)
-            add(Decimal(spec.objectId));
-        break;
-    }
+    for (const std::string& word : argumentWords(spec, info->syntax))
+        text += " " + word;
     return text;
 }
 
