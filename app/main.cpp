@@ -2,9 +2,9 @@
 #include "start_window.h"
 
 #include "logfile/log_file.h"
+#include "ports/port_list.h"
 #include "window/caption_font.h"
 #include "window/frm_serial.h"
-#include "ports/port_list.h"
 
 #include <QApplication>
 

@@ -35,9 +35,10 @@ struct SetupApiPort
     QString friendlyName;
 };
 
-// (ports/win32/merge_windows_ports.cpp) The COM ports of the Ports class with their friendly names, then the names the drivers
-// register (SERIALCOMM) that SetupAPI did not list, without a description. Printer ports and
-// devices without a port name are left out; each name comes once, whatever its case.
+// (ports/win32/merge_windows_ports.cpp) The COM ports of the Ports class with their friendly names,
+// then the names the drivers register (SERIALCOMM) that SetupAPI did not list, without a
+// description. Printer ports and devices without a port name are left out; each name comes once,
+// whatever its case.
 std::vector<FoundPort> MergeWindowsPorts(
     const std::vector<SetupApiPort>& devices, const std::vector<QString>& serialComm);
 

@@ -4,9 +4,9 @@
 
 #include "app/start_window.h"
 #include "modbus/byte_string.h"
-#include "sim/pty_slave.h"
 #include "monitor/copyable_table.h"
 #include "monitor/line_monitor.h"
+#include "sim/pty_slave.h"
 #include "window/log_file_name.h"
 
 #include <QApplication>

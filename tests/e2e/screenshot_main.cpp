@@ -1,10 +1,10 @@
 // Drives the real window through one function 3 round trip with the simulated slave and
 // saves a picture of the screen; with a second file name, also one of the window with the
 // line monitor beside it.
-#include "sim/pty_slave.h"
 #include "monitor/copyable_table.h"
-#include "window/frm_serial.h"
 #include "monitor/line_monitor.h"
+#include "sim/pty_slave.h"
+#include "window/frm_serial.h"
 
 #include <QApplication>
 #include <QLineEdit>

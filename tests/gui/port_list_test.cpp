@@ -1,7 +1,7 @@
 // The ports the port box offers, and how it offers them.
-#include "tests/support/pty_peer.h"
 #include "ports/port_completion.h"
 #include "ports/port_list.h"
+#include "tests/support/pty_peer.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
