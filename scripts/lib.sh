@@ -6,7 +6,8 @@ QUILLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # What each is for: build tools; Qt 6 Widgets (its CMake files look for the GL headers);
 # tests and benchmarks; the demo slave; quillet-cli's command line and JSON; the X server that scripts/screenshot and the start-up
 # benchmark draw on (xvfb-run needs xauth); the formatting check in .ci/run; the caption font;
-# building and checking the Debian package.
+# building and checking the Debian package; a decimal-comma locale for the tests that numbers
+# do not follow the locale.
 QUILLET_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev qt6-serialport-dev
@@ -17,6 +18,7 @@ QUILLET_PACKAGES=(
     clang-format
     fonts-liberation2
     dpkg-dev lintian desktop-file-utils appstream
+    locales
 )
 
 as_root() {
@@ -40,6 +42,12 @@ install_missing() {
     as_root apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
         "${missing[@]}"
+}
+
+# The tests' decimal-comma locale, made once from the locales package's sources.
+ensure_test_locale() {
+    locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+    as_root localedef -i de_DE -f UTF-8 de_DE.UTF-8
 }
 
 # build DIR BUILD_TYPE [cmake options...]

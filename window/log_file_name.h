@@ -1,16 +1,15 @@
-// The session log's file name, from the port text as typed.
+// The session log's file name for the port box's text: logfile::LogFileName over its UTF-8.
 #pragma once
+
+#include "logfile/log_file_name.h"
 
 #include <QString>
 
 namespace window {
 
-// The session log's file name, in the current directory. A COM port keeps the long-standing
-// rule, "Quillet_log_" + the first four characters + ".txt" (COM5: gives Quillet_log_COM5.txt,
-// and COM1 and COM12 share a file); blanks around it do not count, and an empty text gives
-// Quillet_log_.txt. Any other text names a device, and the file is named after it:
-// "/dev/ttyUSB0" and "ttyUSB0" give Quillet_log_ttyUSB0.txt, "/dev/pts/3" gives
-// Quillet_log_pts_3.txt; characters other than letters, digits, ".", "-" and "_" become "_".
-QString LogFileName(const QString& portText);
+inline QString LogFileName(const QString& portText)
+{
+    return QString::fromStdString(logfile::LogFileName(portText.toStdString()));
+}
 
 } // namespace window

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 using namespace modbus;
 
 namespace {
@@ -93,6 +95,36 @@ TEST(FunctionTable, TheStandardsExamplesByteForByte)
             EXPECT_EQ(brief(FrameDetails(row, WordOrder::ABCD)), e.details) << e.command;
         }
     }
+}
+
+TEST(FunctionTable, WholeFramesWithTheirCheckBytes)
+{
+    const std::pair<int, const char*> frames[] = {
+        { 17, "read-holding 107 3" },
+        { 17, "read-coils 19 37" },
+        { 17, "write-coil 172 1" },
+        { 1, "read-input 8 1" },
+    };
+    const char* expected[] = { "11 03 00 6B 00 03 76 87", "11 01 00 13 00 25 0E 84",
+        "11 05 00 AC FF 00 4E 8B", "01 04 00 08 00 01 B0 08" };
+    for (std::size_t i = 0; i < std::size(frames); ++i)
+        EXPECT_EQ(
+            HexBytes(BuildRequest(frames[i].first, ParseRequest(frames[i].second).spec).frame),
+            expected[i]);
+}
+
+TEST(FrameDetails, NumbersDoNotFollowADecimalCommaLocale)
+{
+    const std::string found = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        GTEST_SKIP() << "locale de_DE.UTF-8 is not installed (scripts/test makes it)";
+    FrameRow row;
+    row.request = BuildRequest(1, ParseRequest("read-holding 0 2").spec).frame;
+    row.bytes = framed(1, "03 04 40 49 0F DB");
+    const DetailTable table = FrameDetails(row, WordOrder::ABCD);
+    std::setlocale(LC_ALL, found.c_str());
+    ASSERT_EQ(table.rows.size(), 2u);
+    EXPECT_EQ(table.rows[0][4], "3.1415927");
 }
 
 TEST(FunctionTable, BitsAreNumberedFromTheStartAndPaddingIsDropped)
