@@ -4,6 +4,7 @@
 
 #include "app/start_window.h"
 #include "modbus/byte_string.h"
+#include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/line_monitor.h"
 #include "sim/pty_slave.h"
@@ -239,6 +240,45 @@ TEST_F(EndToEnd, StartedWithTheMonitorItsCopiedRowsTellWhatEachFrameMeans)
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[1].startsWith("0 (0x0000)\t0x000A\t10\t10\t")) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].startsWith("1 (0x0001)\t0x0000\t0\t0")) << lines[2].toStdString();
+}
+
+// The composer's requests reach the slave, and the copied details read the slave's values.
+TEST_F(EndToEnd, TheComposerSendsEveryKindOfFunctionAndTheDetailsReadTheSlave)
+{
+    for (int n = 0; n < 10; ++n) {
+        slave->inputRegisters()[n] = std::uint16_t(1000 + n);
+        slave->coils()[n] = n % 2;
+        slave->registers()[n] = std::uint16_t(10 * (n + 1));
+    }
+    slave->setIdentification({ "Quillet", "QSIM", "1.0", "", "", "", "" });
+    window::LineMonitor* monitor = frm.monitor();
+    window::Composer* composer = monitor->composer();
+    composer->setSlave("48");
+    const std::pair<const char*, const char*> sends[] = {
+        { "read-coils 0 10", "Coils 0..9: 01010101 01" },
+        { "read-input 2 2", "3 (0x0003)\t0x03EB\t1003\t1003" },
+        { "write-coil 4 1", "Echo\tmatches the request" },
+        { "write-coils 0 1 1 1", "Quantity\t3 (0x0003)" },
+        { "read-write 0 2 5 77", "1 (0x0001)\t0x0014\t20\t20" },
+        { "device-id", "0 VendorName\tQuillet\n1 ProductCode\tQSIM\n" },
+    };
+    window::CopyableTable* frames = monitor->frames();
+    for (const auto& [command, shows] : sends) {
+        const int before = frames->model()->rowCount();
+        composer->setCommand(command);
+        ASSERT_TRUE(composer->canSend()) << command << composer->problem().toStdString();
+        composer->send();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return frames->model()->rowCount() >= before + 2; }, 5000))
+            << command;
+        frames->selectRow(before + 1);
+        window::CopyableTable* details = monitor->details();
+        details->selectAll();
+        EXPECT_NE(details->selectedAsText().indexOf(shows), -1)
+            << command << "\n" << details->selectedAsText().toStdString();
+    }
+    EXPECT_EQ(slave->coils()[4], 1);
+    EXPECT_EQ(slave->registers()[5], 77);
+    EXPECT_NE(log().find("REQ :>30 2B 0E 01 00 "), std::string::npos) << log();
 }
 
 } // namespace
