@@ -1,6 +1,7 @@
 // Drives the real window through one function 3 round trip with the simulated slave and
 // saves a picture of the screen; with a second file name, also one of the window with the
 // line monitor beside it.
+#include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/line_monitor.h"
 #include "sim/pty_slave.h"
@@ -22,8 +23,10 @@ int main(int argc, char** argv)
     if (argc < 2)
         return 2;
     PtySlave slave(48, 100);
-    for (int n = 0; n < 100; ++n)
+    for (int n = 0; n < 100; ++n) {
         slave.registers()[n] = static_cast<std::uint16_t>(10 * (n + 1));
+        slave.inputRegisters()[n] = static_cast<std::uint16_t>(1000 + n);
+    }
     std::atomic<bool> stop { false };
     std::thread server([&] {
         while (!stop)
@@ -37,7 +40,7 @@ int main(int argc, char** argv)
     if (withMonitor) {
         frm.toggleMonitor();
         frm.monitor()->move(800, 20);
-        frm.monitor()->resize(920, 520);
+        frm.monitor()->resize(920, 600);
     }
     frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(slave.path()));
     QTest::mouseClick(frm.findChild<QPushButton*>("BTNOpenCom"), Qt::LeftButton);
@@ -57,12 +60,17 @@ int main(int argc, char** argv)
         frm.findChild<QLineEdit*>("Text1")->setText("47"); // nobody answers: no reply, a hint
         QTest::mouseClick(frm.findChild<QPushButton*>("Command3"), Qt::LeftButton);
         QTest::qWait(1600);
+        // A request from the composer: input registers, their values in the details.
+        window::Composer* composer = frm.monitor()->composer();
+        composer->setSlave("48");
+        composer->setCommand("read-input 0 4");
+        composer->send();
+        QTest::qWait(400);
         window::CopyableTable* frames = frm.monitor()->frames();
-        frames->resizeColumnsToContents();
-        frames->selectRow(1); // the function 3 reply: its registers below
+        frames->selectRow(frames->model()->rowCount() - 1);
         frames->setFocus();
         QTest::qWait(300);
-        saved = saved && app.primaryScreen()->grabWindow(0).copy(0, 0, 1740, 560).save(argv[2]);
+        saved = saved && app.primaryScreen()->grabWindow(0).copy(0, 0, 1740, 640).save(argv[2]);
     }
     frm.close();
     stop = true;
