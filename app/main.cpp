@@ -22,7 +22,7 @@ QStringList argumentsOf(int argc, char* argv[])
 
 int listPorts()
 {
-    for (const window::PortEntry& entry : window::AvailablePorts())
+    for (const ports::PortEntry& entry : ports::AvailablePorts())
         std::printf("%s\t%s\n", qPrintable(entry.name), qPrintable(entry.description));
     return 0;
 }

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 
-namespace window {
+namespace monitor {
 namespace {
 
     constexpr int kHistory = 20;
@@ -325,4 +325,4 @@ QString Composer::command() const { return command_->currentText(); }
 QString Composer::preview() const { return preview_->text(); }
 QString Composer::problem() const { return problem_->text(); }
 
-} // namespace window
+} // namespace monitor

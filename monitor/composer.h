@@ -14,7 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace window {
+namespace monitor {
 
 class Composer : public QWidget
 {
@@ -67,4 +67,4 @@ private:
     std::string frame_;
 };
 
-} // namespace window
+} // namespace monitor

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace window {
+namespace monitor {
 
 CopyableTable::CopyableTable(QWidget* parent)
     : QTableView(parent)
@@ -56,4 +56,4 @@ void CopyableTable::keyPressEvent(QKeyEvent* event)
     QTableView::keyPressEvent(event);
 }
 
-} // namespace window
+} // namespace monitor

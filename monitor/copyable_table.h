@@ -4,7 +4,7 @@
 
 #include <QTableView>
 
-namespace window {
+namespace monitor {
 
 class CopyableTable : public QTableView
 {
@@ -23,4 +23,4 @@ private:
     QString footer_;
 };
 
-} // namespace window
+} // namespace monitor

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace window {
+namespace monitor {
 namespace {
 
     using modbus::RowKind;
@@ -129,4 +129,4 @@ QVariant FrameTableModel::headerData(int section, Qt::Orientation orientation, i
     return kHeaders[section];
 }
 
-} // namespace window
+} // namespace monitor

@@ -9,7 +9,7 @@
 #include <deque>
 #include <vector>
 
-namespace window {
+namespace monitor {
 
 class FrameTableModel : public QAbstractTableModel
 {
@@ -38,4 +38,4 @@ private:
 // What a row's cell shows, as the table and its copy give it.
 QString CellText(const modbus::FrameRow& row, int column);
 
-} // namespace window
+} // namespace monitor

@@ -17,7 +17,7 @@
 
 #include <string_view>
 
-namespace window {
+namespace monitor {
 namespace {
 
     QComboBox* choice(QWidget* parent, const QStringList& items)
@@ -244,4 +244,4 @@ QString LineMonitor::statusText() const
 
 void LineMonitor::showCounts() { status_->setText(statusText()); }
 
-} // namespace window
+} // namespace monitor

@@ -16,7 +16,7 @@ class QComboBox;
 class QLabel;
 class QStandardItemModel;
 
-namespace window {
+namespace monitor {
 
 class Composer;
 class CopyableTable;
@@ -79,4 +79,4 @@ private:
     bool follow_ = false;
 };
 
-} // namespace window
+} // namespace monitor

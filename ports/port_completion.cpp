@@ -7,7 +7,7 @@
 #include <QStandardItemModel>
 #include <QTimer>
 
-namespace window {
+namespace ports {
 namespace {
 
     // The popup shows name and description; completion inserts the name alone.
@@ -61,4 +61,4 @@ bool PortCompletion::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-} // namespace window
+} // namespace ports

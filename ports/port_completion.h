@@ -12,7 +12,7 @@ class QCompleter;
 class QLineEdit;
 class QStandardItemModel;
 
-namespace window {
+namespace ports {
 
 class PortCompletion : public QObject
 {
@@ -39,4 +39,4 @@ private:
     bool drawn_ = false;
 };
 
-} // namespace window
+} // namespace ports

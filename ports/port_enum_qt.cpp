@@ -5,7 +5,7 @@
 
 #include <QSerialPortInfo>
 
-namespace window {
+namespace ports {
 
 std::vector<FoundPort> FoundPorts()
 {
@@ -19,4 +19,4 @@ std::vector<FoundPort> FoundPorts()
     return found;
 }
 
-} // namespace window
+} // namespace ports

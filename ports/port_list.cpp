@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace window {
+namespace ports {
 namespace {
 
     QString describe(const FoundPort& port)
@@ -77,4 +77,4 @@ std::vector<PortEntry> PortEntries(
 
 std::vector<PortEntry> AvailablePorts() { return PortEntries(FoundPorts(), byIdLinks()); }
 
-} // namespace window
+} // namespace ports

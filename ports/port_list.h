@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace window {
+namespace ports {
 
 struct FoundPort
 {
@@ -48,4 +48,4 @@ std::vector<FoundPort> FoundPorts();
 // What is present now, with the links under /dev/serial/by-id/, as PortEntries orders it.
 std::vector<PortEntry> AvailablePorts();
 
-} // namespace window
+} // namespace ports

@@ -200,7 +200,7 @@ void frmSerial::resolveWidgets()
         display->installEventFilter(this);
     for (QLineEdit* box : findChildren<QLineEdit*>())
         box->installEventFilter(this);
-    new PortCompletion(txt0, AvailablePorts);
+    new ports::PortCompletion(txt0, ports::AvailablePorts);
 }
 
 void frmSerial::presetPort(const QString& text) { txt0->setText(text); }

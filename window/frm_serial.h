@@ -20,10 +20,14 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
+namespace monitor {
+class LineMonitor;
+}
+
 namespace window {
 
 class Lamp;
-class LineMonitor;
+using monitor::LineMonitor;
 
 enum class MessageIcon { None, Critical };
 // Modal message box; tests put a recorder in its place.

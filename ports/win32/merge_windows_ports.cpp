@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace window {
+namespace ports {
 
 std::vector<FoundPort> MergeWindowsPorts(
     const std::vector<SetupApiPort>& devices, const std::vector<QString>& serialComm)
@@ -28,4 +28,4 @@ std::vector<FoundPort> MergeWindowsPorts(
     return found;
 }
 
-} // namespace window
+} // namespace ports

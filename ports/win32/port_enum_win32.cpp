@@ -10,7 +10,7 @@
 #include <devguid.h>
 #include <setupapi.h>
 
-namespace window {
+namespace ports {
 namespace {
 
     std::vector<QString> serialCommNames()
@@ -79,4 +79,4 @@ std::vector<FoundPort> FoundPorts()
     return MergeWindowsPorts(setupApiPorts(), serialCommNames());
 }
 
-} // namespace window
+} // namespace ports

@@ -195,11 +195,11 @@ TEST_F(EndToEnd, StartedWithTheMonitorItsCopiedRowsTellWhatEachFrameMeans)
     const QString port = QString::fromStdString(slave->path());
     StartWindow(frm, ParseCommandLine({ "quillet", "--monitor", "--port", port, "--open" }).start);
     ASSERT_TRUE(QTest::qWaitFor([&] { return button("BTNCloseCom")->isEnabled(); }, 5000));
-    window::LineMonitor* monitor = frm.monitor();
+    monitor::LineMonitor* monitor = frm.monitor();
     ASSERT_TRUE(monitor && monitor->isVisible());
     EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor " + port + " 19200 8N1");
 
-    window::CopyableTable* frames = monitor->frames();
+    monitor::CopyableTable* frames = monitor->frames();
     const auto rowsReach = [&](int n) {
         return QTest::qWaitFor([&] { return frames->model()->rowCount() >= n; }, 10000);
     };
@@ -232,7 +232,7 @@ TEST_F(EndToEnd, StartedWithTheMonitorItsCopiedRowsTellWhatEachFrameMeans)
             "RX 30 83 02 " + seen[3].substr(12, 5) + " | exception 2 ILLEGAL DATA ADDRESS" }));
 
     frames->selectRow(1);
-    window::CopyableTable* details = monitor->details();
+    monitor::CopyableTable* details = monitor->details();
     details->setFocus();
     QTest::keyClick(details, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(details, Qt::Key_C, Qt::ControlModifier);
@@ -251,8 +251,8 @@ TEST_F(EndToEnd, TheComposerSendsEveryKindOfFunctionAndTheDetailsReadTheSlave)
         slave->registers()[n] = std::uint16_t(10 * (n + 1));
     }
     slave->setIdentification({ "Quillet", "QSIM", "1.0", "", "", "", "" });
-    window::LineMonitor* monitor = frm.monitor();
-    window::Composer* composer = monitor->composer();
+    monitor::LineMonitor* monitor = frm.monitor();
+    monitor::Composer* composer = monitor->composer();
     composer->setSlave("48");
     const std::pair<const char*, const char*> sends[] = {
         { "read-coils 0 10", "Coils 0..9: 01010101 01" },
@@ -262,19 +262,21 @@ TEST_F(EndToEnd, TheComposerSendsEveryKindOfFunctionAndTheDetailsReadTheSlave)
         { "read-write 0 2 5 77", "1 (0x0001)\t0x0014\t20\t20" },
         { "device-id", "0 VendorName\tQuillet\n1 ProductCode\tQSIM\n" },
     };
-    window::CopyableTable* frames = monitor->frames();
+    monitor::CopyableTable* frames = monitor->frames();
     for (const auto& [command, shows] : sends) {
         const int before = frames->model()->rowCount();
         composer->setCommand(command);
         ASSERT_TRUE(composer->canSend()) << command << composer->problem().toStdString();
         composer->send();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return frames->model()->rowCount() >= before + 2; }, 5000))
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return frames->model()->rowCount() >= before + 2; }, 5000))
             << command;
         frames->selectRow(before + 1);
-        window::CopyableTable* details = monitor->details();
+        monitor::CopyableTable* details = monitor->details();
         details->selectAll();
         EXPECT_NE(details->selectedAsText().indexOf(shows), -1)
-            << command << "\n" << details->selectedAsText().toStdString();
+            << command << "\n"
+            << details->selectedAsText().toStdString();
     }
     EXPECT_EQ(slave->coils()[4], 1);
     EXPECT_EQ(slave->registers()[5], 77);

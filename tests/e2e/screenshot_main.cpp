@@ -61,12 +61,12 @@ int main(int argc, char** argv)
         QTest::mouseClick(frm.findChild<QPushButton*>("Command3"), Qt::LeftButton);
         QTest::qWait(1600);
         // A request from the composer: input registers, their values in the details.
-        window::Composer* composer = frm.monitor()->composer();
+        monitor::Composer* composer = frm.monitor()->composer();
         composer->setSlave("48");
         composer->setCommand("read-input 0 4");
         composer->send();
         QTest::qWait(400);
-        window::CopyableTable* frames = frm.monitor()->frames();
+        monitor::CopyableTable* frames = frm.monitor()->frames();
         frames->selectRow(frames->model()->rowCount() - 1);
         frames->setFocus();
         QTest::qWait(300);

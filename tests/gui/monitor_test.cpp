@@ -31,7 +31,7 @@ protected:
         platform = &fake::Reset();
         WindowFixture::SetUp();
     }
-    window::LineMonitor* openMonitor()
+    monitor::LineMonitor* openMonitor()
     {
         QTest::keyClick(&frm, Qt::Key_F2);
         return frm.monitor();
@@ -56,7 +56,7 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
 {
     ASSERT_NE(frm.monitor(), nullptr) << "it records from the start";
     EXPECT_FALSE(frm.monitor()->isVisible());
-    window::LineMonitor* monitor = openMonitor();
+    monitor::LineMonitor* monitor = openMonitor();
     EXPECT_TRUE(monitor->isVisible());
     EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor COM5: 19200 8N1");
     monitor->findChild<QComboBox*>("parity")->setCurrentIndex(1);
@@ -94,7 +94,7 @@ TEST_F(Monitor, ParityAndStopBitsReachTheSettingsTextAndNameTheLineInTheLog)
         { 2, 1, "19200,o,8,2", "LINE 19200,o,8,2" },
         { 0, 1, "19200,n,8,2", "LINE 19200,n,8,2" },
     };
-    window::LineMonitor* monitor = openMonitor();
+    monitor::LineMonitor* monitor = openMonitor();
     for (const Case& c : cases) {
         monitor->findChild<QComboBox*>("parity")->setCurrentIndex(c.parity);
         monitor->findChild<QComboBox*>("stopBits")->setCurrentIndex(c.stopBits);
@@ -111,11 +111,11 @@ TEST_F(Monitor, ParityAndStopBitsReachTheSettingsTextAndNameTheLineInTheLog)
 
 TEST_F(Monitor, ARequestAndItsReplyBecomeTwoRowsWithTheVerdictAndTheReplyTime)
 {
-    window::LineMonitor* monitor = openMonitor();
+    monitor::LineMonitor* monitor = openMonitor();
     open();
     QTest::mouseClick(button("Command3"), Qt::LeftButton);
     tick(kReply);
-    window::CopyableTable* frames = monitor->frames();
+    monitor::CopyableTable* frames = monitor->frames();
     ASSERT_EQ(frames->model()->rowCount(), 2);
     frames->setFocus();
     QTest::keyClick(frames, Qt::Key_A, Qt::ControlModifier);
@@ -157,8 +157,8 @@ TEST_F(Monitor, RecordsBeforeItIsFirstShown)
 
 TEST_F(Monitor, TheComposerSendsAFunction4RequestLogsItAndShowsItsRows)
 {
-    window::LineMonitor* monitor = openMonitor();
-    window::Composer* composer = monitor->composer();
+    monitor::LineMonitor* monitor = openMonitor();
+    monitor::Composer* composer = monitor->composer();
     composer->setCommand("read-input 8 1");
     EXPECT_EQ(composer->problem(), "Cannot send: open the port to send");
     EXPECT_FALSE(monitor->findChild<QPushButton*>("send")->isEnabled());
@@ -176,10 +176,10 @@ TEST_F(Monitor, TheComposerSendsAFunction4RequestLogsItAndShowsItsRows)
     EXPECT_EQ(entries, "T REQ :>01 04 00 08 00 01 B0 08\r\n\r\n");
     const std::string reply = bytesOf("01 04 02 00 0A") + *modbus::CRC16(bytesOf("01 04 02 00 0A"));
     tick(reply);
-    window::CopyableTable* frames = monitor->frames();
+    monitor::CopyableTable* frames = monitor->frames();
     ASSERT_EQ(frames->model()->rowCount(), 2);
-    EXPECT_EQ(window::CellText(static_cast<window::FrameTableModel*>(frames->model())->row(1),
-                  window::FrameTableModel::Function),
+    EXPECT_EQ(monitor::CellText(static_cast<monitor::FrameTableModel*>(frames->model())->row(1),
+                  monitor::FrameTableModel::Function),
         "4 Read Input Registers");
     frames->selectRow(1);
     EXPECT_EQ(monitor->details()->model()->index(0, 0).data().toString(), "8 (0x0008)");
@@ -203,7 +203,7 @@ TEST_F(Monitor, TheComposerSendsAFunction4RequestLogsItAndShowsItsRows)
 
 TEST(FrameTableModel, KeepsTheNewestRowsAndShowsLongFramesByTheirStart)
 {
-    window::FrameTableModel model(3);
+    monitor::FrameTableModel model(3);
     for (int batch = 0; batch < 2; ++batch) {
         std::vector<modbus::FrameRow> rows(batch == 0 ? 2 : 4);
         for (std::size_t i = 0; i < rows.size(); ++i)
@@ -211,15 +211,15 @@ TEST(FrameTableModel, KeepsTheNewestRowsAndShowsLongFramesByTheirStart)
         model.append(rows);
     }
     ASSERT_EQ(model.rowCount(), 3);
-    EXPECT_EQ(model.index(0, window::FrameTableModel::Verdict).data().toString(), "11");
-    EXPECT_EQ(model.index(2, window::FrameTableModel::Verdict).data().toString(), "13");
+    EXPECT_EQ(model.index(0, monitor::FrameTableModel::Verdict).data().toString(), "11");
+    EXPECT_EQ(model.index(2, monitor::FrameTableModel::Verdict).data().toString(), "13");
 
     modbus::FrameRow longFrame;
     longFrame.bytes.assign(255, '\x11');
     model.append({ longFrame });
-    const QModelIndex bytes = model.index(2, window::FrameTableModel::Bytes);
-    EXPECT_EQ(bytes.data().toString().size(), window::FrameTableModel::kShownCharacters + 1);
-    EXPECT_EQ(bytes.data(window::FrameTableModel::kFullTextRole).toString().size(), 255 * 3 - 1);
+    const QModelIndex bytes = model.index(2, monitor::FrameTableModel::Bytes);
+    EXPECT_EQ(bytes.data().toString().size(), monitor::FrameTableModel::kShownCharacters + 1);
+    EXPECT_EQ(bytes.data(monitor::FrameTableModel::kFullTextRole).toString().size(), 255 * 3 - 1);
 }
 
 } // namespace

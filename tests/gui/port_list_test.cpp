@@ -11,7 +11,7 @@
 
 namespace {
 
-using window::PortEntry;
+using ports::PortEntry;
 
 std::vector<std::pair<std::string, std::string>> plain(const std::vector<PortEntry>& entries)
 {
@@ -23,7 +23,7 @@ std::vector<std::pair<std::string, std::string>> plain(const std::vector<PortEnt
 
 TEST(PortEntries, NaturalOrderDescriptionsAndStableNamesAfterTheirDevice)
 {
-    const std::vector<window::FoundPort> found = {
+    const std::vector<ports::FoundPort> found = {
         { "/dev/ttyUSB10", "FT232R USB UART", "FTDI", "A1B2" },
         { "/dev/ttyUSB2", "CP2102", "Silicon Labs", "" },
         { "/dev/ttyACM0", "", "", "" },
@@ -45,14 +45,14 @@ TEST(PortEntries, NaturalOrderDescriptionsAndStableNamesAfterTheirDevice)
         { "/dev/ttyUSB10", "FT232R USB UART, FTDI, serial number A1B2" },
         { "/dev/serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0", "stable name of /dev/ttyUSB10" },
     };
-    EXPECT_EQ(plain(window::PortEntries(found, byId)), expected);
-    EXPECT_TRUE(window::PortEntries({}, byId).empty());
+    EXPECT_EQ(plain(ports::PortEntries(found, byId)), expected);
+    EXPECT_TRUE(ports::PortEntries({}, byId).empty());
 }
 
 TEST(PortEntries, WindowsNamesSortAsNumbers)
 {
-    const auto entries = window::PortEntries({ { "COM10", "USB Serial Port (COM10)", "", "" },
-                                                 { "COM3", "Communications Port (COM3)", "", "" } },
+    const auto entries = ports::PortEntries({ { "COM10", "USB Serial Port (COM10)", "", "" },
+                                                { "COM3", "Communications Port (COM3)", "", "" } },
         {});
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].name, "COM3");
@@ -61,7 +61,7 @@ TEST(PortEntries, WindowsNamesSortAsNumbers)
 
 TEST(PortEntries, WindowsFriendlyNamesFirstThenTheRegisteredNamesSetupApiMissed)
 {
-    const std::vector<window::SetupApiPort> devices = {
+    const std::vector<ports::SetupApiPort> devices = {
         { "COM5", "USB Serial Port (COM5)" },
         { "LPT1", "Printer Port (LPT1)" },
         { "", "Broken device" },
@@ -69,15 +69,15 @@ TEST(PortEntries, WindowsFriendlyNamesFirstThenTheRegisteredNamesSetupApiMissed)
     };
     const std::vector<QString> serialComm = { "COM3", "com5", "COM7", "" };
     std::vector<std::pair<std::string, std::string>> merged;
-    for (const window::FoundPort& p : window::MergeWindowsPorts(devices, serialComm))
+    for (const ports::FoundPort& p : ports::MergeWindowsPorts(devices, serialComm))
         merged.emplace_back(p.name.toStdString(), p.description.toStdString());
     const std::vector<std::pair<std::string, std::string>> expected = {
         { "COM5", "USB Serial Port (COM5)" }, { "COM3", "Communications Port (COM3)" },
         { "COM7", "" }, // SetupAPI does not know it (Wine has no port devices)
     };
     EXPECT_EQ(merged, expected);
-    EXPECT_EQ(window::MergeWindowsPorts({}, { "COM1" }).size(), 1u);
-    EXPECT_EQ(plain(window::PortEntries(window::MergeWindowsPorts(devices, serialComm), {}))[0],
+    EXPECT_EQ(ports::MergeWindowsPorts({}, { "COM1" }).size(), 1u);
+    EXPECT_EQ(plain(ports::PortEntries(ports::MergeWindowsPorts(devices, serialComm), {}))[0],
         std::make_pair(std::string("COM3"), std::string("Communications Port (COM3)")));
 }
 
@@ -85,7 +85,7 @@ TEST(AvailablePorts, APtyIsNotOffered)
 {
     PtyPeer peer;
     ASSERT_FALSE(peer.path.empty());
-    for (const PortEntry& entry : window::AvailablePorts())
+    for (const PortEntry& entry : ports::AvailablePorts())
         EXPECT_NE(entry.name.toStdString(), peer.path);
 }
 
@@ -96,7 +96,7 @@ TEST(PortCompletion, ReadsTheListAfreshOnFocusAndInsertsTheNameAlone)
     auto* box = new QLineEdit(&top);
     int reads = 0;
     std::vector<PortEntry> present = { { "/dev/ttyUSB0", "FT232R" } };
-    new window::PortCompletion(box, [&] {
+    new ports::PortCompletion(box, [&] {
         ++reads;
         return present;
     });

@@ -15,7 +15,8 @@ namespace {
 
 ByteString framed(int slave, std::string_view pduHex)
 {
-    const ByteString body = ByteString(1, CharOf(std::uint8_t(slave))) + *ParseHexBytes(pduHex);
+    ByteString body(1, CharOf(std::uint8_t(slave)));
+    body += *ParseHexBytes(pduHex);
     return body + *CRC16(body);
 }
 
