@@ -18,6 +18,12 @@ namespace {
         { "CDAB", modbus::WordOrder::CDAB }, { "BADC", modbus::WordOrder::BADC },
         { "DCBA", modbus::WordOrder::DCBA } };
 
+    bool isRead(const modbus::RequestSpec& spec)
+    {
+        const int f = spec.function;
+        return !spec.raw && (f == 1 || f == 2 || f == 3 || f == 4 || f == 23);
+    }
+
     std::string usage(const CLI::App& app)
     {
         return app.help() + "\nCommands:\n" + modbus::RequestUsage();
@@ -47,6 +53,12 @@ namespace {
         app.add_option("--word-order", raw.order, "ABCD, CDAB, BADC or DCBA (default ABCD)")
             ->check(CLI::IsMember({ "ABCD", "CDAB", "BADC", "DCBA" }));
         app.add_flag("--json", o.json, "Print one JSON object");
+        app.add_option("--every", o.everyMs, "Poll a read every MS ms (0: as fast as it answers)")
+            ->check(CLI::Range(0, 86'400'000));
+        app.add_option(
+               "--count", o.count, "With --every: this many polls (default 0: until Ctrl+C)")
+            ->check(CLI::Range(0, 1'000'000'000));
+        app.add_flag("--csv", o.csv, "With --every: one CSV row per poll");
         app.set_version_flag("--version", std::string("quillet-cli ") + QUILLET_VERSION);
         // Everything from the command word on is the request, negative numbers included.
         app.prefix_command();
@@ -85,6 +97,11 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     if (!request.error.empty())
         return { {}, 2, "quillet-cli: " + request.error + "\n\n" + usage(app) };
     parsed.options.request = request.spec;
+    if (parsed.options.everyMs && !isRead(request.spec))
+        return { {}, 2,
+            "quillet-cli: --every polls a read: read-coils, read-discrete, "
+            "read-holding, read-input or read-write\n\n"
+                + usage(app) };
     return parsed;
 }
 

@@ -6,6 +6,7 @@
 #include "modbus/request_spec.h"
 #include "serial/line_settings.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct Options
     int timeoutMs = 1000;
     modbus::WordOrder order = modbus::WordOrder::ABCD;
     bool json = false;
+    std::optional<int> everyMs; // polling: a poll every so many ms (0: as fast as replies come)
+    int count = 0; // polls; 0: until Ctrl+C
+    bool csv = false;
     modbus::RequestSpec request;
 };
 

@@ -1,6 +1,7 @@
 // quillet-cli: one Modbus RTU request from a shell, the reply on stdout, an exit status.
 #include "cli_options.h"
 #include "cli_port.h"
+#include "poll_run.h"
 #include "reply_output.h"
 
 #include "modbus/exchange.h"
@@ -41,11 +42,15 @@ int main(int argc, char** argv)
     cli::Port port;
     if (const std::string why = port.open(o.port, o.line); !why.empty())
         return fail("quillet-cli: " + why + "\n", 1);
+    if (o.everyMs)
+        return cli::RunPolls(port, o, request.frame);
     const int written = port.write(request.frame);
     modbus::Exchange exchange(
         request.frame, written, o.timeoutMs * 1000LL, cli::SilenceUs(o.line.speed), now());
-    while (!exchange.done())
-        exchange.read(port.read(exchange.nextWaitUs(now().monoUs)), now());
+    while (!exchange.done()) {
+        const modbus::ByteString chunk = port.read(exchange.nextWaitUs(now().monoUs));
+        exchange.read(chunk, now()); // the time after the read: when the bytes were there
+    }
     const std::string out
         = o.json ? cli::JsonOutput(exchange, o.order) : cli::TextOutput(exchange, o.order);
     std::fputs(out.c_str(), stdout);

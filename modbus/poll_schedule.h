@@ -37,6 +37,8 @@ public:
     // How late the last cycle started against its schedule.
     std::int64_t lastLatenessUs() const { return lateUs_; }
     int cyclesStarted() const { return cycle_; }
+    // When the next cycle may start.
+    std::int64_t dueAtUs() const { return cycleDueUs_; }
 
 private:
     int requests_;

@@ -17,9 +17,11 @@ struct CliRun
     std::string out;
 };
 
-CliRun runCli(const std::string& arguments)
+// stderr is dropped unless asked for, then it follows stdout.
+CliRun runCli(const std::string& arguments, bool withStderr = false)
 {
-    const std::string command = std::string(QUILLET_CLI) + " " + arguments + " 2>/dev/null";
+    const std::string command
+        = std::string(QUILLET_CLI) + " " + arguments + (withStderr ? " 2>&1" : " 2>/dev/null");
     CliRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -101,6 +103,29 @@ TEST_F(CliAgainstDemoSlave, EveryCommandAndItsExitStatus)
     EXPECT_EQ(slave.registers()[3], 65534);
     EXPECT_EQ(slave.coils()[4], 1);
     EXPECT_EQ(slave.registers()[2], (30 & 0xF0) | (0x0F & ~0xF0));
+}
+
+TEST_F(CliAgainstDemoSlave, PollingRunsPrintALinePerPollAndTheirStatistics)
+{
+    const CliRun good = runCli(port() + "--every 10 --count 50 read-input 0 2", true);
+    EXPECT_EQ(good.status, 0) << good.out;
+    std::size_t lines = 0;
+    for (std::size_t at = 0; (at = good.out.find("\t1000\t1001\n", at)) != std::string::npos; ++at)
+        ++lines;
+    EXPECT_EQ(lines, 50u) << good.out;
+    EXPECT_NE(good.out.find("requests 50, good replies 50, CRC BAD 0, exceptions 0, no reply 0"),
+        std::string::npos)
+        << good.out;
+
+    const CliRun csv = runCli(port() + "--every 0 --count 3 --csv read-coils 0 4");
+    EXPECT_EQ(csv.out.substr(0, csv.out.find('\n') + 1), "time,slave,function,start,values\r\n");
+    EXPECT_NE(csv.out.find(",48,1,0,0,1,0,1\r\n"), std::string::npos) << csv.out;
+
+    const CliRun silent
+        = runCli(port() + "--address 47 --timeout 50 --every 0 --count 2 read-input 0 1", true);
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_NE(silent.out.find("no reply 2"), std::string::npos) << silent.out;
+    EXPECT_EQ(runCli(port() + "--every 10 write-register 0 1").status, 2) << "polls read only";
 }
 
 TEST(Cli, HelpAndVersionNeedNoPort)

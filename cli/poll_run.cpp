@@ -1,0 +1,94 @@
+#include "poll_run.h"
+
+#include "local_time.h"
+
+#include "modbus/data_log.h"
+#include "modbus/exchange.h"
+#include "modbus/poll_schedule.h"
+#include "modbus/poll_statistics.h"
+#include "modbus/read_values.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+namespace cli {
+namespace {
+
+    volatile std::sig_atomic_t interrupted = 0;
+    void interrupt(int) { interrupted = 1; }
+
+    std::int64_t nowUs()
+    {
+        using namespace std::chrono;
+        return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+
+    // One poll: the request out, its answer in; what it came to for the statistics.
+    void poll(Port& port, const Options& o, const modbus::ByteString& frame,
+        modbus::PollStatistics& stats)
+    {
+        const int written = port.write(frame);
+        modbus::Exchange exchange(
+            frame, written, o.timeoutMs * 1000LL, SilenceUs(o.line.speed), { nowUs(), 0 });
+        while (!exchange.done()) {
+            const modbus::ByteString chunk = port.read(exchange.nextWaitUs(nowUs()));
+            exchange.read(chunk, { nowUs(), 0 }); // the time after the read
+        }
+        const modbus::FrameRow* answer = exchange.answer();
+        const modbus::PollOutcome outcome
+            = answer ? modbus::OutcomeOf(answer->kind) : modbus::PollOutcome::NoReply;
+        const int code = answer && outcome == modbus::PollOutcome::Exception
+            ? int(modbus::ByteAt(answer->bytes, 2))
+            : 0;
+        stats.record(outcome, answer ? answer->replyMs : std::nullopt, code, nowUs());
+        const auto values = answer && exchange.good() ? modbus::ValuesOfReply(frame, answer->bytes)
+                                                      : std::nullopt;
+        std::string line;
+        if (o.csv)
+            line = values ? modbus::DataLogRow(IsoLocalTimeNow(), *values) : std::string();
+        else {
+            line = IsoLocalTimeNow();
+            if (values)
+                for (const std::uint16_t v : values->values)
+                    line += "\t" + std::to_string(v);
+            else
+                line += "\t" + exchange.verdict();
+            line += "\n";
+        }
+        std::fputs(line.c_str(), stdout);
+        std::fflush(stdout); // a line per poll, as it happens, also into a pipe
+    }
+
+} // namespace
+
+int RunPolls(Port& port, const Options& o, const modbus::ByteString& frame)
+{
+    std::signal(SIGINT, interrupt);
+    modbus::PollSchedule schedule(
+        1, { *o.everyMs * 1000LL, o.count, o.timeoutMs * 1000LL }, nowUs());
+    modbus::PollStatistics stats;
+    stats.started(nowUs());
+    if (o.csv)
+        std::fputs(modbus::DataLogHeader().c_str(), stdout);
+    while (!schedule.finished() && !interrupted) {
+        if (!schedule.due(nowUs())) {
+            // Waiting for the next poll: in short steps, so Ctrl+C ends it at once.
+            const std::int64_t wait
+                = std::clamp<std::int64_t>(schedule.dueAtUs() - nowUs(), 0, 50'000);
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(std::max<std::int64_t>(wait, 100)));
+            continue;
+        }
+        schedule.sent(nowUs());
+        poll(port, o, frame, stats);
+        schedule.answered(nowUs());
+    }
+    std::fputs(stats.report().c_str(), stderr);
+    return stats.count(modbus::PollOutcome::Good) == stats.requests() && stats.requests() > 0 ? 0
+                                                                                              : 1;
+}
+
+} // namespace cli

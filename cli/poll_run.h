@@ -1,0 +1,15 @@
+// quillet-cli --every: a polling run of one read, a line per poll on stdout and the run's
+// statistics on stderr at the end (also after Ctrl+C).
+#pragma once
+
+#include "cli_options.h"
+#include "cli_port.h"
+
+#include "modbus/byte_string.h"
+
+namespace cli {
+
+// Exit status: 0 when every poll had a good reply, 1 otherwise.
+int RunPolls(Port& port, const Options& options, const modbus::ByteString& frame);
+
+} // namespace cli
