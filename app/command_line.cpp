@@ -2,6 +2,8 @@
 
 #include "quillet_version.h"
 
+#include "modbus/function_table.h"
+#include "modbus/request_language.h"
 #include "window/window_constants.h"
 
 #include <QCommandLineParser>
@@ -53,6 +55,42 @@ QStringList withoutToolkitOptions(const QStringList& args)
     return ours;
 }
 
+void addPollOptions(QCommandLineParser& parser)
+{
+    parser.addOptions({
+        { "poll",
+            "Poll COMMAND (in quillet-cli's request language, e.g. \"read-input 0 10\") once "
+            "the port is open; repeat it to poll several in turn. Shows the monitor.",
+            "COMMAND" },
+        { "every", "With --poll: a cycle every MS ms (default 1000; 0: as fast as replies come).",
+            "MS" },
+        { "count", "With --poll: this many cycles (default: until Stop).", "N" },
+        { "record", "With --poll: append a CSV row per good reply of a read to FILE.", "FILE" },
+    });
+}
+
+// The polling run's options: every command must parse and make a request.
+QString readPoll(const QCommandLineParser& parser, StartOptions& start)
+{
+    for (const QString& command : parser.values("poll")) {
+        const modbus::ParsedRequest parsed = modbus::ParseRequest(command.toStdString());
+        const std::string why
+            = parsed.error.empty() ? modbus::BuildRequest(1, parsed.spec).notSent : parsed.error;
+        if (!why.empty())
+            return "--poll \"" + command + "\": " + QString::fromStdString(why);
+        start.polls << command;
+    }
+    bool ok = true;
+    if (parser.isSet("every") && ((start.everyMs = parser.value("every").toInt(&ok)) < 0 || !ok))
+        return "--every takes a number of milliseconds, 0 or more";
+    if (parser.isSet("count") && ((start.count = parser.value("count").toInt(&ok)) < 0 || !ok))
+        return "--count takes a number of cycles, 0 or more";
+    start.record = parser.value("record");
+    if (!start.polls.isEmpty())
+        start.monitor = true;
+    return {};
+}
+
 // The values of --speed, --parity and --stop-bits; the reason when one is not known.
 QString readChoices(const QCommandLineParser& parser, StartOptions& start)
 {
@@ -98,6 +136,7 @@ CommandLine ParseCommandLine(const QStringList& args)
     const QCommandLineOption stopBits(
         "stop-bits", "Stop bits for the next Open: 1 (the default) or 2.", "BITS");
     parser.addOptions({ help, version, port, speed, open, list, monitor, parity, stopBits });
+    addPollOptions(parser);
 
     if (!parser.parse(withoutToolkitOptions(args)))
         return refuse(parser.errorText(), parser);
@@ -111,7 +150,9 @@ CommandLine ParseCommandLine(const QStringList& args)
     }
     if (const QString why = readChoices(parser, line.start); !why.isEmpty())
         return refuse(why, parser);
-    line.start.monitor = parser.isSet(monitor);
+    if (const QString why = readPoll(parser, line.start); !why.isEmpty())
+        return refuse(why, parser);
+    line.start.monitor = line.start.monitor || parser.isSet(monitor);
     line.start.port = parser.value(port);
     line.start.open = parser.isSet(open);
     line.listPorts = parser.isSet(list);

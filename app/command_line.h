@@ -14,6 +14,11 @@ struct StartOptions
     bool monitor = false; // the line monitor shown at start
     char parity = 'n'; // 'n', 'e' or 'o'
     int stopBits = 1;
+    // A polling run started once the port is open: its commands in the request language.
+    QStringList polls;
+    int everyMs = 1000;
+    int count = 0; // 0: until Stop
+    QString record; // the data log's file; empty: none
 };
 
 struct CommandLine

@@ -16,4 +16,13 @@ void StartWindow(window::frmSerial& frm, const StartOptions& start)
         frm.toggleMonitor();
     if (start.open)
         QTimer::singleShot(0, &frm, &window::frmSerial::pressOpen);
+    if (!start.polls.isEmpty()) {
+        std::vector<std::string> commands;
+        for (const QString& command : start.polls)
+            commands.push_back(command.toStdString());
+        // After the Open above (queued first), with the slave address the window then holds.
+        QTimer::singleShot(0, &frm, [&frm, commands, start] {
+            frm.startPolling(commands, start.everyMs, start.count, start.record.toStdString());
+        });
+    }
 }

@@ -1,6 +1,6 @@
 #include "poll_run.h"
 
-#include "local_time.h"
+#include "logfile/local_time.h"
 
 #include "modbus/data_log.h"
 #include "modbus/exchange.h"
@@ -48,9 +48,9 @@ namespace {
                                                       : std::nullopt;
         std::string line;
         if (o.csv)
-            line = values ? modbus::DataLogRow(IsoLocalTimeNow(), *values) : std::string();
+            line = values ? modbus::DataLogRow(logfile::IsoLocalTimeNow(), *values) : std::string();
         else {
-            line = IsoLocalTimeNow();
+            line = logfile::IsoLocalTimeNow();
             if (values)
                 for (const std::uint16_t v : values->values)
                     line += "\t" + std::to_string(v);

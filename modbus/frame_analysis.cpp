@@ -12,8 +12,6 @@ namespace {
     // The longest Modbus RTU frame: past it, bytes that have not made a frame never will.
     constexpr std::size_t kMaxFrame = 256;
     constexpr std::size_t kMinFrame = 4; // address, function, two check bytes
-    // A request with nothing after it for this long has had no reply.
-    constexpr std::int64_t kNoReplyUs = 1'000'000;
 
     std::optional<ByteString> checkBytes(std::string_view frame)
     {
@@ -92,7 +90,7 @@ void FrameAnalyzer::noticeSilence(LineTime at, bool nextRequest)
 {
     if (!request_ || request_->raw || request_->answered || !buffer_.empty())
         return;
-    if (!nextRequest && at.monoUs - request_->writtenUs < kNoReplyUs)
+    if (!nextRequest && at.monoUs - request_->writtenUs < noReplyUs_)
         return;
     request_->answered = true;
     FrameRow& row = add(RowKind::NoReply, at);

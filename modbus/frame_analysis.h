@@ -68,6 +68,8 @@ public:
     // The rows made since the last call, oldest first.
     std::vector<FrameRow> take();
     const LineCounts& counts() const { return counts_; }
+    // A request with nothing after it for this long has had no reply (default a second).
+    void setNoReplyUs(std::int64_t us) { noReplyUs_ = us; }
 
 private:
     struct Request
@@ -105,6 +107,7 @@ private:
     std::vector<std::size_t> readEnds_; // where in buffer_ each read's bytes end
     std::vector<FrameRow> rows_;
     LineCounts counts_;
+    std::int64_t noReplyUs_ = 1'000'000;
 };
 
 } // namespace modbus

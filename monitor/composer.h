@@ -32,6 +32,8 @@ public:
     QString command() const;
     QString preview() const;
     QString problem() const;
+    // The frame the fields make now; empty when they make none.
+    std::string frame() const { return frame_; }
     bool canSend() const;
     void send();
 

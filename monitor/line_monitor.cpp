@@ -3,6 +3,10 @@
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
+#include "monitor/poll_panel.h"
+#include "monitor/poll_run.h"
+#include "monitor/run_views.h"
+#include "monitor/trend_view.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -12,6 +16,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QTabBar>
 #include <QTime>
 #include <QVBoxLayout>
 
@@ -45,8 +50,10 @@ LineMonitor::LineMonitor(QWidget* parent)
     , model_(new FrameTableModel(kCapacity, this))
     , detailModel_(new QStandardItemModel(this))
     , composer_(new Composer(this))
+    , pollPanel_(new PollPanel(this))
     , frames_(new CopyableTable(this))
     , details_(new CopyableTable(this))
+    , views_(new RunViews(details_, this))
     , parity_(choice(this, { "none", "even", "odd" }))
     , stopBits_(choice(this, { "1", "2" }))
     , wordOrder_(choice(this, { "ABCD", "CDAB", "BADC", "DCBA" }))
@@ -63,6 +70,7 @@ LineMonitor::LineMonitor(QWidget* parent)
     layOut();
     resize(900, 560);
     connectControls();
+    connectRun();
     refresh_.setSingleShot(true);
     refresh_.setInterval(100);
     connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
@@ -113,19 +121,24 @@ void LineMonitor::layOut()
     top->addStretch();
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(frames_);
-    split->addWidget(details_);
+    split->addWidget(views_);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(composer_);
+    layout->addWidget(pollPanel_);
     layout->addLayout(top);
     layout->addWidget(split, 1);
     layout->addWidget(status_);
-    setTabOrder(composer_, parity_);
-    setTabOrder(parity_, stopBits_);
-    setTabOrder(stopBits_, wordOrder_);
-    setTabOrder(wordOrder_, frames_);
-    setTabOrder(frames_, details_);
+    // Reading order: the composer, the run's controls, the line, the frames, the views.
+    QWidget* chain[] = { composer_->findChild<QWidget*>("send"),
+        pollPanel_->findChild<QWidget*>("pollList"), pollPanel_->findChild<QWidget*>("add"),
+        pollPanel_->findChild<QWidget*>("remove"), pollPanel_->findChild<QWidget*>("interval"),
+        pollPanel_->findChild<QWidget*>("count"), pollPanel_->findChild<QWidget*>("timeout"),
+        pollPanel_->findChild<QWidget*>("poll"), pollPanel_->findChild<QWidget*>("stop"),
+        pollPanel_->findChild<QWidget*>("record"), parity_, stopBits_, wordOrder_, frames_ };
+    for (std::size_t i = 1; i < std::size(chain); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 void LineMonitor::connectControls()
@@ -147,7 +160,18 @@ void LineMonitor::connectControls()
     connect(new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &QWidget::close);
 }
 
-void LineMonitor::setPortOpen(bool open) { composer_->setPortOpen(open); }
+void LineMonitor::setPortState(PortState state)
+{
+    portState_ = state;
+    composer_->setPortOpen(state == PortState::Open);
+    pollPanel_->setPortOpen(state == PortState::Open);
+    if (!run_)
+        return;
+    // A device that goes away pauses the run; Close ends it, its counts kept.
+    run_->setPaused(state != PortState::Open);
+    if (state == PortState::Closed)
+        stopRun();
+}
 
 LineMonitor::~LineMonitor() = default;
 
@@ -173,6 +197,7 @@ void LineMonitor::sessionOpened(const QString& line)
 {
     takeRows();
     analyzer_ = std::make_unique<modbus::FrameAnalyzer>(line.toStdString());
+    analyzer_->setNoReplyUs(pollPanel_->timeoutMs() * 1000LL);
     refreshView();
 }
 
@@ -186,6 +211,8 @@ void LineMonitor::read(const std::string& chunk)
 {
     analyzer_->read(chunk, now());
     takeRows();
+    if (run_)
+        run_->tick(now().monoUs); // sends what is due, through the window's own path
 }
 
 void LineMonitor::takeRows()
@@ -193,6 +220,17 @@ void LineMonitor::takeRows()
     std::vector<modbus::FrameRow> rows = analyzer_->take();
     if (rows.empty())
         return;
+    if (run_)
+        run_->rows(rows, now().wallMs);
+    if (!isVisible()) {
+        // Hidden, rows wait outside the table: a model with a view costs more per row than the
+        // analysis, and nobody looks. Shown, they join the table at once.
+        for (modbus::FrameRow& row : rows)
+            hidden_.push_back(std::move(row));
+        while (hidden_.size() > kCapacity)
+            hidden_.pop_front();
+        return;
+    }
     if (!refresh_.isActive()) {
         // Follow new rows only while the view is at the end, so a row being read stays put.
         const QScrollBar* bar = frames_->verticalScrollBar();
@@ -202,11 +240,86 @@ void LineMonitor::takeRows()
     model_->append(std::move(rows));
 }
 
+void LineMonitor::showEvent(QShowEvent* event)
+{
+    if (!hidden_.empty()) {
+        model_->append(std::vector<modbus::FrameRow>(
+            std::make_move_iterator(hidden_.begin()), std::make_move_iterator(hidden_.end())));
+        hidden_.clear();
+        follow_ = true;
+    }
+    QWidget::showEvent(event);
+    refreshView();
+}
+
 void LineMonitor::refreshView()
 {
     if (follow_)
         frames_->scrollToBottom();
     showCounts();
+    if (!run_)
+        return;
+    views_->show(run_.get());
+    pollPanel_->setRunning(!run_->finished());
+    const modbus::PollStatistics& s = run_->statistics();
+    pollPanel_->setStatus(QString("%1 polls, %2 good%3")
+                              .arg(s.requests())
+                              .arg(s.count(modbus::PollOutcome::Good))
+                              .arg(run_->finished() ? ", done" : ""));
+    if (!run_->recordFailure().empty() && !toldRecordFailed_) {
+        toldRecordFailed_ = true; // told once; the run goes on
+        pollPanel_->setStatus(
+            "The data log cannot be written: " + QString::fromStdString(run_->recordFailure()));
+    }
+}
+
+void LineMonitor::connectRun()
+{
+    pollPanel_->currentRequest
+        = [this] { return std::pair(composer_->command().toStdString(), composer_->frame()); };
+    pollPanel_->onStart = [this](std::vector<std::string> frames, modbus::PollSettings settings) {
+        startRun(std::move(frames), settings);
+    };
+    pollPanel_->onStop = [this] { stopRun(); };
+    pollPanel_->onRecord = [this](const std::string& path) {
+        if (!recordTo(path))
+            pollPanel_->setStatus("Cannot open " + QString::fromStdString(path));
+    };
+    pollPanel_->onTimeoutChanged = [this](int ms) { analyzer_->setNoReplyUs(ms * 1000LL); };
+}
+
+void LineMonitor::startRun(std::vector<std::string> frames, modbus::PollSettings settings)
+{
+    if (portState_ != PortState::Open || frames.empty())
+        return;
+    const std::int64_t startUs = now().monoUs;
+    run_ = std::make_unique<PollRun>(std::move(frames), settings, startUs);
+    run_->onSend = [this](const std::string& frame) {
+        if (onSendRequest)
+            onSendRequest(frame);
+    };
+    run_->onValues = [this, startUs](const modbus::ReadValues& values, std::int64_t monoUs) {
+        views_->trend()->add(values, double(monoUs - startUs) / 1e6);
+    };
+    toldRecordFailed_ = false;
+    if (!recordPath_.empty() && !run_->recordTo(recordPath_))
+        pollPanel_->setStatus("Cannot open " + QString::fromStdString(recordPath_));
+    views_->trend()->clear();
+    pollPanel_->setRunning(true);
+    run_->tick(startUs); // the first request goes at once
+}
+
+void LineMonitor::stopRun()
+{
+    if (run_)
+        run_->stop();
+    refreshView();
+}
+
+bool LineMonitor::recordTo(const std::string& path)
+{
+    recordPath_ = path;
+    return !run_ || run_->recordTo(path);
 }
 
 void LineMonitor::showDetails()

@@ -4,11 +4,13 @@
 
 #include "modbus/frame_analysis.h"
 #include "modbus/frame_details.h"
+#include "modbus/poll_schedule.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -21,6 +23,12 @@ namespace monitor {
 class Composer;
 class CopyableTable;
 class FrameTableModel;
+class PollPanel;
+class PollRun;
+class RunViews;
+
+// Whether the main window's port is open, closed by the user, or gone until it comes back.
+enum class PortState { Closed, Open, Gone };
 
 class LineMonitor : public QWidget
 {
@@ -44,12 +52,24 @@ public:
     std::function<void(char parity, int stopBits)> onLineChosen;
     // What the composer sends: the whole frame.
     std::function<void(const std::string& frame)> onSendRequest;
-    void setPortOpen(bool open);
+    void setPortState(PortState state);
     Composer* composer() const { return composer_; }
+    PollPanel* pollPanel() const { return pollPanel_; }
+    RunViews* views() const { return views_; }
+    const PollRun* run() const { return run_.get(); }
+
+    // A polling run of these frames: it sends through onSendRequest on the poller's ticks.
+    void startRun(std::vector<std::string> frames, modbus::PollSettings settings);
+    void stopRun();
+    // The data log of the runs from now on; false when the file cannot be opened.
+    bool recordTo(const std::string& path);
 
     CopyableTable* frames() const { return frames_; }
     CopyableTable* details() const { return details_; }
     QString statusText() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void nameChildren();
@@ -61,14 +81,22 @@ private:
     void showDetails();
     void showCounts();
     void refreshView();
+    void connectRun();
+    void runTick(const std::vector<modbus::FrameRow>& rows);
 
     std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
     QElapsedTimer clock_;
     FrameTableModel* model_;
     QStandardItemModel* detailModel_;
     Composer* composer_;
+    PollPanel* pollPanel_;
+    std::unique_ptr<PollRun> run_;
+    std::string recordPath_;
+    bool toldRecordFailed_ = false;
+    PortState portState_ = PortState::Closed;
     CopyableTable* frames_;
     CopyableTable* details_;
+    RunViews* views_; // after details_: it holds them in its first tab
     QComboBox* parity_;
     QComboBox* stopBits_;
     QComboBox* wordOrder_;
@@ -77,6 +105,7 @@ private:
     // at the poller's full pace would cost more than the analysis.
     QTimer refresh_;
     bool follow_ = false;
+    std::deque<modbus::FrameRow> hidden_; // rows made while the monitor was hidden
 };
 
 } // namespace monitor

@@ -3,8 +3,11 @@
 #include "caption_font.h"
 #include "group_caption_style.h"
 #include "lamp.h"
+#include "modbus/function_table.h"
+#include "modbus/request_language.h"
 #include "monitor/composer.h"
 #include "monitor/line_monitor.h"
+#include "monitor/poll_panel.h"
 #include "ports/port_completion.h"
 #include "serial/serial_port.h"
 #include "widget_table.h"
@@ -253,6 +256,28 @@ void frmSerial::makeMonitor()
     for (QRadioButton* speed : speedButtons())
         connect(speed, &QRadioButton::toggled, this, &frmSerial::updateMonitorTitle);
     updateMonitorTitle();
+}
+
+void frmSerial::startPolling(
+    const std::vector<std::string>& commands, int everyMs, int count, const std::string& record)
+{
+    const auto slave = modbus::ParseInteger(Text1->text().trimmed().toStdString()).value_or(1);
+    std::vector<std::string> frames;
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (const std::string& command : commands) {
+        const std::string frame
+            = modbus::BuildRequest(int(slave), modbus::ParseRequest(command).spec).frame;
+        if (!frame.empty()) {
+            frames.push_back(frame);
+            listed.emplace_back(command, frame);
+        }
+    }
+    monitor_->pollPanel()->setList(listed);
+    monitor_->pollPanel()->setSettings(everyMs, count);
+    if (!record.empty())
+        monitor_->recordTo(record);
+    monitor_->startRun(
+        frames, { everyMs * 1000LL, count, monitor_->pollPanel()->timeoutMs() * 1000LL });
 }
 
 void frmSerial::toggleMonitor()

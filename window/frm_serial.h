@@ -69,6 +69,10 @@ public:
     // A request from the monitor's composer: logged as " REQ :>" and its bytes, written, and
     // followed by the same pause as the buttons' requests.
     void sendComposed(const std::string& frame);
+    // A polling run of these commands to the slave in Text1, as --poll asks once the port is
+    // open: a cycle every everyMs, count cycles (0: until Stop), a data log when record names one.
+    void startPolling(const std::vector<std::string>& commands, int everyMs, int count,
+        const std::string& record);
     LineMonitor* monitor() const { return monitor_; }
     // Speed from the speed buttons, parity and stop bits as chosen.
     comm::LineSettings lineSettings() const;

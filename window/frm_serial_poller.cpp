@@ -83,7 +83,7 @@ void frmSerial::reportPortGone()
     // Let go of the device at once: while it is held, a replugged adapter cannot get its old
     // name back (ttyUSB0 would return as ttyUSB1).
     SerialPort::ClosePort();
-    monitor_->setPortOpen(false);
+    monitor_->setPortState(monitor::PortState::Gone);
     lookedForPort_.start();
     TMRComm.setInterval(kGoneIntervalMs);
     tellInGeneralBox(
@@ -99,7 +99,7 @@ void frmSerial::lookForPort()
     if (!SerialPort::OpenPort(latin1(txt0), openSettings_, {}))
         return;
     portGone_ = false;
-    monitor_->setPortOpen(true);
+    monitor_->setPortState(monitor::PortState::Open);
     TMRComm.setInterval(kTimerIntervalMs);
     tellInGeneralBox("Port " + txt0->text() + " is back; reopened.");
 }

@@ -62,7 +62,7 @@ void frmSerial::BTNOpenCom_Click()
     portGone_ = false;
     openSettings_ = settings; // a port that comes back is reopened as it was opened
     monitor_->sessionOpened(QString::fromStdString(lineSettings().shortForm()));
-    monitor_->setPortOpen(true);
+    monitor_->setPortState(monitor::PortState::Open);
     TMRComm.start(kTimerIntervalMs);
     // Deliberate: a slave that resets when the port opens gets a moment before the first
     // request can go out. The window is unresponsive for that long, as designed.
@@ -75,7 +75,7 @@ void frmSerial::BTNCloseCom_Click()
     portGone_ = false;
     Text2->clear();
     SerialPort::ClosePort();
-    monitor_->setPortOpen(false);
+    monitor_->setPortState(monitor::PortState::Closed);
     SwitchTags();
     LogFiles::CloseAll();
 }

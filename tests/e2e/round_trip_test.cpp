@@ -7,6 +7,7 @@
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/line_monitor.h"
+#include "monitor/poll_run.h"
 #include "sim/pty_slave.h"
 #include "window/log_file_name.h"
 
@@ -251,6 +252,7 @@ TEST_F(EndToEnd, TheComposerSendsEveryKindOfFunctionAndTheDetailsReadTheSlave)
         slave->registers()[n] = std::uint16_t(10 * (n + 1));
     }
     slave->setIdentification({ "Quillet", "QSIM", "1.0", "", "", "", "" });
+    frm.toggleMonitor(); // shown: its table holds the rows
     monitor::LineMonitor* monitor = frm.monitor();
     monitor::Composer* composer = monitor->composer();
     composer->setSlave("48");
@@ -281,6 +283,27 @@ TEST_F(EndToEnd, TheComposerSendsEveryKindOfFunctionAndTheDetailsReadTheSlave)
     EXPECT_EQ(slave->coils()[4], 1);
     EXPECT_EQ(slave->registers()[5], 77);
     EXPECT_NE(log().find("REQ :>30 2B 0E 01 00 "), std::string::npos) << log();
+}
+
+// A run of 20 polls of function 4 against the demo slave, its data log read back.
+TEST_F(EndToEnd, TwentyPollsOfInputRegistersAreRecordedRowByRow)
+{
+    for (int n = 0; n < 4; ++n)
+        slave->inputRegisters()[n] = std::uint16_t(1000 + n);
+    monitor::LineMonitor* monitor = frm.monitor();
+    const std::string path = (dir.dir.path() + "/data.csv").toStdString();
+    ASSERT_TRUE(monitor->recordTo(path));
+    frm.startPolling({ "read-input 0 4" }, 20, 20, path);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return monitor->run() && monitor->run()->finished(); }, 20000));
+    EXPECT_EQ(monitor->run()->statistics().count(modbus::PollOutcome::Good), 20);
+    const std::string csv = LogDir::read(QString::fromStdString(path));
+    ASSERT_EQ(csv.substr(0, csv.find('\n') + 1), "time,slave,function,start,values\r\n");
+    std::size_t rows = 0;
+    for (std::size_t at = 0;
+         (at = csv.find(",48,4,0,1000,1001,1002,1003\r\n", at)) != std::string::npos; ++at)
+        ++rows;
+    EXPECT_EQ(rows, 20u) << csv;
 }
 
 } // namespace

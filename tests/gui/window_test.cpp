@@ -89,9 +89,10 @@ TEST_F(WindowStart, CommsCaptionIsDrawnDarkBlueAndChildrenAreNot)
 
 TEST_F(WindowStart, SwitchTagsFlipsTaggedWidgetsOnly)
 {
-    QHash<QString, bool> before;
+    // By widget: the monitor's controls, children too, do not all have names.
+    QHash<QWidget*, bool> before;
     for (QWidget* widget : frm.findChildren<QWidget*>())
-        before[widget->objectName()] = widget->isEnabled();
+        before[widget] = widget->isEnabled();
     frm.SwitchTags();
     for (const char* name : kNoTagged)
         EXPECT_FALSE(w(name)->isEnabled()) << name;
@@ -101,8 +102,7 @@ TEST_F(WindowStart, SwitchTagsFlipsTaggedWidgetsOnly)
     EXPECT_TRUE(w("Command5")->isEnabled());
     frm.SwitchTags();
     for (QWidget* widget : frm.findChildren<QWidget*>())
-        EXPECT_EQ(widget->isEnabled(), before[widget->objectName()])
-            << widget->objectName().toStdString();
+        EXPECT_EQ(widget->isEnabled(), before[widget]) << widget->objectName().toStdString();
 }
 
 TEST_F(WindowStart, ClearButtonsEmptyOnlyTheirBoxInBothArrangements)

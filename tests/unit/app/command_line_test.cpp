@@ -37,6 +37,12 @@ TEST(CommandLine, OptionsPresetPortSpeedAndOpen)
     EXPECT_EQ(parse({ "--parity=even" }).start.parity, 'e');
     EXPECT_EQ(parse({}).start.parity, 'n'); // the design's 8N1 unless asked
     EXPECT_EQ(parse({}).start.stopBits, 1);
+    const CommandLine poll = parse({ "--port", "COM5", "--open", "--poll", "read-input 0 10",
+        "--poll", "read-coils 0 16", "--every", "50", "--count", "3", "--record", "d.csv" });
+    EXPECT_EQ(poll.start.polls, QStringList({ "read-input 0 10", "read-coils 0 16" }));
+    EXPECT_EQ(std::tuple(poll.start.everyMs, poll.start.count, poll.start.monitor),
+        std::tuple(50, 3, true));
+    EXPECT_EQ(poll.start.record, "d.csv");
 }
 
 TEST(CommandLine, TheToolkitsOwnOptionsAreLeftToTheToolkit)
@@ -80,6 +86,9 @@ TEST(CommandLine, MistakesExitTwoWithTheReasonAndTheUsage)
         { { "--stop-bits", "1.5" }, "unknown stop bits \"1.5\"" },
         { { "--bogus" }, "Unknown option 'bogus'" },
         { { "ttyUSB0" }, "unexpected argument: ttyUSB0" },
+        { { "--poll", "read-input 0" }, "--poll \"read-input 0\": takes 2 arguments" },
+        { { "--poll", "read-input 0 126" }, "the quantity of registers must be 1..125" },
+        { { "--poll", "read-input 0 1", "--every", "-5" }, "--every takes a number" },
     };
     for (const auto& [args, why] : cases) {
         const CommandLine line = parse(args);

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
-namespace cli {
+namespace logfile {
 namespace {
 
     // The C library's two spellings of a thread-safe local time.
@@ -30,4 +30,4 @@ std::string IsoLocalTimeNow()
     return text;
 }
 
-} // namespace cli
+} // namespace logfile

@@ -1,0 +1,61 @@
+#include "histogram_view.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace monitor {
+
+HistogramView::HistogramView(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName("histogram");
+    setMinimumHeight(120);
+}
+
+void HistogramView::show(const std::vector<modbus::HistogramBin>& bins)
+{
+    bins_ = bins;
+    // Up to the last bin that holds a reply; empty bins after it would only squeeze the bars.
+    while (!bins_.empty() && bins_.back().count == 0)
+        bins_.pop_back();
+    update();
+}
+
+void HistogramView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QFontMetrics fm = fontMetrics();
+    const QRect area = rect().adjusted(fm.horizontalAdvance("00000") + 6, 4, -4, -fm.height() - 6);
+    p.setPen(palette().color(QPalette::WindowText));
+    if (bins_.empty()) {
+        p.drawText(rect(), Qt::AlignCenter, "No reply times yet");
+        return;
+    }
+    const long most
+        = std::max_element(bins_.begin(), bins_.end(), [](const auto& a, const auto& b) {
+              return a.count < b.count;
+          })->count;
+    const double width = double(area.width()) / double(bins_.size());
+    for (std::size_t i = 0; i < bins_.size(); ++i) {
+        const int h
+            = int(double(area.height()) * double(bins_[i].count) / double(std::max(most, 1L)));
+        const QRectF bar(
+            area.left() + width * double(i), area.bottom() - h, std::max(width - 1, 1.0), h);
+        p.fillRect(bar, palette().color(QPalette::Highlight));
+    }
+    p.drawLine(area.bottomLeft(), area.bottomRight());
+    p.drawText(
+        QRect(0, area.top(), area.left() - 4, fm.height()), Qt::AlignRight, QString::number(most));
+    const auto label = [&](std::size_t i, Qt::Alignment align) {
+        const QString text = QString::number(bins_[i].fromMs) + " ms";
+        const int x = area.left() + int(width * double(i));
+        p.drawText(
+            QRect(x - 60, area.bottom() + 2, 120, fm.height() + 2), align | Qt::AlignTop, text);
+    };
+    label(0, Qt::AlignHCenter);
+    if (bins_.size() > 1)
+        label(bins_.size() - 1, Qt::AlignHCenter);
+}
+
+} // namespace monitor

@@ -1,0 +1,167 @@
+#include "poll_panel.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace monitor {
+namespace {
+
+    QSpinBox* spin(QWidget* parent, int most, int value, const char* name)
+    {
+        auto* box = new QSpinBox(parent);
+        box->setRange(0, most);
+        box->setValue(value);
+        box->setSuffix(" ms");
+        box->setObjectName(name);
+        return box;
+    }
+
+    QLabel* captionFor(const QString& text, QWidget* buddy)
+    {
+        auto* label = new QLabel(text, buddy->parentWidget());
+        label->setBuddy(buddy);
+        return label;
+    }
+
+} // namespace
+
+PollPanel::PollPanel(QWidget* parent)
+    : QWidget(parent)
+    , list_(new QListWidget(this))
+    , add_(new QPushButton("&Add to list", this))
+    , remove_(new QPushButton("Remo&ve", this))
+    , interval_(spin(this, 86'400'000, 1000, "interval"))
+    , count_(new QLineEdit(this))
+    , timeout_(spin(this, 60'000, 1000, "timeout"))
+    , poll_(new QPushButton("P&oll", this))
+    , stop_(new QPushButton("Sto&p", this))
+    , record_(new QPushButton("Record to &CSV…", this))
+    , status_(new QLabel(this))
+{
+    setObjectName("pollPanel");
+    list_->setObjectName("pollList");
+    list_->setMaximumHeight(fontMetrics().height() * 3 + 8);
+    count_->setObjectName("count");
+    count_->setPlaceholderText("until Stop");
+    count_->setMaximumWidth(90);
+    timeout_->setMinimum(10);
+    add_->setObjectName("add");
+    remove_->setObjectName("remove");
+    poll_->setObjectName("poll");
+    stop_->setObjectName("stop");
+    record_->setObjectName("record");
+    status_->setObjectName("pollStatus");
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* w : std::initializer_list<QWidget*> { list_, add_, remove_ })
+        row->addWidget(w);
+    row->addWidget(captionFor("&Interval", interval_));
+    row->addWidget(interval_);
+    row->addWidget(captionFor("Cou&nt", count_));
+    row->addWidget(count_);
+    row->addWidget(captionFor("Time-o&ut", timeout_));
+    row->addWidget(timeout_);
+    for (QWidget* w : std::initializer_list<QWidget*> { poll_, stop_, record_, status_ })
+        row->addWidget(w);
+    row->setStretch(0, 1);
+    connect(add_, &QPushButton::clicked, this, &PollPanel::addCurrent);
+    connect(remove_, &QPushButton::clicked, this, [this] {
+        const int at = list_->currentRow();
+        if (at >= 0) {
+            delete list_->takeItem(at);
+            frames_.erase(frames_.begin() + at);
+        }
+        updateButtons();
+    });
+    connect(poll_, &QPushButton::clicked, this, &PollPanel::start);
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        if (onStop)
+            onStop();
+    });
+    connect(record_, &QPushButton::clicked, this, &PollPanel::chooseRecordFile);
+    connect(timeout_, &QSpinBox::valueChanged, this, [this](int ms) {
+        if (onTimeoutChanged)
+            onTimeoutChanged(ms);
+    });
+    updateButtons();
+}
+
+void PollPanel::addCurrent()
+{
+    if (!currentRequest)
+        return;
+    const auto [command, frame] = currentRequest();
+    if (frame.empty())
+        return;
+    list_->addItem(QString::fromStdString(command));
+    frames_.push_back(frame);
+    updateButtons();
+}
+
+void PollPanel::setList(const std::vector<std::pair<std::string, std::string>>& requests)
+{
+    list_->clear();
+    frames_.clear();
+    for (const auto& [command, frame] : requests) {
+        list_->addItem(QString::fromStdString(command));
+        frames_.push_back(frame);
+    }
+    updateButtons();
+}
+
+void PollPanel::setSettings(int intervalMs, int count)
+{
+    interval_->setValue(intervalMs);
+    count_->setText(count > 0 ? QString::number(count) : QString());
+}
+
+void PollPanel::start()
+{
+    // An empty list polls the composer's request alone.
+    std::vector<std::string> frames = frames_;
+    if (frames.empty() && currentRequest)
+        if (const auto [command, frame] = currentRequest(); !frame.empty())
+            frames.push_back(frame);
+    if (frames.empty() || !onStart)
+        return;
+    onStart(frames,
+        { interval_->value() * 1000LL, count_->text().toInt(), timeout_->value() * 1000LL });
+}
+
+void PollPanel::chooseRecordFile()
+{
+    const QString path = QFileDialog::getSaveFileName(this, "Record to CSV", "quillet-data.csv",
+        "CSV files (*.csv);;All files (*)", nullptr, QFileDialog::DontConfirmOverwrite);
+    if (!path.isEmpty() && onRecord)
+        onRecord(path.toStdString());
+}
+
+void PollPanel::setRunning(bool running)
+{
+    running_ = running;
+    updateButtons();
+}
+
+void PollPanel::setPortOpen(bool open)
+{
+    portOpen_ = open;
+    updateButtons();
+}
+
+void PollPanel::setStatus(const QString& text) { status_->setText(text); }
+
+int PollPanel::timeoutMs() const { return timeout_->value(); }
+
+void PollPanel::updateButtons()
+{
+    poll_->setEnabled(portOpen_ && !running_);
+    stop_->setEnabled(running_);
+    remove_->setEnabled(!frames_.empty());
+}
+
+} // namespace monitor

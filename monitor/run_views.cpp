@@ -1,0 +1,73 @@
+#include "run_views.h"
+
+#include "copyable_table.h"
+#include "histogram_view.h"
+#include "poll_run.h"
+#include "trend_view.h"
+#include "watch_model.h"
+
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QSplitter>
+
+namespace monitor {
+namespace {
+
+    // What a reply time is made of, as the README says.
+    const char* const kReplyTimeNote
+        = "A reply time runs from the end of the request's write to the end of the read that "
+          "brought the reply's last byte: it includes the 10 ms pause after each request and "
+          "the 20 ms of silence a read waits for after the last byte.";
+
+} // namespace
+
+RunViews::RunViews(CopyableTable* details, QWidget* parent)
+    : QTabWidget(parent)
+    , watchModel_(new WatchModel(this))
+    , watch_(new CopyableTable(this))
+    , statistics_(new QPlainTextEdit(this))
+    , histogram_(new HistogramView(this))
+    , trend_(new TrendView(this))
+{
+    setObjectName("views");
+    watch_->setObjectName("watch");
+    watch_->setModel(watchModel_);
+    watch_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    statistics_->setObjectName("statistics");
+    statistics_->setReadOnly(true);
+    statistics_->setUndoRedoEnabled(false);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(statistics_);
+    split->addWidget(histogram_);
+    addTab(details, "&Details");
+    addTab(watch_, "Wa&tch");
+    addTab(split, "Stat&istics");
+    addTab(trend_, "T&rend");
+    connect(watchModel_, &QAbstractItemModel::dataChanged, this,
+        [this] { trend_->setChosen(watchModel_->trended()); });
+    clear();
+}
+
+void RunViews::clear()
+{
+    watchModel_->show({});
+    statistics_->setPlainText(QString("No polling run yet.\n\n") + kReplyTimeNote);
+    histogram_->show({});
+    trend_->clear();
+}
+
+void RunViews::show(const PollRun* run)
+{
+    if (!run)
+        return;
+    watchModel_->show(run->watch().rows());
+    const QString text = QString::fromStdString(run->statistics().report()) + "\n" + kReplyTimeNote;
+    if (statistics_->toPlainText() != text)
+        statistics_->setPlainText(text);
+    histogram_->show(run->statistics().histogram());
+    trend_->setChosen(watchModel_->trended());
+}
+
+QString RunViews::statisticsText() const { return statistics_->toPlainText(); }
+
+} // namespace monitor

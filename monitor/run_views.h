@@ -1,0 +1,39 @@
+// The views under the frame table: the selected frame's details, and a polling run's watch,
+// statistics (text and histogram) and trend, one tab each.
+#pragma once
+
+#include <QTabWidget>
+
+class QPlainTextEdit;
+
+namespace monitor {
+
+class CopyableTable;
+class HistogramView;
+class PollRun;
+class TrendView;
+class WatchModel;
+
+class RunViews : public QTabWidget
+{
+public:
+    RunViews(CopyableTable* details, QWidget* parent = nullptr);
+
+    // Shows the run as it stands; nullptr: no run yet.
+    void show(const PollRun* run);
+    void clear();
+
+    TrendView* trend() const { return trend_; }
+    WatchModel* watchModel() const { return watchModel_; }
+    CopyableTable* watch() const { return watch_; }
+    QString statisticsText() const;
+
+private:
+    WatchModel* watchModel_;
+    CopyableTable* watch_;
+    QPlainTextEdit* statistics_;
+    HistogramView* histogram_;
+    TrendView* trend_;
+};
+
+} // namespace monitor

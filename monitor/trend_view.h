@@ -1,0 +1,47 @@
+// The trend of a run: the values of up to 8 chosen watch rows against time, drawn with QPainter.
+// The time axis shows the newest minute in seconds since the run started and scrolls; the value
+// axis fits what is shown. Each series keeps its newest 10,000 points.
+#pragma once
+
+#include "modbus/watch_table.h"
+
+#include <QWidget>
+
+#include <deque>
+#include <map>
+#include <set>
+
+namespace monitor {
+
+class TrendView : public QWidget
+{
+public:
+    static constexpr std::size_t kPoints = 10'000;
+    static constexpr double kWindowSeconds = 60;
+
+    explicit TrendView(QWidget* parent = nullptr);
+
+    void clear();
+    void setChosen(const std::set<modbus::WatchKey>& chosen);
+    // The values of a good reply at seconds since the run started.
+    void add(const modbus::ReadValues& values, double seconds);
+    std::size_t points(const modbus::WatchKey& key) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct Point
+    {
+        double seconds;
+        double value;
+    };
+    void drawSeries(QPainter& p, const QRect& area, double t0, double t1, double lo, double hi);
+    void drawLegend(QPainter& p, const QRect& area);
+
+    std::set<modbus::WatchKey> chosen_;
+    std::map<modbus::WatchKey, std::deque<Point>> series_;
+    double newest_ = 0;
+};
+
+} // namespace monitor

@@ -1,0 +1,110 @@
+#include "watch_model.h"
+
+#include "modbus/number_format.h"
+
+#include <QFont>
+#include <QTime>
+
+namespace monitor {
+
+QString WatchName(const modbus::WatchKey& key)
+{
+    return QString("%1 %2 @%3").arg(modbus::TableName(key.table)).arg(key.address).arg(key.slave);
+}
+
+void WatchModel::show(std::vector<modbus::WatchRow> rows)
+{
+    if (rows.size() != rows_.size()) {
+        beginResetModel();
+        rows_ = std::move(rows);
+        endResetModel();
+        return;
+    }
+    rows_ = std::move(rows);
+    if (!rows_.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+}
+
+int WatchModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int WatchModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString WatchModel::text(const modbus::WatchRow& row, int column) const
+{
+    const bool bit
+        = row.key.table == modbus::DataTable::Coils || row.key.table == modbus::DataTable::Inputs;
+    switch (column) {
+    case Row:
+        return WatchName(row.key);
+    case Value:
+        return QString::number(row.value);
+    case Signed:
+        return bit ? QString() : QString::number(std::int16_t(row.value));
+    case Hex:
+        return bit ? QString() : QString::fromStdString(modbus::HexNumber(row.value));
+    case Changed:
+        return QTime::fromMSecsSinceStartOfDay(int(row.changedWallMs % 86'400'000))
+            .toString("HH:mm:ss.zzz");
+    case Changes:
+        return QString::number(row.changes);
+    case State:
+        return row.stale ? "stale" : row.changedLastPoll ? "changed" : QString();
+    default:
+        return {};
+    }
+}
+
+QVariant WatchModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || std::size_t(index.row()) >= rows_.size())
+        return {};
+    const modbus::WatchRow& row = rows_[std::size_t(index.row())];
+    if (role == Qt::DisplayRole)
+        return text(row, index.column());
+    if (role == Qt::CheckStateRole && index.column() == Row)
+        return trended_.count(row.key) ? Qt::Checked : Qt::Unchecked;
+    if (role == Qt::FontRole && (row.changedLastPoll || row.stale)) {
+        // Told by the State column's word too, never by the font alone.
+        QFont font;
+        font.setBold(row.changedLastPoll);
+        font.setItalic(row.stale);
+        return font;
+    }
+    return {};
+}
+
+bool WatchModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::CheckStateRole || index.column() != Row)
+        return false;
+    const modbus::WatchKey key = rows_[std::size_t(index.row())].key;
+    if (value.toInt() == Qt::Checked && trended_.size() < kMostTrended)
+        trended_.insert(key);
+    else
+        trended_.erase(key);
+    emit dataChanged(index, index);
+    return true;
+}
+
+Qt::ItemFlags WatchModel::flags(const QModelIndex& index) const
+{
+    const Qt::ItemFlags base = QAbstractTableModel::flags(index);
+    return index.column() == Row ? base | Qt::ItemIsUserCheckable : base;
+}
+
+QVariant WatchModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const char* kHeaders[]
+        = { "Register or bit (trend)", "Value", "Signed", "Hex", "Changed", "Changes", "State" };
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section >= ColumnCount)
+        return {};
+    return kHeaders[section];
+}
+
+} // namespace monitor

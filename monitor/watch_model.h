@@ -1,0 +1,43 @@
+// The watch as a table: a row per register or bit a run reads, its newest value, when it last
+// changed and how often; bold when the last poll changed it, "stale" when its request's last
+// poll failed. The first column's check box chooses the rows the trend plots (up to 8).
+#pragma once
+
+#include "modbus/watch_table.h"
+
+#include <QAbstractTableModel>
+
+#include <set>
+#include <vector>
+
+namespace monitor {
+
+class WatchModel : public QAbstractTableModel
+{
+public:
+    enum Column { Row, Value, Signed, Hex, Changed, Changes, State, ColumnCount };
+    static constexpr std::size_t kMostTrended = 8;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void show(std::vector<modbus::WatchRow> rows);
+    const std::set<modbus::WatchKey>& trended() const { return trended_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    QString text(const modbus::WatchRow& row, int column) const;
+
+    std::vector<modbus::WatchRow> rows_;
+    std::set<modbus::WatchKey> trended_;
+};
+
+// "holding 100 @48": what a watch row and a trend series are called.
+QString WatchName(const modbus::WatchKey& key);
+
+} // namespace monitor
