@@ -18,9 +18,17 @@ namespace {
         return CRC16(ByteString(frame.substr(0, frame.size() - 2)));
     }
 
+    // Checked in place: the search for a good frame asks this at every offset of every read,
+    // so no copy is made for it.
     bool crcGood(std::string_view frame)
     {
-        return frame.size() >= kMinFrame && checkBytes(frame) == frame.substr(frame.size() - 2);
+        if (frame.size() < kMinFrame)
+            return false;
+        std::uint16_t crc = 0xFFFF;
+        for (std::size_t i = 0; i + 2 < frame.size(); ++i)
+            crc = Crc16Step(crc, ByteAt(frame, i));
+        return ByteAt(frame, frame.size() - 2) == (crc & 0xFF)
+            && ByteAt(frame, frame.size() - 1) == (crc >> 8);
     }
 
     // The length of the shortest start of bytes that ends in its own good check bytes, 0 when

@@ -20,6 +20,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <string_view>
 
 namespace monitor {
@@ -314,6 +315,14 @@ void LineMonitor::stopRun()
     if (run_)
         run_->stop();
     refreshView();
+}
+
+int LineMonitor::idleReadLimitMs() const
+{
+    if (!run_ || run_->finished() || run_->schedule().waiting() || portState_ != PortState::Open)
+        return 0;
+    const std::int64_t us = run_->schedule().dueAtUs() - now().monoUs;
+    return int(std::clamp<std::int64_t>((us + 999) / 1000, 1, 256));
 }
 
 bool LineMonitor::recordTo(const std::string& path)

@@ -61,6 +61,9 @@ public:
     // A polling run of these frames: it sends through onSendRequest on the poller's ticks.
     void startRun(std::vector<std::string> frames, modbus::PollSettings settings);
     void stopRun();
+    // How long an idle read may wait so that the run's next request goes on time (1..256 ms);
+    // 0 when no run waits to send.
+    int idleReadLimitMs() const;
     // The data log of the runs from now on; false when the file cannot be opened.
     bool recordTo(const std::string& path);
 

@@ -81,7 +81,8 @@ QVariant WatchModel::data(const QModelIndex& index, int role) const
 
 bool WatchModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (role != Qt::CheckStateRole || index.column() != Row)
+    if (role != Qt::CheckStateRole || index.column() != Row || !index.isValid()
+        || std::size_t(index.row()) >= rows_.size())
         return false;
     const modbus::WatchKey key = rows_[std::size_t(index.row())].key;
     if (value.toInt() == Qt::Checked && trended_.size() < kMostTrended)

@@ -26,6 +26,7 @@ namespace {
     };
 
     bool gone = false;
+    int idleReadLimit = 0; // ms; 0: the designed time-outs
 
     // Shows the failed step with the platform's code; the port is closed after the user saw it.
     bool failStep(const ReportHook& report, const std::string& text)
@@ -71,6 +72,7 @@ bool OpenPort(const std::string& sPort, const std::string& sSettings, const Repo
         return false;
     }
     CommTimeouts timeouts = kTimeouts;
+    idleReadLimit = 0;
     if (!SetCommTimeouts(PortHandle, &timeouts))
         return failStep(report, "Unable to set timeouts for port " + sPort);
     Dcb dcb {};
@@ -117,6 +119,19 @@ int WritePort(const modbus::ByteString& sData)
             break;
     }
     return total;
+}
+
+void SetIdleReadLimit(int ms)
+{
+    if (ms == idleReadLimit || PortHandle == kInvalidHandle)
+        return;
+    idleReadLimit = ms;
+    CommTimeouts timeouts = kTimeouts;
+    if (ms > 0) {
+        timeouts.ReadTotalTimeoutMultiplier = 0;
+        timeouts.ReadTotalTimeoutConstant = Dword(ms);
+    }
+    SetCommTimeouts(PortHandle, &timeouts);
 }
 
 bool PortGone() { return gone; }

@@ -30,6 +30,11 @@ modbus::ByteString ReadPort();
 // short ends the write, so the slave never sees bytes after a gap.
 int WritePort(const modbus::ByteString& sData);
 
+// While a polling run waits for its next request, an idle read must not outlast that wait: the
+// read's total time-out becomes ms (1..256) and the interval stays 20 ms. 0 restores the
+// designed time-outs. Open starts with the designed ones.
+void SetIdleReadLimit(int ms);
+
 // Whether the last read or write of an open port found the device gone (cable pulled, pty
 // peer closed).
 bool PortGone();

@@ -28,6 +28,9 @@ namespace {
 
 void frmSerial::TMRComm_Timer()
 {
+    // A polling run's next request must not wait behind an idle read; without a run the read
+    // keeps its designed time-outs.
+    SerialPort::SetIdleReadLimit(monitor_->idleReadLimitMs());
     const modbus::ByteString chunk = SerialPort::ReadPort();
     monitor_->read(chunk);
     Pic->setFillColor(Pic->fillColor() == kWhite ? kGrey : kWhite);

@@ -4,6 +4,8 @@
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/line_monitor.h"
+#include "monitor/run_views.h"
+#include "monitor/trend_view.h"
 #include "sim/pty_slave.h"
 #include "window/frm_serial.h"
 
@@ -15,7 +17,26 @@
 #include <QTest>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
+
+// A polling run of input registers every 100 ms for a while: its trend, then its statistics.
+bool shootRun(QApplication& app, window::frmSerial& frm, const QString& file)
+{
+    frm.startPolling({ "read-input 0 4" }, 100, 0, {});
+    monitor::RunViews* views = frm.monitor()->views();
+    QTest::qWait(1000); // the watch has its rows
+    views->watch()->model()->setData(
+        views->watch()->model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+    views->setCurrentWidget(views->trend());
+    QTest::qWait(8000);
+    const bool trend = app.primaryScreen()->grabWindow(0).copy(800, 0, 940, 640).save(file);
+    views->setCurrentIndex(2);
+    QTest::qWait(300);
+    QString statistics = file;
+    statistics.replace(".png", "-statistics.png");
+    return trend && app.primaryScreen()->grabWindow(0).copy(800, 0, 940, 640).save(statistics);
+}
 
 int main(int argc, char** argv)
 {
@@ -29,8 +50,12 @@ int main(int argc, char** argv)
     }
     std::atomic<bool> stop { false };
     std::thread server([&] {
-        while (!stop)
-            slave.serveOnce(50);
+        // Input register 1 rises and falls as a measurement would, changed between requests.
+        for (int served = 0; !stop; ++served) {
+            if (!slave.serveOnce(50).empty())
+                slave.inputRegisters()[1]
+                    = static_cast<std::uint16_t>(1000 + 40 * std::sin(served / 8.0));
+        }
     });
     window::frmSerial frm;
     frm.move(20, 20);
@@ -72,6 +97,8 @@ int main(int argc, char** argv)
         QTest::qWait(300);
         saved = saved && app.primaryScreen()->grabWindow(0).copy(0, 0, 1740, 640).save(argv[2]);
     }
+    if (withMonitor && argc > 3)
+        saved = saved && shootRun(app, frm, argv[3]);
     frm.close();
     stop = true;
     server.join();

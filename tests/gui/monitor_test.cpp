@@ -244,6 +244,28 @@ TEST_F(Monitor, APollingRunOfThreePollsShowsItsCountsAndItsWatch)
     EXPECT_EQ(std::count(entries.begin(), entries.end(), '>'), 3);
 }
 
+TEST_F(Monitor, BetweenPollsAnIdleReadWaitsNoLongerThanTheNextRequest)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    open();
+    const std::string request = bytesOf("01 04 00 08 00 01 B0 08");
+    const std::string body = bytesOf("01 04 02 00 0A");
+    monitor->startRun({ request }, { 100'000, 2, 1'000'000 });
+    tick(body + *modbus::CRC16(body));
+    tick(""); // the run waits for its next cycle, at most 100 ms away
+    const comm::CommTimeouts& t = platform->lastTimeouts;
+    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_GE(t.ReadTotalTimeoutConstant, 1u);
+    EXPECT_LE(t.ReadTotalTimeoutConstant, 100u);
+    EXPECT_EQ(t.ReadIntervalTimeout, 20u);
+    monitor->stopRun();
+    tick("");
+    EXPECT_EQ(
+        std::tuple(t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant),
+        std::tuple(20u, 1u, 1u))
+        << "the designed time-outs once the run is over";
+}
+
 TEST(FrameTableModel, KeepsTheNewestRowsAndShowsLongFramesByTheirStart)
 {
     monitor::FrameTableModel model(3);
