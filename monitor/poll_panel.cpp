@@ -46,9 +46,10 @@ PollPanel::PollPanel(QWidget* parent)
     setObjectName("pollPanel");
     list_->setObjectName("pollList");
     list_->setMaximumHeight(fontMetrics().height() * 3 + 8);
+    list_->setMinimumWidth(fontMetrics().horizontalAdvance("read-holding 100 125") + 24);
     count_->setObjectName("count");
     count_->setPlaceholderText("until Stop");
-    count_->setMaximumWidth(90);
+    count_->setFixedWidth(fontMetrics().horizontalAdvance("until Stop") + 16);
     timeout_->setMinimum(10);
     add_->setObjectName("add");
     remove_->setObjectName("remove");

@@ -39,6 +39,8 @@ RunViews::RunViews(CopyableTable* details, QWidget* parent)
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(statistics_);
     split->addWidget(histogram_);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
     addTab(details, "&Details");
     addTab(watch_, "Wa&tch");
     addTab(split, "Stat&istics");

@@ -21,8 +21,9 @@
 #include <thread>
 
 // A polling run of input registers every 100 ms for a while: its trend, then its statistics.
-bool shootRun(QApplication& app, window::frmSerial& frm, const QString& file)
+bool shootRun(window::frmSerial& frm, const QString& file)
 {
+    frm.findChild<QLineEdit*>("Text1")->setText("48");
     frm.startPolling({ "read-input 0 4" }, 100, 0, {});
     monitor::RunViews* views = frm.monitor()->views();
     QTest::qWait(1000); // the watch has its rows
@@ -30,12 +31,12 @@ bool shootRun(QApplication& app, window::frmSerial& frm, const QString& file)
         views->watch()->model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);
     views->setCurrentWidget(views->trend());
     QTest::qWait(8000);
-    const bool trend = app.primaryScreen()->grabWindow(0).copy(800, 0, 940, 640).save(file);
+    const bool trend = frm.monitor()->grab().save(file);
     views->setCurrentIndex(2);
     QTest::qWait(300);
     QString statistics = file;
     statistics.replace(".png", "-statistics.png");
-    return trend && app.primaryScreen()->grabWindow(0).copy(800, 0, 940, 640).save(statistics);
+    return trend && frm.monitor()->grab().save(statistics);
 }
 
 int main(int argc, char** argv)
@@ -65,7 +66,7 @@ int main(int argc, char** argv)
     if (withMonitor) {
         frm.toggleMonitor();
         frm.monitor()->move(800, 20);
-        frm.monitor()->resize(920, 600);
+        frm.monitor()->resize(1100, 600);
     }
     frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(slave.path()));
     QTest::mouseClick(frm.findChild<QPushButton*>("BTNOpenCom"), Qt::LeftButton);
@@ -95,10 +96,10 @@ int main(int argc, char** argv)
         frames->selectRow(frames->model()->rowCount() - 1);
         frames->setFocus();
         QTest::qWait(300);
-        saved = saved && app.primaryScreen()->grabWindow(0).copy(0, 0, 1740, 640).save(argv[2]);
+        saved = saved && app.primaryScreen()->grabWindow(0).copy(0, 0, 1920, 640).save(argv[2]);
     }
     if (withMonitor && argc > 3)
-        saved = saved && shootRun(app, frm, argv[3]);
+        saved = saved && shootRun(frm, argv[3]);
     frm.close();
     stop = true;
     server.join();
