@@ -47,15 +47,11 @@ void HistogramView::paintEvent(QPaintEvent*)
     p.drawLine(area.bottomLeft(), area.bottomRight());
     p.drawText(
         QRect(0, area.top(), area.left() - 4, fm.height()), Qt::AlignRight, QString::number(most));
-    const auto label = [&](std::size_t i, Qt::Alignment align) {
-        const QString text = QString::number(bins_[i].fromMs) + " ms";
-        const int x = area.left() + int(width * double(i));
+    const QRect below(area.left(), area.bottom() + 2, area.width(), fm.height() + 2);
+    p.drawText(below, Qt::AlignLeft | Qt::AlignTop, QString::number(bins_.front().fromMs) + " ms");
+    if (bins_.size() > 1) // the last bin's start, under the right end
         p.drawText(
-            QRect(x - 60, area.bottom() + 2, 120, fm.height() + 2), align | Qt::AlignTop, text);
-    };
-    label(0, Qt::AlignHCenter);
-    if (bins_.size() > 1)
-        label(bins_.size() - 1, Qt::AlignHCenter);
+            below, Qt::AlignRight | Qt::AlignTop, QString::number(bins_.back().fromMs) + " ms");
 }
 
 } // namespace monitor
