@@ -31,4 +31,8 @@ private:
 // bytes over in slices of up to 16 ms).
 std::int64_t SilenceUs(int bitsPerSecond);
 
+// The silence the standard asks between two frames: 3.5 characters of 11 bits, and 1.75 ms at
+// speeds above 19200 bit/s. A master that sends at once after a reply runs two frames together.
+std::int64_t InterFrameUs(int bitsPerSecond);
+
 } // namespace cli

@@ -58,6 +58,24 @@ void PollStatistics::record(
     ++(bin == bins_.end() ? bins_.back() : *bin).count;
 }
 
+void PollStatistics::recordLateness(std::int64_t us)
+{
+    ++lateness_[std::size_t(std::clamp<std::int64_t>(us / 1000, 0, 1000))];
+    ++cycles_;
+}
+
+std::optional<double> PollStatistics::latenessPercentileMs(double fraction) const
+{
+    if (cycles_ == 0)
+        return std::nullopt;
+    const long rank = std::max(1L, long(std::ceil(fraction * double(cycles_))));
+    long seen = 0;
+    for (std::size_t ms = 0; ms < lateness_.size(); ++ms)
+        if ((seen += lateness_[ms]) >= rank)
+            return double(ms + 1); // within this many ms
+    return 1000.0;
+}
+
 long PollStatistics::count(PollOutcome outcome) const
 {
     const auto it = outcomes_.find(outcome);
@@ -114,6 +132,9 @@ std::string PollStatistics::report() const
         + ms(percentileMs(0.95)) + ", max " + ms(maxMs()) + "\n";
     text += FloatText(pollsPerSecond(), 4) + " polls per second over " + FloatText(runSeconds(), 4)
         + " s\n";
+    if (const auto p99 = latenessPercentileMs(0.99))
+        text += "cycles started within " + FloatText(*latenessPercentileMs(0.5), 4)
+            + " ms of their time (median), " + FloatText(*p99, 4) + " ms (p99)\n";
     return text;
 }
 

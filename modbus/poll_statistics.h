@@ -44,6 +44,9 @@ public:
     std::optional<double> minMs() const;
     std::optional<double> maxMs() const;
     const std::vector<HistogramBin>& histogram() const { return bins_; }
+    // How late a cycle started against its schedule; kept in 1 ms steps up to a second.
+    void recordLateness(std::int64_t us);
+    std::optional<double> latenessPercentileMs(double fraction) const;
     double runSeconds() const { return double(lastUs_ - startUs_) / 1e6; }
     double pollsPerSecond() const;
 
@@ -60,6 +63,8 @@ private:
     double min_ = 0, max_ = 0;
     std::vector<HistogramBin> bins_;
     std::int64_t startUs_ = 0, lastUs_ = 0;
+    std::vector<long> lateness_ = std::vector<long>(1001); // ms 0..999, then 1000 and later
+    long cycles_ = 0;
 };
 
 // What a frame row that ends a poll means for the statistics.

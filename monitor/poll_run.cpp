@@ -15,6 +15,7 @@ using modbus::RowKind;
 PollRun::PollRun(
     std::vector<std::string> frames, modbus::PollSettings settings, std::int64_t startUs)
     : frames_(std::move(frames))
+    , settings_(settings)
     , schedule_(int(frames_.size()), settings, startUs)
     , nowUs_(startUs)
 {
@@ -87,6 +88,8 @@ void PollRun::tick(std::int64_t nowUs)
     if (!due || !onSend)
         return;
     schedule_.sent(nowUs);
+    if (*due == 0 && settings_.intervalUs > 0)
+        stats_.recordLateness(schedule_.lastLatenessUs());
     out_ = *due;
     seenOwnRequest_ = false;
     sawOtherAddress_ = false;

@@ -51,6 +51,7 @@ private:
     void record(const modbus::ReadValues& values);
 
     std::vector<std::string> frames_;
+    modbus::PollSettings settings_;
     modbus::PollSchedule schedule_;
     modbus::PollStatistics stats_;
     modbus::WatchTable watch_;

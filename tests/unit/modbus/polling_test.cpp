@@ -112,6 +112,10 @@ TEST(PollStatistics, CountsPercentilesAndBins)
     EXPECT_EQ(wide->toMs, 150);
     EXPECT_EQ(wide->count, 1); // 120
     EXPECT_NE(s.report().find("exception 2 ILLEGAL DATA ADDRESS: 1"), std::string::npos);
+    for (const std::int64_t us : { 0, 400, 2'500, 9'000 })
+        s.recordLateness(us);
+    EXPECT_EQ(s.latenessPercentileMs(0.5), 1.0); // within the first millisecond
+    EXPECT_EQ(s.latenessPercentileMs(0.99), 10.0);
     EXPECT_NE(s.report().find("reply time min 1.5 ms, median 10.5 ms, p95 20.5 ms, max 120 ms"),
         std::string::npos)
         << s.report();
