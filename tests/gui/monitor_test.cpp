@@ -258,6 +258,14 @@ TEST_F(Monitor, BetweenPollsAnIdleReadWaitsNoLongerThanTheNextRequest)
     EXPECT_GE(t.ReadTotalTimeoutConstant, 1u);
     EXPECT_LE(t.ReadTotalTimeoutConstant, 100u);
     EXPECT_EQ(t.ReadIntervalTimeout, 20u);
+    // The device goes away: the run pauses, sends nothing, counts nothing; back, it goes on.
+    monitor->setPortState(monitor::PortState::Gone);
+    const std::size_t sent = platform->writes().size();
+    EXPECT_EQ(monitor->idleReadLimitMs(), 0);
+    monitor->setPortState(monitor::PortState::Open);
+    EXPECT_EQ(platform->writes().size(), sent);
+    EXPECT_EQ(monitor->run()->statistics().requests(), 1);
+    EXPECT_FALSE(monitor->run()->finished());
     monitor->stopRun();
     tick("");
     EXPECT_EQ(
