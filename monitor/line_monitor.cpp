@@ -59,6 +59,7 @@ LineMonitor::LineMonitor(QWidget* parent)
     , stopBits_(choice(this, { "1", "2" }))
     , wordOrder_(choice(this, { "ABCD", "CDAB", "BADC", "DCBA" }))
     , status_(new QLabel(this))
+    , portNote_(new QLabel(this))
 {
     setObjectName("LineMonitor");
     setLineTitle({});
@@ -88,6 +89,7 @@ void LineMonitor::nameChildren()
     frames_->setObjectName("frames");
     details_->setObjectName("details");
     status_->setObjectName("status");
+    portNote_->setObjectName("portNote");
 }
 
 void LineMonitor::sizeColumns()
@@ -119,6 +121,7 @@ void LineMonitor::layOut()
     top->addWidget(caption("&Word order", wordOrder_));
     top->addWidget(wordOrder_);
     top->addWidget(new QLabel("(parity and stop bits apply at the next Open)", this));
+    top->addWidget(portNote_);
     top->addStretch();
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(frames_);
@@ -160,6 +163,8 @@ void LineMonitor::connectControls()
     // F2 closes the monitor as it opened it, whichever control has the focus.
     connect(new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &QWidget::close);
 }
+
+void LineMonitor::setPortNote(const QString& note) { portNote_->setText(note); }
 
 void LineMonitor::setPortState(PortState state)
 {

@@ -53,6 +53,8 @@ public:
     // What the composer sends: the whole frame.
     std::function<void(const std::string& frame)> onSendRequest;
     void setPortState(PortState state);
+    // A line about the port beside the line settings, e.g. that parity does not apply on it.
+    void setPortNote(const QString& note);
     Composer* composer() const { return composer_; }
     PollPanel* pollPanel() const { return pollPanel_; }
     RunViews* views() const { return views_; }
@@ -104,6 +106,7 @@ private:
     QComboBox* stopBits_;
     QComboBox* wordOrder_;
     QLabel* status_;
+    QLabel* portNote_;
     // New rows are shown at most ten times a second: following them and redrawing the counts
     // at the poller's full pace would cost more than the analysis.
     QTimer refresh_;

@@ -1,6 +1,7 @@
 #include "serial_port.h"
 
 #include "open_hint.h"
+#include "pseudo_terminal.h"
 #include "win32/device_gone.h"
 #include "win32_comm.h"
 
@@ -133,6 +134,8 @@ void SetIdleReadLimit(int ms)
     }
     SetCommTimeouts(PortHandle, &timeouts);
 }
+
+bool IsPseudoTerminal() { return comm::IsPseudoTerminal(PortHandle); }
 
 bool PortGone() { return gone; }
 

@@ -35,6 +35,9 @@ int WritePort(const modbus::ByteString& sData);
 // designed time-outs. Open starts with the designed ones.
 void SetIdleReadLimit(int ms);
 
+// Whether the open port is a pseudo-terminal, where parity does not apply.
+bool IsPseudoTerminal();
+
 // Whether the last read or write of an open port found the device gone (cable pulled, pty
 // peer closed).
 bool PortGone();

@@ -62,6 +62,10 @@ void frmSerial::BTNOpenCom_Click()
     portGone_ = false;
     openSettings_ = settings; // a port that comes back is reopened as it was opened
     monitor_->sessionOpened(QString::fromStdString(lineSettings().shortForm()));
+    // Said once, at the Open it concerns; the log keeps the LINE it was asked for.
+    monitor_->setPortNote(parity_ != 'n' && SerialPort::IsPseudoTerminal()
+            ? txt0->text() + " is a pseudo-terminal: parity does not apply there"
+            : QString());
     monitor_->setPortState(monitor::PortState::Open);
     TMRComm.start(kTimerIntervalMs);
     // Deliberate: a slave that resets when the port opens gets a moment before the first

@@ -3,6 +3,7 @@
 #include "serial/comm_timing.h"
 #include "serial/posix/device_path.h"
 #include "serial/posix/open_failure.h"
+#include "serial/pseudo_terminal.h"
 #include "serial/win32_comm.h"
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -26,6 +28,8 @@ namespace {
         // Set once the device has gone away: every later call fails at once instead of
         // polling a hung-up descriptor in a loop.
         bool gone = false;
+        // A pseudo-terminal carries bytes with no framing: the kernel drops any parity asked.
+        bool pty = false;
     };
 
     // Handles are never reused, so a stale handle can reach no later port or file.
@@ -247,6 +251,18 @@ namespace {
     }
 
     constexpr tcflag_t kLineMask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+    // What a pty keeps of the line settings: it clears parity and forces 8 bits on every set.
+    constexpr tcflag_t kPtyLineMask = CSTOPB;
+
+    // The slave side of a Unix 98 pseudo-terminal (character devices of majors 136 to 143).
+    bool isPtySlave(int fd)
+    {
+        struct stat st
+        {
+        };
+        return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136
+            && major(st.st_rdev) <= 143;
+    }
 
 } // namespace
 
@@ -281,6 +297,7 @@ Handle CreateFileA(const char* lpFileName, Dword, Dword, void*, Dword, Dword, Ha
     }
     const Handle h = nextHandle++;
     ports[h].fd = fd;
+    ports[h].pty = isPtySlave(fd);
     return h;
 }
 
@@ -325,15 +342,23 @@ Bool SetCommState(Handle hFile, const Dcb* lpDCB)
     tio.c_cflag = (tio.c_cflag & ~kLineMask) | lineFlags(*lpDCB);
     if (tcsetattr(p->fd, TCSANOW, &tio) != 0)
         return fail(codeOf(errno));
-    // tcsetattr succeeds when any one change took; read back to be sure all did.
+    // tcsetattr succeeds when any one change took; read back to be sure all did (of what a pty
+    // keeps: parity on a pty is accepted, nothing being lost by it).
     termios back {};
+    const tcflag_t kept = p->pty ? kPtyLineMask : kLineMask;
     if (tcgetattr(p->fd, &back) != 0 || cfgetospeed(&back) != speed
-        || (back.c_cflag & kLineMask) != lineFlags(*lpDCB))
+        || (back.c_cflag & kept) != (lineFlags(*lpDCB) & kept))
         return fail(kErrorInvalidParameter);
     return 1;
 }
 
 Dword GetLastError() { return lastError; }
+
+bool IsPseudoTerminal(Handle hFile)
+{
+    const Port* p = find(hFile);
+    return p && p->pty;
+}
 
 Bool ReadFile(Handle hFile, void* lpBuffer, Dword n, Dword* lpNumberOfBytesRead, void*)
 {

@@ -3,6 +3,7 @@
 #include "serial/comm_mode.h"
 #include "serial/open_hint.h"
 #include "serial/port_name.h"
+#include "serial/pseudo_terminal.h"
 #include "serial/win32_comm.h"
 
 #include <windows.h>
@@ -132,5 +133,7 @@ std::string OpenFailureHint()
         return "Another program may hold the port: close it, or choose another port.";
     return {};
 }
+
+bool IsPseudoTerminal(Handle) { return false; }
 
 } // namespace comm

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -114,6 +115,13 @@ TEST_F(Monitor, ParityAndStopBitsReachTheSettingsTextAndNameTheLineInTheLog)
         EXPECT_EQ(text.substr(text.rfind("START Quillet V2.0\r\n\r\n") + 22), expected);
         QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
     }
+    // A pseudo-terminal takes any parity, and the monitor says that it does not apply there.
+    platform->pseudoTerminal = true;
+    monitor->findChild<QComboBox*>("parity")->setCurrentIndex(1);
+    open();
+    EXPECT_EQ(monitor->findChild<QLabel*>("portNote")->text(),
+        "COM5: is a pseudo-terminal: parity does not apply there");
+    QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
     EXPECT_FALSE(frm.presetLine('m', 1));
     EXPECT_FALSE(frm.presetLine('n', 3));
 }

@@ -1,6 +1,7 @@
 #include "fake_comm.h"
 
 #include "serial/open_hint.h"
+#include "serial/pseudo_terminal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -82,6 +83,8 @@ Bool SetCommState(Handle h, const Dcb* dcb)
 Dword GetLastError() { return fake::lastError; }
 
 std::string OpenFailureHint() { return platform.openHint; }
+
+bool IsPseudoTerminal(Handle h) { return platform.pseudoTerminal && fake::isOpen(h); }
 
 Bool ReadFile(Handle h, void* buffer, Dword n, Dword* got, void*)
 {

@@ -21,6 +21,7 @@ struct Platform
     comm::Handle nextHandle = 7;
     bool openFails = false;
     std::string openHint; // what OpenFailureHint says after a failed open
+    bool pseudoTerminal = false; // what IsPseudoTerminal says of an open port
     std::string failStep; // "SetCommTimeouts", "BuildCommDCBA" or "SetCommState"
     comm::Dword failCode = 0;
     // Per write, the most it accepts (negative: it fails with failCode); empty: everything.
