@@ -1,6 +1,7 @@
 #include "cli_options.h"
 
 #include "modbus/request_language.h"
+#include "scan_options.h"
 
 #include "quillet_version.h"
 
@@ -66,6 +67,18 @@ namespace {
                    "2 usage error.");
     }
 
+    Parsed parseScan(Parsed parsed, const std::vector<std::string>& words)
+    {
+        const ScanParsed scan = ParseScanOptions(words);
+        if (!scan.help.empty())
+            return { {}, 0, scan.help };
+        if (!scan.error.empty())
+            return { {}, 2, "quillet-cli scan: " + scan.error + "\n\n" + ScanUsage() };
+        parsed.options.scan = scan.options;
+        parsed.options.csv = scan.csv;
+        return parsed;
+    }
+
 } // namespace
 
 const std::vector<int>& StandardSpeeds()
@@ -93,7 +106,10 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     }
     parsed.options.line.parity = kParities.at(raw.parity);
     parsed.options.order = kOrders.at(raw.order);
-    const modbus::ParsedRequest request = modbus::ParseRequest(app.remaining());
+    const std::vector<std::string> words = app.remaining();
+    if (!words.empty() && words[0] == "scan")
+        return parseScan(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
+    const modbus::ParsedRequest request = modbus::ParseRequest(words);
     if (!request.error.empty())
         return { {}, 2, "quillet-cli: " + request.error + "\n\n" + usage(app) };
     parsed.options.request = request.spec;

@@ -4,6 +4,7 @@
 
 #include "modbus/detail_table.h"
 #include "modbus/request_spec.h"
+#include "modbus/scan_plan.h"
 #include "serial/line_settings.h"
 
 #include <optional>
@@ -24,6 +25,8 @@ struct Options
     int count = 0; // polls; 0: until Ctrl+C
     bool csv = false;
     modbus::RequestSpec request;
+    // quillet-cli scan: set instead of a request.
+    std::optional<modbus::ScanOptions> scan;
 };
 
 struct Parsed

@@ -3,6 +3,7 @@
 #include "cli_port.h"
 #include "poll_run.h"
 #include "reply_output.h"
+#include "scan_run.h"
 
 #include "modbus/exchange.h"
 #include "modbus/function_table.h"
@@ -36,6 +37,8 @@ int main(int argc, char** argv)
         return parsed.exitCode == 0 ? (std::fputs(parsed.output.c_str(), stdout), 0)
                                     : fail(parsed.output, parsed.exitCode);
     const cli::Options& o = parsed.options;
+    if (o.scan)
+        return cli::RunScan(o);
     const modbus::BuiltRequest request = modbus::BuildRequest(o.address, o.request);
     if (!request.notSent.empty())
         return fail("quillet-cli: not sent: " + request.notSent + "\n", 2);

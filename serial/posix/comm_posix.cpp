@@ -339,15 +339,16 @@ Bool SetCommState(Handle hFile, const Dcb* lpDCB)
     const speed_t speed = speedOf(lpDCB->BaudRate);
     cfsetispeed(&tio, speed);
     cfsetospeed(&tio, speed);
-    tio.c_cflag = (tio.c_cflag & ~kLineMask) | lineFlags(*lpDCB);
+    // A pty carries bytes with no framing and drops any parity it is given (glibc then calls
+    // the set a failure): it is asked only for what it keeps, so parity is accepted there.
+    const tcflag_t flags = p->pty ? (lineFlags(*lpDCB) & kPtyLineMask) | CS8 : lineFlags(*lpDCB);
+    tio.c_cflag = (tio.c_cflag & ~kLineMask) | flags;
     if (tcsetattr(p->fd, TCSANOW, &tio) != 0)
         return fail(codeOf(errno));
-    // tcsetattr succeeds when any one change took; read back to be sure all did (of what a pty
-    // keeps: parity on a pty is accepted, nothing being lost by it).
+    // tcsetattr succeeds when any one change took; read back to be sure all did.
     termios back {};
-    const tcflag_t kept = p->pty ? kPtyLineMask : kLineMask;
     if (tcgetattr(p->fd, &back) != 0 || cfgetospeed(&back) != speed
-        || (back.c_cflag & kept) != (lineFlags(*lpDCB) & kept))
+        || (back.c_cflag & kLineMask) != flags)
         return fail(kErrorInvalidParameter);
     return 1;
 }

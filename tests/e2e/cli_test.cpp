@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <sys/wait.h>
 #include <thread>
@@ -126,6 +127,36 @@ TEST_F(CliAgainstDemoSlave, PollingRunsPrintALinePerPollAndTheirStatistics)
     EXPECT_EQ(silent.status, 1);
     EXPECT_NE(silent.out.find("no reply 2"), std::string::npos) << silent.out;
     EXPECT_EQ(runCli(port() + "--every 10 write-register 0 1").status, 2) << "polls read only";
+}
+
+TEST_F(CliAgainstDemoSlave, AScanFindsTheSlaveAndNamesItAndADeadRangeExitsOne)
+{
+    const std::string portOnly = "--port " + slave.path() + " ";
+    const CliRun found = runCli(portOnly + "scan --addresses 45-50");
+    EXPECT_EQ(found.status, 0) << found.out;
+    // A pty takes any setting: the first tried, the Modbus default 8E1 at 19200, finds it.
+    EXPECT_EQ(found.out,
+        "found 48 at 19200 8E1: CRC OK, "
+            + found.out.substr(
+                found.out.find("OK, ") + 4, found.out.find(" ms;") - found.out.find("OK, ") - 4)
+            + " ms; VendorName Quillet, ProductCode QSIM, MajorMinorRevision 1.0\n");
+    const CliRun csv
+        = runCli(portOnly + "scan --addresses 47-48 --speeds 9600 --parity none --all --csv");
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_NE(csv.out.find("\n48,9600 8N1,CRC OK,"), std::string::npos) << csv.out;
+    // An exception counts as found: the probe asks for a register the slave lacks.
+    const CliRun exception = runCli(portOnly + "scan --addresses 48-48 --probe read-holding 300 1");
+    EXPECT_NE(exception.out.find("found 48 at 19200 8E1: exception 2 ILLEGAL DATA ADDRESS"),
+        std::string::npos)
+        << exception.out;
+    // Nobody at 1..3: exit 1, within the estimate (3 probes of 100 ms) and a generous margin.
+    const auto start = std::chrono::steady_clock::now();
+    const CliRun none = runCli(portOnly + "scan --addresses 1-3 --speeds 9600 --parity none");
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_LT(took, std::chrono::seconds(3));
+    EXPECT_EQ(runCli(portOnly + "scan --addresses 5-2").status, 2);
 }
 
 TEST(Cli, HelpAndVersionNeedNoPort)

@@ -1,0 +1,24 @@
+// quillet-cli scan's own options, after the word "scan".
+#pragma once
+
+#include "modbus/scan_plan.h"
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct ScanParsed
+{
+    modbus::ScanOptions options;
+    bool csv = false;
+    std::string error; // empty when the words parsed
+    std::string help; // set for --help
+};
+
+// words: what follows "scan".
+ScanParsed ParseScanOptions(const std::vector<std::string>& words);
+
+std::string ScanUsage();
+
+} // namespace cli
