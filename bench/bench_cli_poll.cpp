@@ -1,7 +1,7 @@
 // quillet-cli --every 0 against the demo slave on a line paced at 115200 bit/s: polls per
 // second beside the line's own limit for that request, and the reply time the program reports
 // beside the line's record of it.
-#include "paced_line.h"
+#include "tests/support/paced_line.h"
 
 #include "bench_util.h"
 

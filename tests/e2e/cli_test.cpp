@@ -1,6 +1,7 @@
 // quillet-cli against the demo slave: every command, and the exit status for a good reply, an
 // exception, no reply and a usage error. The slave serves on a thread of the fixture's own.
 #include "sim/pty_slave.h"
+#include "tests/support/paced_line.h"
 
 #include <gtest/gtest.h>
 
@@ -157,6 +158,32 @@ TEST_F(CliAgainstDemoSlave, AScanFindsTheSlaveAndNamesItAndADeadRangeExitsOne)
     EXPECT_EQ(none.out, "");
     EXPECT_LT(took, std::chrono::seconds(3));
     EXPECT_EQ(runCli(portOnly + "scan --addresses 5-2").status, 2);
+}
+
+// The demo slave at 9600 bit/s behind a line that garbles its replies while the program's end
+// is at another speed: the scan tries 19200 first, hears only garbage, and finds it at 9600.
+TEST(CliScan, FindsTheSlaveAtItsSpeedAfterGarbageAtAnother)
+{
+    PtySlave slave(17, 10);
+    slave.setIdentification({ "Quillet", "QSIM", "1.0", "", "", "", "" });
+    std::atomic<bool> stop = false;
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(50);
+    });
+    {
+        bench::PacedLine line(slave.path(), 9600, true);
+        ASSERT_TRUE(line.ok());
+        const CliRun run
+            = runCli("--port " + line.path() + " scan --addresses 16-18 --parity even");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1),
+            "something answers at 19200 8E1 (bad frames): the speed or parity is probably near\n");
+        EXPECT_NE(run.out.find("\nfound 17 at 9600 8E1: CRC OK, "), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("VendorName Quillet"), std::string::npos) << run.out;
+    }
+    stop = true;
+    server.join();
 }
 
 TEST(Cli, HelpAndVersionNeedNoPort)

@@ -22,8 +22,11 @@ public:
         Clock::time_point crossed; // when its 10 bits had gone
     };
 
-    // farPath: the demo slave's pty, opened as a program would.
-    PacedLine(const std::string& farPath, int bitsPerSecond);
+    // farPath: the demo slave's pty, opened as a program would. With garble, the far end answers
+    // at bitsPerSecond: while the program's end is set to another speed, what the program reads
+    // is garbage, as a UART reads a frame sent at another speed. (Its requests pass: the far
+    // end stands for a slave whose receiver takes any speed, so that a wrong one shows.)
+    PacedLine(const std::string& farPath, int bitsPerSecond, bool garble = false);
     ~PacedLine();
 
     const std::string& path() const { return path_; } // what the program opens
@@ -32,11 +35,15 @@ public:
     std::vector<Crossing> replies() const;
 
 private:
-    void forward(int from, int to, std::vector<Crossing>& log);
+    void forward(int from, int to, std::vector<Crossing>& log, bool garble);
 
     std::string path_;
     int master_ = -1, client_ = -1, far_ = -1;
+    bool programSpeedDiffers() const;
+
     std::chrono::nanoseconds byteTime_;
+    unsigned farSpeed_ = 0; // termios speed code of the far end
+    bool garble_ = false;
     std::atomic<bool> stop_ { false };
     mutable std::mutex mutex_;
     std::vector<Crossing> requests_, replies_;
