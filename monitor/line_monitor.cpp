@@ -57,6 +57,9 @@ LineMonitor::LineMonitor(QWidget* parent)
     , views_(new RunViews(details_, this))
     , parity_(choice(this, { "none", "even", "odd" }))
     , stopBits_(choice(this, { "1", "2" }))
+    , speed_(choice(this,
+          { "as the main window", "1200", "2400", "4800", "9600", "19200", "38400", "57600",
+              "115200", "230400" }))
     , wordOrder_(choice(this, { "ABCD", "CDAB", "BADC", "DCBA" }))
     , status_(new QLabel(this))
     , portNote_(new QLabel(this))
@@ -82,6 +85,7 @@ LineMonitor::LineMonitor(QWidget* parent)
 void LineMonitor::nameChildren()
 {
     parity_->setObjectName("parity");
+    speed_->setObjectName("speed");
     stopBits_->setObjectName("stopBits");
     wordOrder_->setObjectName("wordOrder");
     wordOrder_->setToolTip("How the device lays 32-bit values over two registers; ABCD is "
@@ -114,13 +118,15 @@ void LineMonitor::sizeColumns()
 void LineMonitor::layOut()
 {
     auto* top = new QHBoxLayout;
+    top->addWidget(caption("Spee&d", speed_));
+    top->addWidget(speed_);
     top->addWidget(caption("&Parity", parity_));
     top->addWidget(parity_);
     top->addWidget(caption("S&top bits", stopBits_));
     top->addWidget(stopBits_);
     top->addWidget(caption("&Word order", wordOrder_));
     top->addWidget(wordOrder_);
-    top->addWidget(new QLabel("(parity and stop bits apply at the next Open)", this));
+    top->addWidget(new QLabel("(these apply at the next Open)", this));
     top->addWidget(portNote_);
     top->addStretch();
     auto* split = new QSplitter(Qt::Vertical, this);
@@ -135,12 +141,13 @@ void LineMonitor::layOut()
     layout->addWidget(split, 1);
     layout->addWidget(status_);
     // Reading order: the composer, the run's controls, the line, the frames, the views.
-    QWidget* chain[] = { composer_->findChild<QWidget*>("send"),
-        pollPanel_->findChild<QWidget*>("pollList"), pollPanel_->findChild<QWidget*>("add"),
-        pollPanel_->findChild<QWidget*>("remove"), pollPanel_->findChild<QWidget*>("interval"),
-        pollPanel_->findChild<QWidget*>("count"), pollPanel_->findChild<QWidget*>("timeout"),
-        pollPanel_->findChild<QWidget*>("poll"), pollPanel_->findChild<QWidget*>("stop"),
-        pollPanel_->findChild<QWidget*>("record"), parity_, stopBits_, wordOrder_, frames_ };
+    QWidget* chain[]
+        = { composer_->findChild<QWidget*>("send"), pollPanel_->findChild<QWidget*>("pollList"),
+              pollPanel_->findChild<QWidget*>("add"), pollPanel_->findChild<QWidget*>("remove"),
+              pollPanel_->findChild<QWidget*>("interval"), pollPanel_->findChild<QWidget*>("count"),
+              pollPanel_->findChild<QWidget*>("timeout"), pollPanel_->findChild<QWidget*>("poll"),
+              pollPanel_->findChild<QWidget*>("stop"), pollPanel_->findChild<QWidget*>("record"),
+              speed_, parity_, stopBits_, wordOrder_, frames_ };
     for (std::size_t i = 1; i < std::size(chain); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 }
@@ -153,6 +160,10 @@ void LineMonitor::connectControls()
     };
     connect(parity_, &QComboBox::currentIndexChanged, this, chosen);
     connect(stopBits_, &QComboBox::currentIndexChanged, this, chosen);
+    connect(speed_, &QComboBox::currentIndexChanged, this, [this](int at) {
+        if (onSpeedChosen)
+            onSpeedChosen(at == 0 ? 0 : speed_->itemText(at).toInt());
+    });
     connect(wordOrder_, &QComboBox::currentIndexChanged, this, &LineMonitor::showDetails);
     connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &LineMonitor::showDetails);
@@ -192,6 +203,13 @@ void LineMonitor::showLineChoice(char parity, int stopBits)
     const std::size_t at = kParities.find(parity);
     parity_->setCurrentIndex(at == std::string_view::npos ? 0 : int(at));
     stopBits_->setCurrentIndex(stopBits == 2 ? 1 : 0);
+}
+
+void LineMonitor::showSpeedChoice(int bitsPerSecond)
+{
+    const QSignalBlocker block(speed_);
+    const int at = speed_->findText(QString::number(bitsPerSecond));
+    speed_->setCurrentIndex(at < 0 ? 0 : at);
 }
 
 modbus::LineTime LineMonitor::now() const

@@ -50,6 +50,10 @@ public:
     // Parity ('n', 'e', 'o') and stop bits shown in the top row; changes go to onLineChosen.
     void showLineChoice(char parity, int stopBits);
     std::function<void(char parity, int stopBits)> onLineChosen;
+    // The speed for the next Open: 0, "as the main window" (its three buttons rule), or one of
+    // the standard speeds, which then overrides them. Changes go to onSpeedChosen.
+    void showSpeedChoice(int bitsPerSecond);
+    std::function<void(int bitsPerSecond)> onSpeedChosen;
     // What the composer sends: the whole frame.
     std::function<void(const std::string& frame)> onSendRequest;
     void setPortState(PortState state);
@@ -104,6 +108,7 @@ private:
     RunViews* views_; // after details_: it holds them in its first tab
     QComboBox* parity_;
     QComboBox* stopBits_;
+    QComboBox* speed_;
     QComboBox* wordOrder_;
     QLabel* status_;
     QLabel* portNote_;

@@ -234,6 +234,13 @@ bool frmSerial::presetLine(char parity, int stopBits)
     return true;
 }
 
+void frmSerial::presetSpeedOverride(int bitsPerSecond)
+{
+    speedOverride_ = bitsPerSecond;
+    monitor_->showSpeedChoice(bitsPerSecond);
+    updateMonitorTitle();
+}
+
 comm::LineSettings frmSerial::lineSettings() const
 {
     comm::LineSettings line { 0, parity_, stopBits_ };
@@ -241,6 +248,8 @@ comm::LineSettings frmSerial::lineSettings() const
     for (std::size_t i = 0; i < buttons.size(); ++i)
         if (buttons[i]->isChecked())
             line.speed = kSpeeds[i];
+    if (speedOverride_)
+        line.speed = speedOverride_;
     return line;
 }
 
@@ -251,6 +260,7 @@ void frmSerial::makeMonitor()
     monitor_ = new LineMonitor(this);
     monitor_->showLineChoice(parity_, stopBits_);
     monitor_->onLineChosen = [this](char parity, int stopBits) { presetLine(parity, stopBits); };
+    monitor_->onSpeedChosen = [this](int bits) { presetSpeedOverride(bits); };
     monitor_->onSendRequest = [this](const std::string& frame) { sendComposed(frame); };
     connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);
     for (QRadioButton* speed : speedButtons())

@@ -63,6 +63,8 @@ public:
     void pressOpen();
     // Parity 'n', 'e' or 'o' and 1 or 2 stop bits for the next Open; false for other values.
     bool presetLine(char parity, int stopBits);
+    // A speed for the next Open that overrides the three speed buttons; 0: the buttons rule.
+    void presetSpeedOverride(int bitsPerSecond);
 
     // The line monitor: F2 shows and hides it. It records from the start.
     void toggleMonitor();
@@ -147,6 +149,7 @@ private:
     MessageHook message_;
     char parity_ = 'n'; // the design's 8N1 unless chosen otherwise
     int stopBits_ = 1;
+    int speedOverride_ = 0; // the monitor's speed choice; 0: the design's buttons
     LineMonitor* monitor_ = nullptr;
     bool portGone_ = false; // told, and not yet back
     QElapsedTimer lookedForPort_; // monotonic, since the last try

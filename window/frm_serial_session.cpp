@@ -26,8 +26,9 @@ bool frmSerial::openLog()
     if (err == 0) {
         StartStamp = StartStampText(QDateTime::currentDateTime(), QLocale::system());
         QStringList header { StartStamp, "START Quillet V2.0", QString() };
-        // A line other than the design's 8N1 is named, so the log says how it was read.
-        if (const comm::LineSettings line = lineSettings(); !line.isDesigned())
+        // A line other than the design's 8N1 at one of its speeds is named, so the log says how
+        // it was read.
+        if (const comm::LineSettings line = lineSettings(); !line.isDesigned() || speedOverride_)
             header << QString::fromStdString("LINE " + line.modeText());
         for (const QString& text : header) {
             if ((err = LogFiles::Write(LogFile, text.toLatin1().toStdString(), true)) != 0)

@@ -81,7 +81,7 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     EXPECT_EQ(order,
         std::vector<std::string>({ "stopBits", "wordOrder", "frames", "details",
             "qt_tabwidget_tabbar", "function", "slave", "start", "quantity", "command", "pollList",
-            "add", "interval", "count", "timeout", "record", "parity" }));
+            "add", "interval", "count", "timeout", "record", "speed", "parity" }));
     QTest::keyClick(monitor->frames(), Qt::Key_F2); // from the table too
     EXPECT_FALSE(monitor->isVisible());
     QTest::keyClick(&frm, Qt::Key_F2);
@@ -122,6 +122,19 @@ TEST_F(Monitor, ParityAndStopBitsReachTheSettingsTextAndNameTheLineInTheLog)
     EXPECT_EQ(monitor->findChild<QLabel*>("portNote")->text(),
         "COM5: is a pseudo-terminal: parity does not apply there");
     QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+    // A speed beyond the three buttons overrides them at the next Open, in the title and the log.
+    monitor->findChild<QComboBox*>("parity")->setCurrentIndex(0);
+    monitor->findChild<QComboBox*>("stopBits")->setCurrentIndex(0);
+    monitor->findChild<QComboBox*>("speed")->setCurrentText("38400");
+    EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor COM5: 38400 8N1");
+    open();
+    EXPECT_EQ(platform->lastSettings, "38400,n,8,1");
+    const std::string logged = LogDir::read("Quillet_log_COM5.txt");
+    EXPECT_EQ(
+        logged.substr(logged.rfind("START Quillet V2.0\r\n\r\n") + 22), "LINE 38400,n,8,1\r\n");
+    QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+    monitor->findChild<QComboBox*>("speed")->setCurrentIndex(0); // the buttons rule again
+    EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor COM5: 19200 8N1");
     EXPECT_FALSE(frm.presetLine('m', 1));
     EXPECT_FALSE(frm.presetLine('n', 3));
 }
