@@ -46,6 +46,21 @@ namespace {
                    "usage error.");
     }
 
+    std::string readSpeeds(const std::string& list, std::vector<int>& speeds)
+    {
+        if (list.empty())
+            return {};
+        speeds.clear();
+        for (const std::string& s : splitList(list)) {
+            const auto speed = modbus::ParseInteger(s);
+            if (!speed
+                || std::ranges::find(StandardSpeeds(), int(*speed)) == StandardSpeeds().end())
+                return "unknown speed \"" + s + "\"";
+            speeds.push_back(int(*speed));
+        }
+        return {};
+    }
+
     std::string readLists(const Words& w, modbus::ScanOptions& o)
     {
         const auto dash = w.addresses.find('-');
@@ -57,16 +72,8 @@ namespace {
             return "--addresses takes A-B within 0-255";
         o.firstAddress = int(*first);
         o.lastAddress = int(*last);
-        if (!w.speeds.empty()) {
-            o.speeds.clear();
-            for (const std::string& s : splitList(w.speeds)) {
-                const auto speed = modbus::ParseInteger(s);
-                if (!speed
-                    || std::ranges::find(StandardSpeeds(), int(*speed)) == StandardSpeeds().end())
-                    return "unknown speed \"" + s + "\"";
-                o.speeds.push_back(int(*speed));
-            }
-        }
+        if (std::string why = readSpeeds(w.speeds, o.speeds); !why.empty())
+            return why;
         if (!w.parity.empty()) {
             o.parities.clear();
             for (const std::string& s : splitList(w.parity)) {

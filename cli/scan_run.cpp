@@ -72,37 +72,28 @@ namespace {
             + (identification.empty() ? "" : "; " + identification) + "\n";
     }
 
-} // namespace
+    struct Progress
+    {
+        bool shown; // on a terminal only
+        std::int64_t leftUs;
+    };
 
-int RunScan(const Options& o)
-{
-    const modbus::ScanOptions& scan = *o.scan;
-    const bool progress = isatty(2);
-    const std::size_t requestBytes = modbus::BuildRequest(1, scan.probe).frame.size();
-    std::int64_t leftUs = modbus::ScanEstimateUs(scan, requestBytes);
-    std::fprintf(stderr, "quillet-cli: scanning %d addresses at %zu settings, at most %s s\n",
-        scan.lastAddress - scan.firstAddress + 1, modbus::ScanOrder(scan).size(),
-        modbus::FloatText(double(leftUs) / 1e6, 3).c_str());
-    if (o.csv)
-        std::fputs("address,line,verdict,reply_ms,identification\n", stdout);
-    bool found = false;
-    for (const modbus::ScanSetting& s : modbus::ScanOrder(scan)) {
-        Port port; // opened anew at each setting, closed when it ends, however it ends
-        if (const std::string why = port.open(o.port, { s.speed, s.parity, s.stopBits });
-            !why.empty()) {
-            std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
-            return 1;
-        }
+    enum class Step { NothingFound, Found, Enough };
+
+    // The addresses at one setting: a line a device found, the first bad frames noted.
+    Step scanSetting(Port& port, const Options& o, const modbus::ScanSetting& s, Progress& progress)
+    {
+        const modbus::ScanOptions& scan = *o.scan;
         const std::int64_t timeoutUs = modbus::ProbeTimeoutUs(s.speed, scan.timeoutMs);
-        bool toldBad = false;
+        bool toldBad = false, found = false;
         for (int address = scan.firstAddress; address <= scan.lastAddress; ++address) {
-            if (progress)
+            if (progress.shown)
                 std::fprintf(stderr, "\r%s address %3d, about %s s left   ", s.name().c_str(),
-                    address, modbus::FloatText(double(leftUs) / 1e6, 3).c_str());
+                    address, modbus::FloatText(double(progress.leftUs) / 1e6, 3).c_str());
             const auto start = now().monoUs;
             const modbus::Exchange probe
                 = ask(port, modbus::BuildRequest(address, scan.probe).frame, timeoutUs, s.speed);
-            leftUs -= std::min(leftUs, now().monoUs - start);
+            progress.leftUs -= std::min(progress.leftUs, now().monoUs - start);
             const modbus::ProbeResult r = modbus::JudgeProbe(probe.rows(), address);
             if (r.verdict == modbus::ProbeVerdict::BadFrames && !toldBad) {
                 toldBad = true;
@@ -113,14 +104,38 @@ int RunScan(const Options& o)
             found = true;
             std::fputs(resultLine(o.csv, r, s, identify(port, r.address, s.speed)).c_str(), stdout);
             std::fflush(stdout);
-            if (!scan.all) {
-                if (progress)
-                    std::fputs("\n", stderr);
-                return 0;
-            }
+            if (!scan.all)
+                return Step::Enough;
         }
+        return found ? Step::Found : Step::NothingFound;
     }
-    if (progress)
+
+} // namespace
+
+int RunScan(const Options& o)
+{
+    const modbus::ScanOptions& scan = *o.scan;
+    const std::size_t requestBytes = modbus::BuildRequest(1, scan.probe).frame.size();
+    Progress progress { isatty(2) != 0, modbus::ScanEstimateUs(scan, requestBytes) };
+    std::fprintf(stderr, "quillet-cli: scanning %d addresses at %zu settings, at most %s s\n",
+        scan.lastAddress - scan.firstAddress + 1, modbus::ScanOrder(scan).size(),
+        modbus::FloatText(double(progress.leftUs) / 1e6, 3).c_str());
+    if (o.csv)
+        std::fputs("address,line,verdict,reply_ms,identification\n", stdout);
+    bool found = false;
+    for (const modbus::ScanSetting& s : modbus::ScanOrder(scan)) {
+        Port port; // opened anew at each setting, closed when it ends, however it ends
+        if (const std::string why = port.open(o.port, { s.speed, s.parity, s.stopBits });
+            !why.empty()) {
+            std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
+            return 1;
+        }
+        const Step step = scanSetting(port, o, s, progress);
+        found = found || step != Step::NothingFound;
+        if (step == Step::Enough)
+            break;
+    }
+    if (progress.shown)
         std::fputs("\n", stderr);
     return found ? 0 : 1;
 }

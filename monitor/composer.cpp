@@ -110,6 +110,11 @@ void Composer::buildFields()
     preview_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     problem_->setObjectName("problem");
     send_->setObjectName("send");
+    connectFields();
+}
+
+void Composer::connectFields()
+{
     connect(function_, &QComboBox::currentIndexChanged, this, [this] {
         showSyntax();
         fieldsChanged();

@@ -47,6 +47,7 @@ private:
         QLineEdit* edit;
     };
     void buildFields();
+    void connectFields();
     void layOut();
     void showSyntax();
     void fieldsChanged();
