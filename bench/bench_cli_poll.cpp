@@ -16,18 +16,6 @@ namespace {
 constexpr int kSpeed = 115200;
 constexpr std::size_t kRequestBytes = 8, kReplyBytes = 7; // read-holding 0 1
 
-std::string run(const std::string& command)
-{
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buf[4096];
-    for (std::size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-        out.append(buf, n);
-    if (pipe)
-        pclose(pipe);
-    return out;
-}
-
 double numberAfter(const std::string& text, const std::string& label)
 {
     const std::size_t at = text.find(label);
@@ -48,7 +36,7 @@ int main(int argc, char** argv)
     bench::PacedLine line(slave.path(), kSpeed);
     if (!slave.ok() || !line.ok())
         return 1;
-    const std::string stats = run(std::string(QUILLET_CLI) + " --port " + line.path()
+    const std::string stats = bench::output(std::string(QUILLET_CLI) + " --port " + line.path()
         + " --speed 115200 --address 48 --every 0 --count " + std::to_string(polls)
         + " read-holding 0 1 2>&1 >/dev/null");
     stop = true;

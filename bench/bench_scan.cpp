@@ -22,13 +22,7 @@ int main()
     const std::string command = std::string(QUILLET_CLI) + " --port " + line.path()
         + " scan --speeds 19200 --parity even 2>/dev/null";
     const auto start = bench::Clock::now();
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buf[4096];
-    for (std::size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-        out.append(buf, n);
-    if (pipe)
-        pclose(pipe);
+    const std::string out = bench::output(command);
     const double took = bench::msBetween(start, bench::Clock::now());
     stop = true;
     server.join();

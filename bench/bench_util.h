@@ -75,6 +75,19 @@ inline std::string dumpedBytes(const std::string& text, const std::string& lineE
     return bytes;
 }
 
+// What a shell command prints on stdout, once it has ended.
+inline std::string output(const std::string& command)
+{
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buf[4096];
+    for (std::size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+        out.append(buf, n);
+    if (pipe)
+        pclose(pipe);
+    return out;
+}
+
 inline void rerun(const char* command) { std::printf("rerun: %s\n", command); }
 
 } // namespace bench

@@ -1,5 +1,6 @@
 #include "monitor/line_monitor.h"
 
+#include "monitor/caption.h"
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
@@ -31,13 +32,6 @@ namespace {
         auto* box = new QComboBox(parent);
         box->addItems(items);
         return box;
-    }
-
-    QLabel* caption(const QString& text, QWidget* buddy)
-    {
-        auto* label = new QLabel(text, buddy->parentWidget());
-        label->setBuddy(buddy);
-        return label;
     }
 
     // The parity choices in the order the box lists them.
@@ -118,13 +112,13 @@ void LineMonitor::sizeColumns()
 void LineMonitor::layOut()
 {
     auto* top = new QHBoxLayout;
-    top->addWidget(caption("Spee&d", speed_));
+    top->addWidget(Caption("Spee&d", speed_));
     top->addWidget(speed_);
-    top->addWidget(caption("&Parity", parity_));
+    top->addWidget(Caption("&Parity", parity_));
     top->addWidget(parity_);
-    top->addWidget(caption("S&top bits", stopBits_));
+    top->addWidget(Caption("S&top bits", stopBits_));
     top->addWidget(stopBits_);
-    top->addWidget(caption("&Word order", wordOrder_));
+    top->addWidget(Caption("&Word order", wordOrder_));
     top->addWidget(wordOrder_);
     top->addWidget(new QLabel("(these apply at the next Open)", this));
     top->addWidget(portNote_);

@@ -1,5 +1,7 @@
 #include "poll_panel.h"
 
+#include "caption.h"
+
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,13 +21,6 @@ namespace {
         box->setSuffix(" ms");
         box->setObjectName(name);
         return box;
-    }
-
-    QLabel* captionFor(const QString& text, QWidget* buddy)
-    {
-        auto* label = new QLabel(text, buddy->parentWidget());
-        label->setBuddy(buddy);
-        return label;
     }
 
 } // namespace
@@ -61,11 +56,11 @@ PollPanel::PollPanel(QWidget* parent)
     row->setContentsMargins(0, 0, 0, 0);
     for (QWidget* w : std::initializer_list<QWidget*> { list_, add_, remove_ })
         row->addWidget(w);
-    row->addWidget(captionFor("&Interval", interval_));
+    row->addWidget(Caption("&Interval", interval_));
     row->addWidget(interval_);
-    row->addWidget(captionFor("Cou&nt", count_));
+    row->addWidget(Caption("Cou&nt", count_));
     row->addWidget(count_);
-    row->addWidget(captionFor("Time-o&ut", timeout_));
+    row->addWidget(Caption("Time-o&ut", timeout_));
     row->addWidget(timeout_);
     for (QWidget* w : std::initializer_list<QWidget*> { poll_, stop_, record_, status_ })
         row->addWidget(w);
