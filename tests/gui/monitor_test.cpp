@@ -12,6 +12,7 @@
 #include "monitor/line_monitor.h"
 #include "monitor/poll_run.h"
 #include "monitor/run_views.h"
+#include "monitor/trend_view.h"
 #include "monitor/watch_model.h"
 
 #include <QApplication>
@@ -263,6 +264,21 @@ TEST_F(Monitor, APollingRunOfThreePollsShowsItsCountsAndItsWatch)
     // Each poll went the composer's way: logged as a request.
     const std::string entries = log();
     EXPECT_EQ(std::count(entries.begin(), entries.end(), '>'), 3);
+    EXPECT_FALSE(monitor->recordTo(dir.dir.path().toStdString() + "/no/such/folder/data.csv"))
+        << "a data log that cannot be opened is said to be so";
+}
+
+TEST(TrendView, EachSeriesKeepsItsNewestPoints)
+{
+    monitor::TrendView trend;
+    modbus::ReadValues values { 1, 4, modbus::DataTable::InputRegisters, 8, { 7, 9 } };
+    for (std::size_t i = 0; i < monitor::TrendView::kPoints + 50; ++i)
+        trend.add(values, double(i) / 10);
+    EXPECT_EQ(
+        trend.points({ 1, modbus::DataTable::InputRegisters, 8 }), monitor::TrendView::kPoints);
+    EXPECT_EQ(
+        trend.points({ 1, modbus::DataTable::InputRegisters, 9 }), monitor::TrendView::kPoints);
+    EXPECT_EQ(trend.points({ 1, modbus::DataTable::Holding, 8 }), 0u);
 }
 
 TEST_F(Monitor, BetweenPollsAnIdleReadWaitsNoLongerThanTheNextRequest)
