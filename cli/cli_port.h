@@ -3,6 +3,7 @@
 #pragma once
 
 #include "modbus/byte_string.h"
+#include "modbus/scan_plan.h"
 #include "serial/line_settings.h"
 
 #include <string>
@@ -27,12 +28,7 @@ private:
     std::intptr_t handle_ = -1;
 };
 
-// How long a gap ends what a slave sends: 3.5 characters, at least 20 ms (USB adapters hand
-// bytes over in slices of up to 16 ms).
-std::int64_t SilenceUs(int bitsPerSecond);
-
-// The silence the standard asks between two frames: 3.5 characters of 11 bits, and 1.75 ms at
-// speeds above 19200 bit/s. A master that sends at once after a reply runs two frames together.
-std::int64_t InterFrameUs(int bitsPerSecond);
+using modbus::InterFrameUs;
+using modbus::SilenceUs;
 
 } // namespace cli

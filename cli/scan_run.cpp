@@ -45,19 +45,12 @@ namespace {
             return modbus::BuildRequest(address, modbus::ParseRequest(command).spec).frame;
         };
         const modbus::Exchange id = ask(port, request("device-id"), 200'000, speed);
-        const auto objects = id.good() ? modbus::ParseDeviceId(id.answer()->bytes) : std::nullopt;
-        if (objects) {
-            std::string text;
-            for (const modbus::DeviceObject& o : objects->objects)
-                text += (text.empty() ? "" : ", ") + modbus::DeviceObjectName(o.id) + " "
-                    + modbus::details::Printable(o.value);
+        if (const std::string text
+            = id.good() ? modbus::IdentificationText(id.answer()->bytes) : "";
+            !text.empty())
             return text;
-        }
         const modbus::Exchange server = ask(port, request("server-id"), 200'000, speed);
-        if (!server.good())
-            return {};
-        const std::string& reply = server.answer()->bytes;
-        return "server id " + modbus::details::Printable(reply.substr(3, reply.size() - 5));
+        return server.good() ? modbus::ServerIdText(server.answer()->bytes) : "";
     }
 
     std::string resultLine(bool csv, const modbus::ProbeResult& r, const modbus::ScanSetting& s,

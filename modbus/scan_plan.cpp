@@ -1,5 +1,8 @@
 #include "scan_plan.h"
 
+#include "device_identification.h"
+#include "reply_details.h"
+
 #include <algorithm>
 
 namespace modbus {
@@ -64,6 +67,37 @@ ProbeResult JudgeProbe(const std::vector<FrameRow>& rows, int probed)
             result = { ProbeVerdict::BadFrames, probed, row.verdict, std::nullopt };
     }
     return result;
+}
+
+std::int64_t InterFrameUs(int bitsPerSecond)
+{
+    if (bitsPerSecond > 19200)
+        return 1750;
+    return 38'500'000LL / std::max(bitsPerSecond, 1); // 3.5 x 11 bits
+}
+
+std::int64_t SilenceUs(int bitsPerSecond)
+{
+    const std::int64_t charUs = 11'000'000LL / std::max(bitsPerSecond, 1);
+    return std::max<std::int64_t>(20'000, charUs * 7 / 2);
+}
+
+std::string IdentificationText(std::string_view deviceIdReply)
+{
+    const auto parsed = ParseDeviceId(deviceIdReply);
+    std::string text;
+    if (parsed)
+        for (const DeviceObject& o : parsed->objects)
+            text += (text.empty() ? "" : ", ") + DeviceObjectName(o.id) + " "
+                + details::Printable(o.value);
+    return text;
+}
+
+std::string ServerIdText(std::string_view serverIdReply)
+{
+    if (serverIdReply.size() < 5)
+        return {};
+    return "server id " + details::Printable(serverIdReply.substr(3, serverIdReply.size() - 5));
 }
 
 std::string BadFramesNote(const ScanSetting& setting)

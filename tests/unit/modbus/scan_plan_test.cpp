@@ -1,7 +1,9 @@
 // The scan's plan: the order of settings, the probe's wait, the estimate, and what a probe's
 // frames say.
 #include "modbus/crc16.h"
+#include "modbus/request_language.h"
 #include "modbus/scan_plan.h"
+#include "modbus/scan_run.h"
 #include "tests/support/byte_list.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +99,61 @@ TEST(ScanPlan, WhatAProbeFound)
     }
     EXPECT_EQ(BadFramesNote({ 9600, 'n', 1 }),
         "something answers at 9600 8N1 (bad frames): the speed or parity is probably near");
+}
+
+ByteString framedReply(std::initializer_list<int> body)
+{
+    const ByteString b = bytes(body);
+    return b + *CRC16(b);
+}
+
+// The monitor's way: a step at a time. Addresses 1..3 at 9600 8N1 then 19200 8N1; slave 2
+// answers at 19200 only, and names itself.
+TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
+{
+    ScanOptions o;
+    o.firstAddress = 1;
+    o.lastAddress = 3;
+    o.speeds = { 9600, 19200 };
+    o.parities = { 'n' };
+    o.probe = ParseRequest("read-holding 0 1").spec;
+    ScanRun run(o, 0);
+    std::int64_t ms = 0;
+    std::vector<std::string> log;
+    const ByteString id = framedReply({ 2, 0x2B, 0x0E, 1, 1, 0, 0, 1, 0, 2, 'Q', 'S' });
+    while (run.need() != ScanRun::Need::Done && log.size() < 40) {
+        const LineTime at { ms * 1000, ms };
+        switch (run.need()) {
+        case ScanRun::Need::Open:
+            log.push_back("open " + run.setting().name());
+            run.opened(true);
+            break;
+        case ScanRun::Need::Send: {
+            const ByteString frame = run.frame();
+            log.push_back(HexBytes(frame.substr(0, 2)));
+            run.sent(int(frame.size()), at);
+            // The slave at 2 answers at 19200 only: a register read, then its identification.
+            const bool answers = run.setting().speed == 19200 && ByteAt(frame, 0) == 2;
+            ms += 5;
+            run.read(!answers               ? ByteString()
+                    : ByteAt(frame, 1) == 3 ? framedReply({ 2, 3, 2, 0, 10 })
+                                            : id,
+                { ms * 1000, ms });
+            break;
+        }
+        default:
+            ms += run.readWaitUs(ms * 1000) / 1000 + 1;
+            run.read({}, { ms * 1000, ms });
+        }
+    }
+    EXPECT_EQ(log,
+        std::vector<std::string>({ "open 9600 8N1", "01 03", "02 03", "03 03", "open 19200 8N1",
+            "01 03", "02 03", "02 2B" }));
+    ASSERT_EQ(run.hits().size(), 1u);
+    EXPECT_EQ(run.hits()[0].address, 2);
+    EXPECT_EQ(run.hits()[0].setting.name(), "19200 8N1");
+    EXPECT_EQ(run.hits()[0].identification, "VendorName QS");
+    EXPECT_DOUBLE_EQ(run.fraction(), 5.0 / 6.0) << "stopped at the first device";
 }
 
 } // namespace

@@ -1,0 +1,137 @@
+#include "scan_run.h"
+
+#include "device_identification.h"
+#include "function_table.h"
+#include "reply_details.h"
+#include "request_language.h"
+
+#include <algorithm>
+
+namespace modbus {
+
+ScanRun::ScanRun(ScanOptions options, std::int64_t)
+    : options_(std::move(options))
+    , order_(ScanOrder(options_))
+    , address_(options_.firstAddress)
+{
+    probes_ = long(order_.size()) * std::max(0, options_.lastAddress - options_.firstAddress + 1);
+    estimateUs_ = ScanEstimateUs(options_, BuildRequest(1, options_.probe).frame.size());
+    stopped_ = probes_ == 0;
+}
+
+ScanRun::Need ScanRun::need() const
+{
+    if (stopped_ || std::size_t(settingAt_) >= order_.size())
+        return Need::Done;
+    if (!open_)
+        return Need::Open;
+    return exchange_ ? Need::Read : Need::Send;
+}
+
+ByteString ScanRun::frame() const
+{
+    if (phase_ == Phase::Probe)
+        return BuildRequest(address_, options_.probe).frame;
+    const char* command = phase_ == Phase::DeviceId ? "device-id" : "server-id";
+    return BuildRequest(hits_.back().address, ParseRequest(command).spec).frame;
+}
+
+std::int64_t ScanRun::readWaitUs(std::int64_t nowUs) const
+{
+    if (!exchange_)
+        return 0;
+    return late_ ? InterFrameUs(setting().speed) : exchange_->nextWaitUs(nowUs);
+}
+
+void ScanRun::opened(bool ok)
+{
+    open_ = ok;
+    if (!ok) {
+        failure_ = "the port cannot be opened at " + setting().name();
+        stopped_ = true;
+    }
+}
+
+void ScanRun::sent(int written, LineTime at)
+{
+    const std::int64_t timeoutUs = phase_ == Phase::Probe
+        ? ProbeTimeoutUs(setting().speed, options_.timeoutMs)
+        : 200'000; // identification: the device is known to be there
+    exchange_
+        = std::make_unique<Exchange>(frame(), written, timeoutUs, SilenceUs(setting().speed), at);
+    late_ = false;
+}
+
+void ScanRun::read(const ByteString& chunk, LineTime at)
+{
+    if (!exchange_)
+        return;
+    exchange_->read(chunk, at);
+    // After the exchange, one more read for the silence: late bytes are judged with this probe,
+    // before the next one goes.
+    if (!late_) {
+        late_ = exchange_->done();
+        return;
+    }
+    if (chunk.empty())
+        finishExchange();
+}
+
+void ScanRun::finishExchange()
+{
+    if (phase_ == Phase::Probe) {
+        judgeProbe();
+        return;
+    }
+    std::string& id = hits_.back().identification;
+    if (exchange_->good() && phase_ == Phase::DeviceId)
+        id = IdentificationText(exchange_->answer()->bytes);
+    else if (exchange_->good())
+        id = ServerIdText(exchange_->answer()->bytes);
+    if (id.empty() && phase_ == Phase::DeviceId) {
+        phase_ = Phase::ServerId; // no identification objects: ask for the server id
+        exchange_.reset();
+        return;
+    }
+    if (!options_.all)
+        stopped_ = true;
+    nextProbe();
+}
+
+void ScanRun::judgeProbe()
+{
+    ++probesDone_;
+    const ProbeResult r = JudgeProbe(exchange_->rows(), address_);
+    if (r.verdict == ProbeVerdict::BadFrames && !toldBad_) {
+        toldBad_ = true;
+        notes_.push_back(BadFramesNote(setting()));
+    }
+    if (r.verdict != ProbeVerdict::Found) {
+        nextProbe();
+        return;
+    }
+    hits_.push_back({ r.address, setting(), r.text, r.replyMs, {} });
+    phase_ = Phase::DeviceId;
+    exchange_.reset();
+}
+
+void ScanRun::nextProbe()
+{
+    exchange_.reset();
+    phase_ = Phase::Probe;
+    if (++address_ <= options_.lastAddress)
+        return;
+    address_ = options_.firstAddress;
+    ++settingAt_;
+    open_ = false; // the next setting opens the port anew
+    toldBad_ = false;
+}
+
+double ScanRun::fraction() const { return probes_ ? double(probesDone_) / double(probes_) : 1.0; }
+
+std::int64_t ScanRun::remainingUs() const
+{
+    return std::int64_t(double(estimateUs_) * (1.0 - fraction()));
+}
+
+} // namespace modbus
