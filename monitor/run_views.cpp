@@ -3,6 +3,7 @@
 #include "copyable_table.h"
 #include "histogram_view.h"
 #include "poll_run.h"
+#include "scan_panel.h"
 #include "trend_view.h"
 #include "watch_model.h"
 
@@ -28,6 +29,7 @@ RunViews::RunViews(CopyableTable* details, QWidget* parent)
     , statistics_(new QPlainTextEdit(this))
     , histogram_(new HistogramView(this))
     , trend_(new TrendView(this))
+    , scan_(new ScanPanel(this))
 {
     setObjectName("views");
     watch_->setObjectName("watch");
@@ -45,6 +47,7 @@ RunViews::RunViews(CopyableTable* details, QWidget* parent)
     addTab(watch_, "Wa&tch");
     addTab(split, "Stat&istics");
     addTab(trend_, "T&rend");
+    addTab(scan_, "Sca&n");
     connect(watchModel_, &QAbstractItemModel::dataChanged, this,
         [this] { trend_->setChosen(watchModel_->trended()); });
     clear();

@@ -11,6 +11,7 @@ namespace monitor {
 class CopyableTable;
 class HistogramView;
 class PollRun;
+class ScanPanel;
 class TrendView;
 class WatchModel;
 
@@ -24,6 +25,7 @@ public:
     void clear();
 
     TrendView* trend() const { return trend_; }
+    ScanPanel* scan() const { return scan_; }
     WatchModel* watchModel() const { return watchModel_; }
     CopyableTable* watch() const { return watch_; }
     QString statisticsText() const;
@@ -34,6 +36,7 @@ private:
     QPlainTextEdit* statistics_;
     HistogramView* histogram_;
     TrendView* trend_;
+    ScanPanel* scan_;
 };
 
 } // namespace monitor

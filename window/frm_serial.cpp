@@ -8,6 +8,8 @@
 #include "monitor/composer.h"
 #include "monitor/line_monitor.h"
 #include "monitor/poll_panel.h"
+#include "monitor/run_views.h"
+#include "monitor/scan_panel.h"
 #include "ports/port_completion.h"
 #include "serial/serial_port.h"
 #include "widget_table.h"
@@ -261,6 +263,7 @@ void frmSerial::makeMonitor()
     monitor_->showLineChoice(parity_, stopBits_);
     monitor_->onLineChosen = [this](char parity, int stopBits) { presetLine(parity, stopBits); };
     monitor_->onSpeedChosen = [this](int bits) { presetSpeedOverride(bits); };
+    connectScan();
     monitor_->onSendRequest = [this](const std::string& frame) { sendComposed(frame); };
     connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);
     for (QRadioButton* speed : speedButtons())
@@ -288,6 +291,32 @@ void frmSerial::startPolling(
         monitor_->recordTo(record);
     monitor_->startRun(
         frames, { everyMs * 1000LL, count, monitor_->pollPanel()->timeoutMs() * 1000LL });
+}
+
+void frmSerial::connectScan()
+{
+    monitor::ScanPanel* scan = monitor_->views()->scan();
+    scan->portInUse = [this] { return child<QPushButton>("BTNCloseCom")->isEnabled(); };
+    scan->openPort = [this](const modbus::ScanSetting& s) {
+        return SerialPort::OpenPort(
+            latin1(txt0), comm::LineSettings { s.speed, s.parity, s.stopBits }.modeText(), {});
+    };
+    scan->writePort = [](const std::string& frame) { return SerialPort::WritePort(frame); };
+    scan->readPort = [](int waitMs) {
+        SerialPort::SetIdleReadLimit(waitMs); // a probe's wait, not the designed 256 ms
+        return SerialPort::ReadPort();
+    };
+    scan->closePort = [] { SerialPort::ClosePort(); };
+    scan->composerRequest = [this] {
+        return modbus::ParseRequest(monitor_->composer()->command().toStdString()).spec;
+    };
+    scan->onUse = [this](int address, const modbus::ScanSetting& s) {
+        Text1->setText(QString::number(address));
+        monitor_->composer()->setSlave(QString::number(address));
+        const bool designed = presetSpeed(s.speed); // one of the three buttons
+        presetSpeedOverride(designed ? 0 : s.speed);
+        presetLine(s.parity, s.stopBits);
+    };
 }
 
 void frmSerial::toggleMonitor()

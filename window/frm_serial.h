@@ -112,6 +112,7 @@ private:
     bool isDisabledAccessKey(const QKeyEvent* key) const;
     bool openLog();
     void makeMonitor();
+    void connectScan();
     void updateMonitorTitle();
     void writeFrame(const modbus::ByteString& frame, bool rawText);
     // Option1 to Option3, in the order of kSpeeds.

@@ -8,11 +8,16 @@
 #include "monitor/copyable_table.h"
 #include "monitor/line_monitor.h"
 #include "monitor/poll_run.h"
+#include "monitor/run_views.h"
+#include "monitor/scan_panel.h"
 #include "sim/pty_slave.h"
+#include "tests/support/paced_line.h"
 #include "window/log_file_name.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QRadioButton>
+#include <QSpinBox>
 
 #include <sys/resource.h>
 
@@ -304,6 +309,54 @@ TEST_F(EndToEnd, TwentyPollsOfInputRegistersAreRecordedRowByRow)
          (at = csv.find(",48,4,0,1000,1001,1002,1003\r\n", at)) != std::string::npos; ++at)
         ++rows;
     EXPECT_EQ(rows, 20u) << csv;
+}
+
+// The monitor's scan against the demo slave at 9600 bit/s, address 17, behind a line that garbles
+// replies read at another speed: it hears garbage at 19200 first, finds the slave at 9600 with
+// its identification, and "Use" sets the main window to talk to it.
+class MonitorScan : public WindowFixture
+{
+protected:
+    LogDir dir;
+};
+
+TEST_F(MonitorScan, FindsTheSlaveAtItsSpeedAndUseSetsTheWindow)
+{
+    PtySlave slave(17, 10);
+    slave.setIdentification({ "Quillet", "QSIM", "1.0", "", "", "", "" });
+    std::atomic<bool> stop { false };
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(50);
+    });
+    bench::PacedLine paced(slave.path(), 9600, true);
+    ASSERT_TRUE(paced.ok());
+    line("txt(0)")->setText(QString::fromStdString(paced.path()));
+    monitor::ScanPanel* scan = frm.monitor()->views()->scan();
+    scan->findChild<QSpinBox*>("scanFirst")->setValue(16);
+    scan->findChild<QSpinBox*>("scanLast")->setValue(18);
+    scan->findChild<QLineEdit*>("scanParities")->setText("even");
+    ASSERT_TRUE(scan->start());
+    const bool ended = QTest::qWaitFor([&] { return !scan->running(); }, 20000);
+    stop = true;
+    server.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(scan->statusText(), "Done: 1 found.");
+    scan->results()->selectAll();
+    const QString table = scan->results()->selectedAsText();
+    EXPECT_TRUE(table.contains("?\t19200 8E1\tsomething answers at 19200 8E1 (bad frames)"))
+        << table.toStdString();
+    EXPECT_TRUE(table.contains("17\t9600 8E1\tCRC OK\t")) << table.toStdString();
+    EXPECT_TRUE(table.contains("VendorName Quillet, ProductCode QSIM")) << table.toStdString();
+    scan->results()->selectRow(1);
+    scan->findChild<QPushButton*>("use")->click();
+    EXPECT_EQ(line("Text1")->text(), "17");
+    EXPECT_TRUE(w<QRadioButton>("Option1")->isChecked()) << "9600 is one of the three buttons";
+    EXPECT_EQ(frm.lineSettings().shortForm(), "9600 8E1");
+    // With the main window's port open, a scan does not start, and says why.
+    QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
+    EXPECT_FALSE(scan->start());
+    EXPECT_TRUE(scan->statusText().startsWith("Cannot scan: close the port in the main window"));
 }
 
 } // namespace
