@@ -2,15 +2,12 @@
 
 #include "cli_port.h"
 
-#include "modbus/device_identification.h"
-#include "modbus/exchange.h"
-#include "modbus/function_table.h"
 #include "modbus/number_format.h"
-#include "modbus/reply_details.h"
-#include "modbus/request_language.h"
+#include "modbus/scan_run.h"
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace cli {
@@ -22,115 +19,88 @@ namespace {
         return { duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count(), 0 };
     }
 
-    // One request and what came of it, late bytes included: what arrives within the silence
-    // after the exchange is read and judged before the next probe goes.
-    modbus::Exchange ask(
-        Port& port, const modbus::ByteString& frame, std::int64_t timeoutUs, int speed)
+    std::string resultLine(bool csv, const modbus::ScanHit& h)
     {
-        modbus::Exchange exchange(frame, port.write(frame), timeoutUs, SilenceUs(speed), now());
-        while (!exchange.done()) {
-            const modbus::ByteString chunk = port.read(exchange.nextWaitUs(now().monoUs));
-            exchange.read(chunk, now());
-        }
-        for (modbus::ByteString late; !(late = port.read(InterFrameUs(speed))).empty();)
-            exchange.read(late, now());
-        exchange.read({}, now());
-        return exchange;
-    }
-
-    // Who the device is: Read Device Identification (basic), else Report Server ID as text.
-    std::string identify(Port& port, int address, int speed)
-    {
-        const auto request = [&](const char* command) {
-            return modbus::BuildRequest(address, modbus::ParseRequest(command).spec).frame;
-        };
-        const modbus::Exchange id = ask(port, request("device-id"), 200'000, speed);
-        if (const std::string text
-            = id.good() ? modbus::IdentificationText(id.answer()->bytes) : "";
-            !text.empty())
-            return text;
-        const modbus::Exchange server = ask(port, request("server-id"), 200'000, speed);
-        return server.good() ? modbus::ServerIdText(server.answer()->bytes) : "";
-    }
-
-    std::string resultLine(bool csv, const modbus::ProbeResult& r, const modbus::ScanSetting& s,
-        const std::string& identification)
-    {
-        const std::string ms = r.replyMs ? modbus::FloatText(*r.replyMs, 4) : "";
+        const std::string ms = h.replyMs ? modbus::FloatText(*h.replyMs, 4) : "";
         if (csv)
-            return std::to_string(r.address) + "," + s.name() + "," + r.text + "," + ms + ",\""
-                + identification + "\"\n";
-        return "found " + std::to_string(r.address) + " at " + s.name() + ": " + r.text
+            return std::to_string(h.address) + "," + h.setting.name() + "," + h.verdict + "," + ms
+                + ",\"" + h.identification + "\"\n";
+        return "found " + std::to_string(h.address) + " at " + h.setting.name() + ": " + h.verdict
             + (ms.empty() ? "" : ", " + ms + " ms")
-            + (identification.empty() ? "" : "; " + identification) + "\n";
+            + (h.identification.empty() ? "" : "; " + h.identification) + "\n";
     }
 
-    struct Progress
+    // What the run has said since the last call: bad-frame notes, and devices once identified.
+    struct Printer
     {
-        bool shown; // on a terminal only
-        std::int64_t leftUs;
+        bool csv;
+        std::size_t notes = 0, hits = 0;
+
+        void print(const modbus::ScanRun& run)
+        {
+            for (; notes < run.notes().size(); ++notes)
+                std::printf("%s%s\n", csv ? "# " : "", run.notes()[notes].c_str());
+            for (; hits < run.hits().size() && (hits + 1 < run.hits().size() || !run.identifying());
+                 ++hits)
+                std::fputs(resultLine(csv, run.hits()[hits]).c_str(), stdout);
+            std::fflush(stdout);
+        }
     };
 
-    enum class Step { NothingFound, Found, Enough };
-
-    // The addresses at one setting: a line a device found, the first bad frames noted.
-    Step scanSetting(Port& port, const Options& o, const modbus::ScanSetting& s, Progress& progress)
+    // One step of the run on the port: open it at a setting, send, or read.
+    void step(modbus::ScanRun& run, std::unique_ptr<Port>& port, const std::string& name)
     {
-        const modbus::ScanOptions& scan = *o.scan;
-        const std::int64_t timeoutUs = modbus::ProbeTimeoutUs(s.speed, scan.timeoutMs);
-        bool toldBad = false, found = false;
-        for (int address = scan.firstAddress; address <= scan.lastAddress; ++address) {
-            if (progress.shown)
-                std::fprintf(stderr, "\r%s address %3d, about %s s left   ", s.name().c_str(),
-                    address, modbus::FloatText(double(progress.leftUs) / 1e6, 3).c_str());
-            const auto start = now().monoUs;
-            const modbus::Exchange probe
-                = ask(port, modbus::BuildRequest(address, scan.probe).frame, timeoutUs, s.speed);
-            progress.leftUs -= std::min(progress.leftUs, now().monoUs - start);
-            const modbus::ProbeResult r = modbus::JudgeProbe(probe.rows(), address);
-            if (r.verdict == modbus::ProbeVerdict::BadFrames && !toldBad) {
-                toldBad = true;
-                std::printf("%s%s\n", o.csv ? "# " : "", modbus::BadFramesNote(s).c_str());
+        switch (run.need()) {
+        case modbus::ScanRun::Need::Open:
+            port = std::make_unique<Port>(); // the last setting's port closes first
+            if (const std::string why = port->open(
+                    name, { run.setting().speed, run.setting().parity, run.setting().stopBits });
+                !why.empty()) {
+                std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
+                run.opened(false);
+            } else {
+                run.opened(true);
             }
-            if (r.verdict != modbus::ProbeVerdict::Found)
-                continue;
-            found = true;
-            std::fputs(resultLine(o.csv, r, s, identify(port, r.address, s.speed)).c_str(), stdout);
-            std::fflush(stdout);
-            if (!scan.all)
-                return Step::Enough;
+            break;
+        case modbus::ScanRun::Need::Send:
+            run.sent(port->write(run.frame()), now());
+            break;
+        case modbus::ScanRun::Need::Read: {
+            const modbus::ByteString chunk = port->read(run.readWaitUs(now().monoUs));
+            run.read(chunk, now()); // the time after the read
+            break;
         }
-        return found ? Step::Found : Step::NothingFound;
+        case modbus::ScanRun::Need::Done:
+            break;
+        }
     }
 
 } // namespace
 
 int RunScan(const Options& o)
 {
-    const modbus::ScanOptions& scan = *o.scan;
-    const std::size_t requestBytes = modbus::BuildRequest(1, scan.probe).frame.size();
-    Progress progress { isatty(2) != 0, modbus::ScanEstimateUs(scan, requestBytes) };
+    modbus::ScanRun run(*o.scan, now().monoUs);
+    const bool progress = isatty(2);
     std::fprintf(stderr, "quillet-cli: scanning %d addresses at %zu settings, at most %s s\n",
-        scan.lastAddress - scan.firstAddress + 1, modbus::ScanOrder(scan).size(),
-        modbus::FloatText(double(progress.leftUs) / 1e6, 3).c_str());
+        o.scan->lastAddress - o.scan->firstAddress + 1, modbus::ScanOrder(*o.scan).size(),
+        modbus::FloatText(double(run.remainingUs()) / 1e6, 3).c_str());
     if (o.csv)
         std::fputs("address,line,verdict,reply_ms,identification\n", stdout);
-    bool found = false;
-    for (const modbus::ScanSetting& s : modbus::ScanOrder(scan)) {
-        Port port; // opened anew at each setting, closed when it ends, however it ends
-        if (const std::string why = port.open(o.port, { s.speed, s.parity, s.stopBits });
-            !why.empty()) {
-            std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
-            return 1;
-        }
-        const Step step = scanSetting(port, o, s, progress);
-        found = found || step != Step::NothingFound;
-        if (step == Step::Enough)
-            break;
+    std::unique_ptr<Port> port;
+    Printer printer { o.csv };
+    while (run.need() != modbus::ScanRun::Need::Done) {
+        if (progress && run.need() == modbus::ScanRun::Need::Send)
+            std::fprintf(stderr, "\r%s address %3d, about %s s left   ",
+                run.setting().name().c_str(), run.address(),
+                modbus::FloatText(double(run.remainingUs()) / 1e6, 3).c_str());
+        step(run, port, o.port);
+        printer.print(run);
     }
-    if (progress.shown)
+    if (progress)
         std::fputs("\n", stderr);
-    return found ? 0 : 1;
+    if (!run.failure().empty())
+        return 1;
+    return run.hits().empty() ? 1 : 0;
 }
 
 } // namespace cli

@@ -44,6 +44,8 @@ public:
     // "something answers at ... (bad frames)", once a setting.
     const std::vector<std::string>& notes() const { return notes_; }
     std::string failure() const { return failure_; } // the port could not be opened
+    // Asking the newest device found who it is: its hit is not complete yet.
+    bool identifying() const { return phase_ != Phase::Probe; }
     double fraction() const; // 0..1 of the probes done
     std::int64_t remainingUs() const;
 
