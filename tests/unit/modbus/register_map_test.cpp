@@ -1,5 +1,6 @@
 // Register maps as device manuals give them: every column, the manuals' 30001/40001 numbers, and
 // each refusal named by its line.
+#include "modbus/map_values.h"
 #include "modbus/register_map.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +87,83 @@ TEST(RegisterMap, EachRefusalNamesItsLineAndTheRestLoads)
     EXPECT_EQ(ReadRegisterMap("address,name\n0,x\n").refused,
         std::vector<std::string>(
             { "line 1: the header must name the columns table, address and name" }));
+}
+
+} // namespace
+
+namespace {
+
+MapEntry entry(ValueType type, std::optional<WordOrder> order = {}, double scale = 1,
+    double offset = 0, std::string unit = {})
+{
+    MapEntry e;
+    e.type = type;
+    e.length = 2;
+    e.order = order;
+    e.scale = scale;
+    e.offset = offset;
+    e.unit = std::move(unit);
+    return e;
+}
+
+TEST(MapValues, WorkedValuesInEveryOrder)
+{
+    using W = std::vector<std::uint16_t>;
+    const struct
+    {
+        MapEntry e;
+        W words;
+        const char* text;
+    } cases[] = {
+        { entry(ValueType::S16, {}, 0.1, 0, "°C"), { 0xFF16 }, "-23.4 °C" },
+        { entry(ValueType::U16, {}, 1, -40), { 100 }, "60" },
+        { entry(ValueType::F32), { 0x4049, 0x0FDB }, "3.1415927" },
+        { entry(ValueType::F32, WordOrder::CDAB), { 0x0FDB, 0x4049 }, "3.1415927" },
+        { entry(ValueType::F32, WordOrder::BADC), { 0x4940, 0xDB0F }, "3.1415927" },
+        { entry(ValueType::F32, WordOrder::DCBA), { 0xDB0F, 0x4940 }, "3.1415927" },
+        { entry(ValueType::U32), { 0x0001, 0x0002 }, "65538" },
+        { entry(ValueType::S32, WordOrder::CDAB), { 0xFFFE, 0xFFFF }, "-2" },
+        { entry(ValueType::U64, WordOrder::DCBA), { 0x0100, 0, 0, 0 }, "1" },
+        { entry(ValueType::F64), { 0x4009, 0x21FB, 0x5444, 0x2D18 }, "3.14159265358979" },
+        { entry(ValueType::String), { 0x5153, 0x494D }, "QSIM" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EngineeringText(c.e, c.words, WordOrder::ABCD), c.text) << c.text;
+    MapEntry mode = entry(ValueType::U16);
+    mode.names = { { 0, "off" }, { 1, "on" } };
+    EXPECT_EQ(EngineeringText(mode, W { 1 }, WordOrder::ABCD), "on");
+    EXPECT_EQ(EngineeringText(mode, W { 7 }, WordOrder::ABCD), "7");
+    // The monitor's order applies where the map names none.
+    EXPECT_EQ(EngineeringText(entry(ValueType::U32), W { 2, 0 }, WordOrder::CDAB), "2");
+}
+
+TEST(MapValues, EngineeringValuesBackToRegisters)
+{
+    const struct
+    {
+        MapEntry e;
+        double value;
+        std::optional<std::vector<std::uint16_t>> words;
+    } cases[] = {
+        { entry(ValueType::S16, {}, 0.1), 21.5, std::vector<std::uint16_t> { 215 } },
+        { entry(ValueType::S16, {}, 0.1), -23.4, std::vector<std::uint16_t> { 0xFF16 } },
+        { entry(ValueType::U16, {}, 1, -40), 60, std::vector<std::uint16_t> { 100 } },
+        { entry(ValueType::F32, WordOrder::CDAB), 3.1415927,
+            std::vector<std::uint16_t> { 0x0FDB, 0x4049 } },
+        { entry(ValueType::U32, WordOrder::DCBA), 65538,
+            std::vector<std::uint16_t> { 0x0200, 0x0100 } },
+        { entry(ValueType::S16), 40000, std::nullopt },
+        { entry(ValueType::U16), -1, std::nullopt },
+        { entry(ValueType::Bool), 2, std::nullopt },
+        { entry(ValueType::String), 1, std::nullopt },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RawFromEngineering(c.e, c.value, WordOrder::ABCD), c.words) << c.value;
+        if (c.words) { // and back again
+            EXPECT_NEAR(*EngineeringValue(c.e, *c.words, WordOrder::ABCD), c.value, 1e-6)
+                << c.value;
+        }
+    }
 }
 
 } // namespace

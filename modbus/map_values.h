@@ -1,0 +1,31 @@
+// A mapped entry's engineering value from its raw registers, and back for writes: the type,
+// the word order, the scale and the offset, the names of an enum.
+#pragma once
+
+#include "register_map.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace modbus {
+
+// The raw number the registers hold (first register first on the line), in the entry's order
+// or else order; nullopt for a string or too few registers.
+std::optional<double> RawValue(
+    const MapEntry& e, std::span<const std::uint16_t> words, WordOrder order);
+// raw x scale + offset.
+std::optional<double> EngineeringValue(
+    const MapEntry& e, std::span<const std::uint16_t> words, WordOrder order);
+// "23.4 °C", "on" for a named value, the text of a string.
+std::string EngineeringText(
+    const MapEntry& e, std::span<const std::uint16_t> words, WordOrder order);
+
+// The registers to write for an engineering value: (value - offset) / scale, rounded, in range
+// for the type, laid out in the order. nullopt when it does not fit.
+std::optional<std::vector<std::uint16_t>> RawFromEngineering(
+    const MapEntry& e, double value, WordOrder order);
+
+} // namespace modbus
