@@ -63,7 +63,8 @@ namespace {
         app.set_version_flag("--version", std::string("quillet-cli ") + QUILLET_VERSION);
         // Everything from the command word on is the request, negative numbers included.
         app.prefix_command();
-        app.footer("Exit status: 0 good reply; 1 exception, bad CRC, no reply or not a frame; "
+        app.footer("Also: scan [OPTIONS] (scan --help), check FILE [--junit OUT.xml].\n"
+                   "Exit status: 0 good reply; 1 exception, bad CRC, no reply or not a frame; "
                    "2 usage error.");
     }
 
@@ -76,6 +77,17 @@ namespace {
             return { {}, 2, "quillet-cli scan: " + scan.error + "\n\n" + ScanUsage() };
         parsed.options.scan = scan.options;
         parsed.options.csv = scan.csv;
+        return parsed;
+    }
+
+    // check FILE [--junit OUT.xml]
+    Parsed parseCheck(Parsed parsed, const std::vector<std::string>& words, const CLI::App& app)
+    {
+        const bool junit = words.size() == 3 && words[1] == "--junit";
+        if (words.size() != 1 && !junit)
+            return { {}, 2, "quillet-cli: check takes FILE [--junit OUT.xml]\n\n" + usage(app) };
+        parsed.options.checkFile = words[0];
+        parsed.options.junit = junit ? words[2] : "";
         return parsed;
     }
 
@@ -109,6 +121,8 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     const std::vector<std::string> words = app.remaining();
     if (!words.empty() && words[0] == "scan")
         return parseScan(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
+    if (!words.empty() && words[0] == "check")
+        return parseCheck(parsed, std::vector<std::string>(words.begin() + 1, words.end()), app);
     const modbus::ParsedRequest request = modbus::ParseRequest(words);
     if (!request.error.empty())
         return { {}, 2, "quillet-cli: " + request.error + "\n\n" + usage(app) };

@@ -27,6 +27,9 @@ struct Options
     modbus::RequestSpec request;
     // quillet-cli scan: set instead of a request.
     std::optional<modbus::ScanOptions> scan;
+    // quillet-cli check FILE [--junit OUT]: set instead of a request.
+    std::string checkFile;
+    std::string junit;
 };
 
 struct Parsed

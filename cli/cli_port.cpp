@@ -3,6 +3,7 @@
 #include "serial/win32_comm.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace cli {
 
@@ -51,6 +52,23 @@ modbus::ByteString Port::read(std::int64_t waitUs)
     Dword count = 0;
     ReadFile(handle_, buffer, sizeof buffer, &count, nullptr);
     return modbus::ByteString(buffer, count);
+}
+
+modbus::Exchange Transact(
+    Port& port, const modbus::ByteString& frame, std::int64_t timeoutUs, int speed)
+{
+    using namespace std::chrono;
+    const auto now = [] {
+        return modbus::LineTime {
+            duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count(), 0
+        };
+    };
+    modbus::Exchange exchange(frame, port.write(frame), timeoutUs, SilenceUs(speed), now());
+    while (!exchange.done()) {
+        const modbus::ByteString chunk = port.read(exchange.nextWaitUs(now().monoUs));
+        exchange.read(chunk, now()); // the time after the read: when the bytes were there
+    }
+    return exchange;
 }
 
 } // namespace cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "modbus/byte_string.h"
+#include "modbus/exchange.h"
 #include "modbus/scan_plan.h"
 #include "serial/line_settings.h"
 
@@ -27,6 +28,11 @@ public:
 private:
     std::intptr_t handle_ = -1;
 };
+
+// One request and its answer on the port: written, then read until the answer is whole, the
+// silence after bytes, or the time-out.
+modbus::Exchange Transact(
+    Port& port, const modbus::ByteString& frame, std::int64_t timeoutUs, int speed);
 
 using modbus::InterFrameUs;
 using modbus::SilenceUs;

@@ -1,4 +1,5 @@
 // quillet-cli: one Modbus RTU request from a shell, the reply on stdout, an exit status.
+#include "check_run.h"
 #include "cli_options.h"
 #include "cli_port.h"
 #include "poll_run.h"
@@ -8,19 +9,11 @@
 #include "modbus/exchange.h"
 #include "modbus/function_table.h"
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
-
-modbus::LineTime now()
-{
-    using namespace std::chrono;
-    const auto mono = duration_cast<microseconds>(steady_clock::now().time_since_epoch());
-    return { mono.count(), 0 };
-}
 
 int fail(const std::string& text, int code)
 {
@@ -39,6 +32,8 @@ int main(int argc, char** argv)
     const cli::Options& o = parsed.options;
     if (o.scan)
         return cli::RunScan(o);
+    if (!o.checkFile.empty())
+        return cli::RunCheck(o);
     const modbus::BuiltRequest request = modbus::BuildRequest(o.address, o.request);
     if (!request.notSent.empty())
         return fail("quillet-cli: not sent: " + request.notSent + "\n", 2);
@@ -47,13 +42,8 @@ int main(int argc, char** argv)
         return fail("quillet-cli: " + why + "\n", 1);
     if (o.everyMs)
         return cli::RunPolls(port, o, request.frame);
-    const int written = port.write(request.frame);
-    modbus::Exchange exchange(
-        request.frame, written, o.timeoutMs * 1000LL, cli::SilenceUs(o.line.speed), now());
-    while (!exchange.done()) {
-        const modbus::ByteString chunk = port.read(exchange.nextWaitUs(now().monoUs));
-        exchange.read(chunk, now()); // the time after the read: when the bytes were there
-    }
+    const modbus::Exchange exchange
+        = cli::Transact(port, request.frame, o.timeoutMs * 1000LL, o.line.speed);
     const std::string out
         = o.json ? cli::JsonOutput(exchange, o.order) : cli::TextOutput(exchange, o.order);
     std::fputs(out.c_str(), stdout);

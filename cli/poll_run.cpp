@@ -30,13 +30,7 @@ namespace {
     void poll(Port& port, const Options& o, const modbus::ByteString& frame,
         modbus::PollStatistics& stats)
     {
-        const int written = port.write(frame);
-        modbus::Exchange exchange(
-            frame, written, o.timeoutMs * 1000LL, SilenceUs(o.line.speed), { nowUs(), 0 });
-        while (!exchange.done()) {
-            const modbus::ByteString chunk = port.read(exchange.nextWaitUs(nowUs()));
-            exchange.read(chunk, { nowUs(), 0 }); // the time after the read
-        }
+        const modbus::Exchange exchange = Transact(port, frame, o.timeoutMs * 1000LL, o.line.speed);
         const modbus::FrameRow* answer = exchange.answer();
         const modbus::PollOutcome outcome
             = answer ? modbus::OutcomeOf(answer->kind) : modbus::PollOutcome::NoReply;

@@ -186,6 +186,51 @@ TEST(CliScan, FindsTheSlaveAtItsSpeedAfterGarbageAtAnother)
     server.join();
 }
 
+std::string writeFile(const std::string& name, const std::string& text)
+{
+    const std::string path = ::testing::TempDir() + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+    return path;
+}
+
+TEST_F(CliAgainstDemoSlave, CheckFilesReportInTapAndJunitWithTheirExitStatus)
+{
+    const std::string good = writeFile("good.check",
+        "read-holding 0 2      expect 10 20\n"
+        "read-input 0 2        expect 1000..1001 ?\n"
+        "write-register 5 1234 expect ok\n"
+        "read-holding 5 1      expect 1234\n"
+        "read-holding 300 1    expect exception 2\n"
+        "wait 10\n"
+        "read-coils 0 4        expect 0 1 ? 1   # ? = any\n");
+    const std::string junit = ::testing::TempDir() + "check.xml";
+    const CliRun passed = runCli(port() + "check " + good + " --junit " + junit);
+    EXPECT_EQ(passed.status, 0) << passed.out;
+    EXPECT_EQ(passed.out.substr(0, passed.out.find('\n')), "1..6");
+    EXPECT_NE(passed.out.find("ok 6 - read-coils 0 4\n"), std::string::npos) << passed.out;
+    std::FILE* f = std::fopen(junit.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char xml[4096] = {};
+    std::fread(xml, 1, sizeof xml - 1, f);
+    std::fclose(f);
+    EXPECT_NE(std::string(xml).find("tests=\"6\" failures=\"0\""), std::string::npos) << xml;
+
+    const std::string bad
+        = writeFile("bad.check", "read-holding 0 2 expect 10 21\nread-holding 0 1 expect ok\n");
+    const CliRun failed = runCli(port() + "check " + bad);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.out.find("not ok 1 - read-holding 0 2\n  # line 1: got 10 20\nok 2 -"),
+        std::string::npos)
+        << failed.out;
+    const std::string broken = writeFile("broken.check", "read-holding 0 2 expect x\n");
+    const CliRun refused = runCli(port() + "check " + broken, true);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.out.find("line 1: cannot read what is expected"), std::string::npos);
+    EXPECT_EQ(runCli(port() + "check /nonexistent/file").status, 2);
+}
+
 TEST(Cli, HelpAndVersionNeedNoPort)
 {
     EXPECT_EQ(runCli("--version").out, std::string("quillet-cli ") + QUILLET_VERSION + "\n");

@@ -1,0 +1,133 @@
+#include "check_run.h"
+
+#include "cli_port.h"
+
+#include "modbus/check_file.h"
+#include "modbus/function_table.h"
+#include "modbus/number_format.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace cli {
+namespace {
+
+    struct Outcome
+    {
+        const modbus::CheckStep* step;
+        modbus::StepResult result;
+        double seconds;
+    };
+
+    std::string xmlEscaped(const std::string& text)
+    {
+        std::string out;
+        for (const char c : text) {
+            switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+            }
+        }
+        return out;
+    }
+
+    bool writeJunit(
+        const std::string& path, const std::string& file, const std::vector<Outcome>& outcomes)
+    {
+        std::size_t failures = 0;
+        double seconds = 0;
+        for (const Outcome& o : outcomes) {
+            failures += o.result.passed ? 0 : 1;
+            seconds += o.seconds;
+        }
+        std::ofstream out(path, std::ios::binary);
+        out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuite name=\"" << xmlEscaped(file)
+            << "\" tests=\"" << outcomes.size() << "\" failures=\"" << failures << "\" time=\""
+            << modbus::FloatText(seconds, 6) << "\">\n";
+        for (const Outcome& o : outcomes) {
+            out << "  <testcase name=\"" << xmlEscaped(o.step->text) << "\" classname=\""
+                << xmlEscaped(file) << "\" time=\"" << modbus::FloatText(o.seconds, 6) << "\"";
+            if (o.result.passed)
+                out << "/>\n";
+            else
+                out << ">\n    <failure message=\"got " << xmlEscaped(o.result.got)
+                    << "\"/>\n  </testcase>\n";
+        }
+        out << "</testsuite>\n";
+        return bool(out);
+    }
+
+    // One request step: sent, answered (or not), judged, reported in TAP.
+    Outcome runStep(Port& port, const Options& o, const modbus::CheckStep& step, std::size_t number)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        const modbus::BuiltRequest request = modbus::BuildRequest(o.address, step.request);
+        modbus::StepResult result { false, "not sent: " + request.notSent };
+        if (request.notSent.empty())
+            result = modbus::JudgeStep(
+                step, Transact(port, request.frame, o.timeoutMs * 1000LL, o.line.speed));
+        std::printf("%s %zu - %s\n", result.passed ? "ok" : "not ok", number, step.text.c_str());
+        if (!result.passed)
+            std::printf("  # line %d: got %s\n", step.line, result.got.c_str());
+        std::fflush(stdout);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        return { &step, result, took.count() };
+    }
+
+} // namespace
+
+int RunCheck(const Options& o)
+{
+    std::ifstream in(o.checkFile, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in) {
+        std::fprintf(stderr, "quillet-cli: cannot read %s\n", o.checkFile.c_str());
+        return 2;
+    }
+    const modbus::CheckFile file = modbus::ReadCheckFile(text.str());
+    for (const std::string& why : file.refused)
+        std::fprintf(stderr, "quillet-cli: %s: %s\n", o.checkFile.c_str(), why.c_str());
+    if (!file.refused.empty())
+        return 2;
+    Port port;
+    if (const std::string why = port.open(o.port, o.line); !why.empty()) {
+        std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
+        return 1;
+    }
+    std::size_t requests = 0;
+    for (const modbus::CheckStep& s : file.steps)
+        requests += s.waitMs ? 0 : 1;
+    std::printf("1..%zu\n", requests);
+    std::vector<Outcome> outcomes;
+    for (const modbus::CheckStep& step : file.steps) {
+        if (step.waitMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(*step.waitMs));
+        else
+            outcomes.push_back(runStep(port, o, step,
+                outcomes.size() + 1)); // a step that gets no reply fails; the run goes on
+    }
+    if (!o.junit.empty() && !writeJunit(o.junit, o.checkFile, outcomes))
+        std::fprintf(stderr, "quillet-cli: cannot write %s\n", o.junit.c_str());
+    for (const Outcome& outcome : outcomes)
+        if (!outcome.result.passed)
+            return 1;
+    return 0;
+}
+
+} // namespace cli

@@ -1,0 +1,152 @@
+#include "check_file.h"
+
+#include "number_format.h"
+#include "read_values.h"
+#include "request_language.h"
+
+#include <charconv>
+
+namespace modbus {
+namespace {
+
+    std::string_view trim(std::string_view s)
+    {
+        const std::size_t b = s.find_first_not_of(" \t\r");
+        if (b == std::string_view::npos)
+            return {};
+        return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
+    }
+
+    std::optional<double> number(std::string_view text)
+    {
+        if (const auto integer = ParseInteger(text))
+            return double(*integer);
+        double value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return ec == std::errc() && end == text.data() + text.size() && !text.empty()
+            ? std::optional(value)
+            : std::nullopt;
+    }
+
+    std::vector<std::string_view> words(std::string_view text)
+    {
+        std::vector<std::string_view> out;
+        for (std::size_t at = 0;
+             (at = text.find_first_not_of(" \t", at)) != std::string_view::npos;) {
+            const std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+            out.push_back(text.substr(at, end - at));
+            at = end;
+        }
+        return out;
+    }
+
+    // What follows "expect".
+    std::optional<Expected> readExpected(std::string_view text)
+    {
+        const std::vector<std::string_view> w = words(text);
+        Expected e;
+        if (w.size() == 1 && w[0] == "ok")
+            return e;
+        if (w.size() == 2 && w[0] == "exception") {
+            const auto code = ParseInteger(w[1]);
+            if (!code || *code < 1 || *code > 255)
+                return std::nullopt;
+            return Expected { Expected::Kind::Exception, int(*code), {} };
+        }
+        e.kind = Expected::Kind::Values;
+        for (const std::string_view v : w) {
+            const std::size_t dots = v.find("..");
+            const auto low = number(v.substr(0, dots));
+            const auto high = dots == std::string_view::npos ? low : number(v.substr(dots + 2));
+            if (v == "?")
+                e.values.push_back(std::nullopt);
+            else if (low && high && *low <= *high)
+                e.values.push_back(std::pair(*low, *high));
+            else
+                return std::nullopt;
+        }
+        return e.values.empty() ? std::nullopt : std::optional(e);
+    }
+
+    // One line as a step, or why not.
+    std::string readStep(std::string_view line, CheckStep& step)
+    {
+        const std::vector<std::string_view> w = words(line);
+        if (w[0] == "wait") {
+            const auto ms = w.size() == 2 ? ParseInteger(w[1]) : std::nullopt;
+            if (!ms || *ms < 0 || *ms > 3'600'000)
+                return "wait takes milliseconds: wait 500";
+            step.waitMs = int(*ms);
+            return {};
+        }
+        const std::size_t expect = line.find(" expect ");
+        if (expect == std::string_view::npos)
+            return "no \"expect\": read-holding 0 2 expect 10 20";
+        step.text = std::string(trim(line.substr(0, expect)));
+        const ParsedRequest parsed = ParseRequest(step.text);
+        if (!parsed.error.empty())
+            return parsed.error;
+        step.request = parsed.spec;
+        const auto expected = readExpected(line.substr(expect + 8));
+        if (!expected)
+            return "cannot read what is expected: values (? for any, 15..35 for a range), ok, or "
+                   "exception N";
+        step.expected = *expected;
+        return {};
+    }
+
+} // namespace
+
+CheckFile ReadCheckFile(std::string_view text)
+{
+    CheckFile file;
+    int number = 0;
+    for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        ++number;
+        line = trim(line.substr(0, line.find('#')));
+        if (line.empty())
+            continue;
+        CheckStep step;
+        step.line = number;
+        if (const std::string why = readStep(line, step); !why.empty())
+            file.refused.push_back("line " + std::to_string(number) + ": " + why);
+        else
+            file.steps.push_back(std::move(step));
+    }
+    return file;
+}
+
+StepResult JudgeStep(const CheckStep& step, const Exchange& exchange)
+{
+    const FrameRow* answer = exchange.answer();
+    if (!answer)
+        return { false, exchange.verdict() };
+    const Expected& e = step.expected;
+    if (answer->kind == RowKind::Exception) {
+        const int code = ByteAt(answer->bytes, 2);
+        return { e.kind == Expected::Kind::Exception && e.exception == code, answer->verdict };
+    }
+    if (!exchange.good() || e.kind == Expected::Kind::Exception)
+        return { false, answer->verdict };
+    if (e.kind == Expected::Kind::Ok)
+        return { true, answer->verdict };
+    const auto read = ValuesOfReply(exchange.rows().front().bytes, answer->bytes);
+    if (!read)
+        return { false, "not a read reply" };
+    std::string got;
+    bool passed = read->values.size() == e.values.size();
+    for (std::size_t i = 0; i < read->values.size(); ++i) {
+        got += (i ? " " : "") + Decimal(read->values[i]);
+        // A register matches read unsigned or signed: "expect -5" finds 65531.
+        const auto within
+            = [&](double v) { return v >= e.values[i]->first && v <= e.values[i]->second; };
+        if (i < e.values.size() && e.values[i])
+            passed = passed && (within(read->values[i]) || within(std::int16_t(read->values[i])));
+    }
+    return { passed, got };
+}
+
+} // namespace modbus

@@ -1,0 +1,97 @@
+// Check files: the steps and what they expect, every bad line named, and the verdict of a step
+// from what its exchange came to.
+#include "modbus/check_file.h"
+#include "modbus/crc16.h"
+#include "modbus/function_table.h"
+#include "modbus/request_language.h"
+#include "tests/support/byte_list.h"
+
+#include <gtest/gtest.h>
+
+using namespace modbus;
+
+namespace {
+
+TEST(CheckFile, StepsExpectationsAndRefusals)
+{
+    const CheckFile file = ReadCheckFile("# a bench test\n"
+                                         "read-holding 0 2   expect 10 20\n"
+                                         "read-input 0 2     expect 15..35 ?   # a range, any\n"
+                                         "\n"
+                                         "write-register 5 1234 expect ok\n"
+                                         "read-holding 300 1 expect exception 2\n"
+                                         "wait 500\n");
+    EXPECT_TRUE(file.refused.empty());
+    ASSERT_EQ(file.steps.size(), 5u);
+    EXPECT_EQ(std::tuple(file.steps[0].line, file.steps[0].text),
+        std::tuple(2, std::string("read-holding 0 2")));
+    const Expected& range = file.steps[1].expected;
+    ASSERT_EQ(range.values.size(), 2u);
+    EXPECT_EQ(*range.values[0], std::pair(15.0, 35.0));
+    EXPECT_FALSE(range.values[1]);
+    EXPECT_EQ(file.steps[2].expected.kind, Expected::Kind::Ok);
+    EXPECT_EQ(std::tuple(file.steps[3].expected.kind, file.steps[3].expected.exception),
+        std::tuple(Expected::Kind::Exception, 2));
+    EXPECT_EQ(file.steps[4].waitMs, 500);
+
+    EXPECT_EQ(ReadCheckFile("read-holding 0 2\n"
+                            "read-holding 0 expect 1\n"
+                            "read-holding 0 1 expect 5..3\n"
+                            "wait soon\n"
+                            "read-holding 0 1 expect exception\n")
+                  .refused,
+        std::vector<std::string>({ "line 1: no \"expect\": read-holding 0 2 expect 10 20",
+            "line 2: takes 2 arguments (read-holding START COUNT)",
+            "line 3: cannot read what is expected: values (? for any, 15..35 for a range), ok, or "
+            "exception N",
+            "line 4: wait takes milliseconds: wait 500",
+            "line 5: cannot read what is expected: values (? for any, 15..35 for a range), ok, or "
+            "exception N" }));
+}
+
+ByteString framed(std::initializer_list<int> body)
+{
+    const ByteString b = bytes(body);
+    return b + *CRC16(b);
+}
+
+TEST(CheckFile, AStepPassesOnlyOnWhatItExpects)
+{
+    const struct
+    {
+        const char* step;
+        ByteString reply; // empty: nothing came
+        bool passed;
+        const char* got;
+    } cases[] = {
+        { "read-holding 0 2 expect 10 20", framed({ 1, 3, 4, 0, 10, 0, 20 }), true, "10 20" },
+        { "read-holding 0 2 expect 10 21", framed({ 1, 3, 4, 0, 10, 0, 20 }), false, "10 20" },
+        { "read-holding 0 2 expect 5..15 ?", framed({ 1, 3, 4, 0, 10, 0xFF, 0xFF }), true,
+            "10 65535" },
+        { "read-holding 0 1 expect -5", framed({ 1, 3, 2, 0xFF, 0xFB }), true, "65531" },
+        { "read-holding 0 2 expect 10", framed({ 1, 3, 4, 0, 10, 0, 20 }), false, "10 20" },
+        { "read-holding 0 1 expect ok", framed({ 1, 3, 2, 0, 10 }), true, "CRC OK" },
+        { "read-holding 0 1 expect exception 2", framed({ 1, 0x83, 2 }), true,
+            "exception 2 ILLEGAL DATA ADDRESS" },
+        { "read-holding 0 1 expect exception 3", framed({ 1, 0x83, 2 }), false,
+            "exception 2 ILLEGAL DATA ADDRESS" },
+        { "read-holding 0 1 expect ok", framed({ 1, 0x83, 2 }), false,
+            "exception 2 ILLEGAL DATA ADDRESS" },
+        { "read-holding 0 1 expect 10", {}, false, "no reply" },
+        { "read-holding 0 1 expect ok", bytes({ 1, 3, 2, 0, 10, 0, 0 }), false,
+            "CRC BAD (expected 38 43)" },
+    };
+    for (const auto& c : cases) {
+        const CheckStep step = ReadCheckFile(c.step).steps.at(0);
+        const ByteString request = BuildRequest(1, step.request).frame;
+        Exchange exchange(request, int(request.size()), 100'000, 20'000, { 0, 0 });
+        exchange.read(c.reply, { 5'000, 5 });
+        if (!exchange.done())
+            exchange.read({}, { 100'000, 100 });
+        const StepResult r = JudgeStep(step, exchange);
+        EXPECT_EQ(r.passed, c.passed) << c.step;
+        EXPECT_EQ(r.got, c.got) << c.step;
+    }
+}
+
+} // namespace
