@@ -54,6 +54,7 @@ namespace {
         app.add_option("--word-order", raw.order, "ABCD, CDAB, BADC or DCBA (default ABCD)")
             ->check(CLI::IsMember({ "ABCD", "CDAB", "BADC", "DCBA" }));
         app.add_flag("--json", o.json, "Print one JSON object");
+        app.add_option("--map", o.mapFile, "A register map (CSV): names and engineering values");
         app.add_option("--every", o.everyMs, "Poll a read every MS ms (0: as fast as it answers)")
             ->check(CLI::Range(0, 86'400'000));
         app.add_option(

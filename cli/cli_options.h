@@ -28,6 +28,7 @@ struct Options
     // quillet-cli scan: set instead of a request.
     std::optional<modbus::ScanOptions> scan;
     // quillet-cli check FILE [--junit OUT]: set instead of a request.
+    std::string mapFile; // --map: names and engineering values of what a read returns
     std::string checkFile;
     std::string junit;
 };

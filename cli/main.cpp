@@ -10,10 +10,28 @@
 #include "modbus/function_table.h"
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The map, its refused rows told on stderr; the rest is used.
+modbus::RegisterMap loadMap(const std::string& path)
+{
+    if (path.empty())
+        return {};
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in)
+        std::fprintf(stderr, "quillet-cli: cannot read the map %s\n", path.c_str());
+    modbus::RegisterMap map = modbus::ReadRegisterMap(text.str());
+    for (const std::string& why : map.refused)
+        std::fprintf(stderr, "quillet-cli: %s: %s\n", path.c_str(), why.c_str());
+    return map;
+}
 
 int fail(const std::string& text, int code)
 {
@@ -44,8 +62,10 @@ int main(int argc, char** argv)
         return cli::RunPolls(port, o, request.frame);
     const modbus::Exchange exchange
         = cli::Transact(port, request.frame, o.timeoutMs * 1000LL, o.line.speed);
-    const std::string out
-        = o.json ? cli::JsonOutput(exchange, o.order) : cli::TextOutput(exchange, o.order);
+    const modbus::RegisterMap map = loadMap(o.mapFile);
+    const std::string out = o.json
+        ? cli::JsonOutput(exchange, o.order)
+        : cli::TextOutput(exchange, o.order, o.mapFile.empty() ? nullptr : &map);
     std::fputs(out.c_str(), stdout);
     if (exchange.good())
         return 0;

@@ -1,7 +1,9 @@
 #include "reply_output.h"
 
 #include "modbus/frame_details.h"
+#include "modbus/map_values.h"
 #include "modbus/number_format.h"
+#include "modbus/read_values.h"
 
 #include <nlohmann/json.hpp>
 
@@ -23,9 +25,29 @@ namespace {
         return line;
     }
 
+    std::string mappedLines(
+        const modbus::Exchange& exchange, modbus::WordOrder order, const modbus::RegisterMap* map)
+    {
+        const modbus::FrameRow* answer = exchange.answer();
+        const auto read = map && exchange.good()
+            ? modbus::ValuesOfReply(exchange.rows().front().bytes, answer->bytes)
+            : std::nullopt;
+        std::string text;
+        if (!read)
+            return text;
+        for (const modbus::MappedValue& v : modbus::MappedValues(*map, *read, order)) {
+            text += v.entry->name + "\t" + v.text + "\traw";
+            for (const std::uint16_t w : v.raw)
+                text += " " + modbus::Decimal(w);
+            text += "\n";
+        }
+        return text;
+    }
+
 } // namespace
 
-std::string TextOutput(const modbus::Exchange& exchange, modbus::WordOrder order)
+std::string TextOutput(
+    const modbus::Exchange& exchange, modbus::WordOrder order, const modbus::RegisterMap* map)
 {
     const modbus::DetailTable table = detailsOf(exchange, order);
     std::string text;
@@ -39,6 +61,7 @@ std::string TextOutput(const modbus::Exchange& exchange, modbus::WordOrder order
     }
     if (!table.summary.empty())
         text += table.summary + "\n";
+    text += mappedLines(exchange, order, map);
     return text + verdictLine(exchange) + "\n";
 }
 

@@ -4,12 +4,15 @@
 
 #include "modbus/detail_table.h"
 #include "modbus/exchange.h"
+#include "modbus/register_map.h"
 
 #include <string>
 
 namespace cli {
 
-std::string TextOutput(const modbus::Exchange& exchange, modbus::WordOrder order);
+// With a map, the mapped values a read covers follow, a line each: name, engineering value, raw.
+std::string TextOutput(const modbus::Exchange& exchange, modbus::WordOrder order,
+    const modbus::RegisterMap* map = nullptr);
 std::string JsonOutput(const modbus::Exchange& exchange, modbus::WordOrder order);
 
 } // namespace cli

@@ -91,6 +91,21 @@ std::string EngineeringText(
     return e.unit.empty() ? text : text + " " + e.unit;
 }
 
+std::vector<MappedValue> MappedValues(
+    const RegisterMap& map, const ReadValues& read, WordOrder order)
+{
+    std::vector<MappedValue> out;
+    for (const MapEntry& e : map.entries) {
+        if (e.table != read.table || e.address < read.start
+            || e.address + e.count() > read.start + read.values.size())
+            continue;
+        const std::span<const std::uint16_t> words(
+            read.values.data() + (e.address - read.start), e.count());
+        out.push_back({ &e, EngineeringText(e, words, order), { words.begin(), words.end() } });
+    }
+    return out;
+}
+
 std::optional<std::vector<std::uint16_t>> RawFromEngineering(
     const MapEntry& e, double value, WordOrder order)
 {

@@ -28,4 +28,16 @@ std::string EngineeringText(
 std::optional<std::vector<std::uint16_t>> RawFromEngineering(
     const MapEntry& e, double value, WordOrder order);
 
+struct MappedValue
+{
+    const MapEntry* entry;
+    std::string text; // the engineering value, "23.4 °C"
+    std::vector<std::uint16_t> raw;
+};
+
+// The map's entries a read's values cover whole, each from its own mapped address (not from its
+// position in the reply), in the map's order.
+std::vector<MappedValue> MappedValues(
+    const RegisterMap& map, const ReadValues& read, WordOrder order);
+
 } // namespace modbus

@@ -155,7 +155,7 @@ namespace {
         const bool bits = e.table == DataTable::Coils || e.table == DataTable::Inputs;
         const auto type = typeNamed(cell("type").empty() ? (bits ? "bool" : "u16") : cell("type"));
         if (!type || (bits != (type->first == ValueType::Bool)))
-            return "the type \"" + cell("type") + "\" does not fit a " + TableName(e.table);
+            return "the type \"" + cell("type") + "\" is not one for table " + cell("table");
         std::tie(e.type, e.length) = *type;
         if (e.address + e.count() > 0x10000)
             return "it runs past address 65535";

@@ -231,6 +231,23 @@ TEST_F(CliAgainstDemoSlave, CheckFilesReportInTapAndJunitWithTheirExitStatus)
     EXPECT_EQ(runCli(port() + "check /nonexistent/file").status, 2);
 }
 
+TEST_F(CliAgainstDemoSlave, AMapNamesWhatAReadReturnsInEngineeringUnits)
+{
+    const std::string map = writeFile("demo.csv",
+        "table;address;name;type;scale;unit;enum\n"
+        "input;30001;supply;u16;0.001;V;\n"
+        "input;1;broken;u17;;;\n"
+        "holding;0;mode;u16;;;10=auto;20=manual\n");
+    const CliRun run = runCli(port() + "--map " + map + " read-input 0 2", true);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(
+        run.out.find("line 3: the type \"u17\" is not one for table input"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\nsupply\t1 V\traw 1000\n"), std::string::npos) << run.out;
+    const CliRun named = runCli(port() + "--map " + map + " read-holding 0 1");
+    EXPECT_NE(named.out.find("\nmode\tauto\traw 10\n"), std::string::npos) << named.out;
+}
+
 TEST(Cli, HelpAndVersionNeedNoPort)
 {
     EXPECT_EQ(runCli("--version").out, std::string("quillet-cli ") + QUILLET_VERSION + "\n");

@@ -76,8 +76,8 @@ TEST(RegisterMap, EachRefusalNamesItsLineAndTheRestLoads)
         std::vector<std::string>(
             { "line 3: unknown table \"pipe\": coil, discrete, holding or input",
                 "line 4: cannot read the address \"x\"", "line 5: no name",
-                "line 6: the type \"u17\" does not fit a holding",
-                "line 7: the type \"u16\" does not fit a coil",
+                "line 6: the type \"u17\" is not one for table holding",
+                "line 7: the type \"u16\" is not one for table coil",
                 "line 8: a word order applies to 32- and 64-bit types only",
                 "line 9: the scale must be a number other than 0, the offset a number",
                 "line 10: it runs past address 65535", "line 11: overlaps \"a\" (line 2)",
@@ -135,6 +135,22 @@ TEST(MapValues, WorkedValuesInEveryOrder)
     EXPECT_EQ(EngineeringText(mode, W { 7 }, WordOrder::ABCD), "7");
     // The monitor's order applies where the map names none.
     EXPECT_EQ(EngineeringText(entry(ValueType::U32), W { 2, 0 }, WordOrder::CDAB), "2");
+}
+
+TEST(MapValues, AReadsValuesByTheirMappedAddresses)
+{
+    const RegisterMap map = ReadRegisterMap("table,address,name,type,scale,unit\n"
+                                            "input,1,level,f32,,m\n" // at an odd offset
+                                            "input,0,supply,u16,0.001,V\n"
+                                            "input,3,cut,u32,,\n" // runs past the read
+                                            "holding,1,other,u16,,\n");
+    const ReadValues read { 1, 4, DataTable::InputRegisters, 0, { 1000, 0x4049, 0x0FDB, 7 } };
+    const std::vector<MappedValue> values = MappedValues(map, read, WordOrder::ABCD);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(std::tuple(values[0].entry->name, values[0].text),
+        std::tuple(std::string("level"), std::string("3.1415927 m")));
+    EXPECT_EQ(values[0].raw, (std::vector<std::uint16_t> { 0x4049, 0x0FDB }));
+    EXPECT_EQ(values[1].text, "1 V");
 }
 
 TEST(MapValues, EngineeringValuesBackToRegisters)
