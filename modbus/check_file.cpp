@@ -3,19 +3,14 @@
 #include "number_format.h"
 #include "read_values.h"
 #include "request_language.h"
+#include "text_trim.h"
 
 #include <charconv>
 
 namespace modbus {
 namespace {
 
-    std::string_view trim(std::string_view s)
-    {
-        const std::size_t b = s.find_first_not_of(" \t\r");
-        if (b == std::string_view::npos)
-            return {};
-        return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
-    }
+    std::string_view trim(std::string_view s) { return Trimmed(s); }
 
     std::optional<double> number(std::string_view text)
     {

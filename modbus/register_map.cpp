@@ -1,6 +1,7 @@
 #include "register_map.h"
 
 #include "request_language.h"
+#include "text_trim.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,13 +10,7 @@
 namespace modbus {
 namespace {
 
-    std::string_view trim(std::string_view s)
-    {
-        const std::size_t b = s.find_first_not_of(" \t\r");
-        if (b == std::string_view::npos)
-            return {};
-        return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
-    }
+    std::string_view trim(std::string_view s) { return Trimmed(s); }
 
     // Fields of one line; a field in double quotes may hold the separator ("" is a quote).
     std::vector<std::string> fields(std::string_view line, char separator)
