@@ -75,7 +75,7 @@ QString readPoll(const QCommandLineParser& parser, StartOptions& start)
     for (const QString& command : parser.values("poll")) {
         const modbus::ParsedRequest parsed = modbus::ParseRequest(command.toStdString());
         const std::string why
-            = parsed.error.empty() ? modbus::BuildRequest(1, parsed.spec).notSent : parsed.error;
+            = parsed.error.empty() ? modbus::BuildRequest(1, parsed.fields).notSent : parsed.error;
         if (!why.empty())
             return "--poll \"" + command + "\": " + QString::fromStdString(why);
         start.polls << command;

@@ -19,10 +19,10 @@ namespace {
         { "CDAB", modbus::WordOrder::CDAB }, { "BADC", modbus::WordOrder::BADC },
         { "DCBA", modbus::WordOrder::DCBA } };
 
-    bool isRead(const modbus::RequestSpec& spec)
+    bool isRead(const modbus::RequestFields& fields)
     {
-        const int f = spec.function;
-        return !spec.raw && (f == 1 || f == 2 || f == 3 || f == 4 || f == 23);
+        const int f = fields.function;
+        return !fields.raw && (f == 1 || f == 2 || f == 3 || f == 4 || f == 23);
     }
 
     std::string usage(const CLI::App& app)
@@ -127,8 +127,8 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     const modbus::ParsedRequest request = modbus::ParseRequest(words);
     if (!request.error.empty())
         return { {}, 2, "quillet-cli: " + request.error + "\n\n" + usage(app) };
-    parsed.options.request = request.spec;
-    if (parsed.options.everyMs && !isRead(request.spec))
+    parsed.options.request = request.fields;
+    if (parsed.options.everyMs && !isRead(request.fields))
         return { {}, 2,
             "quillet-cli: --every polls a read: read-coils, read-discrete, "
             "read-holding, read-input or read-write\n\n"

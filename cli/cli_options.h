@@ -3,7 +3,7 @@
 #pragma once
 
 #include "modbus/detail_table.h"
-#include "modbus/request_spec.h"
+#include "modbus/request_fields.h"
 #include "modbus/scan_plan.h"
 #include "serial/line_settings.h"
 
@@ -24,7 +24,7 @@ struct Options
     std::optional<int> everyMs; // polling: a poll every so many ms (0: as fast as replies come)
     int count = 0; // polls; 0: until Ctrl+C
     bool csv = false;
-    modbus::RequestSpec request;
+    modbus::RequestFields request;
     // quillet-cli scan: set instead of a request.
     std::optional<modbus::ScanOptions> scan;
     // quillet-cli check FILE [--junit OUT]: set instead of a request.

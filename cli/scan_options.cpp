@@ -108,14 +108,14 @@ std::string ScanUsage()
 ScanParsed ParseScanOptions(const std::vector<std::string>& words)
 {
     ScanParsed parsed;
-    parsed.options.probe = modbus::ParseRequest("read-holding 0 1").spec;
+    parsed.options.probe = modbus::ParseRequest("read-holding 0 1").fields;
     const auto probe = std::ranges::find(words, "--probe");
     if (probe != words.end()) {
         const modbus::ParsedRequest request
             = modbus::ParseRequest(std::vector<std::string>(probe + 1, words.end()));
         if (!request.error.empty())
             return { {}, false, "--probe: " + request.error, {} };
-        parsed.options.probe = request.spec;
+        parsed.options.probe = request.fields;
     }
     CLI::App app(
         "Finds which address answers, at which speed and parity.", "quillet-cli --port NAME scan");

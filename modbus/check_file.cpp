@@ -81,7 +81,7 @@ namespace {
         const ParsedRequest parsed = ParseRequest(step.text);
         if (!parsed.error.empty())
             return parsed.error;
-        step.request = parsed.spec;
+        step.request = parsed.fields;
         const auto expected = readExpected(line.substr(expect + 8));
         if (!expected)
             return "cannot read what is expected: values (? for any, 15..35 for a range), ok, or "

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "exchange.h"
-#include "request_spec.h"
+#include "request_fields.h"
 
 #include <optional>
 #include <string>
@@ -27,7 +27,7 @@ struct CheckStep
     int line = 0;
     std::string text; // the command as written, for the report
     std::optional<int> waitMs; // a "wait" step
-    RequestSpec request;
+    RequestFields request;
     Expected expected;
 };
 

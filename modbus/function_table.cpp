@@ -110,30 +110,30 @@ bool ReplyCopiesRequest(std::string_view request)
     return info && info->copies(request);
 }
 
-BuiltRequest BuildRequest(int slave, const RequestSpec& spec)
+BuiltRequest BuildRequest(int slave, const RequestFields& fields)
 {
     if (slave < 0 || slave > 255)
         return { {}, "the slave address must be 0..255" };
     ByteString frame(1, CharOf(std::uint8_t(slave)));
-    if (spec.raw) {
-        if (spec.data.empty())
+    if (fields.raw) {
+        if (fields.data.empty())
             return { {}, "the body is empty" };
-        frame += spec.data;
+        frame += fields.data;
     } else {
-        const FunctionInfo* info = FindFunction(spec.function);
+        const FunctionInfo* info = FindFunction(fields.function);
         if (!info)
-            return { {}, "function " + std::to_string(spec.function) + " is not in the table" };
+            return { {}, "function " + std::to_string(fields.function) + " is not in the table" };
         ByteString pdu;
-        if (std::string why = info->build(spec, pdu); !why.empty())
+        if (std::string why = info->build(fields, pdu); !why.empty())
             return { {}, why };
         frame += pdu;
     }
     if (frame.size() + 2 > kMaxFrame)
         return { {}, "the frame is over 256 bytes" };
-    if (spec.check == CheckBytes::None)
+    if (fields.check == CheckBytes::None)
         return { frame, {} };
     ByteString check = *CRC16(frame);
-    if (spec.check == CheckBytes::Wrong)
+    if (fields.check == CheckBytes::Wrong)
         check[0] = CharOf(std::uint8_t(~ByteAt(check, 0)));
     return { frame + check, {} };
 }

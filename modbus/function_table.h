@@ -6,7 +6,7 @@
 
 #include "byte_string.h"
 #include "detail_table.h"
-#include "request_spec.h"
+#include "request_fields.h"
 
 #include <optional>
 #include <span>
@@ -41,7 +41,7 @@ struct FunctionInfo
     Syntax syntax;
     ReplyRule reply;
     // The PDU (function code first) from the fields; returns why not, empty when built.
-    std::string (*build)(const RequestSpec& spec, ByteString& pdu);
+    std::string (*build)(const RequestFields& fields, ByteString& pdu);
     // Whether a good reply to this request (a whole frame) repeats it byte for byte.
     bool (*copies)(std::string_view request);
     DetailTable (*details)(std::string_view reply, std::string_view request, WordOrder order);
@@ -60,13 +60,13 @@ std::optional<std::size_t> ReplyFrameLength(
 // Whether a good reply to this request frame is a copy of it (5, 6, 8/0, 22).
 bool ReplyCopiesRequest(std::string_view request);
 
-// The whole frame for a slave: address, PDU, check bytes (as spec.check says). frame is empty
+// The whole frame for a slave: address, PDU, check bytes (as fields.check says). frame is empty
 // and the reason returned when the fields cannot make a request.
 struct BuiltRequest
 {
     ByteString frame;
     std::string notSent;
 };
-BuiltRequest BuildRequest(int slave, const RequestSpec& spec);
+BuiltRequest BuildRequest(int slave, const RequestFields& fields);
 
 } // namespace modbus

@@ -60,7 +60,7 @@ namespace {
         return std::string(f.command) + (arguments.empty() ? "" : " ") + std::string(arguments);
     }
 
-    // Reads the words of one command into spec, or says what is wrong with them.
+    // Reads the words of one command into fields, or says what is wrong with them.
     class Reader
     {
     public:
@@ -118,27 +118,27 @@ namespace {
         std::string_view usage_;
     };
 
-    void readDeviceId(const Words& w, RequestSpec& spec, Reader& r)
+    void readDeviceId(const Words& w, RequestFields& fields, Reader& r)
     {
-        spec.readCode = 1;
+        fields.readCode = 1;
         std::size_t next = 1;
         for (unsigned code = 1; code < std::size(kReadCodes) && w.size() > 1; ++code)
             if (w[1] == kReadCodes[code]) {
-                spec.readCode = code;
+                fields.readCode = code;
                 next = 2;
             }
         if (w.size() > next)
-            r.unsignedAt(next, spec.objectId);
+            r.unsignedAt(next, fields.objectId);
         if (w.size() > next + 1)
             r.count(next + 1);
     }
 
-    void readArguments(const Words& w, RequestSpec& spec, Syntax syntax, Reader& r)
+    void readArguments(const Words& w, RequestFields& fields, Syntax syntax, Reader& r)
     {
         switch (syntax) {
         case Syntax::StartCount:
             r.count(3);
-            r.unsignedAt(1, spec.start) && r.unsignedAt(2, spec.quantity);
+            r.unsignedAt(1, fields.start) && r.unsignedAt(2, fields.quantity);
             return;
         case Syntax::AddressBit:
         case Syntax::AddressValue:
@@ -146,27 +146,27 @@ namespace {
             [[fallthrough]];
         case Syntax::StartBits:
         case Syntax::StartValues:
-            r.unsignedAt(1, spec.start);
-            r.values(2, spec.values);
+            r.unsignedAt(1, fields.start);
+            r.values(2, fields.values);
             return;
         case Syntax::MaskWrite:
             r.count(4);
-            r.unsignedAt(1, spec.start);
-            r.values(2, spec.values);
+            r.unsignedAt(1, fields.start);
+            r.values(2, fields.values);
             return;
         case Syntax::ReadWrite:
-            r.unsignedAt(1, spec.start) && r.unsignedAt(2, spec.quantity)
-                && r.unsignedAt(3, spec.writeStart);
-            r.values(4, spec.values);
+            r.unsignedAt(1, fields.start) && r.unsignedAt(2, fields.quantity)
+                && r.unsignedAt(3, fields.writeStart);
+            r.values(4, fields.values);
             return;
         case Syntax::Diagnostics:
-            r.unsignedAt(1, spec.sub);
+            r.unsignedAt(1, fields.sub);
             return;
         case Syntax::Nothing:
             r.count(1);
             return;
         case Syntax::DeviceId:
-            readDeviceId(w, spec, r);
+            readDeviceId(w, fields, r);
             return;
         }
     }
@@ -182,49 +182,49 @@ namespace {
     ParsedRequest parseRaw(const Words& w)
     {
         ParsedRequest parsed;
-        parsed.spec.raw = true;
+        parsed.fields.raw = true;
         std::size_t end = w.size();
         if (end > 1 && (w[end - 1] == "no-crc" || w[end - 1] == "bad-crc"))
-            parsed.spec.check = w[--end] == "no-crc" ? CheckBytes::None : CheckBytes::Wrong;
+            parsed.fields.check = w[--end] == "no-crc" ? CheckBytes::None : CheckBytes::Wrong;
         const auto body = ParseHexBytes(joined(Words(w.begin(), w.begin() + long(end)), 1));
         if (!body || body->empty())
             parsed.error = "raw takes the body in hex, function code first: raw 04 00 00 00 02";
         else {
-            parsed.spec.data = *body;
-            parsed.spec.function = ByteAt(*body, 0);
+            parsed.fields.data = *body;
+            parsed.fields.function = ByteAt(*body, 0);
         }
         return parsed;
     }
 
-    std::vector<std::string> argumentWords(const RequestSpec& spec, Syntax syntax)
+    std::vector<std::string> argumentWords(const RequestFields& fields, Syntax syntax)
     {
         std::vector<std::string> words;
         const auto addValues = [&] {
-            for (const std::int64_t v : spec.values)
+            for (const std::int64_t v : fields.values)
                 words.push_back(syntax == Syntax::MaskWrite ? HexNumber(std::uint64_t(v) & 0xFFFF)
                                                             : Decimal(v));
         };
         switch (syntax) {
         case Syntax::StartCount:
-            return { Decimal(spec.start), Decimal(spec.quantity) };
+            return { Decimal(fields.start), Decimal(fields.quantity) };
         case Syntax::ReadWrite:
-            words = { Decimal(spec.start), Decimal(spec.quantity), Decimal(spec.writeStart) };
+            words = { Decimal(fields.start), Decimal(fields.quantity), Decimal(fields.writeStart) };
             addValues();
             return words;
         case Syntax::Diagnostics:
-            if (spec.data.empty())
-                return { Decimal(spec.sub) };
-            return { Decimal(spec.sub), HexBytes(spec.data) };
+            if (fields.data.empty())
+                return { Decimal(fields.sub) };
+            return { Decimal(fields.sub), HexBytes(fields.data) };
         case Syntax::Nothing:
             return {};
         case Syntax::DeviceId:
-            if (spec.readCode != 1 || spec.objectId != 0)
-                words.emplace_back(kReadCodes[spec.readCode < 5 ? spec.readCode : 1]);
-            if (spec.objectId != 0)
-                words.push_back(Decimal(spec.objectId));
+            if (fields.readCode != 1 || fields.objectId != 0)
+                words.emplace_back(kReadCodes[fields.readCode < 5 ? fields.readCode : 1]);
+            if (fields.objectId != 0)
+                words.push_back(Decimal(fields.objectId));
             return words;
         default: // an address or a start, then the values
-            words = { Decimal(spec.start) };
+            words = { Decimal(fields.start) };
             addValues();
             return words;
         }
@@ -278,16 +278,16 @@ ParsedRequest ParseRequest(const std::vector<std::string>& words)
     if (!info)
         return { {}, "unknown command \"" + words[0] + "\"" };
     ParsedRequest parsed;
-    parsed.spec.function = info->code;
+    parsed.fields.function = info->code;
     const std::string usage = commandUsage(*info);
     Reader reader(words, usage);
-    readArguments(words, parsed.spec, info->syntax, reader);
+    readArguments(words, parsed.fields, info->syntax, reader);
     if (info->syntax == Syntax::Diagnostics)
-        parsed.spec.data = ByteString(2, '\0'); // the standard's requests carry 00 00
+        parsed.fields.data = ByteString(2, '\0'); // the standard's requests carry 00 00
     if (info->syntax == Syntax::Diagnostics && reader.error.empty() && words.size() > 2) {
         const auto data = ParseHexBytes(joined(words, 2));
         if (data)
-            parsed.spec.data = *data;
+            parsed.fields.data = *data;
         else
             reader.error = "the data is not hex";
     }
@@ -295,19 +295,19 @@ ParsedRequest ParseRequest(const std::vector<std::string>& words)
     return parsed;
 }
 
-std::string PrintRequest(const RequestSpec& spec)
+std::string PrintRequest(const RequestFields& fields)
 {
-    if (spec.raw) {
-        const char* check = spec.check == CheckBytes::None ? " no-crc"
-            : spec.check == CheckBytes::Wrong              ? " bad-crc"
-                                                           : "";
-        return "raw " + HexBytes(spec.data) + check;
+    if (fields.raw) {
+        const char* check = fields.check == CheckBytes::None ? " no-crc"
+            : fields.check == CheckBytes::Wrong              ? " bad-crc"
+                                                             : "";
+        return "raw " + HexBytes(fields.data) + check;
     }
-    const FunctionInfo* info = FindFunction(spec.function);
+    const FunctionInfo* info = FindFunction(fields.function);
     if (!info)
         return {};
     std::string text(info->command);
-    for (const std::string& word : argumentWords(spec, info->syntax))
+    for (const std::string& word : argumentWords(fields, info->syntax))
         text += " " + word;
     return text;
 }

@@ -3,7 +3,7 @@
 // printer, so a command printed from fields parses back to the same fields.
 #pragma once
 
-#include "request_spec.h"
+#include "request_fields.h"
 
 #include <optional>
 #include <string>
@@ -14,14 +14,14 @@ namespace modbus {
 
 struct ParsedRequest
 {
-    RequestSpec spec;
+    RequestFields fields;
     std::string error; // empty when the command parsed
 };
 
 // Checks the words and their numbers; the standard's limits are BuildRequest's to check.
 ParsedRequest ParseRequest(std::string_view command);
 ParsedRequest ParseRequest(const std::vector<std::string>& words);
-std::string PrintRequest(const RequestSpec& spec);
+std::string PrintRequest(const RequestFields& fields);
 
 // "10", "0x1F", "-5"; nullopt for anything else, or beyond 32 bits.
 std::optional<std::int64_t> ParseInteger(std::string_view word);

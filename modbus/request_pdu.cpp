@@ -26,9 +26,9 @@ namespace {
         return {};
     }
 
-    std::string registerValues(const RequestSpec& spec, ByteString& pdu)
+    std::string registerValues(const RequestFields& fields, ByteString& pdu)
     {
-        for (const std::int64_t v : spec.values) {
+        for (const std::int64_t v : fields.values) {
             if (v < -32768 || v > 65535)
                 return "the value " + std::to_string(v) + " is outside 16 bits (-32768..65535)";
             put16(pdu, std::uint64_t(v) & 0xFFFF);
@@ -37,142 +37,145 @@ namespace {
     }
 
     std::string startCount(
-        const RequestSpec& spec, ByteString& pdu, unsigned most, const char* what)
+        const RequestFields& fields, ByteString& pdu, unsigned most, const char* what)
     {
-        if (std::string why = block(spec.start, spec.quantity, most, what); !why.empty())
+        if (std::string why = block(fields.start, fields.quantity, most, what); !why.empty())
             return why;
-        pdu.push_back(CharOf(spec.function));
-        put16(pdu, spec.start);
-        put16(pdu, spec.quantity);
+        pdu.push_back(CharOf(fields.function));
+        put16(pdu, fields.start);
+        put16(pdu, fields.quantity);
         return {};
     }
 
 } // namespace
 
-std::string ReadBits(const RequestSpec& spec, ByteString& pdu)
+std::string ReadBits(const RequestFields& fields, ByteString& pdu)
 {
-    return startCount(spec, pdu, 2000, "the quantity of bits");
+    return startCount(fields, pdu, 2000, "the quantity of bits");
 }
 
-std::string ReadRegisters(const RequestSpec& spec, ByteString& pdu)
+std::string ReadRegisters(const RequestFields& fields, ByteString& pdu)
 {
-    return startCount(spec, pdu, 125, "the quantity of registers");
+    return startCount(fields, pdu, 125, "the quantity of registers");
 }
 
-std::string WriteCoil(const RequestSpec& spec, ByteString& pdu)
+std::string WriteCoil(const RequestFields& fields, ByteString& pdu)
 {
-    if (spec.values.size() != 1 || (spec.values[0] != 0 && spec.values[0] != 1))
+    if (fields.values.size() != 1 || (fields.values[0] != 0 && fields.values[0] != 1))
         return "a coil is written 0 or 1";
-    if (spec.start > 0xFFFF)
+    if (fields.start > 0xFFFF)
         return outside("the coil", 0, 65535);
     pdu.push_back(CharOf(5));
-    put16(pdu, spec.start);
-    put16(pdu, spec.values[0] ? 0xFF00 : 0); // the standard's ON and OFF
+    put16(pdu, fields.start);
+    put16(pdu, fields.values[0] ? 0xFF00 : 0); // the standard's ON and OFF
     return {};
 }
 
-std::string WriteRegister(const RequestSpec& spec, ByteString& pdu)
+std::string WriteRegister(const RequestFields& fields, ByteString& pdu)
 {
-    if (spec.values.size() != 1)
+    if (fields.values.size() != 1)
         return "one value is written";
-    if (spec.start > 0xFFFF)
+    if (fields.start > 0xFFFF)
         return outside("the register", 0, 65535);
     pdu.push_back(CharOf(6));
-    put16(pdu, spec.start);
-    return registerValues(spec, pdu);
+    put16(pdu, fields.start);
+    return registerValues(fields, pdu);
 }
 
-std::string WriteCoils(const RequestSpec& spec, ByteString& pdu)
+std::string WriteCoils(const RequestFields& fields, ByteString& pdu)
 {
-    if (std::string why = block(spec.start, spec.values.size(), 1968, "the quantity of coils");
+    if (std::string why = block(fields.start, fields.values.size(), 1968, "the quantity of coils");
         !why.empty())
         return why;
-    ByteString packed((spec.values.size() + 7) / 8, '\0');
-    for (std::size_t i = 0; i < spec.values.size(); ++i) {
-        if (spec.values[i] != 0 && spec.values[i] != 1)
+    ByteString packed((fields.values.size() + 7) / 8, '\0');
+    for (std::size_t i = 0; i < fields.values.size(); ++i) {
+        if (fields.values[i] != 0 && fields.values[i] != 1)
             return "coils are written 0 or 1";
-        if (spec.values[i])
+        if (fields.values[i])
             packed[i / 8] = CharOf(std::uint8_t(ByteAt(packed, i / 8) | 1 << (i % 8)));
     }
     pdu.push_back(CharOf(15));
-    put16(pdu, spec.start);
-    put16(pdu, spec.values.size());
+    put16(pdu, fields.start);
+    put16(pdu, fields.values.size());
     pdu.push_back(CharOf(std::uint8_t(packed.size())));
     pdu += packed;
     return {};
 }
 
-std::string WriteRegisters(const RequestSpec& spec, ByteString& pdu)
+std::string WriteRegisters(const RequestFields& fields, ByteString& pdu)
 {
-    if (std::string why = block(spec.start, spec.values.size(), 123, "the quantity of registers");
+    if (std::string why
+        = block(fields.start, fields.values.size(), 123, "the quantity of registers");
         !why.empty())
         return why;
     pdu.push_back(CharOf(16));
-    put16(pdu, spec.start);
-    put16(pdu, spec.values.size());
-    pdu.push_back(CharOf(std::uint8_t(2 * spec.values.size())));
-    return registerValues(spec, pdu);
+    put16(pdu, fields.start);
+    put16(pdu, fields.values.size());
+    pdu.push_back(CharOf(std::uint8_t(2 * fields.values.size())));
+    return registerValues(fields, pdu);
 }
 
-std::string MaskWrite(const RequestSpec& spec, ByteString& pdu)
+std::string MaskWrite(const RequestFields& fields, ByteString& pdu)
 {
-    if (spec.values.size() != 2)
+    if (fields.values.size() != 2)
         return "a mask write takes an AND mask and an OR mask";
-    for (const std::int64_t mask : spec.values)
+    for (const std::int64_t mask : fields.values)
         if (mask < 0 || mask > 0xFFFF)
             return outside("a mask", 0, 65535);
-    if (spec.start > 0xFFFF)
+    if (fields.start > 0xFFFF)
         return outside("the register", 0, 65535);
     pdu.push_back(CharOf(22));
-    put16(pdu, spec.start);
-    put16(pdu, std::uint64_t(spec.values[0]));
-    put16(pdu, std::uint64_t(spec.values[1]));
+    put16(pdu, fields.start);
+    put16(pdu, std::uint64_t(fields.values[0]));
+    put16(pdu, std::uint64_t(fields.values[1]));
     return {};
 }
 
-std::string ReadWrite(const RequestSpec& spec, ByteString& pdu)
+std::string ReadWrite(const RequestFields& fields, ByteString& pdu)
 {
-    if (std::string why = block(spec.start, spec.quantity, 125, "the quantity read"); !why.empty())
+    if (std::string why = block(fields.start, fields.quantity, 125, "the quantity read");
+        !why.empty())
         return why;
-    if (std::string why = block(spec.writeStart, spec.values.size(), 121, "the quantity written");
+    if (std::string why
+        = block(fields.writeStart, fields.values.size(), 121, "the quantity written");
         !why.empty())
         return why;
     pdu.push_back(CharOf(23));
-    put16(pdu, spec.start);
-    put16(pdu, spec.quantity);
-    put16(pdu, spec.writeStart);
-    put16(pdu, spec.values.size());
-    pdu.push_back(CharOf(std::uint8_t(2 * spec.values.size())));
-    return registerValues(spec, pdu);
+    put16(pdu, fields.start);
+    put16(pdu, fields.quantity);
+    put16(pdu, fields.writeStart);
+    put16(pdu, fields.values.size());
+    pdu.push_back(CharOf(std::uint8_t(2 * fields.values.size())));
+    return registerValues(fields, pdu);
 }
 
-std::string Diagnostics(const RequestSpec& spec, ByteString& pdu)
+std::string Diagnostics(const RequestFields& fields, ByteString& pdu)
 {
-    if (spec.sub > 0xFFFF)
+    if (fields.sub > 0xFFFF)
         return outside("the sub-function", 0, 65535);
-    if (spec.data.size() > 250)
+    if (fields.data.size() > 250)
         return "the data is over 250 bytes";
     pdu.push_back(CharOf(8));
-    put16(pdu, spec.sub);
-    pdu += spec.data;
+    put16(pdu, fields.sub);
+    pdu += fields.data;
     return {};
 }
 
-std::string FunctionOnly(const RequestSpec& spec, ByteString& pdu)
+std::string FunctionOnly(const RequestFields& fields, ByteString& pdu)
 {
-    pdu.push_back(CharOf(spec.function));
+    pdu.push_back(CharOf(fields.function));
     return {};
 }
 
-std::string DeviceId(const RequestSpec& spec, ByteString& pdu)
+std::string DeviceId(const RequestFields& fields, ByteString& pdu)
 {
-    if (spec.readCode < 1 || spec.readCode > 4)
+    if (fields.readCode < 1 || fields.readCode > 4)
         return outside("the read code", 1, 4);
-    if (spec.objectId > 0xFF)
+    if (fields.objectId > 0xFF)
         return outside("the object id", 0, 255);
     pdu += "\x2B\x0E";
-    pdu.push_back(CharOf(std::uint8_t(spec.readCode)));
-    pdu.push_back(CharOf(std::uint8_t(spec.objectId)));
+    pdu.push_back(CharOf(std::uint8_t(fields.readCode)));
+    pdu.push_back(CharOf(std::uint8_t(fields.objectId)));
     return {};
 }
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "frame_analysis.h"
-#include "request_spec.h"
+#include "request_fields.h"
 
 #include <cstdint>
 #include <optional>
@@ -32,7 +32,7 @@ struct ScanOptions
     std::vector<int> stopBits { 1 };
     std::optional<int> timeoutMs; // per probe; default by speed
     bool all = false; // false: stop at the first device found
-    RequestSpec probe; // default: read-holding 0 1
+    RequestFields probe; // default: read-holding 0 1
 };
 
 // The settings in the order they are tried: the most common first (19200 8E1, 9600 8E1,

@@ -33,7 +33,7 @@ ByteString ScanRun::frame() const
     if (phase_ == Phase::Probe)
         return BuildRequest(address_, options_.probe).frame;
     const char* command = phase_ == Phase::DeviceId ? "device-id" : "server-id";
-    return BuildRequest(hits_.back().address, ParseRequest(command).spec).frame;
+    return BuildRequest(hits_.back().address, ParseRequest(command).fields).frame;
 }
 
 std::int64_t ScanRun::readWaitUs(std::int64_t nowUs) const

@@ -219,23 +219,23 @@ QString Composer::commandFromFields() const
     return words.join(' ').simplified();
 }
 
-void Composer::fillFields(const modbus::RequestSpec& spec)
+void Composer::fillFields(const modbus::RequestFields& fields)
 {
     syncing_ = true;
-    function_->setCurrentIndex(function_->findData(spec.raw ? -1 : int(spec.function)));
+    function_->setCurrentIndex(function_->findData(fields.raw ? -1 : int(fields.function)));
     showSyntax();
     QStringList values;
-    for (const std::int64_t v : spec.values)
+    for (const std::int64_t v : fields.values)
         values << QString::number(v);
-    const bool deviceId = !spec.raw && spec.function == 43;
-    start_.edit->setText(QString::number(deviceId ? spec.readCode
-            : spec.function == 8                  ? spec.sub
-                                                  : spec.start));
-    quantity_.edit->setText(QString::number(deviceId ? spec.objectId : spec.quantity));
-    writeStart_.edit->setText(QString::number(spec.writeStart));
-    values_.edit->setText(
-        spec.raw || spec.function == 8 ? text(modbus::HexBytes(spec.data)) : values.join(' '));
-    check_->setCurrentIndex(int(spec.check));
+    const bool deviceId = !fields.raw && fields.function == 43;
+    start_.edit->setText(QString::number(deviceId ? fields.readCode
+            : fields.function == 8                ? fields.sub
+                                                  : fields.start));
+    quantity_.edit->setText(QString::number(deviceId ? fields.objectId : fields.quantity));
+    writeStart_.edit->setText(QString::number(fields.writeStart));
+    values_.edit->setText(fields.raw || fields.function == 8 ? text(modbus::HexBytes(fields.data))
+                                                             : values.join(' '));
+    check_->setCurrentIndex(int(fields.check));
     syncing_ = false;
 }
 
@@ -256,7 +256,7 @@ void Composer::commandTyped(const QString& typed)
         return;
     const modbus::ParsedRequest parsed = modbus::ParseRequest(typed.toStdString());
     if (parsed.error.empty())
-        fillFields(parsed.spec);
+        fillFields(parsed.fields);
     judge(typed);
 }
 
@@ -269,7 +269,7 @@ void Composer::judge(const QString& command)
     if (why.empty() && (!slave || *slave < 0 || *slave > 255))
         why = "the slave address must be 0..255";
     if (why.empty()) {
-        const modbus::BuiltRequest built = modbus::BuildRequest(int(*slave), parsed.spec);
+        const modbus::BuiltRequest built = modbus::BuildRequest(int(*slave), parsed.fields);
         why = built.notSent;
         frame_ = built.frame;
     }

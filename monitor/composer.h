@@ -3,7 +3,7 @@
 // previewed as it is typed, and what cannot be sent says why and disables Send.
 #pragma once
 
-#include "modbus/request_spec.h"
+#include "modbus/request_fields.h"
 
 #include <QWidget>
 
@@ -52,7 +52,7 @@ private:
     void showSyntax();
     void fieldsChanged();
     void commandTyped(const QString& text);
-    void fillFields(const modbus::RequestSpec& spec);
+    void fillFields(const modbus::RequestFields& fields);
     QString commandFromFields() const;
     void judge(const QString& command);
     Field field(const char* name);

@@ -130,7 +130,7 @@ modbus::ScanOptions ScanPanel::options(QString& why) const
     o.all = !stopAtFirst_->isChecked();
     o.probe = composerProbe_->isChecked() && composerRequest
         ? composerRequest()
-        : modbus::ParseRequest("read-holding 0 1").spec;
+        : modbus::ParseRequest("read-holding 0 1").fields;
     if (o.firstAddress > o.lastAddress)
         why = "the first address is after the last";
     return o;

@@ -39,7 +39,7 @@ public:
     // Whether the main window's port is open: then the scan may not start.
     std::function<bool()> portInUse;
     // The composer's request, when the probe is to be it.
-    std::function<modbus::RequestSpec()> composerRequest;
+    std::function<modbus::RequestFields()> composerRequest;
     // "Use": talk to this device from now on.
     std::function<void(int address, const modbus::ScanSetting& setting)> onUse;
 

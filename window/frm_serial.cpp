@@ -279,7 +279,7 @@ void frmSerial::startPolling(
     std::vector<std::pair<std::string, std::string>> listed;
     for (const std::string& command : commands) {
         const std::string frame
-            = modbus::BuildRequest(int(slave), modbus::ParseRequest(command).spec).frame;
+            = modbus::BuildRequest(int(slave), modbus::ParseRequest(command).fields).frame;
         if (!frame.empty()) {
             frames.push_back(frame);
             listed.emplace_back(command, frame);
@@ -308,7 +308,7 @@ void frmSerial::connectScan()
     };
     scan->closePort = [] { SerialPort::ClosePort(); };
     scan->composerRequest = [this] {
-        return modbus::ParseRequest(monitor_->composer()->command().toStdString()).spec;
+        return modbus::ParseRequest(monitor_->composer()->command().toStdString()).fields;
     };
     scan->onUse = [this](int address, const modbus::ScanSetting& s) {
         Text1->setText(QString::number(address));

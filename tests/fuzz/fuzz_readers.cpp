@@ -46,13 +46,13 @@ void requestLanguage(const std::string& text)
     const modbus::ParsedRequest parsed = modbus::ParseRequest(text);
     if (!parsed.error.empty())
         return;
-    const modbus::BuiltRequest built = modbus::BuildRequest(1, parsed.spec);
+    const modbus::BuiltRequest built = modbus::BuildRequest(1, parsed.fields);
     FUZZ_CHECK(built.notSent.empty() != built.frame.empty());
     if (built.frame.empty())
         return;
-    const modbus::ParsedRequest again = modbus::ParseRequest(modbus::PrintRequest(parsed.spec));
+    const modbus::ParsedRequest again = modbus::ParseRequest(modbus::PrintRequest(parsed.fields));
     FUZZ_CHECK(again.error.empty());
-    FUZZ_CHECK(modbus::BuildRequest(1, again.spec).frame == built.frame);
+    FUZZ_CHECK(modbus::BuildRequest(1, again.fields).frame == built.frame);
 }
 
 } // namespace

@@ -83,8 +83,8 @@ TEST(FunctionTable, TheStandardsExamplesByteForByte)
     for (const Example& e : examples) {
         const ParsedRequest parsed = ParseRequest(e.command);
         ASSERT_EQ(parsed.error, "") << e.command;
-        EXPECT_EQ(PrintRequest(parsed.spec), e.command);
-        const BuiltRequest built = BuildRequest(17, parsed.spec);
+        EXPECT_EQ(PrintRequest(parsed.fields), e.command);
+        const BuiltRequest built = BuildRequest(17, parsed.fields);
         const ByteString request = framed(17, e.request), reply = framed(17, e.reply);
         EXPECT_EQ(HexBytes(built.frame), HexBytes(request)) << e.command << built.notSent;
         EXPECT_EQ(ReplyFrameLength(reply + "\x11\x03", 0, request), reply.size()) << e.command;
@@ -110,7 +110,7 @@ TEST(FunctionTable, WholeFramesWithTheirCheckBytes)
         "11 05 00 AC FF 00 4E 8B", "01 04 00 08 00 01 B0 08" };
     for (std::size_t i = 0; i < std::size(frames); ++i)
         EXPECT_EQ(
-            HexBytes(BuildRequest(frames[i].first, ParseRequest(frames[i].second).spec).frame),
+            HexBytes(BuildRequest(frames[i].first, ParseRequest(frames[i].second).fields).frame),
             expected[i]);
 }
 
@@ -120,7 +120,7 @@ TEST(FrameDetails, NumbersDoNotFollowADecimalCommaLocale)
     if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
         GTEST_SKIP() << "locale de_DE.UTF-8 is not installed (scripts/test makes it)";
     FrameRow row;
-    row.request = BuildRequest(1, ParseRequest("read-holding 0 2").spec).frame;
+    row.request = BuildRequest(1, ParseRequest("read-holding 0 2").fields).frame;
     row.bytes = framed(1, "03 04 40 49 0F DB");
     const DetailTable table = FrameDetails(row, WordOrder::ABCD);
     std::setlocale(LC_ALL, found.c_str());
@@ -137,7 +137,7 @@ TEST(FunctionTable, BitsAreNumberedFromTheStartAndPaddingIsDropped)
     const char* replies[] = { "01 03 CD 6B 05", "02 03 AC DB 35" };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         FrameRow row;
-        row.request = BuildRequest(17, ParseRequest(cases[i].first).spec).frame;
+        row.request = BuildRequest(17, ParseRequest(cases[i].first).fields).frame;
         row.bytes = framed(17, replies[i]);
         const DetailTable t = FrameDetails(row, WordOrder::ABCD);
         EXPECT_EQ(t.summary, cases[i].second);
@@ -175,7 +175,7 @@ TEST(RequestLanguage, RefusalsSayWhy)
     for (const auto& [command, why] : refused) {
         const ParsedRequest parsed = ParseRequest(command);
         const std::string said
-            = parsed.error.empty() ? BuildRequest(1, parsed.spec).notSent : parsed.error;
+            = parsed.error.empty() ? BuildRequest(1, parsed.fields).notSent : parsed.error;
         EXPECT_EQ(said, why) << command;
     }
 }
@@ -189,7 +189,7 @@ TEST(RequestLanguage, RawBodiesAndValueForms)
     };
     for (const auto& [command, frame] : built) {
         const ParsedRequest parsed = ParseRequest(command);
-        EXPECT_EQ(HexBytes(BuildRequest(1, parsed.spec).frame), frame) << command << parsed.error;
+        EXPECT_EQ(HexBytes(BuildRequest(1, parsed.fields).frame), frame) << command << parsed.error;
     }
     // Bodies without their check bytes, which the rows above cover.
     const std::pair<const char*, const char*> bodies[] = {
@@ -199,11 +199,11 @@ TEST(RequestLanguage, RawBodiesAndValueForms)
         { "device-id extended", "01 2B 0E 03 00" },
     };
     for (const auto& [command, body] : bodies) {
-        const ByteString frame = BuildRequest(1, ParseRequest(command).spec).frame;
+        const ByteString frame = BuildRequest(1, ParseRequest(command).fields).frame;
         EXPECT_EQ(HexBytes(frame.substr(0, frame.size() - 2)), body) << command;
     }
-    EXPECT_EQ(PrintRequest(ParseRequest("read-input 0x10 0X2").spec), "read-input 16 2");
-    EXPECT_EQ(PrintRequest(ParseRequest("raw 04 00 no-crc").spec), "raw 04 00 no-crc");
+    EXPECT_EQ(PrintRequest(ParseRequest("read-input 0x10 0X2").fields), "read-input 16 2");
+    EXPECT_EQ(PrintRequest(ParseRequest("raw 04 00 no-crc").fields), "raw 04 00 no-crc");
     EXPECT_FALSE(ParseInteger("4294967296"));
     EXPECT_EQ(ParseInteger("-0x8000"), -32768);
 }

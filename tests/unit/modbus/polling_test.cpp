@@ -125,7 +125,7 @@ ByteString framed(ByteString body) { return body + *CRC16(body); }
 
 TEST(WatchTable, ChangesStaleRowsAndTheDataLog)
 {
-    const ByteString request = BuildRequest(17, ParseRequest("read-input 8 2").spec).frame;
+    const ByteString request = BuildRequest(17, ParseRequest("read-input 8 2").fields).frame;
     const auto reply = [](int a, int b) {
         return framed(ByteString { '\x11', '\x04', '\x04', '\x00', char(a), '\x00', char(b) });
     };
@@ -149,14 +149,14 @@ TEST(WatchTable, ChangesStaleRowsAndTheDataLog)
     EXPECT_FALSE(watch.find(nine)->changedLastPoll);
 
     // Coils: padding bits are not values; a reply to another request is none.
-    const ByteString coils = BuildRequest(1, ParseRequest("read-coils 19 19").spec).frame;
+    const ByteString coils = BuildRequest(1, ParseRequest("read-coils 19 19").fields).frame;
     const auto bits = ValuesOfReply(coils, framed({ 1, 1, 3, char(0xCD), 0x6B, 0x05 }));
     ASSERT_TRUE(bits);
     EXPECT_EQ(bits->values.size(), 19u);
     EXPECT_EQ(DataLogRow("2026-12-07T14:02:07.351", *bits),
         "2026-12-07T14:02:07.351,1,1,19,1,0,1,1,0,0,1,1,1,1,0,1,0,1,1,0,1,0,1\r\n");
     EXPECT_FALSE(ValuesOfReply(coils, reply(1, 2)));
-    EXPECT_FALSE(ValuesOfReply(BuildRequest(1, ParseRequest("write-register 0 1").spec).frame,
+    EXPECT_FALSE(ValuesOfReply(BuildRequest(1, ParseRequest("write-register 0 1").fields).frame,
         framed({ 1, 6, 0, 0, 0, 1 })));
 }
 

@@ -116,7 +116,7 @@ TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
     o.lastAddress = 3;
     o.speeds = { 9600, 19200 };
     o.parities = { 'n' };
-    o.probe = ParseRequest("read-holding 0 1").spec;
+    o.probe = ParseRequest("read-holding 0 1").fields;
     ScanRun run(o, 0);
     std::int64_t ms = 0;
     std::vector<std::string> log;

@@ -12,7 +12,7 @@ namespace modbus {
 // bad frame.
 enum class CheckBytes { Good, None, Wrong };
 
-struct RequestSpec
+struct RequestFields
 {
     std::uint8_t function = 3;
     bool raw = false; // data holds the body, function code first, as typed in hex
