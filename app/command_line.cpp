@@ -55,6 +55,25 @@ QStringList withoutToolkitOptions(const QStringList& args)
     return ours;
 }
 
+void addPollOptions(QCommandLineParser& parser);
+
+void addOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription("Modbus RTU master test terminal.");
+    parser.addOptions({
+        { { "h", "help" }, "Show this help and exit." },
+        { { "v", "version" }, "Show the version and exit." },
+        { "port", "Start with NAME in the port box.", "NAME" },
+        { "speed", "Start with this speed selected: 9600, 19200 or 115200.", "BITS" },
+        { "open", "Press Open once the window is shown." },
+        { "list-ports", "Print the serial ports found and exit." },
+        { "monitor", "Show the line monitor (F2) at start." },
+        { "parity", "Parity for the next Open: none (the default), even or odd.", "PARITY" },
+        { "stop-bits", "Stop bits for the next Open: 1 (the default) or 2.", "BITS" },
+    });
+    addPollOptions(parser);
+}
+
 void addPollOptions(QCommandLineParser& parser)
 {
     parser.addOptions({
@@ -122,39 +141,25 @@ QString readChoices(const QCommandLineParser& parser, StartOptions& start)
 CommandLine ParseCommandLine(const QStringList& args)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription("Modbus RTU master test terminal.");
-    const QCommandLineOption help({ "h", "help" }, "Show this help and exit.");
-    const QCommandLineOption version({ "v", "version" }, "Show the version and exit.");
-    const QCommandLineOption port("port", "Start with NAME in the port box.", "NAME");
-    const QCommandLineOption speed(
-        "speed", "Start with this speed selected: 9600, 19200 or 115200.", "BITS");
-    const QCommandLineOption open("open", "Press Open once the window is shown.");
-    const QCommandLineOption list("list-ports", "Print the serial ports found and exit.");
-    const QCommandLineOption monitor("monitor", "Show the line monitor (F2) at start.");
-    const QCommandLineOption parity(
-        "parity", "Parity for the next Open: none (the default), even or odd.", "PARITY");
-    const QCommandLineOption stopBits(
-        "stop-bits", "Stop bits for the next Open: 1 (the default) or 2.", "BITS");
-    parser.addOptions({ help, version, port, speed, open, list, monitor, parity, stopBits });
-    addPollOptions(parser);
+    addOptions(parser);
 
     if (!parser.parse(withoutToolkitOptions(args)))
         return refuse(parser.errorText(), parser);
     if (!parser.positionalArguments().isEmpty())
         return refuse("unexpected argument: " + parser.positionalArguments().first(), parser);
     CommandLine line;
-    if (parser.isSet(help) || parser.isSet(version)) {
+    if (parser.isSet("help") || parser.isSet("version")) {
         line.exitCode = 0;
-        line.out = parser.isSet(help) ? usage(parser) : "quillet " QUILLET_VERSION "\n";
+        line.out = parser.isSet("help") ? usage(parser) : "quillet " QUILLET_VERSION "\n";
         return line;
     }
     if (const QString why = readChoices(parser, line.start); !why.isEmpty())
         return refuse(why, parser);
     if (const QString why = readPoll(parser, line.start); !why.isEmpty())
         return refuse(why, parser);
-    line.start.monitor = line.start.monitor || parser.isSet(monitor);
-    line.start.port = parser.value(port);
-    line.start.open = parser.isSet(open);
-    line.listPorts = parser.isSet(list);
+    line.start.monitor = line.start.monitor || parser.isSet("monitor");
+    line.start.port = parser.value("port");
+    line.start.open = parser.isSet("open");
+    line.listPorts = parser.isSet("list-ports");
     return line;
 }

@@ -1,6 +1,7 @@
 #include "check_run.h"
 
 #include "cli_port.h"
+#include "file_text.h"
 
 #include "modbus/check_file.h"
 #include "modbus/function_table.h"
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace cli {
@@ -89,39 +89,43 @@ namespace {
         return { &step, result, took.count() };
     }
 
+    // Every step in turn, the TAP plan first; a step that gets no reply fails and the run goes on.
+    std::vector<Outcome> runSteps(Port& port, const Options& o, const modbus::CheckFile& file)
+    {
+        std::size_t requests = 0;
+        for (const modbus::CheckStep& s : file.steps)
+            requests += s.waitMs ? 0 : 1;
+        std::printf("1..%zu\n", requests);
+        std::vector<Outcome> outcomes;
+        for (const modbus::CheckStep& step : file.steps) {
+            if (step.waitMs)
+                std::this_thread::sleep_for(std::chrono::milliseconds(*step.waitMs));
+            else
+                outcomes.push_back(runStep(port, o, step, outcomes.size() + 1));
+        }
+        return outcomes;
+    }
+
 } // namespace
 
 int RunCheck(const Options& o)
 {
-    std::ifstream in(o.checkFile, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) {
+    const std::optional<std::string> text = FileText(o.checkFile);
+    if (!text) {
         std::fprintf(stderr, "quillet-cli: cannot read %s\n", o.checkFile.c_str());
         return 2;
     }
-    const modbus::CheckFile file = modbus::ReadCheckFile(text.str());
+    const modbus::CheckFile file = modbus::ReadCheckFile(*text);
     for (const std::string& why : file.refused)
         std::fprintf(stderr, "quillet-cli: %s: %s\n", o.checkFile.c_str(), why.c_str());
     if (!file.refused.empty())
-        return 2;
+        return 2; // nothing is sent from a file with a bad line
     Port port;
     if (const std::string why = port.open(o.port, o.line); !why.empty()) {
         std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
         return 1;
     }
-    std::size_t requests = 0;
-    for (const modbus::CheckStep& s : file.steps)
-        requests += s.waitMs ? 0 : 1;
-    std::printf("1..%zu\n", requests);
-    std::vector<Outcome> outcomes;
-    for (const modbus::CheckStep& step : file.steps) {
-        if (step.waitMs)
-            std::this_thread::sleep_for(std::chrono::milliseconds(*step.waitMs));
-        else
-            outcomes.push_back(runStep(port, o, step,
-                outcomes.size() + 1)); // a step that gets no reply fails; the run goes on
-    }
+    const std::vector<Outcome> outcomes = runSteps(port, o, file);
     if (!o.junit.empty() && !writeJunit(o.junit, o.checkFile, outcomes))
         std::fprintf(stderr, "quillet-cli: cannot write %s\n", o.junit.c_str());
     for (const Outcome& outcome : outcomes)

@@ -2,6 +2,7 @@
 #include "check_run.h"
 #include "cli_options.h"
 #include "cli_port.h"
+#include "file_text.h"
 #include "poll_run.h"
 #include "reply_output.h"
 #include "scan_run.h"
@@ -10,8 +11,7 @@
 #include "modbus/function_table.h"
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+
 #include <string>
 #include <vector>
 
@@ -22,12 +22,10 @@ modbus::RegisterMap loadMap(const std::string& path)
 {
     if (path.empty())
         return {};
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in)
+    const std::optional<std::string> text = cli::FileText(path);
+    if (!text)
         std::fprintf(stderr, "quillet-cli: cannot read the map %s\n", path.c_str());
-    modbus::RegisterMap map = modbus::ReadRegisterMap(text.str());
+    modbus::RegisterMap map = modbus::ReadRegisterMap(text.value_or(""));
     for (const std::string& why : map.refused)
         std::fprintf(stderr, "quillet-cli: %s: %s\n", path.c_str(), why.c_str());
     return map;

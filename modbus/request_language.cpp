@@ -142,15 +142,11 @@ namespace {
             return;
         case Syntax::AddressBit:
         case Syntax::AddressValue:
-            r.count(3);
+        case Syntax::MaskWrite: // an address and a set number of values
+            r.count(syntax == Syntax::MaskWrite ? 4 : 3);
             [[fallthrough]];
         case Syntax::StartBits:
         case Syntax::StartValues:
-            r.unsignedAt(1, fields.start);
-            r.values(2, fields.values);
-            return;
-        case Syntax::MaskWrite:
-            r.count(4);
             r.unsignedAt(1, fields.start);
             r.values(2, fields.values);
             return;

@@ -112,14 +112,12 @@ void LineMonitor::sizeColumns()
 void LineMonitor::layOut()
 {
     auto* top = new QHBoxLayout;
-    top->addWidget(Caption("Spee&d", speed_));
-    top->addWidget(speed_);
-    top->addWidget(Caption("&Parity", parity_));
-    top->addWidget(parity_);
-    top->addWidget(Caption("S&top bits", stopBits_));
-    top->addWidget(stopBits_);
-    top->addWidget(Caption("&Word order", wordOrder_));
-    top->addWidget(wordOrder_);
+    for (const auto& [text, box] :
+        std::initializer_list<std::pair<const char*, QComboBox*>> { { "Spee&d", speed_ },
+            { "&Parity", parity_ }, { "S&top bits", stopBits_ }, { "&Word order", wordOrder_ } }) {
+        top->addWidget(Caption(text, box));
+        top->addWidget(box);
+    }
     top->addWidget(new QLabel("(these apply at the next Open)", this));
     top->addWidget(portNote_);
     top->addStretch();
@@ -134,15 +132,18 @@ void LineMonitor::layOut()
     layout->addLayout(top);
     layout->addWidget(split, 1);
     layout->addWidget(status_);
+    orderTabs();
+}
+
+void LineMonitor::orderTabs()
+{
     // Reading order: the composer, the run's controls, the line, the frames, the views.
-    QWidget* chain[]
-        = { composer_->findChild<QWidget*>("send"), pollPanel_->findChild<QWidget*>("pollList"),
-              pollPanel_->findChild<QWidget*>("add"), pollPanel_->findChild<QWidget*>("remove"),
-              pollPanel_->findChild<QWidget*>("interval"), pollPanel_->findChild<QWidget*>("count"),
-              pollPanel_->findChild<QWidget*>("timeout"), pollPanel_->findChild<QWidget*>("poll"),
-              pollPanel_->findChild<QWidget*>("stop"), pollPanel_->findChild<QWidget*>("record"),
-              speed_, parity_, stopBits_, wordOrder_, frames_ };
-    for (std::size_t i = 1; i < std::size(chain); ++i)
+    std::vector<QWidget*> chain { composer_->findChild<QWidget*>("send") };
+    for (const char* name :
+        { "pollList", "add", "remove", "interval", "count", "timeout", "poll", "stop", "record" })
+        chain.push_back(pollPanel_->findChild<QWidget*>(name));
+    chain.insert(chain.end(), { speed_, parity_, stopBits_, wordOrder_, frames_ });
+    for (std::size_t i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 }
 

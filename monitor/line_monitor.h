@@ -84,6 +84,7 @@ private:
     void nameChildren();
     void sizeColumns();
     void layOut();
+    void orderTabs();
     void connectControls();
     modbus::LineTime now() const;
     void takeRows();

@@ -52,6 +52,13 @@ PollPanel::PollPanel(QWidget* parent)
     stop_->setObjectName("stop");
     record_->setObjectName("record");
     status_->setObjectName("pollStatus");
+    layOut();
+    connectButtons();
+    updateButtons();
+}
+
+void PollPanel::layOut()
+{
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     for (QWidget* w : std::initializer_list<QWidget*> { list_, add_, remove_ })
@@ -65,6 +72,10 @@ PollPanel::PollPanel(QWidget* parent)
     for (QWidget* w : std::initializer_list<QWidget*> { poll_, stop_, record_, status_ })
         row->addWidget(w);
     row->setStretch(0, 1);
+}
+
+void PollPanel::connectButtons()
+{
     connect(add_, &QPushButton::clicked, this, &PollPanel::addCurrent);
     connect(remove_, &QPushButton::clicked, this, [this] {
         const int at = list_->currentRow();
@@ -84,7 +95,6 @@ PollPanel::PollPanel(QWidget* parent)
         if (onTimeoutChanged)
             onTimeoutChanged(ms);
     });
-    updateButtons();
 }
 
 void PollPanel::addCurrent()

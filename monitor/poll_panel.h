@@ -42,6 +42,8 @@ public:
     void start();
 
 private:
+    void layOut();
+    void connectButtons();
     void addCurrent();
     void chooseRecordFile();
     void updateButtons();

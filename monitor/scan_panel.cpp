@@ -71,6 +71,18 @@ ScanPanel::ScanPanel(QWidget* parent)
     results_->setObjectName("scanResults");
     model_->setHorizontalHeaderLabels({ "Address", "Line", "Verdict", "ms", "Identification" });
     results_->setModel(model_);
+    layOut();
+    stop_->setEnabled(false);
+    connect(start_, &QPushButton::clicked, this, &ScanPanel::start);
+    connect(stop_, &QPushButton::clicked, this, &ScanPanel::stop);
+    connect(use_, &QPushButton::clicked, this, &ScanPanel::use);
+    connect(save_, &QPushButton::clicked, this, &ScanPanel::save);
+    steps_.setInterval(0); // a step per event: the window handles its own events between them
+    connect(&steps_, &QTimer::timeout, this, &ScanPanel::step);
+}
+
+void ScanPanel::layOut()
+{
     auto* grid = new QGridLayout(this);
     int column = 0;
     for (const auto& [text, w] : std::initializer_list<std::pair<const char*, QWidget*>> {
@@ -88,13 +100,6 @@ ScanPanel::ScanPanel(QWidget* parent)
     grid->addWidget(results_, 3, 0, 1, 12);
     grid->addWidget(use_, 4, 0, 1, 2);
     grid->addWidget(save_, 4, 2, 1, 2);
-    stop_->setEnabled(false);
-    connect(start_, &QPushButton::clicked, this, &ScanPanel::start);
-    connect(stop_, &QPushButton::clicked, this, &ScanPanel::stop);
-    connect(use_, &QPushButton::clicked, this, &ScanPanel::use);
-    connect(save_, &QPushButton::clicked, this, &ScanPanel::save);
-    steps_.setInterval(0); // a step per event: the window handles its own events between them
-    connect(&steps_, &QTimer::timeout, this, &ScanPanel::step);
 }
 
 ScanPanel::~ScanPanel()

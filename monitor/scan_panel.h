@@ -50,6 +50,7 @@ public:
     CopyableTable* results() const { return results_; }
 
 private:
+    void layOut();
     modbus::ScanOptions options(QString& why) const;
     void step();
     void finish();
