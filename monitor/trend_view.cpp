@@ -63,6 +63,20 @@ std::size_t TrendView::points(const modbus::WatchKey& key) const
     return it == series_.end() ? 0 : it->second.size();
 }
 
+std::pair<double, double> TrendView::valueRange(double since)
+{
+    double lo = INFINITY, hi = -INFINITY;
+    for (const modbus::WatchKey& key : chosen_)
+        for (const Point& pt : series_[key])
+            if (pt.seconds >= since) {
+                lo = std::min(lo, pt.value);
+                hi = std::max(hi, pt.value);
+            }
+    if (!std::isfinite(lo))
+        return { 0, 1 };
+    return { lo, std::max(hi, lo + 1) }; // a flat line in the middle rather than a division by zero
+}
+
 void TrendView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -76,17 +90,7 @@ void TrendView::paintEvent(QPaintEvent*)
     const QRect area = rect().adjusted(
         fm.horizontalAdvance("-000000") + 8, fm.height() * 2 + 8, -8, -fm.height() - 8);
     const double t1 = std::max(newest_, kWindowSeconds), t0 = t1 - kWindowSeconds;
-    double lo = INFINITY, hi = -INFINITY;
-    for (const modbus::WatchKey& key : chosen_)
-        for (const Point& pt : series_[key])
-            if (pt.seconds >= t0) {
-                lo = std::min(lo, pt.value);
-                hi = std::max(hi, pt.value);
-            }
-    if (!std::isfinite(lo))
-        lo = 0, hi = 1;
-    if (hi - lo < 1)
-        hi = lo + 1; // a flat line in the middle rather than a division by zero
+    const auto [lo, hi] = valueRange(t0);
     p.drawRect(area);
     p.drawText(QRect(0, area.top() - fm.height() / 2, area.left() - 4, fm.height()), Qt::AlignRight,
         QString::number(hi));

@@ -36,6 +36,8 @@ private:
         double seconds;
         double value;
     };
+    // The least and greatest value shown since that time, at least 1 apart.
+    std::pair<double, double> valueRange(double since);
     void drawSeries(QPainter& p, const QRect& area, double t0, double t1, double lo, double hi);
     void drawLegend(QPainter& p, const QRect& area);
 

@@ -15,6 +15,20 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void requestStop(int) { stopRequested = 1; }
 
+// Visible values: holding register n holds 10 * (n + 1), so register 0 reads 10; input register
+// n holds 1000 + n; coil n is on when n is odd, input n when n is a multiple of 5.
+void fillDemoValues(PtySlave& slave)
+{
+    for (int n = 0; n < 100; ++n) {
+        slave.registers()[n] = static_cast<std::uint16_t>(10 * (n + 1));
+        slave.inputRegisters()[n] = static_cast<std::uint16_t>(1000 + n);
+        slave.coils()[n] = n % 2 == 1;
+        slave.inputs()[n] = n % 5 == 0;
+    }
+    slave.setIdentification({ "Quillet", "QSIM", QUILLET_VERSION, "https://quillet.github.io/",
+        "quillet-sim", "demo slave", "bench" });
+}
+
 } // namespace
 
 int main()
@@ -30,16 +44,7 @@ int main()
         std::fprintf(stderr, "quillet-sim: cannot create a pty\n");
         return 1;
     }
-    // Visible values: holding register n holds 10 * (n + 1), so register 0 reads 10; input
-    // register n holds 1000 + n; coil and input n are on when n is odd, or a multiple of 5.
-    for (int n = 0; n < 100; ++n) {
-        slave.registers()[n] = static_cast<std::uint16_t>(10 * (n + 1));
-        slave.inputRegisters()[n] = static_cast<std::uint16_t>(1000 + n);
-        slave.coils()[n] = n % 2 == 1;
-        slave.inputs()[n] = n % 5 == 0;
-    }
-    slave.setIdentification({ "Quillet", "QSIM", QUILLET_VERSION, "https://quillet.github.io/",
-        "quillet-sim", "demo slave", "bench" });
+    fillDemoValues(slave);
 
     std::printf("%s\n", slave.path().c_str());
     std::fflush(stdout);

@@ -12,6 +12,7 @@
 #include "monitor/line_monitor.h"
 #include "monitor/poll_run.h"
 #include "monitor/run_views.h"
+#include "monitor/scan_panel.h"
 #include "monitor/trend_view.h"
 #include "monitor/watch_model.h"
 
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace {
 
@@ -266,6 +268,33 @@ TEST_F(Monitor, APollingRunOfThreePollsShowsItsCountsAndItsWatch)
     EXPECT_EQ(std::count(entries.begin(), entries.end(), '>'), 3);
     EXPECT_FALSE(monitor->recordTo(dir.dir.path().toStdString() + "/no/such/folder/data.csv"))
         << "a data log that cannot be opened is said to be so";
+}
+
+TEST_F(Monitor, AScanThatCannotStartSaysWhyAndTouchesNoPort)
+{
+    monitor::ScanPanel* scan = frm.monitor()->views()->scan();
+    const struct
+    {
+        const char* field;
+        const char* text;
+        const char* why;
+    } cases[] = {
+        { "scanSpeeds", "9600,fast", "Cannot scan: unknown speed \"fast\"" },
+        { "scanParities", "even,mark", "Cannot scan: unknown parity \"mark\": none, even or odd" },
+    };
+    for (const auto& c : cases) {
+        auto* box = scan->findChild<QLineEdit*>(c.field);
+        const QString was = box->text();
+        box->setText(c.text);
+        EXPECT_FALSE(scan->start()) << c.field;
+        EXPECT_EQ(scan->statusText(), c.why);
+        box->setText(was);
+    }
+    scan->findChild<QSpinBox*>("scanFirst")->setValue(10);
+    scan->findChild<QSpinBox*>("scanLast")->setValue(9);
+    EXPECT_FALSE(scan->start());
+    EXPECT_EQ(scan->statusText(), "Cannot scan: the first address is after the last");
+    EXPECT_TRUE(platform->calls.empty()) << "no port was opened";
 }
 
 TEST(TrendView, EachSeriesKeepsItsNewestPoints)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <clocale>
 
 using namespace modbus;
@@ -95,6 +97,30 @@ TEST(FunctionTable, TheStandardsExamplesByteForByte)
         if (e.details) {
             EXPECT_EQ(brief(FrameDetails(row, WordOrder::ABCD)), e.details) << e.command;
         }
+    }
+}
+
+// How long a reply is from its first bytes: nullopt while more are needed, 0 when the code does
+// not say (the check bytes then end it).
+TEST(FunctionTable, ReplyLengthsFromTheirFirstBytes)
+{
+    using L = std::optional<std::size_t>;
+    const std::tuple<const char*, const char*, L> cases[] = {
+        { "01", "", std::nullopt }, { "01 03", "", std::nullopt }, // the byte count is next
+        { "01 03 04", "", 9 }, { "01 83", "", 5 }, // an exception
+        { "01 16", "", 10 },
+        { "01 08", "01 08 00 00 A5 37 12 34 ?? ??", 10 }, // as long as its request
+        { "01 08", "", 8 },
+        { "01 2B 0E 01 01 00 00 01 00", "", std::nullopt }, // an object's length is next
+        { "01 2B 0E 01 01 00 00 01 00 03 41", "", std::nullopt }, // its bytes are
+        { "01 2B 0E 01 01 00 00 00", "", 10 }, { "01 2B 0D", "", 0 }, // another MEI type
+        { "01 2B 0E 01 01 00 00 01 00 FF", "", 0 }, // no frame is this long
+        { "01 41", "", 0 }, // a code the table lacks
+    };
+    for (const auto& [bytes, request, length] : cases) {
+        std::string req = request;
+        std::replace(req.begin(), req.end(), '?', '0');
+        EXPECT_EQ(ReplyFrameLength(*ParseHexBytes(bytes), 0, *ParseHexBytes(req)), length) << bytes;
     }
 }
 
