@@ -1,11 +1,15 @@
 #include "check_file.h"
 
+#include "map_values.h"
+#include "named_request.h"
 #include "number_format.h"
 #include "read_values.h"
 #include "request_language.h"
 #include "text_trim.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace modbus {
 namespace {
@@ -35,8 +39,19 @@ namespace {
         return out;
     }
 
+    // A value as expected: a number, or one of a mapped entry's names in engineering units.
+    std::optional<double> expectedNumber(std::string_view text, const std::optional<MapEntry>& e)
+    {
+        if (e)
+            for (const auto& [value, name] : e->names)
+                if (name == text)
+                    return double(value) * e->scale + e->offset;
+        return number(text);
+    }
+
     // What follows "expect".
-    std::optional<Expected> readExpected(std::string_view text)
+    std::optional<Expected> readExpected(
+        std::string_view text, const std::optional<MapEntry>& entry)
     {
         const std::vector<std::string_view> w = words(text);
         Expected e;
@@ -51,8 +66,9 @@ namespace {
         e.kind = Expected::Kind::Values;
         for (const std::string_view v : w) {
             const std::size_t dots = v.find("..");
-            const auto low = number(v.substr(0, dots));
-            const auto high = dots == std::string_view::npos ? low : number(v.substr(dots + 2));
+            const auto low = expectedNumber(v.substr(0, dots), entry);
+            const auto high
+                = dots == std::string_view::npos ? low : expectedNumber(v.substr(dots + 2), entry);
             if (v == "?")
                 e.values.push_back(std::nullopt);
             else if (low && high && *low <= *high)
@@ -64,7 +80,7 @@ namespace {
     }
 
     // One line as a step, or why not.
-    std::string readStep(std::string_view line, CheckStep& step)
+    std::string readStep(std::string_view line, CheckStep& step, const RegisterMap* map)
     {
         const std::vector<std::string_view> w = words(line);
         if (w[0] == "wait") {
@@ -78,11 +94,14 @@ namespace {
         if (expect == std::string_view::npos)
             return "no \"expect\": read-holding 0 2 expect 10 20";
         step.text = std::string(trim(line.substr(0, expect)));
-        const ParsedRequest parsed = ParseRequest(step.text);
-        if (!parsed.error.empty())
-            return parsed.error;
-        step.request = parsed.fields;
-        const auto expected = readExpected(line.substr(expect + 8));
+        const NamedRequest named = map ? ParseNamedRequest(step.text, *map, step.order)
+                                       : NamedRequest { ParseRequest(step.text), nullptr };
+        if (!named.parsed.error.empty())
+            return named.parsed.error;
+        step.request = named.parsed.fields;
+        if (named.entry)
+            step.entry = *named.entry;
+        const auto expected = readExpected(line.substr(expect + 8), step.entry);
         if (!expected)
             return "cannot read what is expected: values (? for any, 15..35 for a range), ok, or "
                    "exception N";
@@ -90,9 +109,23 @@ namespace {
         return {};
     }
 
+    // A named entry's read: its one engineering value against the one expected.
+    StepResult judgeMapped(const MapEntry& entry, WordOrder order, const Expected& e,
+        const std::vector<std::uint16_t>& words)
+    {
+        const auto value = EngineeringValue(entry, words, order);
+        // 215 x 0.1 is 21.500000000000004: a value as written must still match.
+        const double slack = value ? 1e-9 * std::max(1.0, std::abs(*value)) : 0;
+        const bool passed = e.values.size() == 1
+            && (!e.values[0]
+                || (value && *value >= e.values[0]->first - slack
+                    && *value <= e.values[0]->second + slack));
+        return { passed, EngineeringText(entry, words, order) };
+    }
+
 } // namespace
 
-CheckFile ReadCheckFile(std::string_view text)
+CheckFile ReadCheckFile(std::string_view text, const RegisterMap* map, WordOrder order)
 {
     CheckFile file;
     int number = 0;
@@ -106,7 +139,8 @@ CheckFile ReadCheckFile(std::string_view text)
             continue;
         CheckStep step;
         step.line = number;
-        if (const std::string why = readStep(line, step); !why.empty())
+        step.order = order;
+        if (const std::string why = readStep(line, step, map); !why.empty())
             file.refused.push_back("line " + std::to_string(number) + ": " + why);
         else
             file.steps.push_back(std::move(step));
@@ -131,6 +165,8 @@ StepResult JudgeStep(const CheckStep& step, const Exchange& exchange)
     const auto read = ValuesOfReply(exchange.rows().front().bytes, answer->bytes);
     if (!read)
         return { false, "not a read reply" };
+    if (step.entry)
+        return judgeMapped(*step.entry, step.order, e, read->values);
     std::string got;
     bool passed = read->values.size() == e.values.size();
     for (std::size_t i = 0; i < read->values.size(); ++i) {

@@ -2,9 +2,12 @@
 // by what is expected ("read-holding 0 2  expect 10 20"), or "wait MS". # starts a comment.
 // Expectations: values ("10 20", "?" for any, "15..35" for a range), "ok" (a good reply),
 // "exception N".
+// With a map, steps may name registers and expect engineering values: "read temperature
+// expect 15..35".
 #pragma once
 
 #include "exchange.h"
+#include "register_map.h"
 #include "request_fields.h"
 
 #include <optional>
@@ -29,6 +32,9 @@ struct CheckStep
     std::optional<int> waitMs; // a "wait" step
     RequestFields request;
     Expected expected;
+    // A step that names a map's entry ("read-input temperature") expects engineering values.
+    std::optional<MapEntry> entry;
+    WordOrder order = WordOrder::ABCD;
 };
 
 struct CheckFile
@@ -37,7 +43,9 @@ struct CheckFile
     std::vector<std::string> refused; // "line 3: ..." — nothing is sent when any is
 };
 
-CheckFile ReadCheckFile(std::string_view text);
+// With a map, steps may name its entries and expect their engineering values or enum names.
+CheckFile ReadCheckFile(
+    std::string_view text, const RegisterMap* map = nullptr, WordOrder order = WordOrder::ABCD);
 
 struct StepResult
 {

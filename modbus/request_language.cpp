@@ -10,20 +10,24 @@ namespace {
 
     using Words = std::vector<std::string>;
 
-    Words split(std::string_view text)
-    {
-        Words words;
-        std::size_t at = 0;
-        while (at < text.size()) {
-            const std::size_t begin = text.find_first_not_of(" \t\r\n", at);
-            if (begin == std::string_view::npos)
-                break;
-            const std::size_t end = std::min(text.find_first_of(" \t\r\n", begin), text.size());
-            words.emplace_back(text.substr(begin, end - begin));
-            at = end;
-        }
-        return words;
+} // namespace
+
+std::vector<std::string> CommandWords(std::string_view text)
+{
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t begin = text.find_first_not_of(" \t\r\n", at);
+        if (begin == std::string_view::npos)
+            break;
+        const std::size_t end = std::min(text.find_first_of(" \t\r\n", begin), text.size());
+        words.emplace_back(text.substr(begin, end - begin));
+        at = end;
     }
+    return words;
+}
+
+namespace {
 
     constexpr std::string_view kReadCodes[] = { "", "basic", "regular", "extended", "object" };
 
@@ -262,7 +266,7 @@ std::optional<ByteString> ParseHexBytes(std::string_view text)
     return bytes;
 }
 
-ParsedRequest ParseRequest(std::string_view command) { return ParseRequest(split(command)); }
+ParsedRequest ParseRequest(std::string_view command) { return ParseRequest(CommandWords(command)); }
 
 ParsedRequest ParseRequest(const std::vector<std::string>& words)
 {

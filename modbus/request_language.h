@@ -22,6 +22,8 @@ struct ParsedRequest
 ParsedRequest ParseRequest(std::string_view command);
 ParsedRequest ParseRequest(const std::vector<std::string>& words);
 std::string PrintRequest(const RequestFields& fields);
+// The words of a command, split at blanks.
+std::vector<std::string> CommandWords(std::string_view text);
 
 // "10", "0x1F", "-5"; nullopt for anything else, or beyond 32 bits.
 std::optional<std::int64_t> ParseInteger(std::string_view word);

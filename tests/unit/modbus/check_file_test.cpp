@@ -94,4 +94,39 @@ TEST(CheckFile, AStepPassesOnlyOnWhatItExpects)
     }
 }
 
+// With a map, steps name registers and expect engineering values, or an enum's names.
+TEST(CheckFile, MappedStepsExpectEngineeringValues)
+{
+    const RegisterMap map = ReadRegisterMap("table,address,name,type,scale,unit,enum\n"
+                                            "input,0,temperature,s16,0.1,°C,\n"
+                                            "holding,7,mode,u16,,,0=off;1=on\n");
+    const struct
+    {
+        const char* step;
+        ByteString reply;
+        bool passed;
+        const char* got;
+    } cases[] = {
+        { "read-input temperature expect 15..35", framed({ 1, 4, 2, 0, 234 }), true, "23.4 °C" },
+        { "read temperature expect 23.4", framed({ 1, 4, 2, 0, 234 }), true, "23.4 °C" },
+        { "read temperature expect 15..35", framed({ 1, 4, 2, 0xFF, 0x16 }), false, "-23.4 °C" },
+        { "read mode expect on", framed({ 1, 3, 2, 0, 1 }), true, "on" },
+        { "read mode expect off", framed({ 1, 3, 2, 0, 1 }), false, "on" },
+        { "read mode expect ?", framed({ 1, 3, 2, 0, 9 }), true, "9" },
+    };
+    for (const auto& c : cases) {
+        const CheckFile file = ReadCheckFile(c.step, &map);
+        ASSERT_EQ(file.refused, std::vector<std::string>()) << c.step;
+        const ByteString request = BuildRequest(1, file.steps.at(0).request).frame;
+        Exchange exchange(request, int(request.size()), 100'000, 20'000, { 0, 0 });
+        exchange.read(c.reply, { 5'000, 5 });
+        const StepResult r = JudgeStep(file.steps[0], exchange);
+        EXPECT_EQ(std::tuple(r.passed, r.got), std::tuple(c.passed, std::string(c.got))) << c.step;
+    }
+    EXPECT_EQ(ReadCheckFile("read mode expect broken\nread pressure expect 1\n", &map).refused,
+        std::vector<std::string>({ "line 1: cannot read what is expected: values (? for any, "
+                                   "15..35 for a range), ok, or exception N",
+            "line 2: no register named \"pressure\" in the map" }));
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // Register maps as device manuals give them: every column, the manuals' 30001/40001 numbers, and
 // each refusal named by its line.
 #include "modbus/map_values.h"
+#include "modbus/named_request.h"
 #include "modbus/register_map.h"
 
 #include <gtest/gtest.h>
@@ -180,6 +181,47 @@ TEST(MapValues, EngineeringValuesBackToRegisters)
                 << c.value;
         }
     }
+}
+
+// Names in commands: reads of the entry's registers, writes in engineering units or names.
+TEST(NamedRequests, NamesBecomeAddressesAndEngineeringValuesRegisters)
+{
+    const RegisterMap map = ReadRegisterMap("table,address,name,type,order,scale,offset,unit,enum\n"
+                                            "input,30012,temperature,s16,,0.1,,°C,\n"
+                                            "holding,10,setpoint,s16,,0.1,,°C,\n"
+                                            "holding,100,flow,f32,CDAB,,,m3/h,\n"
+                                            "holding,7,mode,u16,,,,,0=off;1=on;2=fault\n"
+                                            "coil,3,pump,bool,,,,,\n"
+                                            "holding,20,Room temp,u16,,,,,\n");
+    ASSERT_EQ(map.refused, std::vector<std::string>());
+    const std::pair<const char*, const char*> cases[] = {
+        { "read temperature", "read-input 11 1" },
+        { "read-input temperature", "read-input 11 1" },
+        { "read FLOW", "read-holding 100 2" },
+        { "read room temp", "read-holding 20 1" },
+        { "setpoint = 21.5", "write-register 10 215" },
+        { "setpoint=-23.4", "write-register 10 65302" },
+        { "write setpoint 21.5", "write-register 10 215" },
+        { "write-register setpoint 21.5", "write-register 10 215" },
+        { "flow = 3.1415927", "write-registers 100 4059 16457" },
+        { "mode = fault", "write-register 7 2" },
+        { "pump = 1", "write-coil 3 1" },
+        { "read-holding 0 2", "read-holding 0 2" }, // numbers as before
+        { "read-holding temperature", "temperature is an input register, not for read-holding" },
+        { "temperature = 5", "temperature is an input register: it cannot be written" },
+        { "setpoint = 4000", "4000 does not fit setpoint" },
+        { "mode = broken", "not a value for mode: \"broken\"" },
+        { "read pressure", "no register named \"pressure\" in the map" },
+        { "read-holding pressure 2", "not a number: \"pressure\" (read-holding START COUNT)" },
+    };
+    for (const auto& [command, expected] : cases) {
+        const NamedRequest named = ParseNamedRequest(command, map, WordOrder::ABCD);
+        EXPECT_EQ(
+            named.parsed.error.empty() ? PrintRequest(named.parsed.fields) : named.parsed.error,
+            expected)
+            << command;
+    }
+    EXPECT_EQ(ParseNamedRequest("read temperature", map, WordOrder::ABCD).entry, &map.entries[0]);
 }
 
 } // namespace
