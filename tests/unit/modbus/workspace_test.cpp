@@ -1,0 +1,81 @@
+// Workspaces: what is saved opens as it was, a partial file holds only its parts, a newer file
+// opens with notices, a bad one is refused by line, and the map's path follows the workspace.
+#include "modbus/workspace.h"
+
+#include <gtest/gtest.h>
+
+using namespace modbus;
+
+namespace {
+
+TEST(Workspace, RoundTripsAndOpensOnlyWhatItHolds)
+{
+    const Workspace full { "/dev/ttyUSB0", 19200, 'e', 2, 17, "read temperature",
+        std::vector<std::string> { "read-input 0 10", "read-holding 100 2" }, 250, 40, 300,
+        "maps/demo slave.csv", WordOrder::CDAB };
+    const OpenedWorkspace opened = ReadWorkspace(WriteWorkspace(full));
+    EXPECT_EQ(opened.refused, std::vector<std::string>());
+    EXPECT_EQ(opened.notices, std::vector<std::string>());
+    EXPECT_TRUE(opened.workspace == full);
+
+    Workspace partial;
+    partial.slave = 3;
+    EXPECT_EQ(WriteWorkspace(partial),
+        "{\n  \"format\": \"quillet-workspace\",\n  \"version\": 1,\n  \"slave\": 3\n}\n");
+    EXPECT_TRUE(ReadWorkspace(WriteWorkspace(partial)).workspace == partial);
+}
+
+TEST(Workspace, NewerFilesOpenWithNoticesAndBadOnesAreRefusedByLine)
+{
+    const OpenedWorkspace newer = ReadWorkspace("{\n"
+                                                "  \"version\": 2,\n"
+                                                "  \"slave\": 5,\n"
+                                                "  \"colour\": \"blue\",\n"
+                                                "  \"line\": { \"speed\": 9600, \"flow\": 1 }\n"
+                                                "}\n");
+    EXPECT_EQ(newer.refused, std::vector<std::string>());
+    EXPECT_EQ(newer.notices,
+        std::vector<std::string>(
+            { "line 2: written by a newer version; what this one does not know is left out",
+                "line 4: \"colour\" is not known to this version and is left out",
+                "line 5: \"line.flow\" is not known to this version and is left out" }));
+    EXPECT_EQ(std::tuple(newer.workspace.slave, newer.workspace.speed),
+        std::tuple(std::optional(5), std::optional(9600)));
+
+    const std::pair<const char*, const char*> bad[] = {
+        { "{\n \"slave\": 300\n}", "line 2: the slave address must be 0..247" },
+        { "{\n\n \"line\": { \"parity\": \"mark\" }}",
+            "line 3: the parity must be \"none\", "
+            "\"even\" or \"odd\"" },
+        { "{ \"requests\": [1, 2] }", "line 1: the requests must be a list of commands" },
+        { "{ \"poll\": 5 }", "line 1: \"poll\" must be an object" },
+        { "{\n \"port\": \"COM5\",\n \"wordOrder\": \"ACBD\" }",
+            "line 3: the word order must be ABCD, CDAB, BADC or DCBA" },
+        { "[1, 2]", "line 1: a workspace is a JSON object" },
+        { "{\n \"slave\": 1,\n \"port\" COM5 }",
+            "line 3: not JSON: invalid literal; last read: '\"port\" C'; expected ':'" },
+        { "", "line 1: not JSON: unexpected end of input; expected '[', '{', or a literal" },
+        { "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]",
+            "line 1: nested deeper than a workspace ever is" },
+    };
+    for (const auto& [text, why] : bad) {
+        const OpenedWorkspace opened = ReadWorkspace(text);
+        EXPECT_EQ(opened.refused, std::vector<std::string>({ why })) << text;
+        EXPECT_TRUE(opened.workspace == Workspace {}) << "a refused file changes nothing: " << text;
+    }
+}
+
+TEST(Workspace, TheMapsPathIsRelativeWhenNearTheWorkspace)
+{
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        { "/bench/demo/map.csv", "/bench/demo/demo.quillet.json", "map.csv" },
+        { "/bench/demo/maps/map.csv", "/bench/demo/demo.quillet.json", "maps/map.csv" },
+        { "/bench/other/map.csv", "/bench/demo/demo.quillet.json", "/bench/other/map.csv" },
+    };
+    for (const auto& [map, workspace, written] : cases) {
+        EXPECT_EQ(MapPathForWorkspace(map, workspace), written) << map;
+        EXPECT_EQ(MapPathFromWorkspace(written, workspace), map) << written;
+    }
+}
+
+} // namespace
