@@ -7,6 +7,7 @@
 #include "modbus/function_table.h"
 #include "modbus/number_format.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -39,11 +40,20 @@ namespace {
             case '"':
                 out += "&quot;";
                 break;
-            default:
-                out += c;
+            default: // XML 1.0 has no place for other control characters
+                out += static_cast<unsigned char>(c) < 0x20 && c != '\t' ? '?' : c;
             }
         }
         return out;
+    }
+
+    // Seconds as xs:decimal wants them: fixed, never with an exponent.
+    std::string decimalSeconds(double value)
+    {
+        char text[32];
+        const auto end
+            = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+        return std::string(text, end.ptr);
     }
 
     bool writeJunit(
@@ -58,10 +68,10 @@ namespace {
         std::ofstream out(path, std::ios::binary);
         out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuite name=\"" << xmlEscaped(file)
             << "\" tests=\"" << outcomes.size() << "\" failures=\"" << failures << "\" time=\""
-            << modbus::FloatText(seconds, 6) << "\">\n";
+            << decimalSeconds(seconds) << "\">\n";
         for (const Outcome& o : outcomes) {
             out << "  <testcase name=\"" << xmlEscaped(o.step->text) << "\" classname=\""
-                << xmlEscaped(file) << "\" time=\"" << modbus::FloatText(o.seconds, 6) << "\"";
+                << xmlEscaped(file) << "\" time=\"" << decimalSeconds(o.seconds) << "\"";
             if (o.result.passed)
                 out << "/>\n";
             else
@@ -115,7 +125,7 @@ int RunCheck(const Options& o)
         std::fprintf(stderr, "quillet-cli: cannot read %s\n", o.checkFile.c_str());
         return 2;
     }
-    const modbus::CheckFile file = modbus::ReadCheckFile(*text);
+    const modbus::CheckFile file = modbus::ReadCheckFile(*text, o.map.get(), o.order);
     for (const std::string& why : file.refused)
         std::fprintf(stderr, "quillet-cli: %s: %s\n", o.checkFile.c_str(), why.c_str());
     if (!file.refused.empty())

@@ -1,5 +1,8 @@
 #include "cli_options.h"
 
+#include "bench_files.h"
+
+#include "modbus/named_request.h"
 #include "modbus/request_language.h"
 #include "scan_options.h"
 
@@ -9,6 +12,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace cli {
 namespace {
@@ -18,6 +22,11 @@ namespace {
     const std::map<std::string, modbus::WordOrder> kOrders { { "ABCD", modbus::WordOrder::ABCD },
         { "CDAB", modbus::WordOrder::CDAB }, { "BADC", modbus::WordOrder::BADC },
         { "DCBA", modbus::WordOrder::DCBA } };
+
+    Parsed done(int exitCode, std::string output, std::vector<std::string> notices = {})
+    {
+        return { {}, exitCode, std::move(output), std::move(notices) };
+    }
 
     bool isRead(const modbus::RequestFields& fields)
     {
@@ -40,7 +49,7 @@ namespace {
     {
         // As in most tools, a later option overrides an earlier one (scripts add to a base).
         app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-        app.add_option("--port", o.port, "Serial port: COM5, /dev/ttyUSB0")->required();
+        app.add_option("--port", o.port, "Serial port: COM5, /dev/ttyUSB0 (or the workspace's)");
         app.add_option("--speed", o.line.speed, "Bits per second (default 19200)")
             ->check(CLI::IsMember(StandardSpeeds()));
         app.add_option("--parity", raw.parity, "none, even or odd (default none)")
@@ -55,6 +64,9 @@ namespace {
             ->check(CLI::IsMember({ "ABCD", "CDAB", "BADC", "DCBA" }));
         app.add_flag("--json", o.json, "Print one JSON object");
         app.add_option("--map", o.mapFile, "A register map (CSV): names and engineering values");
+        app.add_option("--workspace", o.workspace,
+            "A workspace saved by Quillet: its port, line, slave, time-out, order and map, "
+            "where options do not say otherwise");
         app.add_option("--every", o.everyMs, "Poll a read every MS ms (0: as fast as it answers)")
             ->check(CLI::Range(0, 86'400'000));
         app.add_option(
@@ -73,9 +85,9 @@ namespace {
     {
         const ScanParsed scan = ParseScanOptions(words);
         if (!scan.help.empty())
-            return { {}, 0, scan.help };
+            return done(0, scan.help);
         if (!scan.error.empty())
-            return { {}, 2, "quillet-cli scan: " + scan.error + "\n\n" + ScanUsage() };
+            return done(2, "quillet-cli scan: " + scan.error + "\n\n" + ScanUsage());
         parsed.options.scan = scan.options;
         parsed.options.csv = scan.csv;
         return parsed;
@@ -86,10 +98,37 @@ namespace {
     {
         const bool junit = words.size() == 3 && words[1] == "--junit";
         if (words.size() != 1 && !junit)
-            return { {}, 2, "quillet-cli: check takes FILE [--junit OUT.xml]\n\n" + usage(app) };
+            return done(2, "quillet-cli: check takes FILE [--junit OUT.xml]\n\n" + usage(app));
         parsed.options.checkFile = words[0];
         parsed.options.junit = junit ? words[2] : "";
         return parsed;
+    }
+
+    // The workspace under the options given, then the map: empty, or why the run cannot go on.
+    std::string settle(Parsed& parsed, const CLI::App& app)
+    {
+        Options& o = parsed.options;
+        std::set<std::string> given;
+        for (const CLI::Option* option : app.get_options())
+            if (option->count() > 0)
+                given.insert(option->get_name());
+        if (!o.workspace.empty())
+            if (std::string why = ApplyWorkspace(o.workspace, given, o, parsed.notices);
+                !why.empty())
+                return why;
+        if (o.port.empty())
+            return "--port is required (or a workspace that names one)";
+        return LoadMap(o, parsed.notices);
+    }
+
+    modbus::ParsedRequest request(const Options& o, const std::vector<std::string>& words)
+    {
+        if (!o.map)
+            return modbus::ParseRequest(words);
+        std::string command;
+        for (const std::string& word : words)
+            command += (command.empty() ? "" : " ") + word;
+        return modbus::ParseNamedRequest(command, *o.map, o.order).parsed;
     }
 
 } // namespace
@@ -111,28 +150,31 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        return { {}, 0, usage(app) };
+        return done(0, usage(app));
     } catch (const CLI::CallForVersion& e) {
-        return { {}, 0, std::string(e.what()) + "\n" };
+        return done(0, std::string(e.what()) + "\n");
     } catch (const CLI::ParseError& e) {
-        return { {}, 2, "quillet-cli: " + std::string(e.what()) + "\n\n" + usage(app) };
+        return done(2, "quillet-cli: " + std::string(e.what()) + "\n\n" + usage(app));
     }
     parsed.options.line.parity = kParities.at(raw.parity);
     parsed.options.order = kOrders.at(raw.order);
+    if (const std::string why = settle(parsed, app); !why.empty())
+        return done(2, "quillet-cli: " + why + "\n\n" + usage(app), parsed.notices);
     const std::vector<std::string> words = app.remaining();
     if (!words.empty() && words[0] == "scan")
         return parseScan(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
     if (!words.empty() && words[0] == "check")
         return parseCheck(parsed, std::vector<std::string>(words.begin() + 1, words.end()), app);
-    const modbus::ParsedRequest request = modbus::ParseRequest(words);
+    const modbus::ParsedRequest request = cli::request(parsed.options, words);
     if (!request.error.empty())
-        return { {}, 2, "quillet-cli: " + request.error + "\n\n" + usage(app) };
+        return done(2, "quillet-cli: " + request.error + "\n\n" + usage(app), parsed.notices);
     parsed.options.request = request.fields;
     if (parsed.options.everyMs && !isRead(request.fields))
-        return { {}, 2,
-            "quillet-cli: --every polls a read: read-coils, read-discrete, "
-            "read-holding, read-input or read-write\n\n"
-                + usage(app) };
+        return done(2,
+            "quillet-cli: --every polls a read: read-coils, read-discrete, read-holding, "
+            "read-input or read-write\n\n"
+                + usage(app),
+            parsed.notices);
     return parsed;
 }
 

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "modbus/detail_table.h"
+#include "modbus/register_map.h"
 #include "modbus/request_fields.h"
 #include "modbus/scan_plan.h"
 #include "serial/line_settings.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,7 +30,9 @@ struct Options
     // quillet-cli scan: set instead of a request.
     std::optional<modbus::ScanOptions> scan;
     // quillet-cli check FILE [--junit OUT]: set instead of a request.
-    std::string mapFile; // --map: names and engineering values of what a read returns
+    std::string mapFile; // --map (or the workspace's): names and engineering values
+    std::shared_ptr<const modbus::RegisterMap> map; // loaded from mapFile; null without one
+    std::string workspace; // --workspace: settings not given as options
     std::string checkFile;
     std::string junit;
 };
@@ -38,6 +42,7 @@ struct Parsed
     Options options;
     int exitCode = -1; // -1: go on; 0 after --help or --version; 2 for a usage error
     std::string output; // what to print: the help, the version, or the reason and the usage
+    std::vector<std::string> notices; // for stderr: a map's refused rows, a workspace's notices
 };
 
 // args[0] is the program's name.

@@ -2,7 +2,6 @@
 #include "check_run.h"
 #include "cli_options.h"
 #include "cli_port.h"
-#include "file_text.h"
 #include "poll_run.h"
 #include "reply_output.h"
 #include "scan_run.h"
@@ -17,20 +16,6 @@
 
 namespace {
 
-// The map, its refused rows told on stderr; the rest is used.
-modbus::RegisterMap loadMap(const std::string& path)
-{
-    if (path.empty())
-        return {};
-    const std::optional<std::string> text = cli::FileText(path);
-    if (!text)
-        std::fprintf(stderr, "quillet-cli: cannot read the map %s\n", path.c_str());
-    modbus::RegisterMap map = modbus::ReadRegisterMap(text.value_or(""));
-    for (const std::string& why : map.refused)
-        std::fprintf(stderr, "quillet-cli: %s: %s\n", path.c_str(), why.c_str());
-    return map;
-}
-
 int fail(const std::string& text, int code)
 {
     std::fputs(text.c_str(), stderr);
@@ -42,6 +27,8 @@ int fail(const std::string& text, int code)
 int main(int argc, char** argv)
 {
     const cli::Parsed parsed = cli::ParseOptions(std::vector<std::string>(argv, argv + argc));
+    for (const std::string& notice : parsed.notices)
+        std::fprintf(stderr, "quillet-cli: %s\n", notice.c_str());
     if (parsed.exitCode >= 0)
         return parsed.exitCode == 0 ? (std::fputs(parsed.output.c_str(), stdout), 0)
                                     : fail(parsed.output, parsed.exitCode);
@@ -60,10 +47,8 @@ int main(int argc, char** argv)
         return cli::RunPolls(port, o, request.frame);
     const modbus::Exchange exchange
         = cli::Transact(port, request.frame, o.timeoutMs * 1000LL, o.line.speed);
-    const modbus::RegisterMap map = loadMap(o.mapFile);
-    const std::string out = o.json
-        ? cli::JsonOutput(exchange, o.order)
-        : cli::TextOutput(exchange, o.order, o.mapFile.empty() ? nullptr : &map);
+    const std::string out = o.json ? cli::JsonOutput(exchange, o.order)
+                                   : cli::TextOutput(exchange, o.order, o.map.get());
     std::fputs(out.c_str(), stdout);
     if (exchange.good())
         return 0;

@@ -26,8 +26,9 @@ namespace {
     // "an input register", "a coil"
     std::string aTable(DataTable table)
     {
-        const std::string name = TableName(table);
-        return (name[0] == 'i' ? "an " : "a ") + name;
+        static constexpr const char* kNames[]
+            = { "", "a coil", "a discrete input", "a holding register", "an input register" };
+        return kNames[int(table)];
     }
 
     std::uint8_t readFunctionOf(DataTable table) { return std::uint8_t(table); }

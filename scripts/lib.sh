@@ -7,7 +7,7 @@ QUILLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # tests and benchmarks; the demo slave; quillet-cli's command line and JSON; the X server that scripts/screenshot and the start-up
 # benchmark draw on (xvfb-run needs xauth); the formatting check in .ci/run; the caption font;
 # building and checking the Debian package; a decimal-comma locale for the tests that numbers
-# do not follow the locale.
+# do not follow the locale; xmllint, which validates quillet-cli's JUnit files in the tests.
 QUILLET_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev qt6-serialport-dev
@@ -19,6 +19,7 @@ QUILLET_PACKAGES=(
     fonts-liberation2
     dpkg-dev lintian desktop-file-utils appstream
     locales
+    libxml2-utils
 )
 
 as_root() {

@@ -195,6 +195,14 @@ std::string writeFile(const std::string& name, const std::string& text)
     return path;
 }
 
+// xmllint's verdict on a JUnit file against the format's schema.
+bool validJunit(const std::string& path)
+{
+    const std::string command = std::string("xmllint --noout --schema ") + QUILLET_JUNIT_SCHEMA
+        + " " + path + " 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
 TEST_F(CliAgainstDemoSlave, CheckFilesReportInTapAndJunitWithTheirExitStatus)
 {
     const std::string good = writeFile("good.check",
@@ -216,6 +224,7 @@ TEST_F(CliAgainstDemoSlave, CheckFilesReportInTapAndJunitWithTheirExitStatus)
     std::fread(xml, 1, sizeof xml - 1, f);
     std::fclose(f);
     EXPECT_NE(std::string(xml).find("tests=\"6\" failures=\"0\""), std::string::npos) << xml;
+    EXPECT_TRUE(validJunit(junit)) << xml;
 
     const std::string bad
         = writeFile("bad.check", "read-holding 0 2 expect 10 21\nread-holding 0 1 expect ok\n");
@@ -229,6 +238,38 @@ TEST_F(CliAgainstDemoSlave, CheckFilesReportInTapAndJunitWithTheirExitStatus)
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.out.find("line 1: cannot read what is expected"), std::string::npos);
     EXPECT_EQ(runCli(port() + "check /nonexistent/file").status, 2);
+}
+
+TEST_F(CliAgainstDemoSlave, AWorkspaceAndItsMapNameTheStepsOfACheck)
+{
+    writeFile("bench-map.csv",
+        "table;address;name;type;scale;unit;enum\n"
+        "input;30001;supply;u16;0.001;V;\n"
+        "holding;5;setpoint;s16;0.1;°C;\n"
+        "holding;40001;mode;u16;;;10=auto;20=manual\n");
+    const std::string workspace = writeFile("bench.quillet.json",
+        "{ \"port\": \"" + slave.path()
+            + "\", \"slave\": 48, \"map\": \"bench-map.csv\", \"colour\": 1 }");
+    const std::string steps = writeFile("named.check",
+        "read supply          expect 0.9..1.1\n"
+        "setpoint = 21.5      expect ok\n"
+        "read setpoint        expect 21.5\n"
+        "read mode            expect auto\n"
+        "read-input supply    expect 2\n");
+    const std::string junit = ::testing::TempDir() + "named.xml";
+    const CliRun run
+        = runCli("--workspace " + workspace + " check " + steps + " --junit " + junit, true);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_EQ(slave.registers()[5], 215);
+    EXPECT_NE(run.out.find("\"colour\" is not known to this version"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("ok 4 - read mode\nnot ok 5 - read-input supply\n  # line 5: got 1 V\n"),
+        std::string::npos)
+        << run.out;
+    EXPECT_TRUE(validJunit(junit));
+    // Options given win over the workspace's.
+    EXPECT_EQ(
+        runCli("--workspace " + workspace + " --address 7 --timeout 50 read supply").status, 1);
 }
 
 TEST_F(CliAgainstDemoSlave, AMapNamesWhatAReadReturnsInEngineeringUnits)
