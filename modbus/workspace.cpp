@@ -165,7 +165,9 @@ namespace {
 
     void Reading::readKeys(const json& object, std::span<const Key> keys, const std::string& where)
     {
-        for (const auto& [name, value] : object.items()) {
+        for (const auto& item : object.items()) {
+            const std::string& name = item.key();
+            const json& value = item.value();
             const std::string line = "line " + std::to_string(lineOfKey(text, name)) + ": ";
             const auto key
                 = std::ranges::find_if(keys, [&](const Key& k) { return name == k.name; });
