@@ -2,6 +2,8 @@
 #include "modbus/crc16.h"
 #include "modbus/frame_analysis.h"
 #include "modbus/frame_details.h"
+#include "modbus/named_details.h"
+#include "modbus/register_map.h"
 #include "tests/support/byte_list.h"
 
 #include <gtest/gtest.h>
@@ -255,6 +257,26 @@ TEST(FrameDetails, ServerIdAndWriteEchoes)
     EXPECT_EQ(FrameDetails(multiple, WordOrder::ABCD).rows[0][1], "matches the request");
     multiple.kind = RowKind::NotFrame;
     EXPECT_TRUE(FrameDetails(multiple, WordOrder::ABCD).rows.empty());
+}
+
+// With a map, a float at an odd offset is read from its own address, not paired from the start.
+TEST(FrameDetails, NamedWithAMapFromTheirMappedAddresses)
+{
+    const RegisterMap map = ReadRegisterMap("table,address,name,type,scale,unit\n"
+                                            "holding,101,level,f32,,m\n"
+                                            "holding,100,supply,u16,0.001,V\n"
+                                            "input,100,elsewhere,u16,,\n");
+    const FrameRow reply = readReply({ 0x03, 0xE8, 0x40, 0x49, 0x0F, 0xDB }, 100);
+    EXPECT_EQ(TabSeparated(
+                  NamedDetails(FrameDetails(reply, WordOrder::ABCD), reply, map, WordOrder::ABCD)),
+        "Register\tName\tValue\tHex\tUnsigned\tSigned\tFloat ABCD\tInt32 ABCD\tUInt32 ABCD\n"
+        "100 (0x0064)\tsupply\t1 V\t0x03E8\t1000\t1000\t1.3650494e-36\t65552457\t65552457\n"
+        "101 (0x0065)\tlevel\t3.1415927 m\t0x4049\t16457\t16457\t\t\t\n"
+        "102 (0x0066)\t(level)\t\t0x0FDB\t4059\t4059\t\t\t\n");
+    // Nothing named in what the reply carries: the table as it was.
+    const FrameRow other = readReply({ 0, 1 }, 0);
+    const DetailTable plain = FrameDetails(other, WordOrder::ABCD);
+    EXPECT_EQ(TabSeparated(NamedDetails(plain, other, map, WordOrder::ABCD)), TabSeparated(plain));
 }
 
 } // namespace
