@@ -127,4 +127,22 @@ std::optional<std::vector<std::uint16_t>> RawFromEngineering(
     return laidOut(isSigned ? std::uint64_t(std::int64_t(n)) : std::uint64_t(n), e.count(), o);
 }
 
+const MapEntry* EntryAt(const RegisterMap& map, DataTable table, unsigned address)
+{
+    for (const MapEntry& e : map.entries)
+        if (e.table == table && e.address == address)
+            return &e;
+    return nullptr;
+}
+
+std::optional<double> EngineeringAt(
+    const RegisterMap& map, const ReadValues& read, unsigned address, WordOrder order)
+{
+    const MapEntry* e = EntryAt(map, read.table, address);
+    if (!e || address < read.start || address + e->count() > read.start + read.values.size())
+        return std::nullopt;
+    return EngineeringValue(
+        *e, std::span(read.values).subspan(address - read.start, e->count()), order);
+}
+
 } // namespace modbus

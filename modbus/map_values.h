@@ -40,4 +40,10 @@ struct MappedValue
 std::vector<MappedValue> MappedValues(
     const RegisterMap& map, const ReadValues& read, WordOrder order);
 
+// The entry that begins at the address of the table; nullptr when none does.
+const MapEntry* EntryAt(const RegisterMap& map, DataTable table, unsigned address);
+// The engineering value of the entry beginning at address, when the read holds it whole.
+std::optional<double> EngineeringAt(
+    const RegisterMap& map, const ReadValues& read, unsigned address, WordOrder order);
+
 } // namespace modbus

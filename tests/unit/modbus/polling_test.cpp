@@ -2,6 +2,8 @@
 #include "modbus/crc16.h"
 #include "modbus/data_log.h"
 #include "modbus/function_table.h"
+#include "modbus/map_values.h"
+#include "modbus/named_watch.h"
 #include "modbus/poll_schedule.h"
 #include "modbus/poll_statistics.h"
 #include "modbus/request_language.h"
@@ -158,6 +160,32 @@ TEST(WatchTable, ChangesStaleRowsAndTheDataLog)
     EXPECT_FALSE(ValuesOfReply(coils, reply(1, 2)));
     EXPECT_FALSE(ValuesOfReply(BuildRequest(1, ParseRequest("write-register 0 1").fields).frame,
         framed({ 1, 6, 0, 0, 0, 1 })));
+}
+
+// With a map, the watch names its rows; a value over two registers waits for both.
+TEST(WatchTable, NamesAndEngineeringValuesFromAMap)
+{
+    const RegisterMap map = ReadRegisterMap("table,address,name,type,order,scale,unit\n"
+                                            "input,9,level,f32,CDAB,,m\n"
+                                            "input,8,supply,u16,,0.001,V\n"
+                                            "input,20,far,u32,,,\n");
+    WatchTable watch;
+    const ByteString request = BuildRequest(17, ParseRequest("read-input 8 3").fields).frame;
+    watch.update(
+        *ValuesOfReply(request,
+            framed(ByteString { 17, 4, 6, 0x03, char(0xE8), 0x0F, char(0xDB), 0x40, 0x49 })),
+        1000);
+    watch.update(*ValuesOfReply(BuildRequest(17, ParseRequest("read-input 20 1").fields).frame,
+                     framed(ByteString { 17, 4, 2, 0, 5 })),
+        1000);
+    const std::vector<std::pair<std::string, std::string>> expected { { "supply", "1 V" },
+        { "level", "3.1415927 m" }, { "(level)", "" }, { "far", "" } };
+    EXPECT_EQ(WatchNames(watch.rows(), map, WordOrder::ABCD), expected);
+    // The trend's value for an entry: its engineering value when the read holds it whole.
+    const ReadValues read { 17, 4, DataTable::InputRegisters, 8, { 1000, 0x0FDB, 0x4049 } };
+    EXPECT_NEAR(*EngineeringAt(map, read, 9, WordOrder::ABCD), 3.1415927, 1e-6);
+    EXPECT_EQ(EngineeringAt(map, read, 8, WordOrder::ABCD), 1.0);
+    EXPECT_FALSE(EngineeringAt(map, read, 10, WordOrder::ABCD));
 }
 
 } // namespace
