@@ -70,6 +70,14 @@ void addOptions(QCommandLineParser& parser)
         { "monitor", "Show the line monitor (F2) at start." },
         { "parity", "Parity for the next Open: none (the default), even or odd.", "PARITY" },
         { "stop-bits", "Stop bits for the next Open: 1 (the default) or 2.", "BITS" },
+        { "map",
+            "Load the register map FILE (CSV) into the monitor: names and engineering "
+            "values.",
+            "FILE" },
+        { "workspace",
+            "Open the workspace FILE saved from the monitor; options given win over "
+            "what it holds. Shows the monitor.",
+            "FILE" },
     });
     addPollOptions(parser);
 }
@@ -91,11 +99,13 @@ void addPollOptions(QCommandLineParser& parser)
 // The polling run's options: every command must parse and make a request.
 QString readPoll(const QCommandLineParser& parser, StartOptions& start)
 {
+    // With a map, commands may name its registers: they are read once it is loaded.
+    const bool named = parser.isSet("map") || parser.isSet("workspace");
     for (const QString& command : parser.values("poll")) {
         const modbus::ParsedRequest parsed = modbus::ParseRequest(command.toStdString());
         const std::string why
             = parsed.error.empty() ? modbus::BuildRequest(1, parsed.fields).notSent : parsed.error;
-        if (!why.empty())
+        if (!why.empty() && !named)
             return "--poll \"" + command + "\": " + QString::fromStdString(why);
         start.polls << command;
     }
@@ -157,7 +167,11 @@ CommandLine ParseCommandLine(const QStringList& args)
         return refuse(why, parser);
     if (const QString why = readPoll(parser, line.start); !why.isEmpty())
         return refuse(why, parser);
-    line.start.monitor = line.start.monitor || parser.isSet("monitor");
+    line.start.map = parser.value("map");
+    line.start.workspace = parser.value("workspace");
+    line.start.lineGiven = parser.isSet("parity") || parser.isSet("stop-bits");
+    line.start.monitor
+        = line.start.monitor || parser.isSet("monitor") || !line.start.workspace.isEmpty();
     line.start.port = parser.value("port");
     line.start.open = parser.isSet("open");
     line.listPorts = parser.isSet("list-ports");

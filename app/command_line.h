@@ -14,6 +14,9 @@ struct StartOptions
     bool monitor = false; // the line monitor shown at start
     char parity = 'n'; // 'n', 'e' or 'o'
     int stopBits = 1;
+    bool lineGiven = false; // --parity or --stop-bits: over a workspace's line
+    QString map; // a register map for the monitor
+    QString workspace; // opened at start; options given win over what it holds
     // A polling run started once the port is open: its commands in the request language.
     QStringList polls;
     int everyMs = 1000;

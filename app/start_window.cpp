@@ -1,16 +1,42 @@
 #include "start_window.h"
 
+#include "monitor/bench_bar.h"
+#include "monitor/line_monitor.h"
 #include "window/frm_serial.h"
+
+#include <cstdio>
 
 #include <QTimer>
 
+namespace {
+
+// The workspace, then the map: what cannot be used is told on stderr too, as the monitor
+// may not be looked at first.
+void openBenchFiles(window::frmSerial& frm, const StartOptions& start)
+{
+    monitor::LineMonitor* monitor = frm.monitor();
+    const auto tell = [monitor] {
+        std::fprintf(stderr, "quillet: %s\n", qPrintable(monitor->benchBar()->note()));
+    };
+    if (!start.workspace.isEmpty() && !monitor->openWorkspace(start.workspace))
+        tell();
+    if (!start.map.isEmpty() && !monitor->loadMap(start.map))
+        tell();
+}
+
+} // namespace
+
 void StartWindow(window::frmSerial& frm, const StartOptions& start)
 {
+    openBenchFiles(frm, start);
     if (!start.port.isEmpty())
         frm.presetPort(start.port);
-    if (start.speed)
+    if (start.speed) {
         frm.presetSpeed(*start.speed);
-    frm.presetLine(start.parity, start.stopBits);
+        frm.presetSpeedOverride(0); // over a workspace's speed
+    }
+    if (start.lineGiven || start.workspace.isEmpty())
+        frm.presetLine(start.parity, start.stopBits);
     frm.show();
     if (start.monitor)
         frm.toggleMonitor();

@@ -1,6 +1,7 @@
 #include "composer.h"
 
 #include "modbus/function_table.h"
+#include "modbus/named_request.h"
 #include "modbus/request_language.h"
 
 #include <QComboBox>
@@ -254,7 +255,7 @@ void Composer::commandTyped(const QString& typed)
 {
     if (syncing_)
         return;
-    const modbus::ParsedRequest parsed = modbus::ParseRequest(typed.toStdString());
+    const modbus::ParsedRequest parsed = parse(typed);
     if (parsed.error.empty())
         fillFields(parsed.fields);
     judge(typed);
@@ -263,7 +264,7 @@ void Composer::commandTyped(const QString& typed)
 void Composer::judge(const QString& command)
 {
     frame_.clear();
-    const modbus::ParsedRequest parsed = modbus::ParseRequest(command.toStdString());
+    const modbus::ParsedRequest parsed = parse(command);
     const auto slave = modbus::ParseInteger(slave_->text().trimmed().toStdString());
     std::string why = parsed.error;
     if (why.empty() && (!slave || *slave < 0 || *slave > 255))
@@ -318,10 +319,26 @@ void Composer::setSlave(const QString& slave)
     judge(command_->currentText());
 }
 
+QString Composer::slave() const { return slave_->text(); }
+
 void Composer::setPortOpen(bool open)
 {
     portOpen_ = open;
     judge(command_->currentText());
+}
+
+modbus::ParsedRequest Composer::parse(const QString& command) const
+{
+    if (!map_)
+        return modbus::ParseRequest(command.toStdString());
+    return modbus::ParseNamedRequest(command.toStdString(), *map_, order_).parsed;
+}
+
+void Composer::setMap(const modbus::RegisterMap* map, modbus::WordOrder order)
+{
+    map_ = map;
+    order_ = order;
+    commandTyped(command_->currentText());
 }
 
 void Composer::setCommand(const QString& command) { command_->setEditText(command); }

@@ -3,7 +3,8 @@
 // previewed as it is typed, and what cannot be sent says why and disables Send.
 #pragma once
 
-#include "modbus/request_fields.h"
+#include "modbus/register_map.h"
+#include "modbus/request_language.h"
 
 #include <QWidget>
 
@@ -25,6 +26,7 @@ public:
     std::function<void(const std::string& frame)> onSend;
 
     void setSlave(const QString& text);
+    QString slave() const;
     // Send works only while the port is open.
     void setPortOpen(bool open);
     // Takes a command as if typed into the command box; the fields follow it.
@@ -36,6 +38,11 @@ public:
     std::string frame() const { return frame_; }
     bool canSend() const;
     void send();
+    // A map lets commands name registers ("read temperature") and write in engineering units
+    // ("setpoint = 21.5"); nullptr: numbers only.
+    void setMap(const modbus::RegisterMap* map, modbus::WordOrder order);
+    // A command as this composer reads it, with its map.
+    modbus::ParsedRequest parse(const QString& command) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,6 +73,8 @@ private:
     QLabel* problem_;
     QPushButton* send_;
     bool portOpen_ = false;
+    const modbus::RegisterMap* map_ = nullptr;
+    modbus::WordOrder order_ = modbus::WordOrder::ABCD;
     bool syncing_ = false;
     std::string frame_;
 };

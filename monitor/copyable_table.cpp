@@ -28,8 +28,10 @@ QString CopyableTable::selectedAsText() const
     if (!m)
         return {};
     QStringList cells;
+    // What is shown is what is copied: hidden columns stay out.
     for (int c = 0; c < m->columnCount(); ++c)
-        cells << m->headerData(c, Qt::Horizontal).toString();
+        if (!isColumnHidden(c))
+            cells << m->headerData(c, Qt::Horizontal).toString();
     QString text = cells.join('\t') + '\n';
     QModelIndexList rows = selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end(),
@@ -37,6 +39,8 @@ QString CopyableTable::selectedAsText() const
     for (const QModelIndex& row : rows) {
         cells.clear();
         for (int c = 0; c < m->columnCount(); ++c) {
+            if (isColumnHidden(c))
+                continue;
             // Models that shorten what they show give the whole text in the user role.
             const QModelIndex cell = m->index(row.row(), c);
             const QVariant whole = cell.data(Qt::UserRole);

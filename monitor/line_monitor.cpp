@@ -1,5 +1,6 @@
 #include "monitor/line_monitor.h"
 
+#include "monitor/bench_bar.h"
 #include "monitor/caption.h"
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
@@ -8,6 +9,8 @@
 #include "monitor/poll_run.h"
 #include "monitor/run_views.h"
 #include "monitor/trend_view.h"
+
+#include "modbus/named_details.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -45,6 +48,7 @@ LineMonitor::LineMonitor(QWidget* parent)
     , model_(new FrameTableModel(kCapacity, this))
     , detailModel_(new QStandardItemModel(this))
     , composer_(new Composer(this))
+    , bench_(new BenchBar(this))
     , pollPanel_(new PollPanel(this))
     , frames_(new CopyableTable(this))
     , details_(new CopyableTable(this))
@@ -70,6 +74,7 @@ LineMonitor::LineMonitor(QWidget* parent)
     resize(900, 560);
     connectControls();
     connectRun();
+    connectBench();
     refresh_.setSingleShot(true);
     refresh_.setInterval(100);
     connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
@@ -127,6 +132,7 @@ void LineMonitor::layOut()
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(bench_);
     layout->addWidget(composer_);
     layout->addWidget(pollPanel_);
     layout->addLayout(top);
@@ -137,7 +143,16 @@ void LineMonitor::layOut()
 
 void LineMonitor::orderTabs()
 {
-    // Reading order: the composer, the run's controls, the line, the frames, the views.
+    // Reading order: the bench's files, the composer (its own order inside), the run's
+    // controls, the line, the frames, the views.
+    QWidget* previous = nullptr;
+    for (const char* name : { "map", "openWorkspace", "saveWorkspace", "recentWorkspaces" }) {
+        QWidget* next = bench_->findChild<QWidget*>(name);
+        if (previous)
+            setTabOrder(previous, next);
+        previous = next;
+    }
+    setTabOrder(previous, composer_->findChild<QWidget*>("function"));
     std::vector<QWidget*> chain { composer_->findChild<QWidget*>("send") };
     for (const char* name :
         { "pollList", "add", "remove", "interval", "count", "timeout", "poll", "stop", "record" })
@@ -356,8 +371,10 @@ void LineMonitor::showDetails()
     const QModelIndex current = frames_->currentIndex();
     if (!current.isValid())
         return;
-    const modbus::DetailTable table = modbus::FrameDetails(
-        model_->row(current.row()), modbus::WordOrder(wordOrder_->currentIndex()));
+    const modbus::FrameRow& row = model_->row(current.row());
+    modbus::DetailTable table = modbus::FrameDetails(row, wordOrder());
+    if (map_)
+        table = modbus::NamedDetails(std::move(table), row, *map_, wordOrder());
     QStringList headers;
     for (const std::string& h : table.headers)
         headers << QString::fromStdString(h);

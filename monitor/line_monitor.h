@@ -5,6 +5,9 @@
 #include "modbus/frame_analysis.h"
 #include "modbus/frame_details.h"
 #include "modbus/poll_schedule.h"
+#include "modbus/register_map.h"
+#include "modbus/request_language.h"
+#include "modbus/workspace.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -20,6 +23,7 @@ class QStandardItemModel;
 
 namespace monitor {
 
+class BenchBar;
 class Composer;
 class CopyableTable;
 class FrameTableModel;
@@ -73,6 +77,25 @@ public:
     // The data log of the runs from now on; false when the file cannot be opened.
     bool recordTo(const std::string& path);
 
+    // A register map: names and engineering values in the details, the watch, the trend and
+    // the composer from now on. Refused lines are told beside the bench's buttons; false when
+    // the file cannot be read (the map in use stays).
+    bool loadMap(const QString& path);
+    const modbus::RegisterMap* map() const { return map_.get(); }
+    QString mapPath() const { return mapPath_; }
+    modbus::WordOrder wordOrder() const;
+    // A command as the composer reads it: with a map, names too.
+    modbus::ParsedRequest parse(const std::string& command) const;
+
+    // Workspaces. The main window's part (port, speed, parity, stop bits) goes through these;
+    // the monitor keeps the rest. Opening changes only what the file holds; false, and nothing
+    // changed, when it is refused.
+    std::function<void(modbus::Workspace&)> fillMainPart;
+    std::function<void(const modbus::Workspace&)> applyMainPart;
+    bool saveWorkspace(const QString& path);
+    bool openWorkspace(const QString& path);
+    BenchBar* benchBar() const { return bench_; }
+
     CopyableTable* frames() const { return frames_; }
     CopyableTable* details() const { return details_; }
     QString statusText() const;
@@ -93,12 +116,20 @@ private:
     void refreshView();
     void connectRun();
     void runTick(const std::vector<modbus::FrameRow>& rows);
+    void connectBench();
+    void mapChanged();
+    modbus::Workspace workspace(const QString& path) const;
+    // What it could not use: requests that do not build.
+    std::vector<std::string> applyWorkspace(const modbus::Workspace& w, const QString& path);
 
     std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
     QElapsedTimer clock_;
     FrameTableModel* model_;
     QStandardItemModel* detailModel_;
     Composer* composer_;
+    BenchBar* bench_;
+    std::shared_ptr<const modbus::RegisterMap> map_;
+    QString mapPath_;
     PollPanel* pollPanel_;
     std::unique_ptr<PollRun> run_;
     std::string recordPath_;

@@ -162,6 +162,17 @@ void PollPanel::setPortOpen(bool open)
 void PollPanel::setStatus(const QString& text) { status_->setText(text); }
 
 int PollPanel::timeoutMs() const { return timeout_->value(); }
+void PollPanel::setTimeoutMs(int ms) { timeout_->setValue(ms); }
+int PollPanel::intervalMs() const { return interval_->value(); }
+int PollPanel::count() const { return count_->text().toInt(); }
+
+std::vector<std::string> PollPanel::commands() const
+{
+    std::vector<std::string> commands;
+    for (int i = 0; i < list_->count(); ++i)
+        commands.push_back(list_->item(i)->text().toStdString());
+    return commands;
+}
 
 void PollPanel::updateButtons()
 {

@@ -33,6 +33,11 @@ public:
     // As from the command line: the requests (command, frame), interval, count.
     void setList(const std::vector<std::pair<std::string, std::string>>& requests);
     void setSettings(int intervalMs, int count);
+    void setTimeoutMs(int ms);
+    // What a workspace keeps: the listed commands and the settings.
+    std::vector<std::string> commands() const;
+    int intervalMs() const;
+    int count() const;
     void setRunning(bool running);
     void setPortOpen(bool open);
     void setStatus(const QString& text);

@@ -51,6 +51,15 @@ RunViews::RunViews(CopyableTable* details, QWidget* parent)
     connect(watchModel_, &QAbstractItemModel::dataChanged, this,
         [this] { trend_->setChosen(watchModel_->trended()); });
     clear();
+    setMap(nullptr, modbus::WordOrder::ABCD);
+}
+
+void RunViews::setMap(const modbus::RegisterMap* map, modbus::WordOrder order)
+{
+    watchModel_->setMap(map, order);
+    trend_->setMap(map, order);
+    for (const int column : { WatchModel::Name, WatchModel::Engineering })
+        watch_->setColumnHidden(column, !map);
 }
 
 void RunViews::clear()

@@ -2,6 +2,8 @@
 // statistics (text and histogram) and trend, one tab each.
 #pragma once
 
+#include "modbus/register_map.h"
+
 #include <QTabWidget>
 
 class QPlainTextEdit;
@@ -29,6 +31,8 @@ public:
     WatchModel* watchModel() const { return watchModel_; }
     CopyableTable* watch() const { return watch_; }
     QString statisticsText() const;
+    // The map that names the watch's rows and the trend's series (nullptr: none).
+    void setMap(const modbus::RegisterMap* map, modbus::WordOrder order);
 
 private:
     WatchModel* watchModel_;

@@ -2,6 +2,8 @@
 
 #include "watch_model.h"
 
+#include "modbus/map_values.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -49,12 +51,29 @@ void TrendView::add(const modbus::ReadValues& values, double seconds)
         const modbus::WatchKey key { values.slave, values.table,
             (values.start + unsigned(i)) & 0xFFFF };
         std::deque<Point>& s = series_[key];
-        s.push_back({ seconds, double(values.values[i]) });
+        const auto engineering
+            = map_ ? EngineeringAt(*map_, values, key.address, order_) : std::nullopt;
+        s.push_back({ seconds, engineering.value_or(double(values.values[i])) });
         if (s.size() > kPoints)
             s.pop_front();
     }
     newest_ = std::max(newest_, seconds);
     update();
+}
+
+void TrendView::setMap(const modbus::RegisterMap* map, modbus::WordOrder order)
+{
+    map_ = map;
+    order_ = order;
+    update();
+}
+
+std::optional<double> TrendView::newest(const modbus::WatchKey& key) const
+{
+    const auto it = series_.find(key);
+    if (it == series_.end() || it->second.empty())
+        return std::nullopt;
+    return it->second.back().value;
 }
 
 std::size_t TrendView::points(const modbus::WatchKey& key) const
@@ -133,7 +152,7 @@ void TrendView::drawLegend(QPainter& p, const QRect& area)
         p.setPen(penFor(i++));
         p.drawLine(x, 4 + fm.height() / 2, x + 24, 4 + fm.height() / 2);
         p.setPen(palette().color(QPalette::WindowText));
-        const QString name = WatchName(key);
+        const QString name = WatchName(key, map_);
         p.drawText(x + 28, 4 + fm.ascent(), name);
         x += 40 + fm.horizontalAdvance(name);
     }

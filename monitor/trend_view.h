@@ -3,12 +3,14 @@
 // axis fits what is shown. Each series keeps its newest 10,000 points.
 #pragma once
 
+#include "modbus/register_map.h"
 #include "modbus/watch_table.h"
 
 #include <QWidget>
 
 #include <deque>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace monitor {
@@ -26,6 +28,10 @@ public:
     // The values of a good reply at seconds since the run started.
     void add(const modbus::ReadValues& values, double seconds);
     std::size_t points(const modbus::WatchKey& key) const;
+    // The newest value of a series: engineering units where a map names the register.
+    std::optional<double> newest(const modbus::WatchKey& key) const;
+    // The map that names and scales series (nullptr: none), from the next values on.
+    void setMap(const modbus::RegisterMap* map, modbus::WordOrder order);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -42,6 +48,8 @@ private:
     void drawLegend(QPainter& p, const QRect& area);
 
     std::set<modbus::WatchKey> chosen_;
+    const modbus::RegisterMap* map_ = nullptr;
+    modbus::WordOrder order_ = modbus::WordOrder::ABCD;
     std::map<modbus::WatchKey, std::deque<Point>> series_;
     double newest_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "watch_model.h"
 
+#include "modbus/map_values.h"
+#include "modbus/named_watch.h"
 #include "modbus/number_format.h"
 
 #include <QFont>
@@ -7,9 +9,27 @@
 
 namespace monitor {
 
-QString WatchName(const modbus::WatchKey& key)
+QString WatchName(const modbus::WatchKey& key, const modbus::RegisterMap* map)
 {
+    if (const modbus::MapEntry* e = map ? EntryAt(*map, key.table, key.address) : nullptr)
+        return QString("%1%2 @%3")
+            .arg(QString::fromStdString(e->name),
+                e->unit.empty() ? QString() : " (" + QString::fromStdString(e->unit) + ")")
+            .arg(key.slave);
     return QString("%1 %2 @%3").arg(modbus::TableName(key.table)).arg(key.address).arg(key.slave);
+}
+
+void WatchModel::name()
+{
+    names_ = map_ ? modbus::WatchNames(rows_, *map_, order_)
+                  : std::vector<std::pair<std::string, std::string>>(rows_.size());
+}
+
+void WatchModel::setMap(const modbus::RegisterMap* map, modbus::WordOrder order)
+{
+    map_ = map;
+    order_ = order;
+    show(std::move(rows_));
 }
 
 void WatchModel::show(std::vector<modbus::WatchRow> rows)
@@ -17,10 +37,12 @@ void WatchModel::show(std::vector<modbus::WatchRow> rows)
     if (rows.size() != rows_.size()) {
         beginResetModel();
         rows_ = std::move(rows);
+        name();
         endResetModel();
         return;
     }
     rows_ = std::move(rows);
+    name();
     if (!rows_.empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }
@@ -42,6 +64,10 @@ QString WatchModel::text(const modbus::WatchRow& row, int column) const
     switch (column) {
     case Row:
         return WatchName(row.key);
+    case Name:
+        return QString::fromStdString(names_[std::size_t(&row - rows_.data())].first);
+    case Engineering:
+        return QString::fromStdString(names_[std::size_t(&row - rows_.data())].second);
     case Value:
         return QString::number(row.value);
     case Signed:
@@ -101,8 +127,8 @@ Qt::ItemFlags WatchModel::flags(const QModelIndex& index) const
 
 QVariant WatchModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* kHeaders[]
-        = { "Register or bit (trend)", "Value", "Signed", "Hex", "Changed", "Changes", "State" };
+    static const char* kHeaders[] = { "Register or bit (trend)", "Name", "Engineering", "Value",
+        "Signed", "Hex", "Changed", "Changes", "State" };
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section >= ColumnCount)
         return {};
     return kHeaders[section];

@@ -3,6 +3,7 @@
 // poll failed. The first column's check box chooses the rows the trend plots (up to 8).
 #pragma once
 
+#include "modbus/register_map.h"
 #include "modbus/watch_table.h"
 
 #include <QAbstractTableModel>
@@ -15,12 +16,26 @@ namespace monitor {
 class WatchModel : public QAbstractTableModel
 {
 public:
-    enum Column { Row, Value, Signed, Hex, Changed, Changes, State, ColumnCount };
+    // Name and Engineering hold what a register map says; without one they stay empty.
+    enum Column {
+        Row,
+        Name,
+        Engineering,
+        Value,
+        Signed,
+        Hex,
+        Changed,
+        Changes,
+        State,
+        ColumnCount
+    };
     static constexpr std::size_t kMostTrended = 8;
 
     using QAbstractTableModel::QAbstractTableModel;
 
     void show(std::vector<modbus::WatchRow> rows);
+    // The map that names rows (nullptr: none) and the word order for its values.
+    void setMap(const modbus::RegisterMap* map, modbus::WordOrder order);
     const std::set<modbus::WatchKey>& trended() const { return trended_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -33,11 +48,17 @@ public:
 private:
     QString text(const modbus::WatchRow& row, int column) const;
 
+    void name();
+
     std::vector<modbus::WatchRow> rows_;
+    std::vector<std::pair<std::string, std::string>> names_; // per row, with a map
+    const modbus::RegisterMap* map_ = nullptr;
+    modbus::WordOrder order_ = modbus::WordOrder::ABCD;
     std::set<modbus::WatchKey> trended_;
 };
 
-// "holding 100 @48": what a watch row and a trend series are called.
-QString WatchName(const modbus::WatchKey& key);
+// "holding 100 @48": what a watch row and a trend series are called; with a map, a mapped
+// entry's name and unit: "temperature (°C) @48".
+QString WatchName(const modbus::WatchKey& key, const modbus::RegisterMap* map = nullptr);
 
 } // namespace monitor

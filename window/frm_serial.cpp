@@ -263,6 +263,8 @@ void frmSerial::makeMonitor()
     monitor_->showLineChoice(parity_, stopBits_);
     monitor_->onLineChosen = [this](char parity, int stopBits) { presetLine(parity, stopBits); };
     monitor_->onSpeedChosen = [this](int bits) { presetSpeedOverride(bits); };
+    monitor_->fillMainPart = [this](modbus::Workspace& w) { fillWorkspace(w); };
+    monitor_->applyMainPart = [this](const modbus::Workspace& w) { applyWorkspace(w); };
     connectScan();
     monitor_->onSendRequest = [this](const std::string& frame) { sendComposed(frame); };
     connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);
@@ -278,8 +280,11 @@ void frmSerial::startPolling(
     std::vector<std::string> frames;
     std::vector<std::pair<std::string, std::string>> listed;
     for (const std::string& command : commands) {
-        const std::string frame
-            = modbus::BuildRequest(int(slave), modbus::ParseRequest(command).fields).frame;
+        // With a map, a command may name registers.
+        const modbus::ParsedRequest parsed = monitor_->parse(command);
+        const std::string frame = parsed.error.empty()
+            ? modbus::BuildRequest(int(slave), parsed.fields).frame
+            : std::string();
         if (!frame.empty()) {
             frames.push_back(frame);
             listed.emplace_back(command, frame);
@@ -307,9 +312,8 @@ void frmSerial::connectScan()
         return SerialPort::ReadPort();
     };
     scan->closePort = [] { SerialPort::ClosePort(); };
-    scan->composerRequest = [this] {
-        return modbus::ParseRequest(monitor_->composer()->command().toStdString()).fields;
-    };
+    scan->composerRequest
+        = [this] { return monitor_->parse(monitor_->composer()->command().toStdString()).fields; };
     scan->onUse = [this](int address, const modbus::ScanSetting& s) {
         Text1->setText(QString::number(address));
         monitor_->composer()->setSlave(QString::number(address));

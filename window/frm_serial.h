@@ -3,6 +3,7 @@
 
 #include "modbus/reply_display.h"
 #include "modbus/request_frames.h"
+#include "modbus/workspace.h"
 #include "serial/line_settings.h"
 
 #include <QElapsedTimer>
@@ -113,6 +114,9 @@ private:
     bool openLog();
     void makeMonitor();
     void connectScan();
+    // A workspace's part that is the window's: the port text, the speed and the line.
+    void fillWorkspace(modbus::Workspace& w) const;
+    void applyWorkspace(const modbus::Workspace& w);
     void updateMonitorTitle();
     void writeFrame(const modbus::ByteString& frame, bool rawText);
     // Option1 to Option3, in the order of kSpeeds.
