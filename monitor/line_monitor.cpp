@@ -47,8 +47,8 @@ LineMonitor::LineMonitor(QWidget* parent)
     , analyzer_(std::make_unique<modbus::FrameAnalyzer>())
     , model_(new FrameTableModel(kCapacity, this))
     , detailModel_(new QStandardItemModel(this))
-    , composer_(new Composer(this))
     , bench_(new BenchBar(this))
+    , composer_(new Composer(this))
     , pollPanel_(new PollPanel(this))
     , frames_(new CopyableTable(this))
     , details_(new CopyableTable(this))
@@ -143,16 +143,8 @@ void LineMonitor::layOut()
 
 void LineMonitor::orderTabs()
 {
-    // Reading order: the bench's files, the composer (its own order inside), the run's
-    // controls, the line, the frames, the views.
-    QWidget* previous = nullptr;
-    for (const char* name : { "map", "openWorkspace", "saveWorkspace", "recentWorkspaces" }) {
-        QWidget* next = bench_->findChild<QWidget*>(name);
-        if (previous)
-            setTabOrder(previous, next);
-        previous = next;
-    }
-    setTabOrder(previous, composer_->findChild<QWidget*>("function"));
+    // Reading order: the bench's files and the composer as made, then the run's controls, the
+    // line, the frames, the views.
     std::vector<QWidget*> chain { composer_->findChild<QWidget*>("send") };
     for (const char* name :
         { "pollList", "add", "remove", "interval", "count", "timeout", "poll", "stop", "record" })

@@ -126,8 +126,8 @@ private:
     QElapsedTimer clock_;
     FrameTableModel* model_;
     QStandardItemModel* detailModel_;
+    BenchBar* bench_; // before the composer: first in the Tab order, as on screen
     Composer* composer_;
-    BenchBar* bench_;
     std::shared_ptr<const modbus::RegisterMap> map_;
     QString mapPath_;
     PollPanel* pollPanel_;

@@ -4,18 +4,23 @@
 
 #include "app/start_window.h"
 #include "modbus/byte_string.h"
+#include "monitor/bench_bar.h"
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/line_monitor.h"
+#include "monitor/poll_panel.h"
 #include "monitor/poll_run.h"
 #include "monitor/run_views.h"
 #include "monitor/scan_panel.h"
+#include "monitor/trend_view.h"
+#include "monitor/watch_model.h"
 #include "sim/pty_slave.h"
 #include "tests/support/paced_line.h"
 #include "window/log_file_name.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QRadioButton>
 #include <QSpinBox>
 
@@ -26,6 +31,13 @@
 #include <thread>
 
 namespace {
+
+void writeFile(const QString& path, const std::string& text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), qint64(text.size()));
+}
 
 class EndToEnd : public WindowFixture
 {
@@ -309,6 +321,70 @@ TEST_F(EndToEnd, TwentyPollsOfInputRegistersAreRecordedRowByRow)
          (at = csv.find(",48,4,0,1000,1001,1002,1003\r\n", at)) != std::string::npos; ++at)
         ++rows;
     EXPECT_EQ(rows, 20u) << csv;
+}
+
+// A workspace with its map, opened from the command line: the details are copied with names
+// and units, the composer writes in engineering units, a run's watch and trend are named, and
+// the workspace saved again keeps the map beside it.
+TEST_F(EndToEnd, AWorkspaceAndItsMapNameWhatTheMonitorShows)
+{
+    QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+    slave->registers()[2] = 0x4050; // 3.25 as a float, low word first
+    slave->inputRegisters()[0] = 1000;
+    const QString folder = dir.dir.path();
+    writeFile(folder + "/bench-map.csv",
+        "table;address;name;type;order;scale;unit\n"
+        "holding;40001;setpoint;u16;;0.1;°C\n"
+        "holding;1;level;f32;CDAB;;m\n"
+        "input;0;supply;u16;;0.001;V\n");
+    writeFile(folder + "/bench.json",
+        "{ \"port\": \"" + slave->path()
+            + "\", \"slave\": 48, \"command\": "
+              "\"read-holding 0 3\", \"requests\": [\"read supply\"], \"poll\": { \"intervalMs\": "
+              "20, \"count\": 3 }, \"map\": \"bench-map.csv\" }");
+    StartWindow(frm,
+        ParseCommandLine({ "quillet", "--workspace", folder + "/bench.json", "--open" }).start);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button("BTNCloseCom")->isEnabled(); }, 5000));
+    monitor::LineMonitor* monitor = frm.monitor();
+    ASSERT_TRUE(monitor->isVisible());
+    ASSERT_NE(monitor->map(), nullptr) << monitor->benchBar()->note().toStdString();
+
+    monitor::Composer* composer = monitor->composer();
+    ASSERT_TRUE(composer->canSend()) << composer->problem().toStdString();
+    composer->send();
+    monitor::CopyableTable* frames = monitor->frames();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames->model()->rowCount() >= 2; }, 5000));
+    frames->selectRow(1);
+    monitor::CopyableTable* details = monitor->details();
+    details->setFocus();
+    QTest::keyClick(details, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(details, Qt::Key_C, Qt::ControlModifier);
+    const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << QApplication::clipboard()->text().toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Register\tName\tValue\tHex")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("0 (0x0000)\tsetpoint\t1 °C\t0x000A"))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("1 (0x0001)\tlevel\t3.25 m\t0x0000")) << lines[2].toStdString();
+
+    composer->setCommand("setpoint = 21.5");
+    composer->send();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slave->registers()[0] == 215; }, 5000));
+
+    monitor->pollPanel()->start();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return monitor->run() && monitor->run()->finished(); }, 10000));
+    monitor->views()->show(monitor->run());
+    const QAbstractItemModel* watch = monitor->views()->watch()->model();
+    ASSERT_EQ(watch->rowCount(), 1);
+    EXPECT_EQ(watch->index(0, monitor::WatchModel::Name).data().toString(), "supply");
+    EXPECT_EQ(watch->index(0, monitor::WatchModel::Engineering).data().toString(), "1 V");
+    EXPECT_EQ(monitor->views()->trend()->newest({ 48, modbus::DataTable::InputRegisters, 0 }), 1.0);
+
+    ASSERT_TRUE(monitor->saveWorkspace(folder + "/again.json"));
+    const std::string saved = LogDir::read(folder + "/again.json");
+    EXPECT_NE(saved.find("\"map\": \"bench-map.csv\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"read supply\""), std::string::npos) << saved;
+    EXPECT_EQ(monitor->benchBar()->recent().value(0), folder + "/again.json");
 }
 
 // The monitor's scan against the demo slave at 9600 bit/s, address 17, behind a line that garbles

@@ -1,6 +1,6 @@
 // Drives the real window through one function 3 round trip with the simulated slave and
 // saves a picture of the screen; with a second file name, also one of the window with the
-// line monitor beside it.
+// line monitor beside it; then a polling run, and the monitor with a workspace and its map.
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/line_monitor.h"
@@ -37,6 +37,25 @@ bool shootRun(window::frmSerial& frm, const QString& file)
     QString statistics = file;
     statistics.replace(".png", "-statistics.png");
     return trend && frm.monitor()->grab().save(statistics);
+}
+
+// The demo slave's example workspace and map opened: a read of input registers with their names.
+bool shootMap(window::frmSerial& frm, const QString& file, const QString& workspace)
+{
+    monitor::LineMonitor* monitor = frm.monitor();
+    if (monitor->run())
+        monitor->stopRun();
+    if (!monitor->openWorkspace(workspace))
+        return false;
+    monitor->views()->setCurrentIndex(0);
+    monitor->composer()->setCommand("read-input 0 2");
+    monitor->composer()->send();
+    QTest::qWait(400);
+    monitor::CopyableTable* frames = monitor->frames();
+    frames->selectRow(frames->model()->rowCount() - 1);
+    frames->setFocus();
+    QTest::qWait(300);
+    return monitor->grab().save(file);
 }
 
 int main(int argc, char** argv)
@@ -100,6 +119,8 @@ int main(int argc, char** argv)
     }
     if (withMonitor && argc > 3)
         saved = saved && shootRun(frm, argv[3]);
+    if (withMonitor && argc > 5)
+        saved = saved && shootMap(frm, argv[4], argv[5]);
     frm.close();
     stop = true;
     server.join();
