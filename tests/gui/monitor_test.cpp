@@ -6,6 +6,7 @@
 
 #include "modbus/crc16.h"
 #include "modbus/request_language.h"
+#include "monitor/bench_bar.h"
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -296,6 +298,47 @@ TEST_F(Monitor, AScanThatCannotStartSaysWhyAndTouchesNoPort)
     EXPECT_FALSE(scan->start());
     EXPECT_EQ(scan->statusText(), "Cannot scan: the first address is after the last");
     EXPECT_TRUE(platform->calls.empty()) << "no port was opened";
+}
+
+// Bench files: a refused workspace changes nothing and names its line; an accepted one changes
+// only what it holds and joins the recent list; a map's refused lines are counted and kept.
+TEST_F(Monitor, WorkspacesChangeOnlyWhatTheyHoldAndMapsTellWhatTheyRefused)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    const QString folder = dir.dir.path();
+    const auto write = [&](const char* name, const char* text) {
+        QFile file(folder + "/" + name);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return folder + "/" + name;
+    };
+    monitor->composer()->setCommand("read-input 8 1");
+    EXPECT_FALSE(
+        monitor->openWorkspace(write("bad.json", "{\n \"slave\": 7,\n \"wordOrder\": 5\n}")));
+    EXPECT_EQ(monitor->benchBar()->note(),
+        "Cannot open bad.json: line 3: the word order must be ABCD, CDAB, BADC or DCBA");
+    EXPECT_EQ(monitor->composer()->slave().toStdString(), "48") << "a refused file changes nothing";
+
+    const QString partial = write("partial.json", "{ \"slave\": 7, \"colour\": \"red\" }");
+    ASSERT_TRUE(monitor->openWorkspace(partial));
+    EXPECT_EQ(monitor->composer()->slave(), "7");
+    EXPECT_EQ(line("Text1")->text(), "7") << "the window's address box too";
+    EXPECT_EQ(monitor->composer()->command(), "read-input 8 1") << "not in the file: kept";
+    EXPECT_EQ(line("txt(0)")->text().toStdString(), "COM5:");
+    EXPECT_EQ(monitor->benchBar()->note(), "Opened partial.json, 1 notices (hover for them)");
+    EXPECT_EQ(monitor->benchBar()->recent().value(0), partial);
+
+    ASSERT_TRUE(monitor->loadMap(write("map.csv",
+        "table,address,name,type\n"
+        "input,8,level,u16\n"
+        "input,9,broken,u17\n")));
+    EXPECT_EQ(monitor->benchBar()->note(),
+        "Map map.csv: 1 registers named, 1 lines refused (hover for why)");
+    monitor->composer()->setCommand("read level");
+    EXPECT_TRUE(monitor->composer()->preview().startsWith("07 04 00 08 00 01 "))
+        << monitor->composer()->preview().toStdString();
+    EXPECT_FALSE(monitor->loadMap(folder + "/missing.csv"));
+    EXPECT_NE(monitor->map(), nullptr) << "the map in use stays";
 }
 
 TEST(TrendView, EachSeriesKeepsItsNewestPoints)
