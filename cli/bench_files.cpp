@@ -11,7 +11,7 @@ std::string ApplyWorkspace(const std::string& path, const std::set<std::string>&
 {
     const std::optional<std::string> text = FileText(path);
     if (!text)
-        return "cannot read the workspace " + path;
+        return "cannot read the workspace " + path + " (or it is over 16 MiB)";
     const modbus::OpenedWorkspace opened = modbus::ReadWorkspace(*text);
     if (!opened.refused.empty())
         return path + ": " + opened.refused.front();
@@ -40,7 +40,7 @@ std::string LoadMap(Options& o, std::vector<std::string>& notices)
         return {};
     const std::optional<std::string> text = FileText(o.mapFile);
     if (!text)
-        return "cannot read the map " + o.mapFile;
+        return "cannot read the map " + o.mapFile + " (or it is over 16 MiB)";
     o.map = std::make_shared<const modbus::RegisterMap>(modbus::ReadRegisterMap(*text));
     for (const std::string& why : o.map->refused)
         notices.push_back(o.mapFile + ": " + why);

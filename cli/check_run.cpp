@@ -122,7 +122,8 @@ int RunCheck(const Options& o)
 {
     const std::optional<std::string> text = FileText(o.checkFile);
     if (!text) {
-        std::fprintf(stderr, "quillet-cli: cannot read %s\n", o.checkFile.c_str());
+        std::fprintf(
+            stderr, "quillet-cli: cannot read %s (or it is over 16 MiB)\n", o.checkFile.c_str());
         return 2;
     }
     const modbus::CheckFile file = modbus::ReadCheckFile(*text, o.map.get(), o.order);

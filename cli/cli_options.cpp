@@ -159,7 +159,10 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     parsed.options.line.parity = kParities.at(raw.parity);
     parsed.options.order = kOrders.at(raw.order);
     if (const std::string why = settle(parsed, app); !why.empty())
-        return done(2, "quillet-cli: " + why + "\n\n" + usage(app), parsed.notices);
+        return done(2,
+            "quillet-cli: " + why + "\n"
+                + (parsed.options.port.empty() ? "\n" + usage(app) : std::string()),
+            parsed.notices);
     const std::vector<std::string> words = app.remaining();
     if (!words.empty() && words[0] == "scan")
         return parseScan(parsed, std::vector<std::string>(words.begin() + 1, words.end()));

@@ -1,22 +1,32 @@
-// A file's whole text, as the map and check readers take it.
+// A file's whole text, as the map, workspace and check readers take it.
 #pragma once
+
+#include "modbus/file_limits.h"
 
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 namespace cli {
 
-// nullopt when the file cannot be read.
-inline std::optional<std::string> FileText(const std::string& path)
+// nullopt when the file cannot be read or holds more than limit bytes: a hostile file is
+// refused after limit bytes, not read for minutes. Pipes (check <(...)) work too.
+inline std::optional<std::string> FileText(
+    const std::string& path, std::size_t limit = modbus::kLargestTextFile)
 {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
     if (!in)
         return std::nullopt;
-    return text.str();
+    std::string text;
+    char chunk[65536];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, std::size_t(in.gcount()));
+        if (text.size() > limit)
+            return std::nullopt;
+    }
+    if (in.bad())
+        return std::nullopt;
+    return text;
 }
 
 } // namespace cli
