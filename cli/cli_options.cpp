@@ -131,6 +131,22 @@ namespace {
         return modbus::ParseNamedRequest(command, *o.map, o.order).parsed;
     }
 
+    // The request's words, names too with a map; --every polls only a read.
+    Parsed parseRequest(Parsed parsed, const std::vector<std::string>& words, const CLI::App& app)
+    {
+        const modbus::ParsedRequest request = cli::request(parsed.options, words);
+        if (!request.error.empty())
+            return done(2, "quillet-cli: " + request.error + "\n\n" + usage(app), parsed.notices);
+        parsed.options.request = request.fields;
+        if (parsed.options.everyMs && !isRead(request.fields))
+            return done(2,
+                "quillet-cli: --every polls a read: read-coils, read-discrete, read-holding, "
+                "read-input or read-write\n\n"
+                    + usage(app),
+                parsed.notices);
+        return parsed;
+    }
+
 } // namespace
 
 const std::vector<int>& StandardSpeeds()
@@ -168,17 +184,7 @@ Parsed ParseOptions(const std::vector<std::string>& args)
         return parseScan(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
     if (!words.empty() && words[0] == "check")
         return parseCheck(parsed, std::vector<std::string>(words.begin() + 1, words.end()), app);
-    const modbus::ParsedRequest request = cli::request(parsed.options, words);
-    if (!request.error.empty())
-        return done(2, "quillet-cli: " + request.error + "\n\n" + usage(app), parsed.notices);
-    parsed.options.request = request.fields;
-    if (parsed.options.everyMs && !isRead(request.fields))
-        return done(2,
-            "quillet-cli: --every polls a read: read-coils, read-discrete, read-holding, "
-            "read-input or read-write\n\n"
-                + usage(app),
-            parsed.notices);
-    return parsed;
+    return parseRequest(parsed, words, app);
 }
 
 } // namespace cli

@@ -119,6 +119,9 @@ private:
     void connectBench();
     void mapChanged();
     modbus::Workspace workspace(const QString& path) const;
+    // The run's list from commands, with the composer's slave and map; those that build no
+    // request are left out and returned.
+    std::vector<std::string> listRequests(const std::vector<std::string>& commands);
     // What it could not use: requests that do not build.
     std::vector<std::string> applyWorkspace(const modbus::Workspace& w, const QString& path);
 

@@ -144,6 +144,25 @@ bool LineMonitor::openWorkspace(const QString& path)
     return true;
 }
 
+std::vector<std::string> LineMonitor::listRequests(const std::vector<std::string>& commands)
+{
+    const auto slave = modbus::ParseInteger(utf8(composer_->slave().trimmed())).value_or(1);
+    std::vector<std::string> unread;
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (const std::string& command : commands) {
+        const modbus::ParsedRequest parsed = parse(command);
+        const std::string frame = parsed.error.empty()
+            ? modbus::BuildRequest(int(slave), parsed.fields).frame
+            : std::string();
+        if (frame.empty())
+            unread.push_back("a request left out: " + command);
+        else
+            listed.emplace_back(command, frame);
+    }
+    pollPanel_->setList(listed);
+    return unread;
+}
+
 std::vector<std::string> LineMonitor::applyWorkspace(
     const modbus::Workspace& w, const QString& path)
 {
@@ -159,21 +178,8 @@ std::vector<std::string> LineMonitor::applyWorkspace(
         loadMap(fromUtf8(modbus::MapPathFromWorkspace(*w.map, utf8(path))));
     if (w.command)
         composer_->setCommand(fromUtf8(*w.command));
-    if (w.requests) {
-        const auto slave = modbus::ParseInteger(utf8(composer_->slave().trimmed())).value_or(1);
-        std::vector<std::pair<std::string, std::string>> listed;
-        for (const std::string& command : *w.requests) {
-            const modbus::ParsedRequest parsed = parse(command);
-            const std::string frame = parsed.error.empty()
-                ? modbus::BuildRequest(int(slave), parsed.fields).frame
-                : std::string();
-            if (frame.empty())
-                unread.push_back("a request left out: " + command);
-            else
-                listed.emplace_back(command, frame);
-        }
-        pollPanel_->setList(listed);
-    }
+    if (w.requests)
+        unread = listRequests(*w.requests);
     if (w.intervalMs || w.count)
         pollPanel_->setSettings(
             w.intervalMs.value_or(pollPanel_->intervalMs()), w.count.value_or(pollPanel_->count()));

@@ -39,6 +39,15 @@ void writeFile(const QString& path, const std::string& text)
     file.write(text.data(), qint64(text.size()));
 }
 
+// Ctrl+A, Ctrl+C in a table, and the lines the clipboard then holds.
+QStringList copyAll(monitor::CopyableTable* table)
+{
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    return QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+}
+
 class EndToEnd : public WindowFixture
 {
 protected:
@@ -84,6 +93,20 @@ protected:
         return requests;
     }
     std::string log() { return Normalised(LogDir::read(logName)); }
+    // A map and a workspace for the slave, the map beside it.
+    void writeBench(const QString& folder)
+    {
+        writeFile(folder + "/bench-map.csv",
+            "table;address;name;type;order;scale;unit\n"
+            "holding;40001;setpoint;u16;;0.1;°C\n"
+            "holding;1;level;f32;CDAB;;m\n"
+            "input;0;supply;u16;;0.001;V\n");
+        writeFile(folder + "/bench.json",
+            "{ \"port\": \"" + slave->path()
+                + "\", \"slave\": 48, \"command\": "
+                  "\"read-holding 0 3\", \"requests\": [\"read supply\"], \"poll\": { "
+                  "\"intervalMs\": 20, \"count\": 3 }, \"map\": \"bench-map.csv\" }");
+    }
 
     LogDir dir;
     QString logName;
@@ -228,10 +251,7 @@ TEST_F(EndToEnd, StartedWithTheMonitorItsCopiedRowsTellWhatEachFrameMeans)
     QTest::mouseClick(button("Command3"), Qt::LeftButton);
     ASSERT_TRUE(rowsReach(4));
 
-    frames->setFocus();
-    QTest::keyClick(frames, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(frames, Qt::Key_C, Qt::ControlModifier);
-    QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    QStringList lines = copyAll(frames);
     ASSERT_EQ(lines.size(), 5) << QApplication::clipboard()->text().toStdString();
     EXPECT_EQ(lines[0], "Time\tDir\tBytes\tFunction\tVerdict\tms");
     std::vector<std::string> seen;
@@ -250,11 +270,7 @@ TEST_F(EndToEnd, StartedWithTheMonitorItsCopiedRowsTellWhatEachFrameMeans)
             "RX 30 83 02 " + seen[3].substr(12, 5) + " | exception 2 ILLEGAL DATA ADDRESS" }));
 
     frames->selectRow(1);
-    monitor::CopyableTable* details = monitor->details();
-    details->setFocus();
-    QTest::keyClick(details, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(details, Qt::Key_C, Qt::ControlModifier);
-    lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    lines = copyAll(monitor->details());
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[1].startsWith("0 (0x0000)\t0x000A\t10\t10\t")) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].startsWith("1 (0x0001)\t0x0000\t0\t0")) << lines[2].toStdString();
@@ -332,16 +348,7 @@ TEST_F(EndToEnd, AWorkspaceAndItsMapNameWhatTheMonitorShows)
     slave->registers()[2] = 0x4050; // 3.25 as a float, low word first
     slave->inputRegisters()[0] = 1000;
     const QString folder = dir.dir.path();
-    writeFile(folder + "/bench-map.csv",
-        "table;address;name;type;order;scale;unit\n"
-        "holding;40001;setpoint;u16;;0.1;°C\n"
-        "holding;1;level;f32;CDAB;;m\n"
-        "input;0;supply;u16;;0.001;V\n");
-    writeFile(folder + "/bench.json",
-        "{ \"port\": \"" + slave->path()
-            + "\", \"slave\": 48, \"command\": "
-              "\"read-holding 0 3\", \"requests\": [\"read supply\"], \"poll\": { \"intervalMs\": "
-              "20, \"count\": 3 }, \"map\": \"bench-map.csv\" }");
+    writeBench(folder);
     StartWindow(frm,
         ParseCommandLine({ "quillet", "--workspace", folder + "/bench.json", "--open" }).start);
     ASSERT_TRUE(QTest::qWaitFor([&] { return button("BTNCloseCom")->isEnabled(); }, 5000));
@@ -355,11 +362,7 @@ TEST_F(EndToEnd, AWorkspaceAndItsMapNameWhatTheMonitorShows)
     monitor::CopyableTable* frames = monitor->frames();
     ASSERT_TRUE(QTest::qWaitFor([&] { return frames->model()->rowCount() >= 2; }, 5000));
     frames->selectRow(1);
-    monitor::CopyableTable* details = monitor->details();
-    details->setFocus();
-    QTest::keyClick(details, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(details, Qt::Key_C, Qt::ControlModifier);
-    const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = copyAll(monitor->details());
     ASSERT_EQ(lines.size(), 4) << QApplication::clipboard()->text().toStdString();
     EXPECT_TRUE(lines[0].startsWith("Register\tName\tValue\tHex")) << lines[0].toStdString();
     EXPECT_TRUE(lines[1].startsWith("0 (0x0000)\tsetpoint\t1 °C\t0x000A"))
