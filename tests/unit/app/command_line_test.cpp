@@ -43,6 +43,14 @@ TEST(CommandLine, OptionsPresetPortSpeedAndOpen)
     EXPECT_EQ(std::tuple(poll.start.everyMs, poll.start.count, poll.start.monitor),
         std::tuple(50, 3, true));
     EXPECT_EQ(poll.start.record, "d.csv");
+    // With a map or a workspace, a polled command may name a register: read once it is loaded.
+    const CommandLine named
+        = parse({ "--map", "m.csv", "--poll", "read temperature", "--workspace", "w.json" });
+    EXPECT_FALSE(named.exitCode) << named.err.toStdString();
+    EXPECT_EQ(std::tuple(named.start.map, named.start.workspace, named.start.monitor,
+                  named.start.lineGiven),
+        std::tuple(QString("m.csv"), QString("w.json"), true, false));
+    EXPECT_EQ(parse({ "--poll", "read temperature" }).exitCode, 2) << "no map: not a command";
 }
 
 TEST(CommandLine, TheToolkitsOwnOptionsAreLeftToTheToolkit)
