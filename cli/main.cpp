@@ -47,7 +47,7 @@ int main(int argc, char** argv)
         return cli::RunPolls(port, o, request.frame);
     const modbus::Exchange exchange
         = cli::Transact(port, request.frame, o.timeoutMs * 1000LL, o.line.speed);
-    const std::string out = o.json ? cli::JsonOutput(exchange, o.order)
+    const std::string out = o.json ? cli::JsonOutput(exchange, o.order, o.map.get())
                                    : cli::TextOutput(exchange, o.order, o.map.get());
     std::fputs(out.c_str(), stdout);
     if (exchange.good())

@@ -25,17 +25,23 @@ namespace {
         return line;
     }
 
-    std::string mappedLines(
+    // The mapped values a good read's reply covers whole; none without a map.
+    std::vector<modbus::MappedValue> mappedValues(
         const modbus::Exchange& exchange, modbus::WordOrder order, const modbus::RegisterMap* map)
     {
         const modbus::FrameRow* answer = exchange.answer();
         const auto read = map && exchange.good()
             ? modbus::ValuesOfReply(exchange.rows().front().bytes, answer->bytes)
             : std::nullopt;
+        return read ? modbus::MappedValues(*map, *read, order)
+                    : std::vector<modbus::MappedValue> {};
+    }
+
+    std::string mappedLines(
+        const modbus::Exchange& exchange, modbus::WordOrder order, const modbus::RegisterMap* map)
+    {
         std::string text;
-        if (!read)
-            return text;
-        for (const modbus::MappedValue& v : modbus::MappedValues(*map, *read, order)) {
+        for (const modbus::MappedValue& v : mappedValues(exchange, order, map)) {
             text += v.entry->name + "\t" + v.text + "\traw";
             for (const std::uint16_t w : v.raw)
                 text += " " + modbus::Decimal(w);
@@ -65,7 +71,8 @@ std::string TextOutput(
     return text + verdictLine(exchange) + "\n";
 }
 
-std::string JsonOutput(const modbus::Exchange& exchange, modbus::WordOrder order)
+std::string JsonOutput(
+    const modbus::Exchange& exchange, modbus::WordOrder order, const modbus::RegisterMap* map)
 {
     const modbus::DetailTable table = detailsOf(exchange, order);
     nlohmann::json rows = nlohmann::json::array();
@@ -84,7 +91,14 @@ std::string JsonOutput(const modbus::Exchange& exchange, modbus::WordOrder order
         out["reply_ms"] = *answer->replyMs;
     if (!table.summary.empty())
         out["summary"] = table.summary;
-    return out.dump(2) + "\n";
+    for (const modbus::MappedValue& v : mappedValues(exchange, order, map)) {
+        nlohmann::json value { { "name", v.entry->name }, { "value", v.text }, { "raw", v.raw } };
+        if (const auto number = modbus::EngineeringValue(*v.entry, v.raw, order))
+            value["number"] = *number;
+        out["mapped"].push_back(value);
+    }
+    // A map's names are the user's bytes: text that is not UTF-8 is written with U+FFFD.
+    return out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 } // namespace cli

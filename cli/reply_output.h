@@ -13,6 +13,8 @@ namespace cli {
 // With a map, the mapped values a read covers follow, a line each: name, engineering value, raw.
 std::string TextOutput(const modbus::Exchange& exchange, modbus::WordOrder order,
     const modbus::RegisterMap* map = nullptr);
-std::string JsonOutput(const modbus::Exchange& exchange, modbus::WordOrder order);
+// With a map, "mapped": each value's name, engineering text, number and raw registers.
+std::string JsonOutput(const modbus::Exchange& exchange, modbus::WordOrder order,
+    const modbus::RegisterMap* map = nullptr);
 
 } // namespace cli

@@ -287,6 +287,11 @@ TEST_F(CliAgainstDemoSlave, AMapNamesWhatAReadReturnsInEngineeringUnits)
     EXPECT_NE(run.out.find("\nsupply\t1 V\traw 1000\n"), std::string::npos) << run.out;
     const CliRun named = runCli(port() + "--map " + map + " read-holding 0 1");
     EXPECT_NE(named.out.find("\nmode\tauto\traw 10\n"), std::string::npos) << named.out;
+    const CliRun json = runCli(port() + "--map " + map + " --json read supply");
+    EXPECT_NE(
+        json.out.find("\"mapped\": [\n    {\n      \"name\": \"supply\",\n      \"number\": 1.0,"),
+        std::string::npos)
+        << json.out;
 }
 
 TEST(Cli, HelpAndVersionNeedNoPort)
