@@ -121,11 +121,11 @@ bool LineMonitor::saveWorkspace(const QString& path)
 bool LineMonitor::openWorkspace(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
-    // One byte over the reader's limit, so that it says the file is too large.
-    const std::optional<std::string> text = fileText(path, std::size_t(1 << 20) + 1);
+    // The reader says when a workspace is too large; files beyond all reason are not read.
+    const std::optional<std::string> text = fileText(path, modbus::kLargestTextFile);
     const modbus::OpenedWorkspace opened = text
         ? modbus::ReadWorkspace(*text)
-        : modbus::OpenedWorkspace { {}, { "cannot read the file" }, {} };
+        : modbus::OpenedWorkspace { {}, { "cannot read the file (or it is over 16 MiB)" }, {} };
     if (!opened.refused.empty()) {
         bench_->setNote(
             "Cannot open " + name + ": " + fromUtf8(opened.refused.front()), lines(opened.refused));
