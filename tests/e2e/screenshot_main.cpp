@@ -45,6 +45,7 @@ bool shootMap(window::frmSerial& frm, const QString& file, const QString& worksp
     monitor::LineMonitor* monitor = frm.monitor();
     if (monitor->run())
         monitor->stopRun();
+    QTest::qWait(1200); // the run's last reply, or its "no reply", before the picture's request
     if (!monitor->openWorkspace(workspace))
         return false;
     monitor->views()->setCurrentIndex(0);
