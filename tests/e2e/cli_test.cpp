@@ -174,8 +174,8 @@ TEST(CliScan, FindsTheSlaveAtItsSpeedAfterGarbageAtAnother)
     {
         bench::PacedLine line(slave.path(), 9600, true);
         ASSERT_TRUE(line.ok());
-        const CliRun run
-            = runCli("--port " + line.path() + " scan --addresses 16-18 --parity even");
+        const CliRun run = runCli(
+            "--port " + line.path() + " scan --addresses 16-18 --parity even --timeout 400");
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1),
             "something answers at 19200 8E1 (bad frames): the speed or parity is probably near\n");

@@ -415,6 +415,9 @@ TEST_F(MonitorScan, FindsTheSlaveAtItsSpeedAndUseSetsTheWindow)
     scan->findChild<QSpinBox*>("scanFirst")->setValue(16);
     scan->findChild<QSpinBox*>("scanLast")->setValue(18);
     scan->findChild<QLineEdit*>("scanParities")->setText("even");
+    // Generous: on a loaded machine the slave's thread may answer late, and a late answer
+    // would be judged at the next setting.
+    scan->findChild<QSpinBox*>("scanTimeout")->setValue(400);
     ASSERT_TRUE(scan->start());
     const bool ended = QTest::qWaitFor([&] { return !scan->running(); }, 20000);
     stop = true;
