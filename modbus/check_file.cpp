@@ -8,24 +8,12 @@
 #include "text_trim.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace modbus {
 namespace {
 
     std::string_view trim(std::string_view s) { return Trimmed(s); }
-
-    std::optional<double> number(std::string_view text)
-    {
-        if (const auto integer = ParseInteger(text))
-            return double(*integer);
-        double value = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        return ec == std::errc() && end == text.data() + text.size() && !text.empty()
-            ? std::optional(value)
-            : std::nullopt;
-    }
 
     std::vector<std::string_view> words(std::string_view text)
     {
@@ -42,11 +30,8 @@ namespace {
     // A value as expected: a number, or one of a mapped entry's names in engineering units.
     std::optional<double> expectedNumber(std::string_view text, const std::optional<MapEntry>& e)
     {
-        if (e)
-            for (const auto& [value, name] : e->names)
-                if (name == text)
-                    return double(value) * e->scale + e->offset;
-        return number(text);
+        const auto named = e ? NamedValue(*e, text) : std::nullopt;
+        return named ? named : ParseNumber(text);
     }
 
     // What follows "expect".

@@ -127,6 +127,14 @@ std::optional<std::vector<std::uint16_t>> RawFromEngineering(
     return laidOut(isSigned ? std::uint64_t(std::int64_t(n)) : std::uint64_t(n), e.count(), o);
 }
 
+std::optional<double> NamedValue(const MapEntry& e, std::string_view name)
+{
+    for (const auto& [value, text] : e.names)
+        if (text == name)
+            return double(value) * e.scale + e.offset;
+    return std::nullopt;
+}
+
 const MapEntry* EntryAt(const RegisterMap& map, DataTable table, unsigned address)
 {
     for (const MapEntry& e : map.entries)

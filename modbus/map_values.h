@@ -40,6 +40,9 @@ struct MappedValue
 std::vector<MappedValue> MappedValues(
     const RegisterMap& map, const ReadValues& read, WordOrder order);
 
+// The engineering value of one of an enum's names; nullopt for a name it does not have.
+std::optional<double> NamedValue(const MapEntry& e, std::string_view name);
+
 // The entry that begins at the address of the table; nullptr when none does.
 const MapEntry* EntryAt(const RegisterMap& map, DataTable table, unsigned address);
 // The engineering value of the entry beginning at address, when the read holds it whole.

@@ -6,20 +6,11 @@
 #include "text_trim.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace modbus {
 namespace {
 
     using Words = std::vector<std::string>;
-
-    std::string joined(const Words& w, std::size_t from, std::size_t end)
-    {
-        std::string text;
-        for (std::size_t i = from; i < end; ++i)
-            text += (i > from ? " " : "") + w[i];
-        return text;
-    }
 
     NamedRequest refused(std::string why) { return { { {}, std::move(why) }, nullptr }; }
 
@@ -45,14 +36,8 @@ namespace {
     // The engineering value a write gives: a number, or one of the entry's names.
     std::optional<double> engineering(const MapEntry& e, std::string_view text)
     {
-        for (const auto& [value, name] : e.names)
-            if (name == text)
-                return double(value) * e.scale + e.offset;
-        double value = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (ec != std::errc() || end != text.data() + text.size() || text.empty())
-            return std::nullopt;
-        return value;
+        const auto named = NamedValue(e, text);
+        return named ? named : ParseNumber(text);
     }
 
     NamedRequest writeNamed(const MapEntry& e, std::string_view text, WordOrder order)
@@ -96,7 +81,7 @@ namespace {
         if (!table || ParseInteger(w[1]))
             return std::nullopt;
         const bool reads = f->code <= 4;
-        const MapEntry* e = FindEntry(map, joined(w, 1, reads ? w.size() : w.size() - 1));
+        const MapEntry* e = FindEntry(map, JoinWords(w, 1, reads ? w.size() : w.size() - 1));
         if (!e)
             return std::nullopt;
         if (e->table != *table)
@@ -134,7 +119,7 @@ NamedRequest ParseNamedRequest(std::string_view command, const RegisterMap& map,
     const Words w = CommandWords(command);
     const bool read = !w.empty() && w[0] == "read", write = !w.empty() && w[0] == "write";
     if ((read && w.size() >= 2) || (write && w.size() >= 3)) {
-        const std::string name = joined(w, 1, read ? w.size() : w.size() - 1);
+        const std::string name = JoinWords(w, 1, read ? w.size() : w.size() - 1);
         const MapEntry* e = FindEntry(map, name);
         if (!e)
             return refused("no register named \"" + name + "\" in the map");

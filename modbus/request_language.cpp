@@ -171,14 +171,6 @@ namespace {
         }
     }
 
-    std::string joined(const Words& w, std::size_t from)
-    {
-        std::string text;
-        for (std::size_t i = from; i < w.size(); ++i)
-            text += (i > from ? " " : "") + w[i];
-        return text;
-    }
-
     ParsedRequest parseRaw(const Words& w)
     {
         ParsedRequest parsed;
@@ -186,7 +178,7 @@ namespace {
         std::size_t end = w.size();
         if (end > 1 && (w[end - 1] == "no-crc" || w[end - 1] == "bad-crc"))
             parsed.fields.check = w[--end] == "no-crc" ? CheckBytes::None : CheckBytes::Wrong;
-        const auto body = ParseHexBytes(joined(Words(w.begin(), w.begin() + long(end)), 1));
+        const auto body = ParseHexBytes(JoinWords(w, 1, end));
         if (!body || body->empty())
             parsed.error = "raw takes the body in hex, function code first: raw 04 00 00 00 02";
         else {
@@ -249,6 +241,25 @@ std::optional<std::int64_t> ParseInteger(std::string_view word)
     return negative ? -std::int64_t(value) : std::int64_t(value);
 }
 
+std::optional<double> ParseNumber(std::string_view word)
+{
+    if (const auto integer = ParseInteger(word))
+        return double(*integer);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    return ec == std::errc() && end == word.data() + word.size() && !word.empty()
+        ? std::optional(value)
+        : std::nullopt;
+}
+
+std::string JoinWords(const std::vector<std::string>& words, std::size_t from, std::size_t end)
+{
+    std::string text;
+    for (std::size_t i = from; i < end; ++i)
+        text += (i > from ? " " : "") + words[i];
+    return text;
+}
+
 std::optional<ByteString> ParseHexBytes(std::string_view text)
 {
     std::string digits;
@@ -285,7 +296,7 @@ ParsedRequest ParseRequest(const std::vector<std::string>& words)
     if (info->syntax == Syntax::Diagnostics)
         parsed.fields.data = ByteString(2, '\0'); // the standard's requests carry 00 00
     if (info->syntax == Syntax::Diagnostics && reader.error.empty() && words.size() > 2) {
-        const auto data = ParseHexBytes(joined(words, 2));
+        const auto data = ParseHexBytes(JoinWords(words, 2, words.size()));
         if (data)
             parsed.fields.data = *data;
         else

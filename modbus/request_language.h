@@ -27,6 +27,10 @@ std::vector<std::string> CommandWords(std::string_view text);
 
 // "10", "0x1F", "-5"; nullopt for anything else, or beyond 32 bits.
 std::optional<std::int64_t> ParseInteger(std::string_view word);
+// A whole number as ParseInteger reads it, or a decimal one: "21.5", "-3e2".
+std::optional<double> ParseNumber(std::string_view word);
+// words[from..end) joined by single blanks.
+std::string JoinWords(const std::vector<std::string>& words, std::size_t from, std::size_t end);
 // "04 00 00 00 02", "0400000002", "04,00"; nullopt for an odd digit count or a non-hex digit.
 std::optional<ByteString> ParseHexBytes(std::string_view text);
 
