@@ -29,6 +29,13 @@ BenchBar::BenchBar(QWidget* parent)
     , recent_(new QToolButton(this))
     , note_(new QLabel(this))
 {
+    layOut();
+    connectButtons();
+    fillRecent();
+}
+
+void BenchBar::layOut()
+{
     map_->setObjectName("map");
     map_->setToolTip("A register map (CSV): names and engineering values in the details, the "
                      "watch, the trend and the composer");
@@ -45,6 +52,10 @@ BenchBar::BenchBar(QWidget* parent)
              static_cast<QWidget*>(save_), static_cast<QWidget*>(recent_) })
         row->addWidget(w);
     row->addWidget(note_, 1);
+}
+
+void BenchBar::connectButtons()
+{
     connect(map_, &QPushButton::clicked, this, [this] {
         const QString path
             = chooseFile("Register map", false, "Register maps (*.csv);;All files (*)");
@@ -61,7 +72,6 @@ BenchBar::BenchBar(QWidget* parent)
         if (!path.isEmpty() && onSave)
             onSave(path);
     });
-    fillRecent();
 }
 
 QString BenchBar::chooseFile(const char* title, bool saving, const char* filter)

@@ -33,6 +33,8 @@ public:
     QStringList recent() const;
 
 private:
+    void layOut();
+    void connectButtons();
     void fillRecent();
     QString chooseFile(const char* title, bool saving, const char* filter);
 

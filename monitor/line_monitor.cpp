@@ -75,9 +75,6 @@ LineMonitor::LineMonitor(QWidget* parent)
     connectControls();
     connectRun();
     connectBench();
-    refresh_.setSingleShot(true);
-    refresh_.setInterval(100);
-    connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
     showCounts();
 }
 
@@ -166,7 +163,9 @@ void LineMonitor::connectControls()
         if (onSpeedChosen)
             onSpeedChosen(at == 0 ? 0 : speed_->itemText(at).toInt());
     });
-    connect(wordOrder_, &QComboBox::currentIndexChanged, this, &LineMonitor::showDetails);
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(100);
+    connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
     connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &LineMonitor::showDetails);
     composer_->onSend = [this](const std::string& frame) {

@@ -133,6 +133,7 @@ private:
     Composer* composer_;
     std::shared_ptr<const modbus::RegisterMap> map_;
     QString mapPath_;
+    QString mapNote_; // how the last map loaded, or why it did not
     PollPanel* pollPanel_;
     std::unique_ptr<PollRun> run_;
     std::string recordPath_;

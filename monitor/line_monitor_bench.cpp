@@ -45,6 +45,7 @@ void LineMonitor::connectBench()
     bench_->onMap = [this](const QString& path) { loadMap(path); };
     bench_->onOpen = [this](const QString& path) { openWorkspace(path); };
     bench_->onSave = [this](const QString& path) { saveWorkspace(path); };
+    // The order reads the details' pairs and the map's values: all follow it.
     connect(wordOrder_, &QComboBox::currentIndexChanged, this, &LineMonitor::mapChanged);
 }
 
@@ -63,18 +64,19 @@ bool LineMonitor::loadMap(const QString& path)
     const QString name = QFileInfo(path).fileName();
     const std::optional<std::string> text = fileText(path, modbus::kLargestTextFile);
     if (!text) {
-        bench_->setNote("Cannot read the map " + name + " (or it is over 16 MiB)");
+        mapNote_ = "Cannot read the map " + name + " (or it is over 16 MiB)";
+        bench_->setNote(mapNote_);
         return false;
     }
     auto map = std::make_shared<modbus::RegisterMap>(modbus::ReadRegisterMap(*text));
-    bench_->setNote(
-        QString("Map %1: %2 registers named%3")
-            .arg(name)
-            .arg(map->entries.size())
-            .arg(map->refused.empty()
-                    ? QString()
-                    : QString(", %1 lines refused (hover for why)").arg(map->refused.size())),
-        lines(map->refused));
+    mapNote_
+        = QString("Map %1: %2 registers named%3")
+              .arg(name)
+              .arg(map->entries.size())
+              .arg(map->refused.empty()
+                      ? QString()
+                      : QString(", %1 lines refused (hover for why)").arg(map->refused.size()));
+    bench_->setNote(mapNote_, lines(map->refused));
     map_ = std::move(map);
     mapPath_ = QFileInfo(path).absoluteFilePath();
     mapChanged();
@@ -135,7 +137,7 @@ bool LineMonitor::openWorkspace(const QString& path)
     const std::vector<std::string> unread
         = applyWorkspace(opened.workspace, QFileInfo(path).absoluteFilePath());
     told.insert(told.end(), unread.begin(), unread.end());
-    const QString mapNote = bench_->note(); // what loading its map said, if it has one
+    const QString mapNote = opened.workspace.map ? mapNote_ : QString(); // how its map loaded
     bench_->setNote("Opened " + name
             + (told.empty() ? QString() : QString(", %1 notices (hover for them)").arg(told.size()))
             + (mapNote.isEmpty() ? QString() : "; " + mapNote),
@@ -173,7 +175,6 @@ std::vector<std::string> LineMonitor::applyWorkspace(
         composer_->setSlave(QString::number(*w.slave));
     if (w.order)
         wordOrder_->setCurrentIndex(int(*w.order));
-    bench_->setNote({});
     if (w.map)
         loadMap(fromUtf8(modbus::MapPathFromWorkspace(*w.map, utf8(path))));
     if (w.command)

@@ -27,9 +27,11 @@ void WatchModel::name()
 
 void WatchModel::setMap(const modbus::RegisterMap* map, modbus::WordOrder order)
 {
+    beginResetModel();
     map_ = map;
     order_ = order;
-    show(std::move(rows_));
+    name();
+    endResetModel();
 }
 
 void WatchModel::show(std::vector<modbus::WatchRow> rows)
