@@ -157,6 +157,11 @@ void Composer::layOut()
     grid->addWidget(preview_, 1, 6, 1, column - 7);
     grid->addWidget(send_, 1, column - 1);
     grid->addWidget(problem_, 2, 1, 1, column - 1);
+    orderTabs();
+}
+
+void Composer::orderTabs()
+{
     QWidget* order[] = { function_, slave_, start_.edit, quantity_.edit, writeStart_.edit,
         values_.edit, check_, command_, send_ };
     for (std::size_t i = 1; i < std::size(order); ++i)

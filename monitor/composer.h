@@ -56,6 +56,8 @@ private:
     void buildFields();
     void connectFields();
     void layOut();
+    // Tab in reading order; Return in a text box reaches the Ctrl+Return shortcut.
+    void orderTabs();
     void showSyntax();
     void fieldsChanged();
     void commandTyped(const QString& text);

@@ -72,6 +72,11 @@ ScanPanel::ScanPanel(QWidget* parent)
     model_->setHorizontalHeaderLabels({ "Address", "Line", "Verdict", "ms", "Identification" });
     results_->setModel(model_);
     layOut();
+    connectButtons();
+}
+
+void ScanPanel::connectButtons()
+{
     stop_->setEnabled(false);
     connect(start_, &QPushButton::clicked, this, &ScanPanel::start);
     connect(stop_, &QPushButton::clicked, this, &ScanPanel::stop);

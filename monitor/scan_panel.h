@@ -51,6 +51,7 @@ public:
 
 private:
     void layOut();
+    void connectButtons();
     modbus::ScanOptions options(QString& why) const;
     void step();
     void finish();
