@@ -2,6 +2,7 @@
 
 #include "cli_port.h"
 #include "file_text.h"
+#include "reply_output.h"
 
 #include "modbus/check_file.h"
 #include "modbus/function_table.h"
@@ -57,7 +58,7 @@ namespace {
     }
 
     bool writeJunit(
-        const std::string& path, const std::string& file, const std::vector<Outcome>& outcomes)
+        std::ofstream& out, const std::string& file, const std::vector<Outcome>& outcomes)
     {
         std::size_t failures = 0;
         double seconds = 0;
@@ -65,7 +66,6 @@ namespace {
             failures += o.result.passed ? 0 : 1;
             seconds += o.seconds;
         }
-        std::ofstream out(path, std::ios::binary);
         out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuite name=\"" << xmlEscaped(file)
             << "\" tests=\"" << outcomes.size() << "\" failures=\"" << failures << "\" time=\""
             << decimalSeconds(seconds) << "\">\n";
@@ -79,18 +79,21 @@ namespace {
                     << "\"/>\n  </testcase>\n";
         }
         out << "</testsuite>\n";
+        out.close();
         return bool(out);
     }
 
     // One request step: sent, answered (or not), judged, reported in TAP.
-    Outcome runStep(Port& port, const Options& o, const modbus::CheckStep& step, std::size_t number)
+    Outcome runStep(Link& link, const Options& o, const modbus::CheckStep& step, std::size_t number)
     {
         const auto start = std::chrono::steady_clock::now();
         const modbus::BuiltRequest request = modbus::BuildRequest(o.address, step.request);
         modbus::StepResult result { false, "not sent: " + request.notSent };
-        if (request.notSent.empty())
-            result = modbus::JudgeStep(
-                step, Transact(port, request.frame, o.timeoutMs * 1000LL, o.line.speed));
+        if (request.notSent.empty()) {
+            const modbus::Exchange exchange = link.transact(request.frame);
+            std::fputs(NoteLines(exchange).c_str(), stderr);
+            result = modbus::JudgeStep(step, exchange);
+        }
         std::printf("%s %zu - %s\n", result.passed ? "ok" : "not ok", number, step.text.c_str());
         if (!result.passed)
             std::printf("  # line %d: got %s\n", step.line, result.got.c_str());
@@ -100,7 +103,8 @@ namespace {
     }
 
     // Every step in turn, the TAP plan first; a step that gets no reply fails and the run goes on.
-    std::vector<Outcome> runSteps(Port& port, const Options& o, const modbus::CheckFile& file)
+    std::vector<Outcome> runSteps(
+        Port& port, Link& link, const Options& o, const modbus::CheckFile& file)
     {
         std::size_t requests = 0;
         for (const modbus::CheckStep& s : file.steps)
@@ -108,10 +112,12 @@ namespace {
         std::printf("1..%zu\n", requests);
         std::vector<Outcome> outcomes;
         for (const modbus::CheckStep& step : file.steps) {
+            if (!port.failure().empty())
+                break; // the steps left cannot be sent: the run fails on the port's failure
             if (step.waitMs)
                 std::this_thread::sleep_for(std::chrono::milliseconds(*step.waitMs));
             else
-                outcomes.push_back(runStep(port, o, step, outcomes.size() + 1));
+                outcomes.push_back(runStep(link, o, step, outcomes.size() + 1));
         }
         return outcomes;
     }
@@ -131,18 +137,31 @@ int RunCheck(const Options& o)
         std::fprintf(stderr, "quillet-cli: %s: %s\n", o.checkFile.c_str(), why.c_str());
     if (!file.refused.empty())
         return 2; // nothing is sent from a file with a bad line
+    // A report that cannot be written is told before anything is sent.
+    std::ofstream junit;
+    if (!o.junit.empty())
+        junit.open(o.junit, std::ios::binary);
+    if (!o.junit.empty() && !junit) {
+        std::fprintf(stderr, "quillet-cli: cannot write %s\n", o.junit.c_str());
+        return 2;
+    }
     Port port;
     if (const std::string why = port.open(o.port, o.line); !why.empty()) {
         std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
         return 1;
     }
-    const std::vector<Outcome> outcomes = runSteps(port, o, file);
-    if (!o.junit.empty() && !writeJunit(o.junit, o.checkFile, outcomes))
+    Link link(port, LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo));
+    const std::vector<Outcome> outcomes = runSteps(port, link, o, file);
+    if (!port.failure().empty())
+        std::fprintf(stderr, "quillet-cli: %s\n", port.failure().c_str());
+    bool passed = port.failure().empty();
+    if (!o.junit.empty() && !writeJunit(junit, o.checkFile, outcomes)) {
         std::fprintf(stderr, "quillet-cli: cannot write %s\n", o.junit.c_str());
+        passed = false;
+    }
     for (const Outcome& outcome : outcomes)
-        if (!outcome.result.passed)
-            return 1;
-    return 0;
+        passed = passed && outcome.result.passed;
+    return passed ? 0 : 1;
 }
 
 } // namespace cli

@@ -43,6 +43,7 @@ namespace {
     {
         std::string parity = "none";
         std::string order = "ABCD";
+        std::string echo = "auto";
     };
 
     void describe(CLI::App& app, Options& o, Raw& raw)
@@ -58,8 +59,17 @@ namespace {
             ->check(CLI::IsMember({ 1, 2 }));
         app.add_option("--address", o.address, "Slave address (default 1)")
             ->check(CLI::Range(0, 255));
-        app.add_option("--timeout", o.timeoutMs, "Reply time-out in ms (default 1000)")
+        app.add_option("--timeout", o.timeoutMs,
+               "Response time-out in ms, from the request's end to the reply's first byte "
+               "(default 1000)")
             ->check(CLI::Range(1, 600000));
+        app.add_option("--byte-timeout", o.byteTimeoutMs,
+               "Longest pause in ms between the pieces of a reply (default 100)")
+            ->check(CLI::Range(1, 600000));
+        app.add_option("--echo", raw.echo,
+               "on: the adapter hears itself (two-wire RS-485), off: it does not, auto: told "
+               "from what comes back (default auto)")
+            ->check(CLI::IsMember({ "off", "on", "auto" }));
         app.add_option("--word-order", raw.order, "ABCD, CDAB, BADC or DCBA (default ABCD)")
             ->check(CLI::IsMember({ "ABCD", "CDAB", "BADC", "DCBA" }));
         app.add_flag("--json", o.json, "Print one JSON object");
@@ -174,6 +184,7 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     }
     parsed.options.line.parity = kParities.at(raw.parity);
     parsed.options.order = kOrders.at(raw.order);
+    parsed.options.echo = *modbus::EchoFromName(raw.echo);
     if (const std::string why = settle(parsed, app); !why.empty())
         return done(2,
             "quillet-cli: " + why + "\n"

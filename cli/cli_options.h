@@ -3,6 +3,7 @@
 #pragma once
 
 #include "modbus/detail_table.h"
+#include "modbus/echo_mode.h"
 #include "modbus/register_map.h"
 #include "modbus/request_fields.h"
 #include "modbus/scan_plan.h"
@@ -20,7 +21,9 @@ struct Options
     std::string port;
     comm::LineSettings line;
     int address = 1;
-    int timeoutMs = 1000;
+    int timeoutMs = 1000; // to the reply's first byte, from the request's end on the line
+    int byteTimeoutMs = 100; // between the pieces of a reply
+    modbus::EchoMode echo = modbus::EchoMode::Auto;
     modbus::WordOrder order = modbus::WordOrder::ABCD;
     bool json = false;
     std::optional<int> everyMs; // polling: a poll every so many ms (0: as fast as replies come)

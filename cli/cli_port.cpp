@@ -1,11 +1,23 @@
 #include "cli_port.h"
 
+#include "serial/pseudo_terminal.h"
+#include "serial/win32/device_gone.h"
 #include "serial/win32_comm.h"
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace cli {
+namespace {
+
+    modbus::LineTime now()
+    {
+        using namespace std::chrono;
+        return { duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count(), 0 };
+    }
+
+} // namespace
 
 Port::~Port()
 {
@@ -16,6 +28,7 @@ Port::~Port()
 std::string Port::open(const std::string& name, const comm::LineSettings& line)
 {
     using namespace comm;
+    line_ = line;
     handle_
         = CreateFileA(name.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting, 0, 0);
     const auto failed = [&](const std::string& what) {
@@ -27,47 +40,98 @@ std::string Port::open(const std::string& name, const comm::LineSettings& line)
     const std::string mode = line.modeText();
     if (!BuildCommDCBA(mode.c_str(), &dcb) || !SetCommState(handle_, &dcb))
         return failed("cannot set " + name + " to " + line.shortForm());
+    virtual_ = IsPseudoTerminal(handle_);
     return {};
+}
+
+void Port::refused(const char* what)
+{
+    const comm::Dword code = comm::GetLastError();
+    failure_ = (comm::MeansDeviceGone(code) ? "device gone: " : "") + std::string(what)
+        + " refused (error " + std::to_string(code) + ")";
 }
 
 int Port::write(const modbus::ByteString& bytes)
 {
     using namespace comm;
+    if (!failure_.empty())
+        return 0;
     const CommTimeouts timeouts { kMaxDword, kMaxDword, 1000, 1, 1000 };
     SetCommTimeouts(handle_, &timeouts);
     Dword written = 0;
-    WriteFile(handle_, bytes.data(), Dword(bytes.size()), &written, nullptr);
+    if (!WriteFile(handle_, bytes.data(), Dword(bytes.size()), &written, nullptr))
+        refused("the write");
     return int(written);
 }
 
 modbus::ByteString Port::read(std::int64_t waitUs)
 {
     using namespace comm;
+    if (!failure_.empty())
+        return {};
     // Win32's "return as soon as bytes arrive": interval and multiplier kMaxDword, the wait
-    // for the first byte as the total constant (which must not be 0).
-    const Dword waitMs = Dword(std::clamp<std::int64_t>((waitUs + 999) / 1000, 1, 0x7FFFFFFF));
-    const CommTimeouts timeouts { kMaxDword, kMaxDword, waitMs, 1, 1000 };
+    // for the first byte as the total constant (which must not be 0); a wait of 0 returns at
+    // once with what is there.
+    const Dword waitMs = Dword(std::clamp<std::int64_t>((waitUs + 999) / 1000, 0, 0x7FFFFFFF));
+    const CommTimeouts timeouts = waitMs == 0
+        ? CommTimeouts { kMaxDword, 0, 0, 1, 1000 }
+        : CommTimeouts { kMaxDword, kMaxDword, waitMs, 1, 1000 };
     SetCommTimeouts(handle_, &timeouts);
     char buffer[256];
     Dword count = 0;
-    ReadFile(handle_, buffer, sizeof buffer, &count, nullptr);
+    if (!ReadFile(handle_, buffer, sizeof buffer, &count, nullptr))
+        refused("the read");
     return modbus::ByteString(buffer, count);
 }
 
-modbus::Exchange Transact(
-    Port& port, const modbus::ByteString& frame, std::int64_t timeoutUs, int speed)
+Link::Link(Port& port, const LinkSettings& settings)
+    : port_(port)
+    , line_(port.line().shortForm())
 {
-    using namespace std::chrono;
-    const auto now = [] {
-        return modbus::LineTime {
-            duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count(), 0
-        };
-    };
-    modbus::Exchange exchange(frame, port.write(frame), timeoutUs, SilenceUs(speed), now());
-    while (!exchange.done()) {
-        const modbus::ByteString chunk = port.read(exchange.nextWaitUs(now().monoUs));
+    const comm::LineSettings& line = port.line();
+    timing_ = { settings.responseUs, settings.byteUs,
+        modbus::CharacterUs(line.speed, line.parity, line.stopBits), SilenceUs(line.speed),
+        !port.virtualLine() };
+    line_.setEcho(settings.echo);
+}
+
+void Link::keepSilence()
+{
+    // The standard's 3.5 characters between frames, kept after whatever the line last carried.
+    const std::int64_t until = quietSinceUs_ + InterFrameUs(port_.line().speed);
+    if (const std::int64_t left = until - now().monoUs; left > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(left));
+}
+
+void Link::readAway()
+{
+    // What waits now came after the last exchange ended: the analysis judges it against that
+    // request when this one is written. Bounded: a line that never stops talking still gets
+    // its request.
+    for (int reads = 0; reads < 16; ++reads) {
+        const modbus::ByteString waiting = port_.read(0);
+        if (waiting.empty())
+            return;
+        const modbus::LineTime at = now();
+        line_.readAway(waiting, at);
+        quietSinceUs_ = at.monoUs;
+    }
+}
+
+modbus::Exchange Link::transact(const modbus::ByteString& frame)
+{
+    keepSilence();
+    readAway();
+    keepSilence();
+    const modbus::LineTime sentAt = now();
+    const int written = port_.write(frame);
+    modbus::Exchange exchange(line_, frame, written, timing_, sentAt);
+    while (!exchange.done() && port_.failure().empty()) {
+        const modbus::ByteString chunk = port_.read(exchange.nextWaitUs(now().monoUs));
         exchange.read(chunk, now()); // the time after the read: when the bytes were there
     }
+    quietSinceUs_
+        = std::max(now().monoUs, sentAt.monoUs + std::int64_t(frame.size()) * timing_.characterUs);
     return exchange;
 }
 

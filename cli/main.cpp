@@ -43,10 +43,13 @@ int main(int argc, char** argv)
     cli::Port port;
     if (const std::string why = port.open(o.port, o.line); !why.empty())
         return fail("quillet-cli: " + why + "\n", 1);
+    cli::Link link(port, cli::LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo));
     if (o.everyMs)
-        return cli::RunPolls(port, o, request.frame);
-    const modbus::Exchange exchange
-        = cli::Transact(port, request.frame, o.timeoutMs * 1000LL, o.line.speed);
+        return cli::RunPolls(port, link, o, request.frame);
+    const modbus::Exchange exchange = link.transact(request.frame);
+    std::fputs(cli::NoteLines(exchange).c_str(), stderr);
+    if (!port.failure().empty())
+        return fail("quillet-cli: " + port.failure() + "\n", 1);
     const std::string out = o.json ? cli::JsonOutput(exchange, o.order, o.map.get())
                                    : cli::TextOutput(exchange, o.order, o.map.get());
     std::fputs(out.c_str(), stdout);

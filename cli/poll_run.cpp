@@ -1,5 +1,7 @@
 #include "poll_run.h"
 
+#include "reply_output.h"
+
 #include "logfile/local_time.h"
 
 #include "modbus/data_log.h"
@@ -27,10 +29,11 @@ namespace {
     }
 
     // One poll: the request out, its answer in; what it came to for the statistics.
-    void poll(Port& port, const Options& o, const modbus::ByteString& frame,
+    void poll(Link& link, const Options& o, const modbus::ByteString& frame,
         modbus::PollStatistics& stats)
     {
-        const modbus::Exchange exchange = Transact(port, frame, o.timeoutMs * 1000LL, o.line.speed);
+        const modbus::Exchange exchange = link.transact(frame);
+        std::fputs(NoteLines(exchange).c_str(), stderr);
         const modbus::FrameRow* answer = exchange.answer();
         const modbus::PollOutcome outcome
             = answer ? modbus::OutcomeOf(answer->kind) : modbus::PollOutcome::NoReply;
@@ -59,7 +62,7 @@ namespace {
 
 } // namespace
 
-int RunPolls(Port& port, const Options& o, const modbus::ByteString& frame)
+int RunPolls(Port& port, Link& link, const Options& o, const modbus::ByteString& frame)
 {
     std::signal(SIGINT, interrupt);
     modbus::PollSchedule schedule(
@@ -68,12 +71,11 @@ int RunPolls(Port& port, const Options& o, const modbus::ByteString& frame)
     stats.started(nowUs());
     if (o.csv)
         std::fputs(modbus::DataLogHeader().c_str(), stdout);
-    std::int64_t quietUntil = 0; // the silence after the last reply, before the next request
     while (!schedule.finished() && !interrupted) {
-        if (!schedule.due(nowUs()) || nowUs() < quietUntil) {
+        if (!schedule.due(nowUs())) {
             // Waiting for the next poll: in short steps, so Ctrl+C ends it at once.
-            const std::int64_t wait = std::clamp<std::int64_t>(
-                std::max(schedule.dueAtUs(), quietUntil) - nowUs(), 0, 50'000);
+            const std::int64_t wait
+                = std::clamp<std::int64_t>(schedule.dueAtUs() - nowUs(), 0, 50'000);
             std::this_thread::sleep_for(
                 std::chrono::microseconds(std::max<std::int64_t>(wait, 100)));
             continue;
@@ -81,11 +83,18 @@ int RunPolls(Port& port, const Options& o, const modbus::ByteString& frame)
         schedule.sent(nowUs());
         if (*o.everyMs > 0) // at 0 every poll is "late" by the last one's length
             stats.recordLateness(schedule.lastLatenessUs()); // one request: a poll a cycle
-        poll(port, o, frame, stats);
+        poll(link, o, frame, stats);
         schedule.answered(nowUs());
-        quietUntil = nowUs() + InterFrameUs(o.line.speed);
+        if (!port.failure().empty())
+            break;
     }
     std::fputs(stats.report().c_str(), stderr);
+    const modbus::LineCounts& counts = link.analysis().counts();
+    std::fprintf(stderr, "late replies %d, stray bytes %d\n", counts.late, counts.strayBytes);
+    if (!port.failure().empty()) {
+        std::fprintf(stderr, "quillet-cli: %s\n", port.failure().c_str());
+        return 1;
+    }
     return stats.count(modbus::PollOutcome::Good) == stats.requests() && stats.requests() > 0 ? 0
                                                                                               : 1;
 }

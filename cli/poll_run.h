@@ -10,6 +10,7 @@
 namespace cli {
 
 // Exit status: 0 when every poll had a good reply, 1 otherwise.
-int RunPolls(Port& port, const Options& options, const modbus::ByteString& frame);
+// A port the platform refuses ends the run at once, told on stderr.
+int RunPolls(Port& port, Link& link, const Options& options, const modbus::ByteString& frame);
 
 } // namespace cli

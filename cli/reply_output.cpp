@@ -31,7 +31,7 @@ namespace {
     {
         const modbus::FrameRow* answer = exchange.answer();
         const auto read = map && exchange.good()
-            ? modbus::ValuesOfReply(exchange.rows().front().bytes, answer->bytes)
+            ? modbus::ValuesOfReply(exchange.request().bytes, answer->bytes)
             : std::nullopt;
         return read ? modbus::MappedValues(*map, *read, order)
                     : std::vector<modbus::MappedValue> {};
@@ -71,6 +71,14 @@ std::string TextOutput(
     return text + verdictLine(exchange) + "\n";
 }
 
+std::string NoteLines(const modbus::Exchange& exchange)
+{
+    std::string text;
+    for (const std::string& note : exchange.notes())
+        text += "quillet-cli: " + note + "\n";
+    return text;
+}
+
 std::string JsonOutput(
     const modbus::Exchange& exchange, modbus::WordOrder order, const modbus::RegisterMap* map)
 {
@@ -84,7 +92,7 @@ std::string JsonOutput(
         rows.push_back(row);
     }
     const modbus::FrameRow* answer = exchange.answer();
-    nlohmann::json out { { "request", modbus::HexBytes(exchange.rows().front().bytes) },
+    nlohmann::json out { { "request", modbus::HexBytes(exchange.request().bytes) },
         { "reply", answer ? modbus::HexBytes(answer->bytes) : "" },
         { "verdict", exchange.verdict() }, { "good", exchange.good() }, { "rows", rows } };
     if (answer && answer->replyMs)

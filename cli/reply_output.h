@@ -13,6 +13,10 @@ namespace cli {
 // With a map, the mapped values a read covers follow, a line each: name, engineering value, raw.
 std::string TextOutput(const modbus::Exchange& exchange, modbus::WordOrder order,
     const modbus::RegisterMap* map = nullptr);
+// What else the exchange saw, a line each for stderr: "quillet-cli: 1 stray byte before the
+// reply".
+std::string NoteLines(const modbus::Exchange& exchange);
+
 // With a map, "mapped": each value's name, engineering text, number and raw registers.
 std::string JsonOutput(const modbus::Exchange& exchange, modbus::WordOrder order,
     const modbus::RegisterMap* map = nullptr);

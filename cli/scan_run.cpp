@@ -62,9 +62,10 @@ namespace {
                 run.opened(true);
             }
             break;
-        case modbus::ScanRun::Need::Send:
-            run.sent(port->write(run.frame()), now());
-            break;
+        case modbus::ScanRun::Need::Send: {
+            const modbus::LineTime at = now(); // the request leaves the line from here
+            run.sent(port->write(run.frame()), at);
+        } break;
         case modbus::ScanRun::Need::Read: {
             const modbus::ByteString chunk = port->read(run.readWaitUs(now().monoUs));
             run.read(chunk, now()); // the time after the read

@@ -147,7 +147,7 @@ StepResult JudgeStep(const CheckStep& step, const Exchange& exchange)
         return { false, answer->verdict };
     if (e.kind == Expected::Kind::Ok)
         return { true, answer->verdict };
-    const auto read = ValuesOfReply(exchange.rows().front().bytes, answer->bytes);
+    const auto read = ValuesOfReply(exchange.request().bytes, answer->bytes);
     if (!read)
         return { false, "not a read reply" };
     if (step.entry)

@@ -1,44 +1,72 @@
 #include "exchange.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace modbus {
 
-Exchange::Exchange(const ByteString& frame, int written, std::int64_t timeoutUs,
-    std::int64_t silenceUs, LineTime sentAt)
-    : deadlineUs_(sentAt.monoUs + timeoutUs)
-    , silenceUs_(silenceUs)
+std::int64_t CharacterUs(int bitsPerSecond, char parity, int stopBits)
 {
-    analyzer_.written(frame, written, false, sentAt);
-    collect();
+    const int bits = 1 + 8 + (parity == 'n' ? 0 : 1) + stopBits;
+    return bits * 1'000'000LL / std::max(bitsPerSecond, 1);
+}
+
+Exchange::Exchange(FrameAnalyzer& line, const ByteString& frame, int written,
+    const ExchangeTiming& timing, LineTime sentAt)
+    : line_(&line)
+    , timing_(timing)
+    , requestEndUs_(sentAt.monoUs + std::int64_t(frame.size()) * timing.characterUs)
+{
+    // Reads here return as bytes arrive, so their times tell gaps and echoes; the exchange
+    // says when the time is up, not the analysis's own second.
+    line.setCharacterUs(timing.timed ? timing.characterUs : 0);
+    line.setGapUs(timing.silenceUs);
+    line.setNoReplyUs(std::numeric_limits<std::int64_t>::max());
+    line.written(frame, written, false, sentAt);
+    // What waited is judged before the request's own row, the last that written() makes.
+    rows_ = line.take();
+    requestAt_ = rows_.size() - 1;
     done_ = written < int(frame.size());
 }
 
 std::int64_t Exchange::nextWaitUs(std::int64_t nowUs) const
 {
-    const std::int64_t left = std::max<std::int64_t>(0, deadlineUs_ - nowUs);
-    // Once bytes came, only a short silence is waited for: it ends a copy held for the next
-    // read, or bytes that make no frame.
-    return bytesCame_ ? std::min(silenceUs_, left) : left;
+    if (done_ || line_->holdsCopy())
+        return 0; // a copy is told at once: a write's good reply is not slowed
+    if (line_->pendingBytes() > 0) {
+        // A reply flows: it may pause for the byte time-out; one whose length the table does
+        // not give ends at the silence.
+        const std::int64_t pause = line_->pendingLengthKnown()
+            ? timing_.byteUs
+            : std::min(timing_.byteUs, timing_.silenceUs);
+        return std::max<std::int64_t>(0, lastBytesUs_ + pause - nowUs);
+    }
+    return std::max<std::int64_t>(0, requestEndUs_ + timing_.responseUs - nowUs);
 }
 
 void Exchange::read(const ByteString& chunk, LineTime at)
 {
-    analyzer_.read(chunk, at);
+    if (!chunk.empty()) {
+        lastBytesUs_ = at.monoUs;
+        line_->read(chunk, at);
+    } else if (line_->pendingBytes() > 0) {
+        line_->read(chunk, at); // the pause ended what was there
+    } else if (!done_ && at.monoUs >= requestEndUs_ + timing_.responseUs) {
+        line_->timedOut(at);
+    }
     collect();
-    if (chunk.empty())
-        done_ = true; // the time-out, or the silence after bytes
-    bytesCame_ = bytesCame_ || !chunk.empty();
-    if (answer_ || at.monoUs >= deadlineUs_)
-        done_ = true;
 }
 
 void Exchange::collect()
 {
-    for (FrameRow& row : analyzer_.take()) {
-        if (row.replyMs && !answer_ && row.kind != RowKind::Echo)
-            answer_ = rows_.size();
+    for (FrameRow& row : line_->take()) {
         rows_.push_back(std::move(row));
+        const FrameRow& r = rows_.back();
+        const bool answers = r.replyMs && r.kind != RowKind::Echo && r.kind != RowKind::Late
+            && r.kind != RowKind::OtherAddress;
+        if (answers && !answer_)
+            answer_ = rows_.size() - 1;
+        done_ = done_ || answers || r.kind == RowKind::NotFrame || r.kind == RowKind::NoReply;
     }
 }
 
@@ -49,10 +77,22 @@ std::string Exchange::verdict() const
     if (const FrameRow* a = answer())
         return a->verdict;
     // What came instead of an answer, the last of it.
-    for (auto row = rows_.rbegin(); row != rows_.rend(); ++row)
-        if (row->kind != RowKind::Hint && row->kind != RowKind::Request)
-            return row->verdict;
-    return rows_.empty() || rows_.front().verdict == "sent" ? "no reply" : rows_.front().verdict;
+    for (std::size_t i = rows_.size(); i > requestAt_ + 1; --i) {
+        const RowKind kind = rows_[i - 1].kind;
+        if (kind != RowKind::Hint && kind != RowKind::Note && kind != RowKind::Stray
+            && kind != RowKind::Late && kind != RowKind::Echo)
+            return rows_[i - 1].verdict;
+    }
+    return request().verdict == "sent" ? "no reply" : request().verdict;
+}
+
+std::vector<std::string> Exchange::notes() const
+{
+    std::vector<std::string> notes;
+    for (const FrameRow& row : rows_)
+        if (row.kind == RowKind::Stray || row.kind == RowKind::Late || row.kind == RowKind::Note)
+            notes.push_back(row.verdict);
+    return notes;
 }
 
 } // namespace modbus

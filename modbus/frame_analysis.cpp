@@ -3,6 +3,7 @@
 #include "crc16.h"
 #include "function_table.h"
 #include "modbus_names.h"
+#include "reply_match.h"
 
 #include <algorithm>
 
@@ -70,10 +71,16 @@ FrameRow& FrameAnalyzer::add(RowKind kind, LineTime at)
 
 void FrameAnalyzer::written(const ByteString& frame, int count, bool rawText, LineTime at)
 {
-    // Frames do not span a request: what is left unfinished before it is not a frame.
+    // Frames do not span a request: what waited is judged against the request it followed.
+    beforeRequest_ = true;
     extract(at, true);
     noticeSilence(at, true);
-    request_ = Request { frame, rawText, at.monoUs, false, false, std::nullopt };
+    beforeRequest_ = false;
+    previous_ = request_ && !request_->raw ? request_->frame : ByteString();
+    request_ = Request {};
+    request_->frame = frame;
+    request_->raw = rawText;
+    request_->writtenUs = at.monoUs;
     FrameRow& row = add(RowKind::Request, at);
     row.bytes = frame;
     row.function = rawText ? "raw text" : frame.size() >= 2 ? FunctionName(ByteAt(frame, 1)) : "";
@@ -88,10 +95,30 @@ void FrameAnalyzer::read(const ByteString& chunk, LineTime at)
     if (!chunk.empty()) {
         buffer_ += chunk;
         readEnds_.push_back(buffer_.size());
+        readTimes_.push_back(at.monoUs);
     }
     extract(at, chunk.empty());
     if (chunk.empty())
         noticeSilence(at, false);
+}
+
+void FrameAnalyzer::readAway(const ByteString& chunk, LineTime at)
+{
+    beforeRequest_ = true;
+    read(chunk, at);
+    beforeRequest_ = false;
+}
+
+void FrameAnalyzer::timedOut(LineTime at)
+{
+    extract(at, true);
+    noticeSilence(at, true);
+}
+
+bool FrameAnalyzer::pendingLengthKnown() const
+{
+    const std::optional<std::size_t> length = ReplyFrameLength(buffer_, 0, requestFrame());
+    return !length || *length > 0;
 }
 
 void FrameAnalyzer::noticeSilence(LineTime at, bool nextRequest)
@@ -101,9 +128,10 @@ void FrameAnalyzer::noticeSilence(LineTime at, bool nextRequest)
     if (!nextRequest && at.monoUs - request_->writtenUs < noReplyUs_)
         return;
     request_->answered = true;
+    request_->silent = true;
     FrameRow& row = add(RowKind::NoReply, at);
     row.function = request_->frame.size() >= 2 ? FunctionName(ByteAt(request_->frame, 1)) : "";
-    row.verdict = "no reply";
+    row.verdict = request_->echoSeen ? "no reply (only the adapter's echo)" : "no reply";
     ++counts_.noReply;
     emitHint(at);
 }
@@ -140,32 +168,57 @@ FrameAnalyzer::Step FrameAnalyzer::checkEcho(LineTime at, bool lineSilent)
     const ByteString& sent = request_->frame;
     const std::string_view buffer = buffer_;
     const auto startsSent = [&](std::string_view part) { return sent.starts_with(part); };
-    if (!sent.empty() && buffer.size() < sent.size() && !lineSilent && startsSent(buffer))
+    if (echo_ != EchoMode::Off && !sent.empty() && buffer.size() < sent.size() && !lineSilent
+        && startsSent(buffer))
         return Step::Wait; // may still become the echo
-    if (sent.empty() || !buffer.starts_with(sent)) {
+    if (echo_ == EchoMode::Off || sent.empty() || !buffer.starts_with(sent)) {
         request_->echoChecked = true;
         return Step::Go;
     }
-    // A reply that repeats its request byte for byte: the first copy is an echo only when a
-    // second copy, the reply, follows it. A lone copy waits for the next read.
-    const std::string_view rest = buffer.substr(sent.size());
-    if (!request_->raw && ReplyCopiesRequest(sent) && !rest.starts_with(sent)) {
-        if (!lineSilent && startsSent(rest)) {
-            if (!request_->heldAt)
-                request_->heldAt = at;
-            return Step::Wait;
-        }
-        request_->echoChecked = true;
-        return Step::Go; // silence or other bytes followed: the copy was the reply
+    const bool copies = !request_->raw && ReplyCopiesRequest(sent);
+    if (echo_ == EchoMode::On || !copies || echoByTime(timeOfByte(sent.size() - 1))) {
+        emitEcho(at);
+        return Step::Again;
     }
-    emitEcho(at);
-    return Step::Again;
+    // A reply that repeats its request byte for byte, too late to be told by time: the first
+    // copy is an echo only when a second copy, the reply, follows it.
+    const std::string_view rest = buffer.substr(sent.size());
+    if (rest.starts_with(sent)) {
+        emitEcho(at);
+        return Step::Again;
+    }
+    if (!lineSilent && startsSent(rest)) {
+        if (!request_->heldAt)
+            request_->heldAt = at;
+        return Step::Wait;
+    }
+    request_->echoChecked = true;
+    request_->copyTaken = true; // silence or other bytes followed: the copy was the reply
+    return Step::Go;
+}
+
+bool FrameAnalyzer::echoByTime(std::int64_t copyEndUs) const
+{
+    // No slave's copy can be complete before the request has left, 3.5 characters of silence
+    // have passed and the copy's own characters have crossed the line.
+    const auto n = std::int64_t(request_->frame.size());
+    return characterUs_ > 0
+        && copyEndUs < request_->writtenUs + 2 * n * characterUs_ + 7 * characterUs_ / 2;
+}
+
+std::int64_t FrameAnalyzer::timeOfByte(std::size_t index) const
+{
+    for (std::size_t i = 0; i < readEnds_.size(); ++i)
+        if (readEnds_[i] > index)
+            return readTimes_[i];
+    return readTimes_.empty() ? 0 : readTimes_.back();
 }
 
 void FrameAnalyzer::emitEcho(LineTime at)
 {
     const ByteString& sent = request_->frame;
     request_->echoChecked = true;
+    request_->echoSeen = true;
     request_->heldAt.reset();
     FrameRow& row = add(RowKind::Echo, at);
     row.bytes = sent;
@@ -173,6 +226,11 @@ void FrameAnalyzer::emitEcho(LineTime at)
     row.verdict = "echo of the request";
     row.reads = readsWithin(sent.size());
     consume(sent.size());
+    if (echo_ == EchoMode::Auto) {
+        echo_ = EchoMode::On; // said once: the adapter does not change within a session
+        add(RowKind::Note, at).verdict
+            = "this adapter hears itself: its echo is set aside from now on (echo on)";
+    }
 }
 
 bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
@@ -193,7 +251,7 @@ bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
             return true;
         }
     if (later)
-        emitNotFrame(*later, at); // noise before a good frame
+        emitStray(*later, at); // noise before a good frame
     else if (lineSilent || buffer_.size() >= kMaxFrame)
         emitNotFrame(std::min(buffer_.size(), kMaxFrame), at);
     else
@@ -207,7 +265,7 @@ bool FrameAnalyzer::takeUnknown(std::optional<std::size_t> later, LineTime at, b
     if (const std::size_t good = shortestGoodPrefix(buffer_))
         emitReceived(good, at);
     else if (later)
-        emitNotFrame(*later, at);
+        emitStray(*later, at);
     else if (lineSilent || buffer_.size() >= kMaxFrame)
         emitNotFrame(std::min(buffer_.size(), kMaxFrame), at);
     else
@@ -228,16 +286,27 @@ std::optional<std::size_t> FrameAnalyzer::goodFrameAfterStart() const
 
 std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
 {
-    const bool asked = request_ && !request_->raw && !request_->frame.empty();
     if (!crcGood(frame)) {
         ++counts_.crcBad;
         return { RowKind::CrcBad,
             "CRC BAD (expected " + HexBytes(checkBytes(frame).value_or("\0\0")) + ")" };
     }
-    if (asked && ByteAt(frame, 0) != ByteAt(request_->frame, 0))
-        return { RowKind::OtherAddress,
-            "reply from " + std::to_string(ByteAt(frame, 0)) + ", asked "
-                + std::to_string(ByteAt(request_->frame, 0)) };
+    if (const std::string_view asked = requestFrame(); !asked.empty()) {
+        std::string differs = ReplyMismatch(asked, frame);
+        const bool fitsPrevious = !previous_.empty() && ReplyMismatch(previous_, frame).empty();
+        if ((differs.empty() && request_->silent) || (!differs.empty() && fitsPrevious)) {
+            ++counts_.late;
+            return { RowKind::Late,
+                beforeRequest_ || fitsPrevious ? "late reply to the previous request"
+                                               : "late reply, after the time-out" };
+        }
+        if (!differs.empty() && ByteAt(frame, 0) != ByteAt(asked, 0))
+            return { RowKind::OtherAddress, differs };
+        if (!differs.empty()) {
+            ++counts_.mismatched;
+            return { RowKind::Mismatch, differs };
+        }
+    }
     if (ByteAt(frame, 1) & 0x80) {
         ++counts_.exceptions;
         return { RowKind::Exception, ExceptionVerdict(ByteAt(frame, 2)) };
@@ -257,15 +326,42 @@ void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
     row.reads = readsWithin(length);
     if (row.reads > 1)
         verdict += ", in " + std::to_string(row.reads) + " reads";
+    verdict += gapNote(length);
+    if (kind == RowKind::Reply && request_ && request_->copyTaken && !request_->answered)
+        verdict += ", a copy of the request: if this adapter hears itself, set echo on";
     row.verdict = verdict;
-    // Another slave's frame is not the answer: the asked one may still reply, or not.
-    if (request_ && !request_->answered && kind != RowKind::OtherAddress) {
+    // Another slave's frame, or a late one, is not the answer: the asked one may still reply.
+    if (request_ && !request_->answered && kind != RowKind::OtherAddress && kind != RowKind::Late) {
         request_->answered = true;
         row.replyMs = double(came.monoUs - request_->writtenUs) / 1000.0;
     }
     if (request_)
         request_->heldAt.reset();
     ++counts_.replies;
+    consume(length);
+}
+
+std::string FrameAnalyzer::gapNote(std::size_t length) const
+{
+    if (gapUs_ <= 0)
+        return {};
+    std::int64_t widest = 0;
+    for (std::size_t i = 1; i < readEnds_.size() && readEnds_[i - 1] < length; ++i)
+        widest = std::max(widest, readTimes_[i] - readTimes_[i - 1]);
+    if (widest <= gapUs_)
+        return {};
+    return ", a gap of " + std::to_string((widest + 500) / 1000) + " ms inside the reply";
+}
+
+void FrameAnalyzer::emitStray(std::size_t length, LineTime at)
+{
+    FrameRow& row = add(RowKind::Stray, at);
+    row.bytes = buffer_.substr(0, length);
+    row.reads = readsWithin(length);
+    const bool waiting = request_ && !request_->answered && !request_->raw;
+    row.verdict = std::to_string(length) + (length == 1 ? " stray byte" : " stray bytes")
+        + (waiting ? " before the reply" : " before a frame");
+    counts_.strayBytes += int(length);
     consume(length);
 }
 
@@ -293,10 +389,14 @@ void FrameAnalyzer::consume(std::size_t length)
 {
     buffer_.erase(0, length);
     std::vector<std::size_t> ends;
-    for (std::size_t end : readEnds_)
-        if (end > length)
-            ends.push_back(end - length);
+    std::vector<std::int64_t> times;
+    for (std::size_t i = 0; i < readEnds_.size(); ++i)
+        if (readEnds_[i] > length) {
+            ends.push_back(readEnds_[i] - length);
+            times.push_back(readTimes_[i]);
+        }
     readEnds_.swap(ends);
+    readTimes_.swap(times);
 }
 
 } // namespace modbus

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "byte_string.h"
+#include "echo_mode.h"
 
 #include <cstdint>
 #include <optional>
@@ -27,10 +28,14 @@ enum class RowKind {
     CrcBad,
     Exception,
     OtherAddress,
+    Mismatch, // from the slave asked, but not what was asked: another function or length
+    Late, // a reply that came after its request's time: never the answer to another
+    Stray, // bytes before a good frame, skipped
     Echo,
     NotFrame,
     NoReply,
-    Hint
+    Hint, // what to try when nothing answers
+    Note // what the analysis learnt about the line: an adapter that echoes
 };
 
 struct FrameRow
@@ -52,6 +57,9 @@ struct LineCounts
     int crcBad = 0;
     int exceptions = 0;
     int noReply = 0;
+    int mismatched = 0;
+    int late = 0;
+    int strayBytes = 0;
 };
 
 class FrameAnalyzer
@@ -65,11 +73,28 @@ public:
     // What one read returned; empty when the line stayed silent for a whole read.
     void read(const ByteString& chunk, LineTime at);
 
+    // What waited on the line when the next request is about to go: judged against the last.
+    void readAway(const ByteString& chunk, LineTime at);
+
     // The rows made since the last call, oldest first.
     std::vector<FrameRow> take();
     const LineCounts& counts() const { return counts_; }
     // A request with nothing after it for this long has had no reply (default a second).
     void setNoReplyUs(std::int64_t us) { noReplyUs_ = us; }
+    // The echo setting; Auto becomes On once an echo is told, for the rest of the session.
+    void setEcho(EchoMode mode) { echo_ = mode; }
+    EchoMode echo() const { return echo_; }
+    // One character's time on the line, when known: it tells an echo from a reply by time.
+    void setCharacterUs(std::int64_t us) { characterUs_ = us; }
+    // Reads that return as bytes arrive: a pause longer than this inside a frame is told.
+    void setGapUs(std::int64_t us) { gapUs_ = us; }
+    // The request's time is up: what is held is judged, and nothing more is its answer.
+    void timedOut(LineTime at);
+    // Bytes read that make no frame yet, and whether their length is known from the table.
+    std::size_t pendingBytes() const { return buffer_.size(); }
+    bool pendingLengthKnown() const;
+    // A lone copy of a request whose good reply is a copy, waiting to be told echo or reply.
+    bool holdsCopy() const { return request_ && request_->heldAt && buffer_ == request_->frame; }
 
 private:
     struct Request
@@ -79,6 +104,9 @@ private:
         std::int64_t writtenUs = 0;
         bool echoChecked = false;
         bool answered = false;
+        bool silent = false; // its time ran out with no reply
+        bool echoSeen = false;
+        bool copyTaken = false; // a copy that time could not tell from an echo, taken as reply
         // A lone copy of a request whose good reply is a copy: when it came, until the next
         // read tells whether it was the echo or the reply.
         std::optional<LineTime> heldAt;
@@ -88,6 +116,10 @@ private:
     void extract(LineTime at, bool lineSilent);
     Step checkEcho(LineTime at, bool lineSilent);
     void emitEcho(LineTime at);
+    bool echoByTime(std::int64_t copyEndUs) const;
+    std::int64_t timeOfByte(std::size_t index) const;
+    std::string gapNote(std::size_t length) const;
+    void emitStray(std::size_t length, LineTime at);
     bool takeFrame(LineTime at, bool lineSilent);
     bool takeUnknown(std::optional<std::size_t> later, LineTime at, bool lineSilent);
     std::string_view requestFrame() const;
@@ -105,9 +137,15 @@ private:
     std::optional<Request> request_;
     ByteString buffer_;
     std::vector<std::size_t> readEnds_; // where in buffer_ each read's bytes end
+    std::vector<std::int64_t> readTimes_; // when each of those reads returned
+    ByteString previous_; // the request before this one, for late replies
+    bool beforeRequest_ = false; // judging what waited when a new request went out
     std::vector<FrameRow> rows_;
     LineCounts counts_;
     std::int64_t noReplyUs_ = 1'000'000;
+    EchoMode echo_ = EchoMode::Auto;
+    std::int64_t characterUs_ = 0;
+    std::int64_t gapUs_ = 0;
 };
 
 } // namespace modbus

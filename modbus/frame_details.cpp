@@ -6,7 +6,7 @@ namespace modbus {
 
 DetailTable FrameDetails(const FrameRow& row, WordOrder order)
 {
-    if (row.bytes.size() < 5 || (row.kind != RowKind::Reply && row.kind != RowKind::CrcBad))
+    if (row.bytes.size() < 5 || row.kind != RowKind::Reply)
         return {};
     const FunctionInfo* info = FindFunction(ByteAt(row.bytes, 1));
     return info ? info->details(row.bytes, row.request, order) : DetailTable {};

@@ -3,6 +3,7 @@
 #include "crc16.h"
 #include "device_identification.h"
 #include "reply_details.h"
+#include "reply_match.h"
 #include "request_pdu.h"
 
 #include <algorithm>
@@ -21,34 +22,35 @@ namespace {
     using S = Syntax;
     using R = ReplyRule;
     namespace d = details;
+    namespace m = match;
 
     constexpr FunctionInfo kFunctions[] = {
         { 1, "1", "Read Coils", "read-coils", S::StartCount, R::ByteCount, pdu::ReadBits, never,
-            d::Bits },
+            d::Bits, m::BitBytes },
         { 2, "2", "Read Discrete Inputs", "read-discrete", S::StartCount, R::ByteCount,
-            pdu::ReadBits, never, d::Bits },
+            pdu::ReadBits, never, d::Bits, m::BitBytes },
         { 3, "3", "Read Holding Registers", "read-holding", S::StartCount, R::ByteCount,
-            pdu::ReadRegisters, never, d::Registers },
+            pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
         { 4, "4", "Read Input Registers", "read-input", S::StartCount, R::ByteCount,
-            pdu::ReadRegisters, never, d::Registers },
+            pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
         { 5, "5", "Write Single Coil", "write-coil", S::AddressBit, R::Fixed8, pdu::WriteCoil,
-            always, d::CoilEcho },
+            always, d::CoilEcho, m::AddressValue },
         { 6, "6", "Write Single Register", "write-register", S::AddressValue, R::Fixed8,
-            pdu::WriteRegister, always, d::RegisterEcho },
+            pdu::WriteRegister, always, d::RegisterEcho, m::AddressValue },
         { 8, "8", "Diagnostics", "diagnostics", S::Diagnostics, R::AsRequest, pdu::Diagnostics,
-            queryData, d::Diagnostics },
+            queryData, d::Diagnostics, m::SubFunction },
         { 15, "15", "Write Multiple Coils", "write-coils", S::StartBits, R::Fixed8, pdu::WriteCoils,
-            never, d::BlockEcho },
+            never, d::BlockEcho, m::StartQuantity },
         { 16, "16", "Write Multiple Registers", "write-registers", S::StartValues, R::Fixed8,
-            pdu::WriteRegisters, never, d::BlockEcho },
+            pdu::WriteRegisters, never, d::BlockEcho, m::StartQuantity },
         { 17, "17", "Report Server ID", "server-id", S::Nothing, R::ByteCount, pdu::FunctionOnly,
-            never, d::ServerId },
+            never, d::ServerId, m::Anything },
         { 22, "22", "Mask Write Register", "mask-write", S::MaskWrite, R::Fixed10, pdu::MaskWrite,
-            always, d::MaskEcho },
+            always, d::MaskEcho, m::MaskFields },
         { 23, "23", "Read/Write Multiple Registers", "read-write", S::ReadWrite, R::ByteCount,
-            pdu::ReadWrite, never, d::Registers },
+            pdu::ReadWrite, never, d::Registers, m::RegisterBytes },
         { 43, "43/14", "Read Device Identification", "device-id", S::DeviceId, R::DeviceObjects,
-            pdu::DeviceId, never, d::DeviceId },
+            pdu::DeviceId, never, d::DeviceId, m::DeviceObjects },
     };
 
     constexpr std::size_t kMaxFrame = 256;

@@ -45,6 +45,8 @@ struct FunctionInfo
     // Whether a good reply to this request (a whole frame) repeats it byte for byte.
     bool (*copies)(std::string_view request);
     DetailTable (*details)(std::string_view reply, std::string_view request, WordOrder order);
+    // What a good reply to request differs in (quantity, echoed fields), empty when it fits.
+    std::string (*fits)(std::string_view request, std::string_view reply);
 };
 
 std::span<const FunctionInfo> Functions();

@@ -124,7 +124,8 @@ std::string PollStatistics::report() const
         + ", exceptions " + Decimal(count(PollOutcome::Exception)) + ", no reply "
         + Decimal(count(PollOutcome::NoReply)) + ", other address "
         + Decimal(count(PollOutcome::OtherAddress)) + ", not a frame "
-        + Decimal(count(PollOutcome::NotFrame)) + "\n";
+        + Decimal(count(PollOutcome::NotFrame)) + ", wrong reply "
+        + Decimal(count(PollOutcome::WrongReply)) + "\n";
     for (const auto& [code, n] : exceptions_)
         text += "  " + ExceptionVerdict(std::uint8_t(code)) + ": " + Decimal(n) + "\n";
     text += "error rate " + FloatText(errorPercent(), 3) + " %\n";
@@ -151,6 +152,8 @@ PollOutcome OutcomeOf(RowKind kind)
         return PollOutcome::OtherAddress;
     case RowKind::NotFrame:
         return PollOutcome::NotFrame;
+    case RowKind::Mismatch:
+        return PollOutcome::WrongReply;
     default:
         return PollOutcome::NoReply;
     }

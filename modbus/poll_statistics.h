@@ -12,7 +12,7 @@
 
 namespace modbus {
 
-enum class PollOutcome { Good, CrcBad, Exception, NoReply, OtherAddress, NotFrame };
+enum class PollOutcome { Good, CrcBad, Exception, NoReply, OtherAddress, NotFrame, WrongReply };
 
 struct HistogramBin
 {

@@ -37,9 +37,8 @@ std::int64_t ProbeTimeoutUs(int speed, std::optional<int> timeoutMs)
 {
     if (timeoutMs)
         return std::int64_t(*timeoutMs) * 1000;
-    if (speed >= 9600)
-        return 100'000;
-    return 20 * 11'000'000LL / std::max(speed, 1) + 50'000; // 20 characters of 11 bits
+    // Slower lines need the time for 20 characters of 11 bits more, never less than 100 ms.
+    return std::max<std::int64_t>(100'000, 20 * 11'000'000LL / std::max(speed, 1) + 50'000);
 }
 
 std::int64_t ScanEstimateUs(const ScanOptions& o, std::size_t requestBytes)
@@ -58,7 +57,8 @@ ProbeResult JudgeProbe(const std::vector<FrameRow>& rows, int probed)
     ProbeResult result;
     for (const FrameRow& row : rows) {
         const bool good = row.kind == RowKind::Reply || row.kind == RowKind::Exception
-            || row.kind == RowKind::OtherAddress;
+            || row.kind == RowKind::OtherAddress || row.kind == RowKind::Mismatch
+            || row.kind == RowKind::Late;
         if (good && !row.bytes.empty()) {
             // Any good frame is a device, an exception included: it is there.
             return { ProbeVerdict::Found, ByteAt(row.bytes, 0), row.verdict, row.replyMs };

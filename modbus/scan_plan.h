@@ -39,8 +39,8 @@ struct ScanOptions
 // 9600 8N1, 19200 8N1), then the rest in the order the options list them.
 std::vector<ScanSetting> ScanOrder(const ScanOptions& options);
 
-// How long a probe waits for its answer: 100 ms at 9600 bit/s and above, 20 characters plus
-// 50 ms below; or the time asked for.
+// How long a probe waits for its answer's first byte: 20 characters plus 50 ms, at least
+// 100 ms; or the time asked for.
 std::int64_t ProbeTimeoutUs(int speed, std::optional<int> timeoutMs);
 
 // The whole scan's time if nothing answers: every probe's request on the line plus its wait.

@@ -54,11 +54,12 @@ void ScanRun::opened(bool ok)
 
 void ScanRun::sent(int written, LineTime at)
 {
-    const std::int64_t timeoutUs = phase_ == Phase::Probe
-        ? ProbeTimeoutUs(setting().speed, options_.timeoutMs)
-        : 200'000; // identification: the device is known to be there
-    exchange_
-        = std::make_unique<Exchange>(frame(), written, timeoutUs, SilenceUs(setting().speed), at);
+    // Identification waits as a probe does for its first byte; its longer reply then flows
+    // within the byte time-out, at any speed.
+    const ScanSetting& s = setting();
+    const ExchangeTiming timing { ProbeTimeoutUs(s.speed, options_.timeoutMs), 100'000,
+        CharacterUs(s.speed, s.parity, s.stopBits), SilenceUs(s.speed) };
+    exchange_ = std::make_unique<Exchange>(line_, frame(), written, timing, at);
     late_ = false;
 }
 
@@ -83,13 +84,14 @@ void ScanRun::finishExchange()
         judgeProbe();
         return;
     }
+    // Both questions are asked: a device may answer either, and each tells something.
     std::string& id = hits_.back().identification;
-    if (exchange_->good() && phase_ == Phase::DeviceId)
-        id = IdentificationText(exchange_->answer()->bytes);
-    else if (exchange_->good())
-        id = ServerIdText(exchange_->answer()->bytes);
-    if (id.empty() && phase_ == Phase::DeviceId) {
-        phase_ = Phase::ServerId; // no identification objects: ask for the server id
+    const std::string text = !exchange_->good() ? std::string()
+        : phase_ == Phase::DeviceId             ? IdentificationText(exchange_->answer()->bytes)
+                                                : ServerIdText(exchange_->answer()->bytes);
+    id += (id.empty() || text.empty() ? "" : "; ") + text;
+    if (phase_ == Phase::DeviceId) {
+        phase_ = Phase::ServerId;
         exchange_.reset();
         return;
     }
@@ -124,6 +126,7 @@ void ScanRun::nextProbe()
     address_ = options_.firstAddress;
     ++settingAt_;
     open_ = false; // the next setting opens the port anew
+    line_ = FrameAnalyzer();
     toldBad_ = false;
 }
 

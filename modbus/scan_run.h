@@ -63,6 +63,7 @@ private:
     bool stopped_ = false;
     bool late_ = false; // reading the silence after an exchange, for late bytes
     Phase phase_ = Phase::Probe;
+    FrameAnalyzer line_; // anew at each setting
     std::unique_ptr<Exchange> exchange_;
     std::vector<ScanHit> hits_;
     std::vector<std::string> notes_;

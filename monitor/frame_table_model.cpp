@@ -19,6 +19,8 @@ namespace {
             return "--";
         case RowKind::Hint:
             return "hint";
+        case RowKind::Note:
+            return "note";
         default:
             return "RX";
         }
@@ -28,7 +30,8 @@ namespace {
     bool isProblem(RowKind kind)
     {
         return kind == RowKind::CrcBad || kind == RowKind::Exception || kind == RowKind::NotFrame
-            || kind == RowKind::NoReply || kind == RowKind::OtherAddress;
+            || kind == RowKind::NoReply || kind == RowKind::OtherAddress
+            || kind == RowKind::Mismatch || kind == RowKind::Late;
     }
 
     QFont styled(bool bold, bool italic)
@@ -110,10 +113,11 @@ QVariant FrameTableModel::data(const QModelIndex& index, int role) const
             text = text.left(kShownCharacters) + u'\u2026';
         return text;
     }
-    if (role == Qt::FontRole && (isProblem(r.kind) || r.kind == RowKind::Hint)) {
+    const bool aside = r.kind == RowKind::Hint || r.kind == RowKind::Note;
+    if (role == Qt::FontRole && (isProblem(r.kind) || aside)) {
         // Asked for every painted cell: made once.
         static const QFont bold = styled(true, false), italic = styled(false, true);
-        return r.kind == RowKind::Hint ? italic : bold;
+        return aside ? italic : bold;
     }
     if (role == Qt::ToolTipRole && (index.column() == Verdict || index.column() == Bytes))
         return CellText(r, index.column()); // longer than the column

@@ -12,6 +12,9 @@ using namespace modbus;
 
 namespace {
 
+// 100 ms for the reply, 100 ms between its pieces, no character time: reads at invented times.
+const ExchangeTiming kTiming { 100'000, 100'000, 0, 20'000 };
+
 TEST(CheckFile, StepsExpectationsAndRefusals)
 {
     const CheckFile file = ReadCheckFile("# a bench test\n"
@@ -84,7 +87,8 @@ TEST(CheckFile, AStepPassesOnlyOnWhatItExpects)
     for (const auto& c : cases) {
         const CheckStep step = ReadCheckFile(c.step).steps.at(0);
         const ByteString request = BuildRequest(1, step.request).frame;
-        Exchange exchange(request, int(request.size()), 100'000, 20'000, { 0, 0 });
+        FrameAnalyzer line;
+        Exchange exchange(line, request, int(request.size()), kTiming, { 0, 0 });
         exchange.read(c.reply, { 5'000, 5 });
         if (!exchange.done())
             exchange.read({}, { 100'000, 100 });
@@ -118,7 +122,8 @@ TEST(CheckFile, MappedStepsExpectEngineeringValues)
         const CheckFile file = ReadCheckFile(c.step, &map);
         ASSERT_EQ(file.refused, std::vector<std::string>()) << c.step;
         const ByteString request = BuildRequest(1, file.steps.at(0).request).frame;
-        Exchange exchange(request, int(request.size()), 100'000, 20'000, { 0, 0 });
+        FrameAnalyzer line;
+        Exchange exchange(line, request, int(request.size()), kTiming, { 0, 0 });
         exchange.read(c.reply, { 5'000, 5 });
         const StepResult r = JudgeStep(file.steps[0], exchange);
         EXPECT_EQ(std::tuple(r.passed, r.got), std::tuple(c.passed, std::string(c.got))) << c.step;

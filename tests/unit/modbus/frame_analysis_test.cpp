@@ -42,8 +42,8 @@ std::vector<std::string> rowsOf(const std::vector<Event>& events)
     }
     std::vector<std::string> out;
     for (const FrameRow& row : analyzer.take()) {
-        if (row.kind == RowKind::Hint) {
-            out.push_back("hint");
+        if (row.kind == RowKind::Hint || row.kind == RowKind::Note) {
+            out.push_back(row.kind == RowKind::Hint ? "hint" : "note");
             continue;
         }
         std::string line = row.kind == RowKind::Request ? "TX "
@@ -72,6 +72,9 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
     const ByteString kCoil = framed({ 48, 5, 0, 0xAC, 0xFF, 0 });
     const std::string txWrite = "TX " + HexBytes(kWrite) + " | sent";
     const std::string rxWrite = "RX " + HexBytes(kWrite) + " | CRC OK";
+    const std::string copy = ", a copy of the request: if this adapter hears itself, set echo on";
+    const std::string echo = "RX 30 03 00 00 00 01 80 2B | echo of the request";
+    const std::string echoWrite = "RX " + HexBytes(kWrite) + " | echo of the request";
     const Scenario scenarios[] = {
         { "good reply", { { 'W', kRead, 0 }, { 'R', kReply, 20 } }, { tx, ok + " | 20 ms" } },
         { "bad check bytes", { { 'W', kRead, 0 }, { 'R', bytes({ 48, 3, 2, 0, 10, 0, 0 }), 25 } },
@@ -83,44 +86,64 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
         { "two frames in one read", { { 'W', kRead, 0 }, { 'R', kReply + kReply, 30 } },
             { tx, ok + " | 30 ms", ok } },
         { "echo, then the reply", { { 'W', kRead, 0 }, { 'R', kRead + kReply, 40 } },
-            { tx, "RX 30 03 00 00 00 01 80 2B | echo of the request", ok + " | 40 ms" } },
+            { tx, echo, "note", ok + " | 40 ms" } },
         { "echo in two reads",
             { { 'W', kRead, 0 }, { 'R', kRead.substr(0, 3), 10 },
                 { 'R', kRead.substr(3) + kReply, 40 } },
-            { tx, "RX 30 03 00 00 00 01 80 2B | echo of the request", ok + " | 40 ms" } },
+            { tx, echo, "note", ok + " | 40 ms" } },
+        { "once told, the echo is set aside for the rest of the session, said once",
+            { { 'W', kRead, 0 }, { 'R', kRead + kReply, 40 }, { 'W', kWrite, 100 },
+                { 'R', kWrite, 130 }, { 'R', kWrite, 150 } },
+            { tx, echo, "note", ok + " | 40 ms", txWrite, echoWrite, rxWrite + " | 50 ms" } },
         { "no reply within a second", { { 'W', kRead, 0 }, { 'R', "", 500 }, { 'R', "", 1100 } },
             { tx, "--  | no reply", "hint" } },
         { "no reply before the next request", { { 'W', kRead, 0 }, { 'W', kRead, 300 } },
             { tx, "--  | no reply", "hint", tx } },
         { "a function 6 reply is a copy of the request, not an echo",
             { { 'W', kWrite, 0 }, { 'R', kWrite, 20 }, { 'R', "", 276 } },
-            { txWrite, rxWrite + " | 20 ms" } },
+            { txWrite, rxWrite + copy + " | 20 ms" } },
         { "a function 5 reply likewise",
             { { 'W', kCoil, 0 }, { 'R', kCoil, 15 }, { 'R', "", 271 } },
             { "TX " + HexBytes(kCoil) + " | sent",
-                "RX " + HexBytes(kCoil) + " | CRC OK | 15 ms" } },
+                "RX " + HexBytes(kCoil) + " | CRC OK" + copy + " | 15 ms" } },
         { "a lone copy waits for the next read", { { 'W', kWrite, 0 }, { 'R', kWrite, 20 } },
             { txWrite } },
         { "the echo and the reply in separate reads",
             { { 'W', kWrite, 0 }, { 'R', kWrite, 10 }, { 'R', kWrite, 35 }, { 'R', "", 291 } },
-            { txWrite, "RX " + HexBytes(kWrite) + " | echo of the request",
-                rxWrite + " | 35 ms" } },
+            { txWrite, echoWrite, "note", rxWrite + " | 35 ms" } },
         { "a copy, then another slave's frame: the copy was the reply",
             { { 'W', kWrite, 0 }, { 'R', kWrite + framed({ 47, 6, 0, 1, 0, 10 }), 20 } },
-            { txWrite, rxWrite + " | 20 ms",
+            { txWrite, rxWrite + copy + " | 20 ms",
                 "RX " + HexBytes(framed({ 47, 6, 0, 1, 0, 10 })) + " | reply from 47, asked 48" } },
         { "two copies: the echo, then the reply",
             { { 'W', kWrite, 0 }, { 'R', kWrite + kWrite, 20 } },
-            { txWrite, "RX " + HexBytes(kWrite) + " | echo of the request",
-                rxWrite + " | 20 ms" } },
+            { txWrite, echoWrite, "note", rxWrite + " | 20 ms" } },
         { "only an echo is no reply", { { 'W', kRead, 0 }, { 'R', kRead, 20 }, { 'R', "", 1100 } },
-            { tx, "RX 30 03 00 00 00 01 80 2B | echo of the request", "--  | no reply", "hint" } },
+            { tx, echo, "note", "--  | no reply (only the adapter's echo)", "hint" } },
         { "another address", { { 'W', kRead, 0 }, { 'R', framed({ 47, 3, 2, 0, 10 }), 20 } },
             { tx, "RX " + HexBytes(framed({ 47, 3, 2, 0, 10 })) + " | reply from 47, asked 48" } },
         { "garbage", { { 'W', kRead, 0 }, { 'R', "AT\r\n", 20 }, { 'R', "", 276 } },
             { tx, "RX 41 54 0D 0A | not a frame", "hint" } },
-        { "noise before the reply", { { 'W', kRead, 0 }, { 'R', bytes({ 0 }) + kReply, 20 } },
-            { tx, "RX 00 | not a frame", "hint", ok } },
+        { "a stray byte before the reply: skipped, the reply and its time kept",
+            { { 'W', kRead, 0 }, { 'R', bytes({ 0 }) + kReply, 20 } },
+            { tx, "RX 00 | 1 stray byte before the reply", ok + " | 20 ms" } },
+        { "a reply to another function is not the answer",
+            { { 'W', kRead, 0 }, { 'R', framed({ 48, 4, 2, 0, 10 }), 20 } },
+            { tx,
+                "RX " + HexBytes(framed({ 48, 4, 2, 0, 10 }))
+                    + " | reply to function 4, asked 3 | 20 ms" } },
+        { "a reply after the time-out is late",
+            { { 'W', kRead, 0 }, { 'R', "", 1100 }, { 'R', kReply, 1200 } },
+            { tx, "--  | no reply", "hint",
+                "RX 30 03 02 00 0A 45 87 | late reply, after the time-out" } },
+        { "a reply to the request before, known by its length",
+            { { 'W', framed({ 48, 3, 0, 0, 0, 2 }), 0 }, { 'W', kRead, 300 },
+                { 'R', framed({ 48, 3, 4, 0, 1, 0, 2 }), 310 }, { 'R', kReply, 320 } },
+            { "TX " + HexBytes(framed({ 48, 3, 0, 0, 0, 2 })) + " | sent", "--  | no reply", "hint",
+                tx,
+                "RX " + HexBytes(framed({ 48, 3, 4, 0, 1, 0, 2 }))
+                    + " | late reply to the previous request",
+                ok + " | 20 ms" } },
         { "raw text expects no reply", { { 'T', "AT", 0 }, { 'R', "", 1100 } },
             { "TX 41 54 | sent" } },
         { "server ID",

@@ -36,15 +36,21 @@ TEST(ScanPlan, TheCommonestSettingsFirstThenTheRest)
 
 TEST(ScanPlan, ProbeWaitsAndTheEstimate)
 {
+    // The wait a slow line needs: 20 characters of 11 bits and 50 ms, never under 100 ms.
     const std::tuple<int, std::optional<int>, std::int64_t> waits[] = {
-        { 9600, std::nullopt, 100'000 },
         { 115200, std::nullopt, 100'000 },
-        { 4800, std::nullopt, 20 * 11'000'000LL / 4800 + 50'000 }, // 20 characters + 50 ms
+        { 9600, std::nullopt, 100'000 },
+        { 4800, std::nullopt, 100'000 }, // 95.8 ms would be less than at 9600
+        { 2400, std::nullopt, 141'666 },
         { 1200, std::nullopt, 233'333 },
         { 9600, 250, 250'000 },
     };
     for (const auto& [speed, asked, us] : waits)
         EXPECT_EQ(ProbeTimeoutUs(speed, asked), us) << speed;
+    // Each character takes longer on a slower line: its probe never waits less.
+    for (std::size_t i = 1; i < 5; ++i)
+        EXPECT_GE(ProbeTimeoutUs(std::get<0>(waits[i]), std::nullopt),
+            ProbeTimeoutUs(std::get<0>(waits[i - 1]), std::nullopt));
     ScanOptions o;
     o.speeds = { 19200 };
     o.parities = { 'e' };
@@ -121,6 +127,7 @@ TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
     std::int64_t ms = 0;
     std::vector<std::string> log;
     const ByteString id = framedReply({ 2, 0x2B, 0x0E, 1, 1, 0, 0, 1, 0, 2, 'Q', 'S' });
+    const ByteString serverId = framedReply({ 2, 0x11, 2, 'Q', 'L' });
     while (run.need() != ScanRun::Need::Done && log.size() < 40) {
         const LineTime at { ms * 1000, ms };
         switch (run.need()) {
@@ -135,9 +142,10 @@ TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
             // The slave at 2 answers at 19200 only: a register read, then its identification.
             const bool answers = run.setting().speed == 19200 && ByteAt(frame, 0) == 2;
             ms += 5;
-            run.read(!answers               ? ByteString()
-                    : ByteAt(frame, 1) == 3 ? framedReply({ 2, 3, 2, 0, 10 })
-                                            : id,
+            run.read(!answers                  ? ByteString()
+                    : ByteAt(frame, 1) == 3    ? framedReply({ 2, 3, 2, 0, 10 })
+                    : ByteAt(frame, 1) == 0x11 ? serverId
+                                               : id,
                 { ms * 1000, ms });
             break;
         }
@@ -148,11 +156,11 @@ TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
     }
     EXPECT_EQ(log,
         std::vector<std::string>({ "open 9600 8N1", "01 03", "02 03", "03 03", "open 19200 8N1",
-            "01 03", "02 03", "02 2B" }));
+            "01 03", "02 03", "02 2B", "02 11" }));
     ASSERT_EQ(run.hits().size(), 1u);
     EXPECT_EQ(run.hits()[0].address, 2);
     EXPECT_EQ(run.hits()[0].setting.name(), "19200 8N1");
-    EXPECT_EQ(run.hits()[0].identification, "VendorName QS");
+    EXPECT_EQ(run.hits()[0].identification, "VendorName QS; server id QL") << "both asked";
     EXPECT_DOUBLE_EQ(run.fraction(), 5.0 / 6.0) << "stopped at the first device";
 }
 

@@ -1,0 +1,118 @@
+#include "reply_match.h"
+
+#include "byte_string.h"
+#include "device_identification.h"
+#include "function_table.h"
+
+#include <initializer_list>
+
+namespace modbus::match {
+namespace {
+
+    unsigned word(std::string_view frame, std::size_t at)
+    {
+        return frame.size() < at + 2 ? 0 : unsigned(ByteAt(frame, at)) << 8 | ByteAt(frame, at + 1);
+    }
+
+    std::string dataBytes(std::string_view reply, unsigned asked)
+    {
+        const unsigned got = reply.size() > 2 ? ByteAt(reply, 2) : 0;
+        return got == asked ? std::string()
+                            : std::to_string(got) + " data bytes, asked " + std::to_string(asked);
+    }
+
+    // The 16-bit fields from byte 2 on that a good reply repeats, named in order.
+    std::string sameWords(
+        std::string_view request, std::string_view reply, std::initializer_list<const char*> names)
+    {
+        std::size_t at = 2;
+        for (const char* name : names) {
+            if (word(reply, at) != word(request, at))
+                return std::string(name) + " " + std::to_string(word(reply, at)) + ", asked "
+                    + std::to_string(word(request, at));
+            at += 2;
+        }
+        return {};
+    }
+
+} // namespace
+
+std::string Anything(std::string_view, std::string_view) { return {}; }
+
+std::string BitBytes(std::string_view request, std::string_view reply)
+{
+    return dataBytes(reply, (word(request, 4) + 7) / 8);
+}
+
+std::string RegisterBytes(std::string_view request, std::string_view reply)
+{
+    // 3, 4 and 23 all carry the quantity read at the same place.
+    return dataBytes(reply, 2 * word(request, 4));
+}
+
+std::string AddressValue(std::string_view request, std::string_view reply)
+{
+    return sameWords(request, reply, { "address", "value" });
+}
+
+std::string StartQuantity(std::string_view request, std::string_view reply)
+{
+    return sameWords(request, reply, { "start", "quantity" });
+}
+
+std::string MaskFields(std::string_view request, std::string_view reply)
+{
+    return sameWords(request, reply, { "address", "AND mask", "OR mask" });
+}
+
+std::string SubFunction(std::string_view request, std::string_view reply)
+{
+    if (std::string why = sameWords(request, reply, { "sub-function" }); !why.empty())
+        return why;
+    // Return Query Data promises its data back unchanged.
+    if (word(request, 2) == 0 && reply != request)
+        return "data differs from the request";
+    return {};
+}
+
+std::string DeviceObjects(std::string_view request, std::string_view reply)
+{
+    const auto parsed = ParseDeviceId(reply);
+    if (!parsed || parsed->length == 0 || request.size() < 5)
+        return "not a device identification reply";
+    const unsigned code = ByteAt(request, 3);
+    const unsigned object = ByteAt(request, 4);
+    if (parsed->readCode != code)
+        return "read code " + std::to_string(parsed->readCode) + ", asked " + std::to_string(code);
+    // A stream read asked from an object the device lacks starts again at 0, as the standard
+    // allows; a read of one object must bring that object.
+    const bool restarted = code < 4 && !parsed->objects.empty() && parsed->objects[0].id == 0;
+    if (!parsed->objects.empty() && parsed->objects[0].id != object && !restarted)
+        return "object " + std::to_string(parsed->objects[0].id) + ", asked "
+            + std::to_string(object);
+    return {};
+}
+
+} // namespace modbus::match
+
+namespace modbus {
+
+std::string ReplyMismatch(std::string_view request, std::string_view reply)
+{
+    if (request.size() < 4 || reply.size() < 4)
+        return {};
+    if (ByteAt(reply, 0) != ByteAt(request, 0))
+        return "reply from " + std::to_string(ByteAt(reply, 0)) + ", asked "
+            + std::to_string(ByteAt(request, 0));
+    const unsigned asked = ByteAt(request, 1);
+    const unsigned function = ByteAt(reply, 1);
+    if ((function & 0x7F) != asked)
+        return "reply to function " + std::to_string(function & 0x7F) + ", asked "
+            + std::to_string(asked);
+    if (function & 0x80)
+        return {}; // an exception names only its function
+    const FunctionInfo* info = FindFunction(std::uint8_t(asked));
+    return info ? info->fits(request, reply) : std::string();
+}
+
+} // namespace modbus
