@@ -48,7 +48,7 @@ void Port::refused(const char* what)
 {
     const comm::Dword code = comm::GetLastError();
     failure_ = (comm::MeansDeviceGone(code) ? "device gone: " : "") + std::string(what)
-        + " refused (error " + std::to_string(code) + ")";
+        + " failed (error " + std::to_string(code) + ")";
 }
 
 int Port::write(const modbus::ByteString& bytes)

@@ -53,10 +53,13 @@ protected:
                 slave.serveOnce(50);
         });
     }
-    void TearDown() override
+    void TearDown() override { stopServing(); }
+    // The slave's tables are read only once its thread has ended: no read races its writes.
+    void stopServing()
     {
         stop = true;
-        server.join();
+        if (server.joinable())
+            server.join();
     }
     std::string port() const { return "--port " + slave.path() + " --address 48 "; }
 
@@ -102,6 +105,7 @@ TEST_F(CliAgainstDemoSlave, EveryCommandAndItsExitStatus)
         EXPECT_NE(run.out.find(r.shows), std::string::npos) << r.arguments << "\n" << run.out;
     }
     // The writes reached the slave.
+    stopServing();
     EXPECT_EQ(slave.registers()[3], 65534);
     EXPECT_EQ(slave.coils()[4], 1);
     EXPECT_EQ(slave.registers()[2], (30 & 0xF0) | (0x0F & ~0xF0));
@@ -161,6 +165,122 @@ TEST_F(CliAgainstDemoSlave, AScanFindsTheSlaveAndNamesItAndADeadRangeExitsOne)
     EXPECT_EQ(runCli(portOnly + "scan --addresses 5-2").status, 2);
 }
 
+std::string writeFile(const std::string& name, const std::string& text)
+{
+    const std::string path = ::testing::TempDir() + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+    return path;
+}
+
+// The faults of real lines, each between quillet-cli and the demo slave at 19200 bit/s: one
+// request, a poll, a check step. No false success, no value to the wrong request, every good
+// reply kept, each verdict naming what was wrong.
+TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
+{
+    const struct
+    {
+        const char* what;
+        bench::LineFaults faults;
+        const char* options;
+        const char* command;
+        bool good;
+        const char* verdict;
+    } rows[] = {
+        { "a good line", {}, "", "read-holding 0 2", true, "CRC OK" },
+        { "an adapter that hears itself, no slave", { .echo = true, .noSlave = true }, "",
+            "read-holding 0 1", false, "no reply (only the adapter's echo)" },
+        { "the same, echo on, a write", { .echo = true, .noSlave = true }, "--echo on ",
+            "write-register 5 1234", false, "no reply (only the adapter's echo)" },
+        { "an echo and a slave that takes 50 ms", { .echo = true, .delayMs = 50 }, "",
+            "read-holding 0 2", true, "CRC OK" },
+        { "a stray byte before the reply", { .strayByte = true }, "", "read-holding 0 2", true,
+            "1 stray byte before the reply" },
+        { "a gap of 30 ms inside the reply", { .gapMs = 30 }, "", "read-holding 0 2", true,
+            " ms inside the reply" },
+        { "a reply to another function", { .wrongFunction = true }, "", "read-holding 0 2", false,
+            "reply to function 4, asked 3" },
+        { "fewer registers than asked", { .shortReply = true }, "", "read-holding 0 2", false,
+            "2 data bytes, asked 4" },
+    };
+    for (const auto& r : rows) {
+        PtySlave slave(48, 10);
+        for (int n = 0; n < 10; ++n)
+            slave.registers()[n] = std::uint16_t(10 * (n + 1));
+        std::atomic<bool> stop = false;
+        std::thread server([&] {
+            while (!stop)
+                slave.serveOnce(20);
+        });
+        {
+            bench::PacedLine line(slave.path(), 19200, false, r.faults);
+            ASSERT_TRUE(line.ok());
+            const std::string base
+                = "--port " + line.path() + " --address 48 --timeout 300 " + r.options;
+            const CliRun once = runCli(base + r.command, true);
+            EXPECT_EQ(once.status, r.good ? 0 : 1) << r.what << "\n" << once.out;
+            EXPECT_NE(once.out.find(r.verdict), std::string::npos) << r.what << "\n" << once.out;
+            if (std::string(r.command).starts_with("read")) {
+                const CliRun polls = runCli(base + "--every 0 --count 2 " + r.command, true);
+                EXPECT_EQ(polls.status, r.good ? 0 : 1) << r.what << "\n" << polls.out;
+                if (r.good)
+                    EXPECT_NE(polls.out.find("\t10\t20\n"), std::string::npos) << polls.out;
+                else
+                    EXPECT_NE(polls.out.find(r.verdict), std::string::npos) << polls.out;
+            }
+            const std::string steps
+                = writeFile("faulty.check", std::string(r.command) + " expect ok\n");
+            const CliRun check = runCli(base + "check " + steps, true);
+            EXPECT_EQ(check.status, r.good ? 0 : 1) << r.what << "\n" << check.out;
+            EXPECT_NE(check.out.find(r.good ? "ok 1 - " : "not ok 1 - "), std::string::npos)
+                << r.what << "\n"
+                << check.out;
+        }
+        stop = true;
+        server.join();
+    }
+}
+
+// A reply that comes after the time-out is read away before the next poll and counted, never
+// taken for that poll's answer; an echo told by a read is set aside for a write after it.
+TEST(CliOnFaultyLines, LateRepliesAndAnEchoToldOnce)
+{
+    PtySlave slave(48, 10);
+    std::atomic<bool> stop = false;
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(20);
+    });
+    {
+        bench::PacedLine late(slave.path(), 19200, false, { .delayMs = 150 });
+        const CliRun polls = runCli("--port " + late.path()
+                + " --address 48 --timeout 100 --every 200 --count 3 read-holding 0 1",
+            true);
+        EXPECT_EQ(polls.status, 1);
+        EXPECT_NE(polls.out.find("late reply to the previous request"), std::string::npos)
+            << polls.out;
+        EXPECT_EQ(polls.out.find("\t0\n"), std::string::npos) << "no value from a late reply";
+    }
+    {
+        bench::PacedLine echo(slave.path(), 19200, false, { .echo = true, .noSlave = true });
+        const std::string steps = writeFile(
+            "echo.check", "read-holding 0 1 expect ?\nwrite-register 5 1234 expect ok\n");
+        const CliRun check
+            = runCli("--port " + echo.path() + " --address 48 --timeout 100 check " + steps, true);
+        EXPECT_EQ(check.status, 1);
+        EXPECT_NE(check.out.find("not ok 2 - write-register 5 1234\n  # line 2: got no reply "
+                                 "(only the adapter's echo)"),
+            std::string::npos)
+            << check.out;
+        EXPECT_EQ(check.out.find("this adapter hears itself"),
+            check.out.rfind("this adapter hears itself"))
+            << "said once";
+    }
+    stop = true;
+    server.join();
+}
+
 // The demo slave at 9600 bit/s behind a line that garbles its replies while the program's end
 // is at another speed: the scan tries 19200 first, hears only garbage, and finds it at 9600.
 TEST(CliScan, FindsTheSlaveAtItsSpeedAfterGarbageAtAnother)
@@ -185,15 +305,6 @@ TEST(CliScan, FindsTheSlaveAtItsSpeedAfterGarbageAtAnother)
     }
     stop = true;
     server.join();
-}
-
-std::string writeFile(const std::string& name, const std::string& text)
-{
-    const std::string path = ::testing::TempDir() + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-    return path;
 }
 
 // xmllint's verdict on a JUnit file against the format's schema.
@@ -239,6 +350,11 @@ TEST_F(CliAgainstDemoSlave, CheckFilesReportInTapAndJunitWithTheirExitStatus)
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.out.find("line 1: cannot read what is expected"), std::string::npos);
     EXPECT_EQ(runCli(port() + "check /nonexistent/file").status, 2);
+    // A report that cannot be written is a failure told before anything is sent.
+    const CliRun unwritable
+        = runCli(port() + "check " + good + " --junit /nonexistent/x.xml", true);
+    EXPECT_EQ(unwritable.status, 2);
+    EXPECT_EQ(unwritable.out, "quillet-cli: cannot write /nonexistent/x.xml\n");
 }
 
 TEST_F(CliAgainstDemoSlave, AWorkspaceAndItsMapNameTheStepsOfACheck)
@@ -261,7 +377,6 @@ TEST_F(CliAgainstDemoSlave, AWorkspaceAndItsMapNameTheStepsOfACheck)
     const CliRun run
         = runCli("--workspace " + workspace + " check " + steps + " --junit " + junit, true);
     EXPECT_EQ(run.status, 1) << run.out;
-    EXPECT_EQ(slave.registers()[5], 215);
     EXPECT_NE(run.out.find("\"colour\" is not known to this version"), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("ok 4 - read mode\nnot ok 5 - read-input supply\n  # line 5: got 1 V\n"),
@@ -271,6 +386,8 @@ TEST_F(CliAgainstDemoSlave, AWorkspaceAndItsMapNameTheStepsOfACheck)
     // Options given win over the workspace's.
     EXPECT_EQ(
         runCli("--workspace " + workspace + " --address 7 --timeout 50 read supply").status, 1);
+    stopServing();
+    EXPECT_EQ(slave.registers()[5], 215);
 }
 
 TEST_F(CliAgainstDemoSlave, AMapNamesWhatAReadReturnsInEngineeringUnits)

@@ -21,9 +21,10 @@ namespace {
 
 } // namespace
 
-PacedLine::PacedLine(const std::string& farPath, int bitsPerSecond, bool garble)
+PacedLine::PacedLine(const std::string& farPath, int bitsPerSecond, bool garble, LineFaults faults)
     : byteTime_(std::chrono::nanoseconds(10'000'000'000LL / bitsPerSecond))
     , garble_(garble)
+    , faults_(faults)
 {
     char name[128] = {};
     if (openpty(&master_, &client_, name, nullptr, nullptr) != 0)
@@ -60,27 +61,80 @@ PacedLine::~PacedLine()
 
 void PacedLine::forward(int from, int to, std::vector<Crossing>& log, bool garble)
 {
+    const bool toSlave = from == master_;
     Clock::time_point lineFree = Clock::now();
     while (!stop_) {
         pollfd pfd { from, POLLIN, 0 };
         if (poll(&pfd, 1, 20) <= 0 || !(pfd.revents & POLLIN))
             continue;
-        unsigned char buf[512];
+        char buf[512];
         const ssize_t n = read(from, buf, sizeof buf);
+        if (n <= 0)
+            continue;
         const Clock::time_point took = Clock::now();
-        for (ssize_t i = 0; i < n; ++i) {
-            // A UART sends one byte after the other: each takes 10 bit times on the wire.
-            lineFree = std::max(lineFree, took) + byteTime_;
-            std::this_thread::sleep_until(lineFree);
-            // Read across speeds, a byte's bits land in the wrong places: here, inverted.
-            const unsigned char byte
-                = garble && programSpeedDiffers() ? static_cast<unsigned char>(~buf[i]) : buf[i];
-            if (write(to, &byte, 1) != 1)
+        std::string bytes(buf, std::size_t(n));
+        if (toSlave && faults_.echo) {
+            // The adapter hears its own bytes as they cross: the program reads them back.
+            if (write(master_, bytes.data(), bytes.size()) != n)
                 return;
-            std::lock_guard lock(mutex_);
-            log.push_back({ took, lineFree });
         }
+        if (toSlave && faults_.noSlave)
+            continue;
+        if (!toSlave)
+            bytes = faulted(bytes);
+        if (!toSlave && faults_.delayMs)
+            lineFree = std::max(lineFree, took + std::chrono::milliseconds(faults_.delayMs));
+        if (!pace(to, bytes, garble, log, took, lineFree))
+            return;
     }
+}
+
+bool PacedLine::pace(int to, const std::string& bytes, bool garble, std::vector<Crossing>& log,
+    Clock::time_point took, Clock::time_point& lineFree)
+{
+    const bool reply = to == master_;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        // A UART sends one byte after the other: each takes 10 bit times on the wire.
+        lineFree = std::max(lineFree, took) + byteTime_;
+        if (reply && faults_.gapMs && i == 3 + (faults_.strayByte ? 1 : 0))
+            lineFree += std::chrono::milliseconds(faults_.gapMs);
+        std::this_thread::sleep_until(lineFree);
+        // Read across speeds, a byte's bits land in the wrong places: here, inverted.
+        const auto byte = static_cast<unsigned char>(
+            garble && programSpeedDiffers() ? ~static_cast<unsigned char>(bytes[i]) : bytes[i]);
+        if (write(to, &byte, 1) != 1)
+            return false;
+        std::lock_guard lock(mutex_);
+        log.push_back({ took, lineFree });
+    }
+    return true;
+}
+
+std::string PacedLine::faulted(std::string reply) const
+{
+    // The demo slave writes each reply whole, so one read here holds one frame.
+    const auto crc = [](std::string& frame) {
+        std::uint16_t c = 0xFFFF;
+        for (const char b : frame) {
+            c ^= static_cast<unsigned char>(b);
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? (c >> 1) ^ 0xA001 : c >> 1;
+        }
+        frame += static_cast<char>(c & 0xFF);
+        frame += static_cast<char>(c >> 8);
+    };
+    if (reply.size() < 5)
+        return reply;
+    std::string body = reply.substr(0, reply.size() - 2);
+    if (faults_.wrongFunction)
+        body[1] = 4;
+    const bool registers = body[1] == 3 || body[1] == 4;
+    if (faults_.shortReply && registers && static_cast<unsigned char>(body[2]) >= 4) {
+        body[2] = static_cast<char>(static_cast<unsigned char>(body[2]) - 2);
+        body.resize(body.size() - 2);
+    }
+    crc(body);
+    return (faults_.strayByte ? std::string(1, '\0') : std::string()) + body;
 }
 
 bool PacedLine::programSpeedDiffers() const

@@ -12,6 +12,18 @@
 
 namespace bench {
 
+// The faults of real lines and devices, each the fixture's own doing on every exchange.
+struct LineFaults
+{
+    bool echo = false; // a two-wire adapter: every byte sent comes back to the program too
+    bool noSlave = false; // requests go nowhere
+    bool strayByte = false; // a 0x00 before each reply (a driver switching on)
+    int gapMs = 0; // a pause this long after each reply's third byte
+    int delayMs = 0; // each reply held back this long (a slow slave, or a late one)
+    bool wrongFunction = false; // replies carry function 4 whatever was asked
+    bool shortReply = false; // register replies carry one register fewer than asked
+};
+
 class PacedLine
 {
 public:
@@ -26,7 +38,8 @@ public:
     // at bitsPerSecond: while the program's end is set to another speed, what the program reads
     // is garbage, as a UART reads a frame sent at another speed. (Its requests pass: the far
     // end stands for a slave whose receiver takes any speed, so that a wrong one shows.)
-    PacedLine(const std::string& farPath, int bitsPerSecond, bool garble = false);
+    PacedLine(
+        const std::string& farPath, int bitsPerSecond, bool garble = false, LineFaults faults = {});
     ~PacedLine();
 
     const std::string& path() const { return path_; } // what the program opens
@@ -36,6 +49,10 @@ public:
 
 private:
     void forward(int from, int to, std::vector<Crossing>& log, bool garble);
+    // One chunk onto the line towards to, paced byte by byte.
+    bool pace(int to, const std::string& bytes, bool garble, std::vector<Crossing>& log,
+        Clock::time_point took, Clock::time_point& lineFree);
+    std::string faulted(std::string reply) const;
 
     std::string path_;
     int master_ = -1, client_ = -1, far_ = -1;
@@ -44,6 +61,7 @@ private:
     std::chrono::nanoseconds byteTime_;
     unsigned farSpeed_ = 0; // termios speed code of the far end
     bool garble_ = false;
+    LineFaults faults_;
     std::atomic<bool> stop_ { false };
     mutable std::mutex mutex_;
     std::vector<Crossing> requests_, replies_;
