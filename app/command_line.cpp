@@ -109,6 +109,10 @@ QString readPoll(const QCommandLineParser& parser, StartOptions& start)
             return "--poll \"" + command + "\": " + QString::fromStdString(why);
         start.polls << command;
     }
+    // Options that only shape a run do nothing without one: said, not ignored.
+    for (const char* name : { "every", "count", "record" })
+        if (start.polls.isEmpty() && parser.isSet(name))
+            return QString("--") + name + " works with --poll only";
     bool ok = true;
     if (parser.isSet("every") && ((start.everyMs = parser.value("every").toInt(&ok)) < 0 || !ok))
         return "--every takes a number of milliseconds, 0 or more";

@@ -141,6 +141,20 @@ namespace {
         return modbus::ParseNamedRequest(command, *o.map, o.order).parsed;
     }
 
+    // Options that shape only a polling run do nothing without --every, and --json nothing
+    // with it: said, not ignored.
+    std::string lonely(const Options& o, const CLI::App& app)
+    {
+        const bool every = o.everyMs.has_value();
+        for (const char* name : { "--csv", "--count" })
+            if (!every && app.get_option(name)->count() > 0)
+                return std::string(name) + " works with --every only";
+        if (every && o.json)
+            return "--json gives one request's reply; a poll prints a line per poll (--csv for "
+                   "CSV)";
+        return {};
+    }
+
     // The request's words, names too with a map; --every polls only a read.
     Parsed parseRequest(Parsed parsed, const std::vector<std::string>& words, const CLI::App& app)
     {
@@ -148,6 +162,8 @@ namespace {
         if (!request.error.empty())
             return done(2, "quillet-cli: " + request.error + "\n\n" + usage(app), parsed.notices);
         parsed.options.request = request.fields;
+        if (const std::string why = lonely(parsed.options, app); !why.empty())
+            return done(2, "quillet-cli: " + why + "\n\n" + usage(app), parsed.notices);
         if (parsed.options.everyMs && !isRead(request.fields))
             return done(2,
                 "quillet-cli: --every polls a read: read-coils, read-discrete, read-holding, "

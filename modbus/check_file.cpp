@@ -1,5 +1,6 @@
 #include "check_file.h"
 
+#include "function_table.h"
 #include "map_values.h"
 #include "named_request.h"
 #include "number_format.h"
@@ -64,6 +65,22 @@ namespace {
         return e.values.empty() ? std::nullopt : std::optional(e);
     }
 
+    // What makes a parsed step unfit to send: the standard's limits, or a count of expected
+    // values that the reply cannot have.
+    std::string refusal(const CheckStep& step)
+    {
+        if (const std::string why = BuildRequest(1, step.request).notSent; !why.empty())
+            return why;
+        const RequestFields& f = step.request;
+        const bool read = !f.raw && (f.function <= 4 || f.function == 23);
+        const std::size_t expected = step.expected.values.size();
+        if (read && !step.entry && step.expected.kind == Expected::Kind::Values
+            && expected != f.quantity)
+            return std::to_string(expected) + " values expected of a read of "
+                + std::to_string(f.quantity);
+        return {};
+    }
+
     // One line as a step, or why not.
     std::string readStep(std::string_view line, CheckStep& step, const RegisterMap* map)
     {
@@ -91,7 +108,7 @@ namespace {
             return "cannot read what is expected: values (? for any, 15..35 for a range), ok, or "
                    "exception N";
         step.expected = *expected;
-        return {};
+        return refusal(step);
     }
 
     // A named entry's read: its one engineering value against the one expected.

@@ -72,8 +72,8 @@ std::optional<double> PollStatistics::latenessPercentileMs(double fraction) cons
     long seen = 0;
     for (std::size_t ms = 0; ms < lateness_.size(); ++ms)
         if ((seen += lateness_[ms]) >= rank)
-            return double(ms + 1); // within this many ms
-    return 1000.0;
+            return double(ms + 1); // within this many ms; 1001: a second or more
+    return 1001.0;
 }
 
 long PollStatistics::count(PollOutcome outcome) const
@@ -131,11 +131,18 @@ std::string PollStatistics::report() const
     text += "error rate " + FloatText(errorPercent(), 3) + " %\n";
     text += "reply time min " + ms(minMs()) + ", median " + ms(percentileMs(0.5)) + ", p95 "
         + ms(percentileMs(0.95)) + ", max " + ms(maxMs()) + "\n";
-    text += FloatText(pollsPerSecond(), 4) + " polls per second over " + FloatText(runSeconds(), 4)
-        + " s\n";
-    if (const auto p99 = latenessPercentileMs(0.99))
-        text += "cycles started within " + FloatText(*latenessPercentileMs(0.5), 4)
-            + " ms of their time (median), " + FloatText(*p99, 4) + " ms (p99)\n";
+    // A rate needs two polls at least: one poll's rate is its own reply time upside down.
+    if (requests_ > 1 && runSeconds() > 0)
+        text += FloatText(pollsPerSecond(), 4) + " polls per second over "
+            + FloatText(runSeconds(), 4) + " s\n";
+    if (const auto p99 = latenessPercentileMs(0.99)) {
+        const auto late = [](double ms) {
+            return ms > 1000 ? std::string("a second or more late")
+                             : "within " + FloatText(ms, 4) + " ms of their time";
+        };
+        text += "cycles started " + late(*latenessPercentileMs(0.5)) + " (median), " + late(*p99)
+            + " (p99)\n";
+    }
     return text;
 }
 

@@ -44,7 +44,8 @@ public:
     std::optional<double> minMs() const;
     std::optional<double> maxMs() const;
     const std::vector<HistogramBin>& histogram() const { return bins_; }
-    // How late a cycle started against its schedule; kept in 1 ms steps up to a second.
+    // How late a cycle started against its schedule; kept in 1 ms steps up to a second. The
+    // percentile is "within so many ms", 1001 for a second or more.
     void recordLateness(std::int64_t us);
     std::optional<double> latenessPercentileMs(double fraction) const;
     double runSeconds() const { return double(lastUs_ - startUs_) / 1e6; }

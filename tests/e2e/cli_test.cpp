@@ -98,6 +98,9 @@ TEST_F(CliAgainstDemoSlave, EveryCommandAndItsExitStatus)
         { "read-holding 0 126", 2, "" },
         { "read-holding 0", 2, "" },
         { "--parity mark read-holding 0 1", 2, "" },
+        { "--csv read-holding 0 1", 2, "" },
+        { "--count 3 read-holding 0 1", 2, "" },
+        { "--every 10 --json read-holding 0 1", 2, "" },
     };
     for (const auto& r : runs) {
         const CliRun run = runCli(port() + r.arguments);

@@ -97,6 +97,9 @@ TEST(CommandLine, MistakesExitTwoWithTheReasonAndTheUsage)
         { { "--poll", "read-input 0" }, "--poll \"read-input 0\": takes 2 arguments" },
         { { "--poll", "read-input 0 126" }, "the quantity of registers must be 1..125" },
         { { "--poll", "read-input 0 1", "--every", "-5" }, "--every takes a number" },
+        { { "--every", "50" }, "--every works with --poll only" },
+        { { "--count", "3" }, "--count works with --poll only" },
+        { { "--record", "d.csv" }, "--record works with --poll only" },
     };
     for (const auto& [args, why] : cases) {
         const CommandLine line = parse(args);

@@ -41,7 +41,11 @@ TEST(CheckFile, StepsExpectationsAndRefusals)
                             "read-holding 0 expect 1\n"
                             "read-holding 0 1 expect 5..3\n"
                             "wait soon\n"
-                            "read-holding 0 1 expect exception\n")
+                            "read-holding 0 1 expect exception\n"
+                            "read-holding 0 126 expect ok\n"
+                            "write-register 5 70000 expect ok\n"
+                            "read-holding 0 2 expect 10\n"
+                            "read-coils 0 3 expect 1 0 1 1\n")
                   .refused,
         std::vector<std::string>({ "line 1: no \"expect\": read-holding 0 2 expect 10 20",
             "line 2: takes 2 arguments (read-holding START COUNT)",
@@ -49,7 +53,11 @@ TEST(CheckFile, StepsExpectationsAndRefusals)
             "exception N",
             "line 4: wait takes milliseconds: wait 500",
             "line 5: cannot read what is expected: values (? for any, 15..35 for a range), ok, or "
-            "exception N" }));
+            "exception N",
+            "line 6: the quantity of registers must be 1..125",
+            "line 7: the value 70000 is outside 16 bits (-32768..65535)",
+            "line 8: 1 values expected of a read of 2",
+            "line 9: 4 values expected of a read of 3" }));
 }
 
 ByteString framed(std::initializer_list<int> body)
@@ -72,7 +80,10 @@ TEST(CheckFile, AStepPassesOnlyOnWhatItExpects)
         { "read-holding 0 2 expect 5..15 ?", framed({ 1, 3, 4, 0, 10, 0xFF, 0xFF }), true,
             "10 65535" },
         { "read-holding 0 1 expect -5", framed({ 1, 3, 2, 0xFF, 0xFB }), true, "65531" },
-        { "read-holding 0 2 expect 10", framed({ 1, 3, 4, 0, 10, 0, 20 }), false, "10 20" },
+        { "read-holding 0 2 expect 10 ?", framed({ 1, 3, 2, 0, 10 }), false,
+            "2 data bytes, asked 4" },
+        { "read-holding 0 1 expect 10", framed({ 1, 4, 2, 0, 10 }), false,
+            "reply to function 4, asked 3" },
         { "read-holding 0 1 expect ok", framed({ 1, 3, 2, 0, 10 }), true, "CRC OK" },
         { "read-holding 0 1 expect exception 2", framed({ 1, 0x83, 2 }), true,
             "exception 2 ILLEGAL DATA ADDRESS" },

@@ -121,6 +121,17 @@ TEST(PollStatistics, CountsPercentilesAndBins)
     EXPECT_NE(s.report().find("reply time min 1.5 ms, median 10.5 ms, p95 20.5 ms, max 120 ms"),
         std::string::npos)
         << s.report();
+    for (int n = 0; n < 3; ++n)
+        s.recordLateness(1'000'000 + n * 700'000); // a second late, and more
+    EXPECT_NE(s.report().find("cycles started within 10 ms of their time (median), a second or "
+                              "more late (p99)\n"),
+        std::string::npos)
+        << s.report();
+    // One poll has no rate to tell.
+    PollStatistics one;
+    one.started(0);
+    one.record(PollOutcome::Good, 4.5, 0, 4'469);
+    EXPECT_EQ(one.report().find("polls per second"), std::string::npos) << one.report();
 }
 
 ByteString framed(ByteString body) { return body + *CRC16(body); }
