@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <map>
+#include <unordered_map>
 
 namespace modbus {
 namespace {
@@ -69,8 +71,10 @@ namespace {
             return empty;
         double value = 0;
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        return ec == std::errc() && end == text.data() + text.size() ? std::optional(value)
-                                                                     : std::nullopt;
+        // inf and nan read as numbers, but would make every value shown inf or nan.
+        return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value)
+            ? std::optional(value)
+            : std::nullopt;
     }
 
     std::optional<WordOrder> orderNamed(std::string_view name)
@@ -212,23 +216,41 @@ namespace {
         return columns;
     }
 
-    // Entries that cover the same register, or share a name, are refused after the first.
+    std::string folded(std::string name)
+    {
+        std::transform(name.begin(), name.end(), name.begin(),
+            [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+        return name;
+    }
+
+    // Entries that cover the same register, or share a name (lookups ignore case), are refused
+    // after the first. The kept ones of a table never overlap, so the one starting last before
+    // a new entry's end is the only one that can overlap it: n log n for a map of 16 MiB.
     void refuseOverlaps(RegisterMap& map)
     {
         std::vector<MapEntry> kept;
+        std::unordered_map<std::string, std::size_t> names;
+        std::map<std::pair<DataTable, unsigned>, std::size_t> starts;
         for (const MapEntry& e : map.entries) {
-            const auto clash = std::find_if(kept.begin(), kept.end(), [&](const MapEntry& k) {
-                return k.name == e.name
-                    || (k.table == e.table && k.address < e.address + e.count()
-                        && e.address < k.address + k.count());
-            });
-            if (clash == kept.end())
+            const MapEntry* clash = nullptr;
+            if (const auto named = names.find(folded(e.name)); named != names.end())
+                clash = &kept[named->second];
+            auto after = starts.lower_bound({ e.table, e.address + e.count() });
+            if (!clash && after != starts.begin() && (--after)->first.first == e.table) {
+                const MapEntry& k = kept[after->second];
+                clash = k.address + k.count() > e.address ? &k : nullptr;
+            }
+            if (!clash) {
+                names.emplace(folded(e.name), kept.size());
+                starts.emplace(std::pair(e.table, e.address), kept.size());
                 kept.push_back(e);
-            else
-                map.refused.push_back("line " + std::to_string(e.line)
-                    + (clash->name == e.name ? ": the name \"" + e.name + "\" is taken"
-                                             : ": overlaps \"" + clash->name + "\"")
-                    + " (line " + std::to_string(clash->line) + ")");
+                continue;
+            }
+            map.refused.push_back("line " + std::to_string(e.line)
+                + (folded(clash->name) == folded(e.name)
+                        ? ": the name \"" + e.name + "\" is taken"
+                        : ": overlaps \"" + clash->name + "\"")
+                + " (line " + std::to_string(clash->line) + ")");
         }
         map.entries.swap(kept);
     }
@@ -240,7 +262,9 @@ RegisterMap ReadRegisterMap(std::string_view text)
     RegisterMap map;
     std::optional<Columns> columns;
     char separator = ',';
-    int number = 0;
+    int number = 0, headerLine = 1;
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3); // a spreadsheet's UTF-8 mark
     for (std::size_t at = 0; at <= text.size(); ++number) {
         const std::size_t end = std::min(text.find('\n', at), text.size());
         const std::string_view line = trim(text.substr(at, end - at));
@@ -253,6 +277,7 @@ RegisterMap ReadRegisterMap(std::string_view text)
                 ? ';'
                 : ',';
             columns = readHeader(fields(line, separator));
+            headerLine = number + 1;
             continue;
         }
         MapEntry entry;
@@ -264,7 +289,9 @@ RegisterMap ReadRegisterMap(std::string_view text)
     }
     if (columns
         && (!columns->count("table") || !columns->count("address") || !columns->count("name")))
-        return { {}, { "line 1: the header must name the columns table, address and name" } };
+        return { {},
+            { "line " + std::to_string(headerLine)
+                + ": the header must name the columns table, address and name" } };
     refuseOverlaps(map);
     return map;
 }

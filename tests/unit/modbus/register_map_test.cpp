@@ -60,7 +60,9 @@ TEST(RegisterMap, AddressesAsManualsWriteThem)
 
 TEST(RegisterMap, EachRefusalNamesItsLineAndTheRestLoads)
 {
-    const RegisterMap map = ReadRegisterMap("table,address,name,type,order,scale\n"
+    // A spreadsheet's byte-order mark and comments before the header: lines counted as written.
+    const RegisterMap map = ReadRegisterMap("\xEF\xBB\xBF# exported\n"
+                                            "table,address,name,type,order,scale,offset\n"
                                             "holding,0,a,u16\n"
                                             "pipe,1,b,u16\n"
                                             "holding,x,c,u16\n"
@@ -72,22 +74,29 @@ TEST(RegisterMap, EachRefusalNamesItsLineAndTheRestLoads)
                                             "holding,65535,h,u32\n"
                                             "holding,0,i,u16\n"
                                             "holding,10,a,u16\n"
-                                            "holding,11,j,f32,ABCD\n");
+                                            "holding,11,j,f32,ABCD\n"
+                                            "holding,13,A,u16\n"
+                                            "holding,14,k,u16,,inf\n"
+                                            "holding,15,l,u16,,,nan\n"
+                                            "holding,12,m,u16\n");
     EXPECT_EQ(map.refused,
         std::vector<std::string>(
-            { "line 3: unknown table \"pipe\": coil, discrete, holding or input",
-                "line 4: cannot read the address \"x\"", "line 5: no name",
-                "line 6: the type \"u17\" is not one for table holding",
-                "line 7: the type \"u16\" is not one for table coil",
-                "line 8: a word order applies to 32- and 64-bit types only",
-                "line 9: the scale must be a number other than 0, the offset a number",
-                "line 10: it runs past address 65535", "line 11: overlaps \"a\" (line 2)",
-                "line 12: the name \"a\" is taken (line 2)" }));
+            { "line 4: unknown table \"pipe\": coil, discrete, holding or input",
+                "line 5: cannot read the address \"x\"", "line 6: no name",
+                "line 7: the type \"u17\" is not one for table holding",
+                "line 8: the type \"u16\" is not one for table coil",
+                "line 9: a word order applies to 32- and 64-bit types only",
+                "line 10: the scale must be a number other than 0, the offset a number",
+                "line 11: it runs past address 65535",
+                "line 16: the scale must be a number other than 0, the offset a number",
+                "line 17: the scale must be a number other than 0, the offset a number",
+                "line 12: overlaps \"a\" (line 3)", "line 13: the name \"a\" is taken (line 3)",
+                "line 15: the name \"A\" is taken (line 3)", "line 18: overlaps \"j\" (line 14)" }));
     ASSERT_EQ(map.entries.size(), 2u);
     EXPECT_EQ(map.entries[1].name, "j");
-    EXPECT_EQ(ReadRegisterMap("address,name\n0,x\n").refused,
+    EXPECT_EQ(ReadRegisterMap("# no table\naddress,name\n0,x\n").refused,
         std::vector<std::string>(
-            { "line 1: the header must name the columns table, address and name" }));
+            { "line 2: the header must name the columns table, address and name" }));
 }
 
 } // namespace
