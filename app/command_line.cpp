@@ -69,6 +69,10 @@ void addOptions(QCommandLineParser& parser)
         { "list-ports", "Print the serial ports found and exit." },
         { "monitor", "Show the line monitor (F2) at start." },
         { "parity", "Parity for the next Open: none (the default), even or odd.", "PARITY" },
+        { "echo",
+            "Whether the adapter hands back what it sends: off, on or auto (the default; told "
+            "from what comes back).",
+            "ECHO" },
         { "stop-bits", "Stop bits for the next Open: 1 (the default) or 2.", "BITS" },
         { "map",
             "Load the register map FILE (CSV) into the monitor: names and engineering "
@@ -134,6 +138,11 @@ QString readChoices(const QCommandLineParser& parser, StartOptions& start)
         if (known == std::end(window::kSpeeds))
             return "unknown speed \"" + value + "\": choose 9600, 19200 or 115200";
         start.speed = *known;
+    }
+    if (parser.isSet("echo")) {
+        start.echo = modbus::EchoFromName(parser.value("echo").toStdString());
+        if (!start.echo)
+            return "unknown echo \"" + parser.value("echo") + "\": choose off, on or auto";
     }
     if (parser.isSet("parity")) {
         const QString value = parser.value("parity");

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "modbus/echo_mode.h"
+
 #include <optional>
 
 struct StartOptions
@@ -15,6 +17,7 @@ struct StartOptions
     char parity = 'n'; // 'n', 'e' or 'o'
     int stopBits = 1;
     bool lineGiven = false; // --parity or --stop-bits: over a workspace's line
+    std::optional<modbus::EchoMode> echo; // --echo: the monitor's setting, over a workspace's
     QString map; // a register map for the monitor
     QString workspace; // opened at start; options given win over what it holds
     // A polling run started once the port is open: its commands in the request language.

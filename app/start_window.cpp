@@ -22,6 +22,8 @@ void openBenchFiles(window::frmSerial& frm, const StartOptions& start)
         tell();
     if (!start.map.isEmpty() && !monitor->loadMap(start.map))
         tell();
+    if (start.echo)
+        monitor->setEcho(*start.echo); // over the workspace's, as every option given
 }
 
 } // namespace

@@ -28,6 +28,8 @@ std::string ApplyWorkspace(const std::string& path, const std::set<std::string>&
     take("--stop-bits", w.stopBits, o.line.stopBits);
     take("--address", w.slave, o.address);
     take("--timeout", w.timeoutMs, o.timeoutMs);
+    take("--byte-timeout", w.byteTimeoutMs, o.byteTimeoutMs);
+    take("--echo", w.echo, o.echo);
     take("--word-order", w.order, o.order);
     if (w.map && !given.count("--map"))
         o.mapFile = modbus::MapPathFromWorkspace(*w.map, path);

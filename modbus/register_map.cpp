@@ -247,9 +247,8 @@ namespace {
                 continue;
             }
             map.refused.push_back("line " + std::to_string(e.line)
-                + (folded(clash->name) == folded(e.name)
-                        ? ": the name \"" + e.name + "\" is taken"
-                        : ": overlaps \"" + clash->name + "\"")
+                + (folded(clash->name) == folded(e.name) ? ": the name \"" + e.name + "\" is taken"
+                                                         : ": overlaps \"" + clash->name + "\"")
                 + " (line " + std::to_string(clash->line) + ")");
         }
         map.entries.swap(kept);

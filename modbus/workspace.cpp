@@ -90,6 +90,24 @@ namespace {
         return "the parity must be \"none\", \"even\" or \"odd\"";
     }
 
+    // Only a speed a port takes: a workspace that opens is a bench that works.
+    std::string readSpeed(const json& v, Workspace& w)
+    {
+        static constexpr int kSpeeds[]
+            = { 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400 };
+        w.speed = intIn(v, 1, 4'000'000);
+        if (w.speed && std::ranges::find(kSpeeds, *w.speed) != std::end(kSpeeds))
+            return {};
+        return "the speed must be one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 "
+               "and 230400";
+    }
+
+    std::string readEcho(const json& v, Workspace& w)
+    {
+        w.echo = v.is_string() ? EchoFromName(v.get<std::string>()) : std::nullopt;
+        return w.echo ? std::string() : "the echo must be \"off\", \"on\" or \"auto\"";
+    }
+
     std::string readOrder(const json& v, Workspace& w)
     {
         for (std::size_t i = 0; i < std::size(kOrders); ++i)
@@ -107,11 +125,9 @@ namespace {
     }
 
     constexpr Key kLineKeys[] = {
-        { "speed",
-            [](const json& v, Workspace& w) {
-                return readInt(v, w.speed, 1, 4'000'000, "the speed must be bits per second");
-            } },
+        { "speed", readSpeed },
         { "parity", readParity },
+        { "echo", readEcho },
         { "stopBits",
             [](const json& v, Workspace& w) {
                 return readInt(v, w.stopBits, 1, 2, "the stop bits must be 1 or 2");
@@ -131,6 +147,11 @@ namespace {
         { "timeoutMs",
             [](const json& v, Workspace& w) {
                 return readInt(v, w.timeoutMs, 1, 60'000, "the time-out must be 1..60000 ms");
+            } },
+        { "byteTimeoutMs",
+            [](const json& v, Workspace& w) {
+                return readInt(
+                    v, w.byteTimeoutMs, 1, 60'000, "the byte time-out must be 1..60000 ms");
             } },
     };
 
@@ -252,6 +273,8 @@ std::string WriteWorkspace(const Workspace& w)
             if (letter == *w.parity)
                 line["parity"] = name;
     put(line, "stopBits", w.stopBits);
+    if (w.echo)
+        line["echo"] = EchoName(*w.echo);
     if (!line.empty())
         root["line"] = line;
     put(root, "slave", w.slave);
@@ -261,6 +284,7 @@ std::string WriteWorkspace(const Workspace& w)
     put(poll, "intervalMs", w.intervalMs);
     put(poll, "count", w.count);
     put(poll, "timeoutMs", w.timeoutMs);
+    put(poll, "byteTimeoutMs", w.byteTimeoutMs);
     if (!poll.empty())
         root["poll"] = poll;
     put(root, "map", w.map);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "detail_table.h"
+#include "echo_mode.h"
 
 #include <optional>
 #include <string>
@@ -20,12 +21,14 @@ struct Workspace
     std::optional<int> speed;
     std::optional<char> parity; // 'n', 'e' or 'o'
     std::optional<int> stopBits;
+    std::optional<EchoMode> echo;
     std::optional<int> slave;
     std::optional<std::string> command; // the composer's
     std::optional<std::vector<std::string>> requests; // polled, in the request language
     std::optional<int> intervalMs;
     std::optional<int> count; // polls; 0 until stopped
     std::optional<int> timeoutMs;
+    std::optional<int> byteTimeoutMs;
     std::optional<std::string> map; // as the file holds it: relative to the workspace, or not
     std::optional<WordOrder> order;
     bool operator==(const Workspace&) const = default;

@@ -59,6 +59,7 @@ LineMonitor::LineMonitor(QWidget* parent)
           { "as the main window", "1200", "2400", "4800", "9600", "19200", "38400", "57600",
               "115200", "230400" }))
     , wordOrder_(choice(this, { "ABCD", "CDAB", "BADC", "DCBA" }))
+    , echo_(choice(this, { "auto", "off", "on" }))
     , status_(new QLabel(this))
     , portNote_(new QLabel(this))
 {
@@ -86,6 +87,9 @@ void LineMonitor::nameChildren()
     wordOrder_->setObjectName("wordOrder");
     wordOrder_->setToolTip("How the device lays 32-bit values over two registers; ABCD is "
                            "high word first");
+    echo_->setObjectName("echo");
+    echo_->setToolTip("Whether the adapter hands back what it sends (two-wire RS-485): on sets "
+                      "the request's copy aside, auto tells it from what comes back");
     frames_->setObjectName("frames");
     details_->setObjectName("details");
     status_->setObjectName("status");
@@ -114,9 +118,9 @@ void LineMonitor::sizeColumns()
 void LineMonitor::layOut()
 {
     auto* top = new QHBoxLayout;
-    for (const auto& [text, box] :
-        std::initializer_list<std::pair<const char*, QComboBox*>> { { "Spee&d", speed_ },
-            { "&Parity", parity_ }, { "S&top bits", stopBits_ }, { "&Word order", wordOrder_ } }) {
+    for (const auto& [text, box] : std::initializer_list<std::pair<const char*, QComboBox*>> {
+             { "Spee&d", speed_ }, { "&Parity", parity_ }, { "S&top bits", stopBits_ },
+             { "&Word order", wordOrder_ }, { "&Echo", echo_ } }) {
         top->addWidget(Caption(text, box));
         top->addWidget(box);
     }
@@ -146,7 +150,7 @@ void LineMonitor::orderTabs()
     for (const char* name :
         { "pollList", "add", "remove", "interval", "count", "timeout", "poll", "stop", "record" })
         chain.push_back(pollPanel_->findChild<QWidget*>(name));
-    chain.insert(chain.end(), { speed_, parity_, stopBits_, wordOrder_, frames_ });
+    chain.insert(chain.end(), { speed_, parity_, stopBits_, wordOrder_, echo_, frames_ });
     for (std::size_t i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 }
@@ -159,6 +163,7 @@ void LineMonitor::connectControls()
     };
     connect(parity_, &QComboBox::currentIndexChanged, this, chosen);
     connect(stopBits_, &QComboBox::currentIndexChanged, this, chosen);
+    connect(echo_, &QComboBox::currentIndexChanged, this, [this] { analyzer_->setEcho(echo()); });
     connect(speed_, &QComboBox::currentIndexChanged, this, [this](int at) {
         if (onSpeedChosen)
             onSpeedChosen(at == 0 ? 0 : speed_->itemText(at).toInt());
@@ -223,7 +228,23 @@ void LineMonitor::sessionOpened(const QString& line)
     takeRows();
     analyzer_ = std::make_unique<modbus::FrameAnalyzer>(line.toStdString());
     analyzer_->setNoReplyUs(pollPanel_->timeoutMs() * 1000LL);
+    analyzer_->setEcho(echo()); // "auto" learns anew: another adapter may be in use
     refreshView();
+}
+
+modbus::EchoMode LineMonitor::echo() const
+{
+    // In the box's order: auto, off, on.
+    constexpr modbus::EchoMode kModes[]
+        = { modbus::EchoMode::Auto, modbus::EchoMode::Off, modbus::EchoMode::On };
+    return kModes[std::clamp(echo_->currentIndex(), 0, 2)];
+}
+
+void LineMonitor::setEcho(modbus::EchoMode mode)
+{
+    echo_->setCurrentIndex(mode == modbus::EchoMode::Auto ? 0
+            : mode == modbus::EchoMode::Off               ? 1
+                                                          : 2);
 }
 
 void LineMonitor::written(const std::string& frame, int count, bool rawText)

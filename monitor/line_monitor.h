@@ -16,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -84,6 +85,9 @@ public:
     const modbus::RegisterMap* map() const { return map_.get(); }
     QString mapPath() const { return mapPath_; }
     modbus::WordOrder wordOrder() const;
+    // Whether the adapter hands back what it sends; applies at once, and to each new session.
+    modbus::EchoMode echo() const;
+    void setEcho(modbus::EchoMode mode);
     // A command as the composer reads it: with a map, names too.
     modbus::ParsedRequest parse(const std::string& command) const;
 
@@ -146,6 +150,8 @@ private:
     QComboBox* stopBits_;
     QComboBox* speed_;
     QComboBox* wordOrder_;
+    QComboBox* echo_;
+    std::optional<int> byteTimeoutMs_; // a workspace's, kept for saving it again
     QLabel* status_;
     QLabel* portNote_;
     // New rows are shown at most ten times a second: following them and redrawing the counts

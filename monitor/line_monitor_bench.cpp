@@ -102,6 +102,8 @@ modbus::Workspace LineMonitor::workspace(const QString& path) const
     w.intervalMs = pollPanel_->intervalMs();
     w.count = pollPanel_->count();
     w.timeoutMs = pollPanel_->timeoutMs();
+    w.byteTimeoutMs = byteTimeoutMs_;
+    w.echo = echo();
     if (!mapPath_.isEmpty())
         w.map = modbus::MapPathForWorkspace(utf8(mapPath_), utf8(path));
     w.order = wordOrder();
@@ -186,6 +188,10 @@ std::vector<std::string> LineMonitor::applyWorkspace(
             w.intervalMs.value_or(pollPanel_->intervalMs()), w.count.value_or(pollPanel_->count()));
     if (w.timeoutMs)
         pollPanel_->setTimeoutMs(*w.timeoutMs);
+    if (w.byteTimeoutMs)
+        byteTimeoutMs_ = w.byteTimeoutMs;
+    if (w.echo)
+        setEcho(*w.echo);
     return unread;
 }
 

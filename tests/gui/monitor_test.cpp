@@ -84,7 +84,7 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
         order.push_back(named->objectName().toStdString());
     }
     EXPECT_EQ(order,
-        std::vector<std::string>({ "stopBits", "wordOrder", "frames", "details",
+        std::vector<std::string>({ "stopBits", "wordOrder", "echo", "frames", "details",
             "qt_tabwidget_tabbar", "map", "openWorkspace", "saveWorkspace", "function", "slave",
             "start", "quantity", "command", "pollList", "add", "interval", "count", "timeout",
             "record", "speed", "parity" }));
@@ -327,6 +327,14 @@ TEST_F(Monitor, WorkspacesChangeOnlyWhatTheyHoldAndMapsTellWhatTheyRefused)
     EXPECT_EQ(line("txt(0)")->text().toStdString(), "COM5:");
     EXPECT_EQ(monitor->benchBar()->note(), "Opened partial.json, 1 notices (hover for them)");
     EXPECT_EQ(monitor->benchBar()->recent().value(0), partial);
+
+    // The echo setting is the line's: in the box, and saved with the bench.
+    ASSERT_TRUE(monitor->openWorkspace(write("echo.json", "{ \"line\": { \"echo\": \"on\" } }")));
+    EXPECT_EQ(monitor->findChild<QComboBox*>("echo")->currentText(), "on");
+    ASSERT_TRUE(monitor->saveWorkspace(folder + "/saved.json"));
+    QFile saved(folder + "/saved.json");
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("\"echo\": \"on\"")) << "saved as it was opened";
 
     ASSERT_TRUE(monitor->loadMap(write("map.csv",
         "table,address,name,type\n"

@@ -98,6 +98,7 @@ TEST(CommandLine, MistakesExitTwoWithTheReasonAndTheUsage)
         { { "--poll", "read-input 0 126" }, "the quantity of registers must be 1..125" },
         { { "--poll", "read-input 0 1", "--every", "-5" }, "--every takes a number" },
         { { "--every", "50" }, "--every works with --poll only" },
+        { { "--echo", "maybe" }, "unknown echo \"maybe\": choose off, on or auto" },
         { { "--count", "3" }, "--count works with --poll only" },
         { { "--record", "d.csv" }, "--record works with --poll only" },
     };

@@ -91,7 +91,8 @@ TEST(RegisterMap, EachRefusalNamesItsLineAndTheRestLoads)
                 "line 16: the scale must be a number other than 0, the offset a number",
                 "line 17: the scale must be a number other than 0, the offset a number",
                 "line 12: overlaps \"a\" (line 3)", "line 13: the name \"a\" is taken (line 3)",
-                "line 15: the name \"A\" is taken (line 3)", "line 18: overlaps \"j\" (line 14)" }));
+                "line 15: the name \"A\" is taken (line 3)",
+                "line 18: overlaps \"j\" (line 14)" }));
     ASSERT_EQ(map.entries.size(), 2u);
     EXPECT_EQ(map.entries[1].name, "j");
     EXPECT_EQ(ReadRegisterMap("# no table\naddress,name\n0,x\n").refused,

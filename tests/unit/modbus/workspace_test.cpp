@@ -10,8 +10,8 @@ namespace {
 
 TEST(Workspace, RoundTripsAndOpensOnlyWhatItHolds)
 {
-    const Workspace full { "/dev/ttyUSB0", 19200, 'e', 2, 17, "read temperature",
-        std::vector<std::string> { "read-input 0 10", "read-holding 100 2" }, 250, 40, 300,
+    const Workspace full { "/dev/ttyUSB0", 19200, 'e', 2, EchoMode::On, 17, "read temperature",
+        std::vector<std::string> { "read-input 0 10", "read-holding 100 2" }, 250, 40, 300, 150,
         "maps/demo slave.csv", WordOrder::CDAB };
     const OpenedWorkspace opened = ReadWorkspace(WriteWorkspace(full));
     EXPECT_EQ(opened.refused, std::vector<std::string>());
@@ -52,6 +52,11 @@ TEST(Workspace, NewerFilesOpenWithNoticesAndBadOnesAreRefusedByLine)
         { "{\n \"port\": \"COM5\",\n \"wordOrder\": \"ACBD\" }",
             "line 3: the word order must be ABCD, CDAB, BADC or DCBA" },
         { "[1, 2]", "line 1: a workspace is a JSON object" },
+        { "{\n \"line\": { \"speed\": 1234 } }",
+            "line 2: the speed must be one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, "
+            "115200 and 230400" },
+        { "{ \"line\": { \"echo\": \"yes\" } }",
+            "line 1: the echo must be \"off\", \"on\" or \"auto\"" },
         { "{\n \"slave\": 1,\n \"port\" COM5 }",
             "line 3: not JSON: invalid literal; last read: '\"port\" C'; expected ':'" },
         { "", "line 1: not JSON: unexpected end of input; expected '[', '{', or a literal" },
