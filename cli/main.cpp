@@ -3,6 +3,7 @@
 #include "cli_options.h"
 #include "cli_port.h"
 #include "poll_run.h"
+#include "reply_json.h"
 #include "reply_output.h"
 #include "scan_run.h"
 
@@ -10,6 +11,7 @@
 #include "modbus/function_table.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -51,7 +53,7 @@ int main(int argc, char** argv)
     if (!port.failure().empty())
         return fail("quillet-cli: " + port.failure() + "\n", 1);
     const std::string out = o.json ? cli::JsonOutput(exchange, o.order, o.map.get())
-                                   : cli::TextOutput(exchange, o.order, o.map.get());
+                                   : cli::TextOutput(exchange, o.order, o.map.get(), isatty(1));
     std::fputs(out.c_str(), stdout);
     if (exchange.good())
         return 0;

@@ -5,8 +5,6 @@
 #include "modbus/number_format.h"
 #include "modbus/read_values.h"
 
-#include <nlohmann/json.hpp>
-
 namespace cli {
 namespace {
 
@@ -52,11 +50,16 @@ namespace {
 
 } // namespace
 
-std::string TextOutput(
-    const modbus::Exchange& exchange, modbus::WordOrder order, const modbus::RegisterMap* map)
+std::string TextOutput(const modbus::Exchange& exchange, modbus::WordOrder order,
+    const modbus::RegisterMap* map, bool headers)
 {
     const modbus::DetailTable table = detailsOf(exchange, order);
     std::string text;
+    if (headers && !table.rows.empty()) {
+        for (std::size_t i = 0; i < table.headers.size(); ++i)
+            text += (i ? "\t" : "") + table.headers[i];
+        text += "\n";
+    }
     for (const auto& row : table.rows) {
         std::size_t used = row.size();
         while (used > 1 && row[used - 1].empty())
@@ -77,36 +80,6 @@ std::string NoteLines(const modbus::Exchange& exchange)
     for (const std::string& note : exchange.notes())
         text += "quillet-cli: " + note + "\n";
     return text;
-}
-
-std::string JsonOutput(
-    const modbus::Exchange& exchange, modbus::WordOrder order, const modbus::RegisterMap* map)
-{
-    const modbus::DetailTable table = detailsOf(exchange, order);
-    nlohmann::json rows = nlohmann::json::array();
-    for (const auto& cells : table.rows) {
-        nlohmann::json row = nlohmann::json::object();
-        for (std::size_t i = 0; i < cells.size() && i < table.headers.size(); ++i)
-            if (!cells[i].empty())
-                row[table.headers[i]] = cells[i];
-        rows.push_back(row);
-    }
-    const modbus::FrameRow* answer = exchange.answer();
-    nlohmann::json out { { "request", modbus::HexBytes(exchange.request().bytes) },
-        { "reply", answer ? modbus::HexBytes(answer->bytes) : "" },
-        { "verdict", exchange.verdict() }, { "good", exchange.good() }, { "rows", rows } };
-    if (answer && answer->replyMs)
-        out["reply_ms"] = *answer->replyMs;
-    if (!table.summary.empty())
-        out["summary"] = table.summary;
-    for (const modbus::MappedValue& v : mappedValues(exchange, order, map)) {
-        nlohmann::json value { { "name", v.entry->name }, { "value", v.text }, { "raw", v.raw } };
-        if (const auto number = modbus::EngineeringValue(*v.entry, v.raw, order))
-            value["number"] = *number;
-        out["mapped"].push_back(value);
-    }
-    // A map's names are the user's bytes: text that is not UTF-8 is written with U+FFFD.
-    return out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 } // namespace cli

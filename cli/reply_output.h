@@ -1,5 +1,5 @@
 // What quillet-cli prints for one exchange: the reply's details a line a register or bit, then
-// the verdict and the reply time; or all of it as one JSON object.
+// the verdict and the reply time (--json: reply_json.h).
 #pragma once
 
 #include "modbus/detail_table.h"
@@ -11,14 +11,11 @@
 namespace cli {
 
 // With a map, the mapped values a read covers follow, a line each: name, engineering value, raw.
+// headers: a first line naming the columns, for a person at a terminal.
 std::string TextOutput(const modbus::Exchange& exchange, modbus::WordOrder order,
-    const modbus::RegisterMap* map = nullptr);
+    const modbus::RegisterMap* map = nullptr, bool headers = false);
 // What else the exchange saw, a line each for stderr: "quillet-cli: 1 stray byte before the
 // reply".
 std::string NoteLines(const modbus::Exchange& exchange);
-
-// With a map, "mapped": each value's name, engineering text, number and raw registers.
-std::string JsonOutput(const modbus::Exchange& exchange, modbus::WordOrder order,
-    const modbus::RegisterMap* map = nullptr);
 
 } // namespace cli

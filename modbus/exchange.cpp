@@ -72,18 +72,47 @@ void Exchange::collect()
 
 const FrameRow* Exchange::answer() const { return answer_ ? &rows_[*answer_] : nullptr; }
 
-std::string Exchange::verdict() const
+const FrameRow* Exchange::lastWord() const
 {
-    if (const FrameRow* a = answer())
-        return a->verdict;
-    // What came instead of an answer, the last of it.
     for (std::size_t i = rows_.size(); i > requestAt_ + 1; --i) {
         const RowKind kind = rows_[i - 1].kind;
         if (kind != RowKind::Hint && kind != RowKind::Note && kind != RowKind::Stray
             && kind != RowKind::Late && kind != RowKind::Echo)
-            return rows_[i - 1].verdict;
+            return &rows_[i - 1];
     }
+    return nullptr;
+}
+
+std::string Exchange::verdict() const
+{
+    if (const FrameRow* a = answer())
+        return a->verdict;
+    if (const FrameRow* last = lastWord())
+        return last->verdict;
     return request().verdict == "sent" ? "no reply" : request().verdict;
+}
+
+std::string Exchange::code() const
+{
+    const FrameRow* a = answer() ? answer() : lastWord();
+    if (!a)
+        return request().verdict == "sent" ? "no-reply" : "short-write";
+    switch (a->kind) {
+    case RowKind::Reply:
+        return "ok";
+    case RowKind::Exception:
+        return "exception";
+    case RowKind::CrcBad:
+        return "crc-bad";
+    case RowKind::Mismatch:
+        return "wrong-reply";
+    case RowKind::NoReply:
+        return a->verdict == "no reply" ? "no-reply" : "echo-only";
+    case RowKind::OtherAddress:
+        return "no-reply"; // only another slave spoke
+    default:
+        return "not-a-frame";
+    }
 }
 
 std::vector<std::string> Exchange::notes() const

@@ -51,12 +51,17 @@ public:
     // The answer's verdict, or what came instead: "no reply", "not a frame", ...
     std::string verdict() const;
     bool good() const { return answer() && answer()->kind == RowKind::Reply; }
+    // The verdict as a stable word for scripts: ok, exception, crc-bad, wrong-reply,
+    // not-a-frame, no-reply, echo-only, short-write.
+    std::string code() const;
     // What else was seen: stray bytes, late replies, an echo told: "1 stray byte before the
     // reply".
     std::vector<std::string> notes() const;
 
 private:
     void collect();
+    // The last row after the request that says what came instead of an answer.
+    const FrameRow* lastWord() const;
     void finish(LineTime at);
 
     FrameAnalyzer* line_;

@@ -15,12 +15,6 @@ namespace {
         return std::uint16_t(ByteAt(bytes, at) << 8 | ByteAt(bytes, at + 1));
     }
 
-    const char* orderName(WordOrder order)
-    {
-        static constexpr const char* kNames[] = { "ABCD", "CDAB", "BADC", "DCBA" };
-        return kNames[int(order)];
-    }
-
     std::string numbered(unsigned number)
     {
         return Decimal(number) + " (" + HexNumber(number) + ")";
@@ -96,6 +90,12 @@ std::uint32_t Combine(std::uint16_t first, std::uint16_t second, WordOrder order
 
 namespace details {
 
+    const char* OrderName(WordOrder order)
+    {
+        static constexpr const char* kNames[] = { "ABCD", "CDAB", "BADC", "DCBA" };
+        return kNames[int(order)];
+    }
+
     std::string Printable(std::string_view bytes)
     {
         std::string text;
@@ -130,7 +130,7 @@ namespace details {
 
     DetailTable Registers(std::string_view reply, std::string_view request, WordOrder order)
     {
-        const std::string o = orderName(order);
+        const std::string o = OrderName(order);
         DetailTable table { { "Register", "Hex", "Unsigned", "Signed", "Float " + o, "Int32 " + o,
                                 "UInt32 " + o },
             {}, {} };

@@ -26,6 +26,9 @@ DetailTable MaskEcho(std::string_view reply, std::string_view request, WordOrder
 DetailTable Diagnostics(std::string_view reply, std::string_view request, WordOrder);
 DetailTable ServerId(std::string_view reply, std::string_view request, WordOrder);
 
+// "ABCD", "CDAB", ...
+const char* OrderName(WordOrder order);
+
 // Bytes as ASCII, as identification texts are written; other bytes as '.'.
 std::string Printable(std::string_view bytes);
 

@@ -1,0 +1,142 @@
+#include "reply_json.h"
+
+#include "modbus/byte_string.h"
+#include "modbus/device_identification.h"
+#include "modbus/map_values.h"
+#include "modbus/modbus_names.h"
+#include "modbus/read_values.h"
+#include "modbus/reply_details.h"
+
+#include <nlohmann/json.hpp>
+
+#include <bit>
+#include <cmath>
+
+namespace cli {
+namespace {
+
+    using nlohmann::json;
+
+    unsigned word(std::string_view frame, std::size_t at)
+    {
+        return unsigned(modbus::ByteAt(frame, at)) << 8 | modbus::ByteAt(frame, at + 1);
+    }
+
+    json number(double value) { return std::isfinite(value) ? json(value) : json(nullptr); }
+
+    // A read's values: bits as booleans, registers unsigned and signed, and each pair from
+    // its first register as the word order makes it.
+    void putRead(json& out, const modbus::ReadValues& read, modbus::WordOrder order)
+    {
+        const bool bits = read.function == 1 || read.function == 2;
+        json items = json::array();
+        for (std::size_t i = 0; i < read.values.size(); ++i) {
+            const std::uint16_t v = read.values[i];
+            json item { { "address", read.start + i } };
+            if (bits)
+                item["value"] = v != 0;
+            else
+                item.update({ { "unsigned", v }, { "signed", std::int16_t(v) } });
+            if (!bits && i % 2 == 0 && i + 1 < read.values.size()) {
+                const std::uint32_t pair = modbus::Combine(v, read.values[i + 1], order);
+                item.update({ { "float", number(std::bit_cast<float>(pair)) },
+                    { "int32", std::int32_t(pair) }, { "uint32", pair } });
+            }
+            items.push_back(item);
+        }
+        out[bits ? "bits" : "registers"] = items;
+    }
+
+    // What a write's reply repeats, by function.
+    void putWrite(json& out, std::string_view reply)
+    {
+        switch (modbus::ByteAt(reply, 1)) {
+        case 5:
+            out["written"] = { { "address", word(reply, 2) }, { "value", word(reply, 4) != 0 } };
+            break;
+        case 6:
+            out["written"] = { { "address", word(reply, 2) }, { "value", word(reply, 4) } };
+            break;
+        case 15:
+        case 16:
+            out["written"] = { { "start", word(reply, 2) }, { "quantity", word(reply, 4) } };
+            break;
+        case 22:
+            out["written"] = { { "address", word(reply, 2) }, { "and_mask", word(reply, 4) },
+                { "or_mask", word(reply, 6) } };
+            break;
+        }
+    }
+
+    void putOther(json& out, std::string_view reply)
+    {
+        const std::uint8_t function = modbus::ByteAt(reply, 1);
+        const std::string_view body = reply.substr(2, reply.size() - 4);
+        if (function == 8)
+            out["diagnostics"] = { { "sub_function", word(reply, 2) },
+                { "data", modbus::HexBytes(body.substr(2)) } };
+        if (function == 17)
+            out["server_id"] = { { "data", modbus::HexBytes(body.substr(1)) },
+                { "text", modbus::details::Printable(body.substr(1)) } };
+        if (const auto id = function == 43 ? modbus::ParseDeviceId(reply) : std::nullopt) {
+            json objects = json::array();
+            for (const modbus::DeviceObject& o : id->objects)
+                objects.push_back({ { "id", o.id }, { "name", modbus::DeviceObjectName(o.id) },
+                    { "value", modbus::details::Printable(o.value) } });
+            out["objects"] = objects;
+        }
+    }
+
+    void putAnswer(json& out, const modbus::Exchange& exchange, modbus::WordOrder order)
+    {
+        const modbus::FrameRow& answer = *exchange.answer();
+        const std::string_view reply = answer.bytes;
+        if (answer.kind == modbus::RowKind::Exception)
+            out["exception"] = { { "code", modbus::ByteAt(reply, 2) },
+                { "name", modbus::ExceptionVerdict(modbus::ByteAt(reply, 2)) } };
+        if (!exchange.good())
+            return; // a reply that is not good gives no values
+        if (const auto read = modbus::ValuesOfReply(exchange.request().bytes, reply))
+            putRead(out, *read, order);
+        putWrite(out, reply);
+        putOther(out, reply);
+    }
+
+    void putMapped(json& out, const modbus::Exchange& exchange, modbus::WordOrder order,
+        const modbus::RegisterMap* map)
+    {
+        const auto read = map && exchange.good()
+            ? modbus::ValuesOfReply(exchange.request().bytes, exchange.answer()->bytes)
+            : std::nullopt;
+        if (!read)
+            return;
+        for (const modbus::MappedValue& v : modbus::MappedValues(*map, *read, order)) {
+            json value { { "name", v.entry->name }, { "value", v.text }, { "raw", v.raw } };
+            if (const auto n = modbus::EngineeringValue(*v.entry, v.raw, order))
+                value["number"] = number(*n);
+            out["mapped"].push_back(value);
+        }
+    }
+
+} // namespace
+
+std::string JsonOutput(
+    const modbus::Exchange& exchange, modbus::WordOrder order, const modbus::RegisterMap* map)
+{
+    const std::string_view request = exchange.request().bytes;
+    const modbus::FrameRow* answer = exchange.answer();
+    json out { { "request", modbus::HexBytes(request) }, { "slave", modbus::ByteAt(request, 0) },
+        { "function", modbus::ByteAt(request, 1) },
+        { "reply", answer ? modbus::HexBytes(answer->bytes) : "" }, { "code", exchange.code() },
+        { "verdict", exchange.verdict() }, { "good", exchange.good() },
+        { "word_order", modbus::details::OrderName(order) }, { "notes", exchange.notes() } };
+    if (answer && answer->replyMs)
+        out["reply_ms"] = *answer->replyMs;
+    if (answer)
+        putAnswer(out, exchange, order);
+    putMapped(out, exchange, order, map);
+    // A map's names are the user's bytes: text that is not UTF-8 is written with U+FFFD.
+    return out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+} // namespace cli
