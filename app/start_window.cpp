@@ -51,6 +51,9 @@ void StartWindow(window::frmSerial& frm, const StartOptions& start)
         // After the Open above (queued first), with the slave address the window then holds.
         QTimer::singleShot(0, &frm, [&frm, commands, start] {
             frm.startPolling(commands, start.everyMs, start.count, start.record.toStdString());
+            // Asked for on the command line, a data log that cannot be written is told there.
+            if (const QString problem = frm.monitor()->recordProblem(); !problem.isEmpty())
+                std::fprintf(stderr, "quillet: %s\n", qPrintable(problem));
         });
     }
 }

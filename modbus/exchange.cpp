@@ -53,6 +53,7 @@ void Exchange::read(const ByteString& chunk, LineTime at)
         line_->read(chunk, at); // the pause ended what was there
     } else if (!done_ && at.monoUs >= requestEndUs_ + timing_.responseUs) {
         line_->timedOut(at);
+        done_ = true; // whatever the analysis made of it, the time is up
     }
     collect();
 }

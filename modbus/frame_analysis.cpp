@@ -112,7 +112,7 @@ void FrameAnalyzer::readAway(const ByteString& chunk, LineTime at)
 void FrameAnalyzer::timedOut(LineTime at)
 {
     extract(at, true);
-    noticeSilence(at, true);
+    noticeSilence(at, true, true);
 }
 
 bool FrameAnalyzer::pendingLengthKnown() const
@@ -121,16 +121,23 @@ bool FrameAnalyzer::pendingLengthKnown() const
     return !length || *length > 0;
 }
 
-void FrameAnalyzer::noticeSilence(LineTime at, bool nextRequest)
+void FrameAnalyzer::noticeSilence(LineTime at, bool nextRequest, bool timeUp)
 {
     if (!request_ || request_->raw || request_->answered || !buffer_.empty())
         return;
-    if (!nextRequest && at.monoUs - request_->writtenUs < noReplyUs_)
+    const bool inTime = !timeUp && at.monoUs - request_->writtenUs < noReplyUs_;
+    if (!nextRequest && inTime)
         return;
     request_->answered = true;
     request_->silent = true;
-    FrameRow& row = add(RowKind::NoReply, at);
+    // Another request went out before this one's time was up: nobody knows yet whether its
+    // slave would have answered, so no wiring is blamed.
+    FrameRow& row = add(inTime ? RowKind::Interrupted : RowKind::NoReply, at);
     row.function = request_->frame.size() >= 2 ? FunctionName(ByteAt(request_->frame, 1)) : "";
+    if (inTime) {
+        row.verdict = "no reply yet when the next request went out";
+        return;
+    }
     row.verdict = request_->echoSeen ? "no reply (only the adapter's echo)" : "no reply";
     ++counts_.noReply;
     emitHint(at);

@@ -34,6 +34,7 @@ enum class RowKind {
     Echo,
     NotFrame,
     NoReply,
+    Interrupted, // nothing had come yet when the next request went out, within the time-out
     Hint, // what to try when nothing answers
     Note // what the analysis learnt about the line: an adapter that echoes
 };
@@ -129,7 +130,7 @@ private:
     void consume(std::size_t length);
     int readsWithin(std::size_t length) const;
     std::optional<std::size_t> goodFrameAfterStart() const;
-    void noticeSilence(LineTime at, bool nextRequest);
+    void noticeSilence(LineTime at, bool nextRequest, bool timeUp = false);
     void emitHint(LineTime at);
     FrameRow& add(RowKind kind, LineTime at);
 

@@ -16,6 +16,7 @@ namespace {
         case RowKind::Request:
             return "TX";
         case RowKind::NoReply:
+        case RowKind::Interrupted:
             return "--";
         case RowKind::Hint:
             return "hint";

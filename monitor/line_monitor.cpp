@@ -173,10 +173,7 @@ void LineMonitor::connectControls()
     connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
     connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &LineMonitor::showDetails);
-    composer_->onSend = [this](const std::string& frame) {
-        if (onSendRequest)
-            onSendRequest(frame);
-    };
+    composer_->onSend = [this](const std::string& frame) { sendComposed(frame); };
     // F2 closes the monitor as it opened it, whichever control has the focus.
     connect(new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &QWidget::close);
 }
@@ -186,6 +183,10 @@ void LineMonitor::setPortNote(const QString& note) { portNote_->setText(note); }
 void LineMonitor::setPortState(PortState state)
 {
     portState_ = state;
+    if (state != PortState::Open) {
+        composedWaiting_.clear(); // a request for a port that is gone is not sent later
+        composedOut_.clear();
+    }
     composer_->setPortOpen(state == PortState::Open);
     pollPanel_->setPortOpen(state == PortState::Open);
     if (!run_)
@@ -257,8 +258,39 @@ void LineMonitor::read(const std::string& chunk)
 {
     analyzer_->read(chunk, now());
     takeRows();
-    if (run_)
+    if (run_ && composedOut_.empty())
         run_->tick(now().monoUs); // sends what is due, through the window's own path
+}
+
+void LineMonitor::sendComposed(const std::string& frame)
+{
+    if (run_ && run_->outstanding()) {
+        composedWaiting_ = frame; // never two requests out: it follows the poll's answer
+        return;
+    }
+    composedOut_ = frame;
+    composedSeen_ = false;
+    if (onSendRequest)
+        onSendRequest(frame);
+}
+
+void LineMonitor::settleComposed(const std::vector<modbus::FrameRow>& rows)
+{
+    for (const modbus::FrameRow& row : rows) {
+        if (composedOut_.empty())
+            break;
+        if (row.kind == modbus::RowKind::Request)
+            composedSeen_ = row.bytes == composedOut_;
+        const bool ends = (row.replyMs && row.kind != modbus::RowKind::Echo)
+            || row.kind == modbus::RowKind::NoReply || row.kind == modbus::RowKind::NotFrame
+            || row.kind == modbus::RowKind::Interrupted;
+        if (composedSeen_ && ends)
+            composedOut_.clear();
+    }
+    if (!composedWaiting_.empty() && !(run_ && run_->outstanding()) && composedOut_.empty()) {
+        const std::string frame = std::exchange(composedWaiting_, {});
+        sendComposed(frame);
+    }
 }
 
 void LineMonitor::takeRows()
@@ -268,6 +300,7 @@ void LineMonitor::takeRows()
         return;
     if (run_)
         run_->rows(rows, now().wallMs);
+    settleComposed(rows);
     if (!isVisible()) {
         // Hidden, rows wait outside the table: a model with a view costs more per row than the
         // analysis, and nobody looks. Shown, they join the table at once.
@@ -308,15 +341,15 @@ void LineMonitor::refreshView()
     views_->show(run_.get());
     pollPanel_->setRunning(!run_->finished());
     const modbus::PollStatistics& s = run_->statistics();
-    pollPanel_->setStatus(QString("%1 polls, %2 good%3")
+    if (!run_->recordFailure().empty() && recordProblem_.isEmpty())
+        recordProblem_
+            = "the data log cannot be written: " + QString::fromStdString(run_->recordFailure());
+    // The run goes on without its data log, and says so for as long as it is shown.
+    pollPanel_->setStatus(QString("%1 polls, %2 good%3%4")
                               .arg(s.requests())
                               .arg(s.count(modbus::PollOutcome::Good))
-                              .arg(run_->finished() ? ", done" : ""));
-    if (!run_->recordFailure().empty() && !toldRecordFailed_) {
-        toldRecordFailed_ = true; // told once; the run goes on
-        pollPanel_->setStatus(
-            "The data log cannot be written: " + QString::fromStdString(run_->recordFailure()));
-    }
+                              .arg(run_->finished() ? ", done" : "")
+                              .arg(recordProblem_.isEmpty() ? "" : "; " + recordProblem_));
 }
 
 void LineMonitor::connectRun()
@@ -328,8 +361,8 @@ void LineMonitor::connectRun()
     };
     pollPanel_->onStop = [this] { stopRun(); };
     pollPanel_->onRecord = [this](const std::string& path) {
-        if (!recordTo(path))
-            pollPanel_->setStatus("Cannot open " + QString::fromStdString(path));
+        recordTo(path);
+        refreshView();
     };
     pollPanel_->onTimeoutChanged = [this](int ms) { analyzer_->setNoReplyUs(ms * 1000LL); };
 }
@@ -347,9 +380,12 @@ void LineMonitor::startRun(std::vector<std::string> frames, modbus::PollSettings
     run_->onValues = [this, startUs](const modbus::ReadValues& values, std::int64_t monoUs) {
         views_->trend()->add(values, double(monoUs - startUs) / 1e6);
     };
-    toldRecordFailed_ = false;
+    run_->onTimedOut = [this] { analyzer_->timedOut(now()); };
+    composedWaiting_.clear();
+    composedOut_.clear();
+    recordProblem_.clear();
     if (!recordPath_.empty() && !run_->recordTo(recordPath_))
-        pollPanel_->setStatus("Cannot open " + QString::fromStdString(recordPath_));
+        recordProblem_ = "cannot open the data log " + QString::fromStdString(recordPath_);
     views_->trend()->clear();
     pollPanel_->setRunning(true);
     run_->tick(startUs); // the first request goes at once
@@ -373,7 +409,11 @@ int LineMonitor::idleReadLimitMs() const
 bool LineMonitor::recordTo(const std::string& path)
 {
     recordPath_ = path;
-    return !run_ || run_->recordTo(path);
+    recordProblem_.clear();
+    if (!run_ || run_->recordTo(path))
+        return true;
+    recordProblem_ = "cannot open the data log " + QString::fromStdString(path);
+    return false;
 }
 
 void LineMonitor::showDetails()

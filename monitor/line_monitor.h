@@ -77,6 +77,8 @@ public:
     int idleReadLimitMs() const;
     // The data log of the runs from now on; false when the file cannot be opened.
     bool recordTo(const std::string& path);
+    // Why the data log is not being written, once that is known; empty while it is.
+    QString recordProblem() const { return recordProblem_; }
 
     // A register map: names and engineering values in the details, the watch, the trend and
     // the composer from now on. Refused lines are told beside the bench's buttons; false when
@@ -120,6 +122,9 @@ private:
     void refreshView();
     void connectRun();
     void runTick(const std::vector<modbus::FrameRow>& rows);
+    // The composer's request goes when no poll is out, and no poll goes while it is out.
+    void sendComposed(const std::string& frame);
+    void settleComposed(const std::vector<modbus::FrameRow>& rows);
     void connectBench();
     void mapChanged();
     modbus::Workspace workspace(const QString& path) const;
@@ -141,7 +146,10 @@ private:
     PollPanel* pollPanel_;
     std::unique_ptr<PollRun> run_;
     std::string recordPath_;
-    bool toldRecordFailed_ = false;
+    QString recordProblem_;
+    std::string composedWaiting_; // a composed request held while a poll is out
+    std::string composedOut_; // a composed request sent and not answered yet
+    bool composedSeen_ = false; // its own row has come: what follows may answer it
     PortState portState_ = PortState::Closed;
     CopyableTable* frames_;
     CopyableTable* details_;

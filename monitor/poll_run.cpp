@@ -42,6 +42,12 @@ void PollRun::rows(const std::vector<modbus::FrameRow>& rows, std::int64_t wallM
         }
         if (row.kind == RowKind::OtherAddress)
             sawOtherAddress_ = true;
+        if (row.kind == RowKind::Interrupted) {
+            // Another request went out (a design button): the poll is not the slave's loss.
+            schedule_.answered(nowUs_);
+            out_ = -1;
+            continue;
+        }
         const bool ends = row.kind == RowKind::NoReply || row.kind == RowKind::NotFrame
             || (row.replyMs && row.kind != RowKind::OtherAddress && row.kind != RowKind::Echo);
         if (ends)
@@ -80,6 +86,8 @@ void PollRun::tick(std::int64_t nowUs)
     if (paused_)
         return;
     if (out_ >= 0 && schedule_.timedOut(nowUs)) {
+        if (onTimedOut)
+            onTimedOut();
         modbus::FrameRow silent;
         silent.kind = RowKind::NoReply;
         answered(silent, 0);

@@ -24,6 +24,8 @@ public:
     ~PollRun();
 
     std::function<void(const std::string& frame)> onSend;
+    // The poll out has had its time: the analysis is told, so that what comes later is late.
+    std::function<void()> onTimedOut;
     // A good reply to a read, with its values: for the trend.
     std::function<void(const modbus::ReadValues& values, std::int64_t monoUs)> onValues;
 
@@ -35,6 +37,8 @@ public:
     void setPaused(bool paused);
     void stop();
     bool finished() const { return schedule_.finished(); }
+    // A poll is out and not answered yet: nothing else may go out on the line meanwhile.
+    bool outstanding() const { return out_ >= 0; }
 
     // Appends a CSV row per good reply of a read to path (a header first when the file is
     // new); empty: no data log. Returns false when the file cannot be opened.

@@ -11,6 +11,7 @@
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
 #include "monitor/line_monitor.h"
+#include "monitor/poll_panel.h"
 #include "monitor/poll_run.h"
 #include "monitor/run_views.h"
 #include "monitor/scan_panel.h"
@@ -271,6 +272,50 @@ TEST_F(Monitor, APollingRunOfThreePollsShowsItsCountsAndItsWatch)
     EXPECT_EQ(std::count(entries.begin(), entries.end(), '>'), 3);
     EXPECT_FALSE(monitor->recordTo(dir.dir.path().toStdString() + "/no/such/folder/data.csv"))
         << "a data log that cannot be opened is said to be so";
+}
+
+// Never two requests out: a composed request waits for the poll out and goes after its answer,
+// and no poll goes while it is out; a design button's request goes at once, and the poll it
+// cuts short is not counted lost. A data log that cannot be opened is said in the run's status.
+TEST_F(Monitor, ARequestComposedDuringARunWaitsForThePollsAnswer)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    open();
+    const std::string poll = bytesOf("01 04 00 08 00 01 B0 08");
+    const std::string pollReply
+        = bytesOf("01 04 02 00 0A") + *modbus::CRC16(bytesOf("01 04 02 00 0A"));
+    monitor->recordTo(dir.dir.path().toStdString() + "/no/such/folder/data.csv");
+    monitor->startRun({ poll }, { 0, 0, 1'000'000 });
+    ASSERT_EQ(platform->writes().size(), 1u);
+    monitor->composer()->setSlave("1");
+    monitor->composer()->setCommand("write-register 5 1234");
+    const std::string write = monitor->composer()->frame();
+    monitor->findChild<QPushButton*>("send")->click();
+    EXPECT_EQ(platform->writes().size(), 1u) << "held while the poll is out";
+    tick(pollReply);
+    ASSERT_EQ(platform->writes().size(), 2u);
+    EXPECT_EQ(platform->writes()[1], write) << "sent once the poll was answered";
+    tick("");
+    EXPECT_EQ(platform->writes().size(), 2u) << "no poll while the write is out";
+    tick(write); // its reply, a copy: told from an echo by the read after it
+    tick("");
+    ASSERT_EQ(platform->writes().size(), 3u);
+    EXPECT_EQ(platform->writes()[2], poll) << "the run goes on";
+
+    QTest::mouseClick(button("Command3"), Qt::LeftButton); // at once, as designed
+    tick(kReply);
+    const modbus::PollStatistics& s = monitor->run()->statistics();
+    EXPECT_EQ(std::tuple(s.requests(), s.count(modbus::PollOutcome::Good),
+                  s.count(modbus::PollOutcome::NoReply)),
+        std::tuple(1, 1, 0))
+        << "the poll cut short is not the slave's loss";
+    monitor->stopRun(); // and the panel says how it went
+    EXPECT_TRUE(
+        monitor->pollPanel()
+            ->findChild<QLabel*>("pollStatus")
+            ->text()
+            .endsWith("; cannot open the data log " + dir.dir.path() + "/no/such/folder/data.csv"))
+        << monitor->pollPanel()->findChild<QLabel*>("pollStatus")->text().toStdString();
 }
 
 TEST_F(Monitor, AScanThatCannotStartSaysWhyAndTouchesNoPort)

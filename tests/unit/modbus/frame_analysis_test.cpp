@@ -46,9 +46,9 @@ std::vector<std::string> rowsOf(const std::vector<Event>& events)
             out.push_back(row.kind == RowKind::Hint ? "hint" : "note");
             continue;
         }
-        std::string line = row.kind == RowKind::Request ? "TX "
-            : row.kind == RowKind::NoReply              ? "-- "
-                                                        : "RX ";
+        std::string line = row.kind == RowKind::Request                        ? "TX "
+            : row.kind == RowKind::NoReply || row.kind == RowKind::Interrupted ? "-- "
+                                                                               : "RX ";
         line += HexBytes(row.bytes) + " | " + row.verdict;
         if (row.replyMs)
             line += " | " + std::to_string(int(*row.replyMs)) + " ms";
@@ -97,8 +97,11 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
             { tx, echo, "note", ok + " | 40 ms", txWrite, echoWrite, rxWrite + " | 50 ms" } },
         { "no reply within a second", { { 'W', kRead, 0 }, { 'R', "", 500 }, { 'R', "", 1100 } },
             { tx, "--  | no reply", "hint" } },
-        { "no reply before the next request", { { 'W', kRead, 0 }, { 'W', kRead, 300 } },
-            { tx, "--  | no reply", "hint", tx } },
+        { "no reply yet when the next request went out: no wiring blamed",
+            { { 'W', kRead, 0 }, { 'W', kRead, 300 } },
+            { tx, "--  | no reply yet when the next request went out", tx } },
+        { "no reply before a request after the time-out",
+            { { 'W', kRead, 0 }, { 'W', kRead, 1300 } }, { tx, "--  | no reply", "hint", tx } },
         { "a function 6 reply is a copy of the request, not an echo",
             { { 'W', kWrite, 0 }, { 'R', kWrite, 20 }, { 'R', "", 276 } },
             { txWrite, rxWrite + copy + " | 20 ms" } },
@@ -139,8 +142,8 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
         { "a reply to the request before, known by its length",
             { { 'W', framed({ 48, 3, 0, 0, 0, 2 }), 0 }, { 'W', kRead, 300 },
                 { 'R', framed({ 48, 3, 4, 0, 1, 0, 2 }), 310 }, { 'R', kReply, 320 } },
-            { "TX " + HexBytes(framed({ 48, 3, 0, 0, 0, 2 })) + " | sent", "--  | no reply", "hint",
-                tx,
+            { "TX " + HexBytes(framed({ 48, 3, 0, 0, 0, 2 })) + " | sent",
+                "--  | no reply yet when the next request went out", tx,
                 "RX " + HexBytes(framed({ 48, 3, 4, 0, 1, 0, 2 }))
                     + " | late reply to the previous request",
                 ok + " | 20 ms" } },
@@ -187,7 +190,7 @@ TEST(FrameAnalyzer, ExceptionNamesAndCounts)
     }
     analyzer.read(bytes({ 48, 3, 2, 0, 10, 0, 0 }), {});
     analyzer.written(kRead, 8, false, {});
-    analyzer.written(kRead, 8, false, {}); // the one before had no reply
+    analyzer.written(kRead, 8, false, { 2'000'000, 2000 }); // the one before had no reply
     const LineCounts& c = analyzer.counts();
     EXPECT_EQ(std::tuple(c.requests, c.replies, c.crcBad, c.exceptions, c.noReply),
         std::tuple(13, 12, 1, 11, 1));
