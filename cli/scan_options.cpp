@@ -2,6 +2,7 @@
 
 #include "cli_options.h"
 
+#include "modbus/function_table.h"
 #include "modbus/request_language.h"
 
 #include <CLI/CLI.hpp>
@@ -113,8 +114,12 @@ ScanParsed ParseScanOptions(const std::vector<std::string>& words)
     if (probe != words.end()) {
         const modbus::ParsedRequest request
             = modbus::ParseRequest(std::vector<std::string>(probe + 1, words.end()));
-        if (!request.error.empty())
-            return { {}, false, "--probe: " + request.error, {} };
+        // A probe that cannot be built would send nothing and report "nothing answered".
+        const std::string why = request.error.empty()
+            ? modbus::BuildRequest(1, request.fields).notSent
+            : request.error;
+        if (!why.empty())
+            return { {}, false, "--probe: " + why, {} };
         parsed.options.probe = request.fields;
     }
     CLI::App app(

@@ -7,7 +7,6 @@
 #include "modbus/request_language.h"
 
 #include <QCheckBox>
-#include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -37,7 +36,7 @@ namespace {
         return box;
     }
 
-    qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+    constexpr int kHitRole = Qt::UserRole + 1;
 
 } // namespace
 
@@ -68,6 +67,7 @@ ScanPanel::ScanPanel(QWidget* parent)
     stop_->setObjectName("stopScan");
     status_->setObjectName("scanStatus");
     use_->setObjectName("use");
+    stopAtFirst_->setObjectName("scanStopAtFirst");
     results_->setObjectName("scanResults");
     model_->setHorizontalHeaderLabels({ "Address", "Line", "Verdict", "ms", "Identification" });
     results_->setModel(model_);
@@ -160,7 +160,7 @@ bool ScanPanel::start()
     hits_.clear();
     shownHits_ = shownNotes_ = 0;
     run_ = std::make_unique<modbus::ScanRun>(o, 0);
-    startedMs_ = nowMs();
+    clock_.start();
     start_->setEnabled(false);
     stop_->setEnabled(true);
     steps_.start();
@@ -177,17 +177,18 @@ void ScanPanel::stop()
 void ScanPanel::step()
 {
     const auto at = [this] {
-        const qint64 ms = nowMs() - startedMs_;
-        return modbus::LineTime { ms * 1000, ms };
+        return modbus::LineTime { clock_.nsecsElapsed() / 1000, clock_.elapsed() };
     };
     switch (run_->need()) {
     case modbus::ScanRun::Need::Open:
         closePort();
         run_->opened(openPort(run_->setting()));
         break;
-    case modbus::ScanRun::Need::Send:
-        run_->sent(writePort(run_->frame()), at());
+    case modbus::ScanRun::Need::Send: {
+        const modbus::LineTime sentAt = at(); // the request leaves the line from here
+        run_->sent(writePort(run_->frame()), sentAt);
         break;
+    }
     case modbus::ScanRun::Need::Read: {
         const int waitMs
             = int(std::clamp<std::int64_t>((run_->readWaitUs(at().monoUs) + 999) / 1000, 1, 256));
@@ -241,8 +242,9 @@ void ScanPanel::showProgress()
 void ScanPanel::addHit(const modbus::ScanHit& hit)
 {
     hits_.push_back(hit);
-    model_->appendRow({ new QStandardItem(QString::number(hit.address)),
-        new QStandardItem(QString::fromStdString(hit.setting.name())),
+    auto* address = new QStandardItem(QString::number(hit.address));
+    address->setData(int(hits_.size() - 1), kHitRole); // Use takes this row's own hit
+    model_->appendRow({ address, new QStandardItem(QString::fromStdString(hit.setting.name())),
         new QStandardItem(QString::fromStdString(hit.verdict)),
         new QStandardItem(
             hit.replyMs ? QString::fromStdString(modbus::FloatText(*hit.replyMs, 4)) : ""),
@@ -251,12 +253,14 @@ void ScanPanel::addHit(const modbus::ScanHit& hit)
 
 void ScanPanel::use()
 {
-    const int row = results_->currentIndex().isValid() ? results_->currentIndex().row() : 0;
-    const QString address = model_->index(row, 0).data().toString();
-    const auto hit = std::find_if(hits_.begin(), hits_.end(),
-        [&](const modbus::ScanHit& h) { return QString::number(h.address) == address; });
-    if (hit != hits_.end() && onUse)
-        onUse(hit->address, hit->setting);
+    // The row chosen, or the first found: one address may answer at several settings.
+    int row = results_->currentIndex().isValid() ? results_->currentIndex().row() : -1;
+    for (int r = 0; row < 0 && r < model_->rowCount(); ++r)
+        if (model_->index(r, 0).data(kHitRole).isValid())
+            row = r;
+    const QVariant at = row < 0 ? QVariant() : model_->index(row, 0).data(kHitRole);
+    if (at.isValid() && onUse)
+        onUse(hits_[std::size_t(at.toInt())].address, hits_[std::size_t(at.toInt())].setting);
 }
 
 void ScanPanel::save()

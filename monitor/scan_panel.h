@@ -6,6 +6,7 @@
 
 #include "modbus/scan_run.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -80,7 +81,7 @@ private:
     std::vector<modbus::ScanHit> hits_;
     std::size_t shownHits_ = 0, shownNotes_ = 0;
     QTimer steps_;
-    qint64 startedMs_ = 0;
+    QElapsedTimer clock_; // monotonic, as every other wait of the terminal
 };
 
 } // namespace monitor

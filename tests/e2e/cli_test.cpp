@@ -172,6 +172,12 @@ TEST_F(CliAgainstDemoSlave, AScanFindsTheSlaveAndNamesItAndADeadRangeExitsOne)
     EXPECT_EQ(none.out, "");
     EXPECT_LT(took, std::chrono::seconds(3));
     EXPECT_EQ(runCli(portOnly + "scan --addresses 5-2").status, 2);
+    // A probe that cannot be built is refused at once, not a scan that sends nothing.
+    const CliRun probe = runCli(portOnly + "scan --probe read-holding 0 126", true);
+    EXPECT_EQ(probe.status, 2);
+    EXPECT_NE(
+        probe.out.find("--probe: the quantity of registers must be 1..125"), std::string::npos)
+        << probe.out;
 }
 
 std::string writeFile(const std::string& name, const std::string& text)

@@ -19,6 +19,7 @@
 #include "window/log_file_name.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QRadioButton>
@@ -439,6 +440,38 @@ TEST_F(MonitorScan, FindsTheSlaveAtItsSpeedAndUseSetsTheWindow)
     QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
     EXPECT_FALSE(scan->start());
     EXPECT_TRUE(scan->statusText().startsWith("Cannot scan: close the port in the main window"));
+}
+
+// One address found at two settings (a pty takes any): "Use" takes the row chosen, not the
+// first row of that address.
+TEST_F(MonitorScan, UseTakesTheRowChosen)
+{
+    PtySlave slave(17, 10);
+    std::atomic<bool> stop { false };
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(50);
+    });
+    line("txt(0)")->setText(QString::fromStdString(slave.path()));
+    monitor::ScanPanel* scan = frm.monitor()->views()->scan();
+    scan->findChild<QSpinBox*>("scanFirst")->setValue(17);
+    scan->findChild<QSpinBox*>("scanLast")->setValue(17);
+    scan->findChild<QLineEdit*>("scanSpeeds")->setText("9600,19200");
+    scan->findChild<QLineEdit*>("scanParities")->setText("even");
+    scan->findChild<QCheckBox*>("scanStopAtFirst")
+        ->setChecked(false); // every device at every setting
+    ASSERT_TRUE(scan->start());
+    const bool ended = QTest::qWaitFor([&] { return !scan->running(); }, 20000);
+    stop = true;
+    server.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(scan->statusText(), "Done: 2 found.");
+    scan->results()->selectRow(1); // 17 at 9600 8E1, after 17 at 19200 8E1
+    scan->findChild<QPushButton*>("use")->click();
+    EXPECT_TRUE(w<QRadioButton>("Option1")->isChecked()) << "the chosen row's 9600";
+    scan->results()->selectRow(0);
+    scan->findChild<QPushButton*>("use")->click();
+    EXPECT_TRUE(w<QRadioButton>("Option2")->isChecked()) << "the chosen row's 19200";
 }
 
 } // namespace
