@@ -2,6 +2,7 @@
 
 #include "bench_files.h"
 
+#include "modbus/function_table.h"
 #include "modbus/named_request.h"
 #include "modbus/request_language.h"
 #include "scan_options.h"
@@ -30,8 +31,8 @@ namespace {
 
     bool isRead(const modbus::RequestFields& fields)
     {
-        const int f = fields.function;
-        return !fields.raw && (f == 1 || f == 2 || f == 3 || f == 4 || f == 23);
+        const modbus::FunctionInfo* info = modbus::FindFunction(fields.function);
+        return !fields.raw && info && info->reads;
     }
 
     std::string usage(const CLI::App& app)

@@ -2,6 +2,7 @@
 
 #include "modbus/byte_string.h"
 #include "modbus/device_identification.h"
+#include "modbus/function_table.h"
 #include "modbus/map_values.h"
 #include "modbus/modbus_names.h"
 #include "modbus/read_values.h"
@@ -28,7 +29,8 @@ namespace {
     // its first register as the word order makes it.
     void putRead(json& out, const modbus::ReadValues& read, modbus::WordOrder order)
     {
-        const bool bits = read.function == 1 || read.function == 2;
+        const bool bits
+            = read.table == modbus::DataTable::Coils || read.table == modbus::DataTable::Inputs;
         json items = json::array();
         for (std::size_t i = 0; i < read.values.size(); ++i) {
             const std::uint16_t v = read.values[i];
@@ -47,25 +49,20 @@ namespace {
         out[bits ? "bits" : "registers"] = items;
     }
 
-    // What a write's reply repeats, by function.
+    // What a write's reply repeats, as the table names it.
     void putWrite(json& out, std::string_view reply)
     {
-        switch (modbus::ByteAt(reply, 1)) {
-        case 5:
-            out["written"] = { { "address", word(reply, 2) }, { "value", word(reply, 4) != 0 } };
-            break;
-        case 6:
-            out["written"] = { { "address", word(reply, 2) }, { "value", word(reply, 4) } };
-            break;
-        case 15:
-        case 16:
-            out["written"] = { { "start", word(reply, 2) }, { "quantity", word(reply, 4) } };
-            break;
-        case 22:
-            out["written"] = { { "address", word(reply, 2) }, { "and_mask", word(reply, 4) },
-                { "or_mask", word(reply, 6) } };
-            break;
+        const modbus::FunctionInfo* info = modbus::FindFunction(modbus::ByteAt(reply, 1));
+        if (!info || info->echoed.empty() || info->code == 8)
+            return; // diagnostics: its sub-function goes with its data
+        json written = json::object();
+        std::size_t at = 2;
+        for (const modbus::EchoedField& f : info->echoed) {
+            written[std::string(f.name)]
+                = f.bit ? json(word(reply, at) != 0) : json(word(reply, at));
+            at += 2;
         }
+        out["written"] = written;
     }
 
     void putOther(json& out, std::string_view reply)

@@ -72,7 +72,8 @@ namespace {
         if (const std::string why = BuildRequest(1, step.request).notSent; !why.empty())
             return why;
         const RequestFields& f = step.request;
-        const bool read = !f.raw && (f.function <= 4 || f.function == 23);
+        const FunctionInfo* info = FindFunction(f.function);
+        const bool read = !f.raw && info && info->reads;
         const std::size_t expected = step.expected.values.size();
         if (read && !step.entry && step.expected.kind == Expected::Kind::Values
             && expected != f.quantity)

@@ -19,38 +19,67 @@ namespace {
         return request.size() >= 4 && ByteAt(request, 2) == 0 && ByteAt(request, 3) == 0;
     }
 
-    using S = Syntax;
+    using A = ArgField;
     using R = ReplyRule;
+    using T = DataTable;
+    constexpr Argument kStartCount[]
+        = { { "START", A::Start, "&Start" }, { "COUNT", A::Quantity, "&Quantity" } };
+    constexpr Argument kAddressBit[]
+        = { { "ADDR", A::Start, "&Address" }, { "0|1", A::Value, "&Value (0 or 1)" } };
+    constexpr Argument kAddressValue[]
+        = { { "ADDR", A::Start, "&Address" }, { "VALUE", A::Value, "&Value" } };
+    constexpr Argument kStartBits[]
+        = { { "START", A::Start, "&Start" }, { "BIT...", A::Values, "&Coils (1 0 1 1)" } };
+    constexpr Argument kStartValues[]
+        = { { "START", A::Start, "&Start" }, { "VALUE...", A::Values, "&Values (10 0x1F -5)" } };
+    constexpr Argument kMaskWrite[] = { { "ADDR", A::Start, "&Address" },
+        { "AND", A::Mask, "&AND and OR masks" }, { "OR", A::Mask, "&AND and OR masks" } };
+    constexpr Argument kReadWrite[]
+        = { { "RSTART", A::Start, "&Read start" }, { "RCOUNT", A::Quantity, "Read &count" },
+              { "WSTART", A::WriteStart, "&Write start" }, { "VALUE...", A::Values, "&Values" } };
+    constexpr Argument kDiagnostics[]
+        = { { "SUB", A::Sub, "&Sub-function" }, { "[HEX]", A::Data, "&Data (hex)" } };
+    constexpr std::span<const Argument> kNothing;
+    constexpr Argument kDeviceId[]
+        = { { "[basic|regular|extended|object]", A::ReadCode, "&Read code (1-4)" },
+              { "[ID]", A::ObjectId, "&Object id" } };
+    constexpr std::nullopt_t none = std::nullopt;
+    constexpr EchoedField kCoil[] = { { "address" }, { "value", true } };
+    constexpr EchoedField kRegister[] = { { "address" }, { "value" } };
+    constexpr EchoedField kBlock[] = { { "start" }, { "quantity" } };
+    constexpr EchoedField kMasks[] = { { "address" }, { "and_mask" }, { "or_mask" } };
+    constexpr EchoedField kSub[] = { { "sub_function" } };
+    constexpr std::span<const EchoedField> kNone;
     namespace d = details;
     namespace m = match;
 
     constexpr FunctionInfo kFunctions[] = {
-        { 1, "1", "Read Coils", "read-coils", S::StartCount, R::ByteCount, pdu::ReadBits, never,
-            d::Bits, m::BitBytes },
-        { 2, "2", "Read Discrete Inputs", "read-discrete", S::StartCount, R::ByteCount,
+        { 1, "1", "Read Coils", "read-coils", kStartCount, T::Coils, kNone, R::ByteCount,
             pdu::ReadBits, never, d::Bits, m::BitBytes },
-        { 3, "3", "Read Holding Registers", "read-holding", S::StartCount, R::ByteCount,
-            pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
-        { 4, "4", "Read Input Registers", "read-input", S::StartCount, R::ByteCount,
-            pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
-        { 5, "5", "Write Single Coil", "write-coil", S::AddressBit, R::Fixed8, pdu::WriteCoil,
-            always, d::CoilEcho, m::AddressValue },
-        { 6, "6", "Write Single Register", "write-register", S::AddressValue, R::Fixed8,
-            pdu::WriteRegister, always, d::RegisterEcho, m::AddressValue },
-        { 8, "8", "Diagnostics", "diagnostics", S::Diagnostics, R::AsRequest, pdu::Diagnostics,
-            queryData, d::Diagnostics, m::SubFunction },
-        { 15, "15", "Write Multiple Coils", "write-coils", S::StartBits, R::Fixed8, pdu::WriteCoils,
-            never, d::BlockEcho, m::StartQuantity },
-        { 16, "16", "Write Multiple Registers", "write-registers", S::StartValues, R::Fixed8,
-            pdu::WriteRegisters, never, d::BlockEcho, m::StartQuantity },
-        { 17, "17", "Report Server ID", "server-id", S::Nothing, R::ByteCount, pdu::FunctionOnly,
-            never, d::ServerId, m::Anything },
-        { 22, "22", "Mask Write Register", "mask-write", S::MaskWrite, R::Fixed10, pdu::MaskWrite,
-            always, d::MaskEcho, m::MaskFields },
-        { 23, "23", "Read/Write Multiple Registers", "read-write", S::ReadWrite, R::ByteCount,
-            pdu::ReadWrite, never, d::Registers, m::RegisterBytes },
-        { 43, "43/14", "Read Device Identification", "device-id", S::DeviceId, R::DeviceObjects,
-            pdu::DeviceId, never, d::DeviceId, m::DeviceObjects },
+        { 2, "2", "Read Discrete Inputs", "read-discrete", kStartCount, T::Inputs, kNone,
+            R::ByteCount, pdu::ReadBits, never, d::Bits, m::BitBytes },
+        { 3, "3", "Read Holding Registers", "read-holding", kStartCount, T::Holding, kNone,
+            R::ByteCount, pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
+        { 4, "4", "Read Input Registers", "read-input", kStartCount, T::InputRegisters, kNone,
+            R::ByteCount, pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
+        { 5, "5", "Write Single Coil", "write-coil", kAddressBit, none, kCoil, R::Fixed8,
+            pdu::WriteCoil, always, d::CoilEcho, m::Echoed },
+        { 6, "6", "Write Single Register", "write-register", kAddressValue, none, kRegister,
+            R::Fixed8, pdu::WriteRegister, always, d::RegisterEcho, m::Echoed },
+        { 8, "8", "Diagnostics", "diagnostics", kDiagnostics, none, kSub, R::AsRequest,
+            pdu::Diagnostics, queryData, d::Diagnostics, m::SubFunction },
+        { 15, "15", "Write Multiple Coils", "write-coils", kStartBits, none, kBlock, R::Fixed8,
+            pdu::WriteCoils, never, d::BlockEcho, m::Echoed },
+        { 16, "16", "Write Multiple Registers", "write-registers", kStartValues, none, kBlock,
+            R::Fixed8, pdu::WriteRegisters, never, d::BlockEcho, m::Echoed },
+        { 17, "17", "Report Server ID", "server-id", kNothing, none, kNone, R::ByteCount,
+            pdu::FunctionOnly, never, d::ServerId, m::Anything },
+        { 22, "22", "Mask Write Register", "mask-write", kMaskWrite, none, kMasks, R::Fixed10,
+            pdu::MaskWrite, always, d::MaskEcho, m::Echoed },
+        { 23, "23", "Read/Write Multiple Registers", "read-write", kReadWrite, T::Holding, kNone,
+            R::ByteCount, pdu::ReadWrite, never, d::Registers, m::RegisterBytes },
+        { 43, "43/14", "Read Device Identification", "device-id", kDeviceId, none, kNone,
+            R::DeviceObjects, pdu::DeviceId, never, d::DeviceId, m::DeviceObjects },
     };
 
     constexpr std::size_t kMaxFrame = 256;

@@ -6,6 +6,7 @@
 
 #include "byte_string.h"
 #include "detail_table.h"
+#include "read_values.h"
 #include "request_fields.h"
 
 #include <optional>
@@ -15,22 +16,39 @@
 
 namespace modbus {
 
-// The arguments a command takes after its word, e.g. StartCount: "read-input 0 10".
-enum class Syntax {
-    StartCount,
-    AddressBit,
-    AddressValue,
-    StartBits,
-    StartValues,
-    MaskWrite,
-    ReadWrite,
-    Diagnostics,
-    Nothing,
-    DeviceId
+// Where one argument of a command goes in the request's fields. Value and Mask take one value
+// each (a mask is shown in hex), Values all that are left; Data, ReadCode and ObjectId may be
+// left out.
+enum class ArgField {
+    Start,
+    Quantity,
+    WriteStart,
+    Sub,
+    Value,
+    Mask,
+    Values,
+    Data,
+    ReadCode,
+    ObjectId
+};
+
+// One argument after a command's word: "read-input START COUNT" has two.
+struct Argument
+{
+    std::string_view word; // in the usage: "START", "0|1", "VALUE...", "[HEX]"
+    ArgField field;
+    std::string_view label; // its caption in the composer: "&Start"
 };
 
 // How a reply's length follows from its first bytes (or from its request).
 enum class ReplyRule { ByteCount, Fixed8, Fixed10, AsRequest, DeviceObjects };
+
+// A 16-bit field from byte 2 on that a good reply repeats from its request.
+struct EchoedField
+{
+    std::string_view name; // "address", "value", "and_mask"
+    bool bit = false; // a coil's value: 0xFF00 on, 0 off
+};
 
 struct FunctionInfo
 {
@@ -38,7 +56,9 @@ struct FunctionInfo
     std::string_view label; // "3", "43/14"
     std::string_view name; // "Read Holding Registers"
     std::string_view command; // "read-holding"
-    Syntax syntax;
+    std::span<const Argument> arguments;
+    std::optional<DataTable> reads; // the table a read reads; none for the others
+    std::span<const EchoedField> echoed; // what a good reply repeats, in order
     ReplyRule reply;
     // The PDU (function code first) from the fields; returns why not, empty when built.
     std::string (*build)(const RequestFields& fields, ByteString& pdu);

@@ -1,6 +1,7 @@
 #include "read_values.h"
 
 #include "byte_string.h"
+#include "function_table.h"
 
 #include <algorithm>
 
@@ -14,19 +15,8 @@ namespace {
 
     std::optional<DataTable> tableOf(std::uint8_t function)
     {
-        switch (function) {
-        case 1:
-            return DataTable::Coils;
-        case 2:
-            return DataTable::Inputs;
-        case 3:
-        case 23:
-            return DataTable::Holding;
-        case 4:
-            return DataTable::InputRegisters;
-        default:
-            return std::nullopt;
-        }
+        const FunctionInfo* info = FindFunction(function);
+        return info ? info->reads : std::nullopt;
     }
 
 } // namespace
@@ -43,7 +33,7 @@ std::optional<ReadValues> ValuesOfReply(std::string_view request, std::string_vi
     ReadValues read { ByteAt(request, 0), function, *table, wordAt(request, 2), {} };
     const std::size_t quantity = wordAt(request, 4);
     const std::string_view data = reply.substr(3, count);
-    if (function == 1 || function == 2) {
+    if (*table == DataTable::Coils || *table == DataTable::Inputs) {
         for (std::size_t i = 0; i < std::min(quantity, data.size() * 8); ++i)
             read.values.push_back(std::uint16_t(ByteAt(data, i / 8) >> (i % 8) & 1));
     } else {

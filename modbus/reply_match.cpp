@@ -4,7 +4,7 @@
 #include "device_identification.h"
 #include "function_table.h"
 
-#include <initializer_list>
+#include <algorithm>
 
 namespace modbus::match {
 namespace {
@@ -21,15 +21,18 @@ namespace {
                             : std::to_string(got) + " data bytes, asked " + std::to_string(asked);
     }
 
-    // The 16-bit fields from byte 2 on that a good reply repeats, named in order.
-    std::string sameWords(
-        std::string_view request, std::string_view reply, std::initializer_list<const char*> names)
+    // The 16-bit fields from byte 2 on that the table says a good reply repeats, in order.
+    std::string sameWords(std::string_view request, std::string_view reply)
     {
+        const FunctionInfo* info = FindFunction(ByteAt(request, 1));
         std::size_t at = 2;
-        for (const char* name : names) {
-            if (word(reply, at) != word(request, at))
-                return std::string(name) + " " + std::to_string(word(reply, at)) + ", asked "
+        for (const EchoedField& f : info ? info->echoed : std::span<const EchoedField>()) {
+            if (word(reply, at) != word(request, at)) {
+                std::string name(f.name);
+                std::replace(name.begin(), name.end(), '_', ' ');
+                return name + " " + std::to_string(word(reply, at)) + ", asked "
                     + std::to_string(word(request, at));
+            }
             at += 2;
         }
         return {};
@@ -50,24 +53,14 @@ std::string RegisterBytes(std::string_view request, std::string_view reply)
     return dataBytes(reply, 2 * word(request, 4));
 }
 
-std::string AddressValue(std::string_view request, std::string_view reply)
+std::string Echoed(std::string_view request, std::string_view reply)
 {
-    return sameWords(request, reply, { "address", "value" });
-}
-
-std::string StartQuantity(std::string_view request, std::string_view reply)
-{
-    return sameWords(request, reply, { "start", "quantity" });
-}
-
-std::string MaskFields(std::string_view request, std::string_view reply)
-{
-    return sameWords(request, reply, { "address", "AND mask", "OR mask" });
+    return sameWords(request, reply);
 }
 
 std::string SubFunction(std::string_view request, std::string_view reply)
 {
-    if (std::string why = sameWords(request, reply, { "sub-function" }); !why.empty())
+    if (std::string why = sameWords(request, reply); !why.empty())
         return why;
     // Return Query Data promises its data back unchanged.
     if (word(request, 2) == 0 && reply != request)

@@ -12,9 +12,8 @@ namespace modbus::match {
 std::string Anything(std::string_view request, std::string_view reply); // 17
 std::string BitBytes(std::string_view request, std::string_view reply); // 1, 2
 std::string RegisterBytes(std::string_view request, std::string_view reply); // 3, 4, 23
-std::string AddressValue(std::string_view request, std::string_view reply); // 5, 6
-std::string StartQuantity(std::string_view request, std::string_view reply); // 15, 16
-std::string MaskFields(std::string_view request, std::string_view reply); // 22
+// The fields the table says a good reply repeats: 5, 6, 15, 16, 22.
+std::string Echoed(std::string_view request, std::string_view reply);
 std::string SubFunction(std::string_view request, std::string_view reply); // 8
 std::string DeviceObjects(std::string_view request, std::string_view reply); // 43/14
 

@@ -3,6 +3,7 @@
 #include "function_table.h"
 #include "number_format.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace modbus {
@@ -31,37 +32,21 @@ namespace {
 
     constexpr std::string_view kReadCodes[] = { "", "basic", "regular", "extended", "object" };
 
-    std::string_view argumentsOf(Syntax syntax)
-    {
-        switch (syntax) {
-        case Syntax::StartCount:
-            return "START COUNT";
-        case Syntax::AddressBit:
-            return "ADDR 0|1";
-        case Syntax::AddressValue:
-            return "ADDR VALUE";
-        case Syntax::StartBits:
-            return "START BIT...";
-        case Syntax::StartValues:
-            return "START VALUE...";
-        case Syntax::MaskWrite:
-            return "ADDR AND OR";
-        case Syntax::ReadWrite:
-            return "RSTART RCOUNT WSTART VALUE...";
-        case Syntax::Diagnostics:
-            return "SUB [HEX]";
-        case Syntax::Nothing:
-            return "";
-        case Syntax::DeviceId:
-            return "[basic|regular|extended|object] [ID]";
-        }
-        return "";
-    }
-
     std::string commandUsage(const FunctionInfo& f)
     {
-        const std::string_view arguments = argumentsOf(f.syntax);
-        return std::string(f.command) + (arguments.empty() ? "" : " ") + std::string(arguments);
+        std::string usage(f.command);
+        for (const Argument& a : f.arguments)
+            usage += " " + std::string(a.word);
+        return usage;
+    }
+
+    // Whether a command takes a varying number of words: a list, or arguments left out.
+    bool open(std::span<const Argument> arguments)
+    {
+        return std::ranges::any_of(arguments, [](const Argument& a) {
+            return a.field == ArgField::Values || a.field == ArgField::Data
+                || a.field == ArgField::ReadCode || a.field == ArgField::ObjectId;
+        });
     }
 
     // Reads the words of one command into fields, or says what is wrong with them.
@@ -122,53 +107,58 @@ namespace {
         std::string_view usage_;
     };
 
-    void readDeviceId(const Words& w, RequestFields& fields, Reader& r)
+    // One argument at words[at] into its field; returns where the next begins.
+    std::size_t readArgument(
+        const Words& w, std::size_t at, const Argument& a, RequestFields& f, Reader& r)
     {
-        fields.readCode = 1;
-        std::size_t next = 1;
-        for (unsigned code = 1; code < std::size(kReadCodes) && w.size() > 1; ++code)
-            if (w[1] == kReadCodes[code]) {
-                fields.readCode = code;
-                next = 2;
+        std::int64_t value = 0;
+        switch (a.field) {
+        case ArgField::Start:
+            return r.unsignedAt(at, f.start), at + 1;
+        case ArgField::Quantity:
+            return r.unsignedAt(at, f.quantity), at + 1;
+        case ArgField::WriteStart:
+            return r.unsignedAt(at, f.writeStart), at + 1;
+        case ArgField::Sub:
+            return r.unsignedAt(at, f.sub), at + 1;
+        case ArgField::Value:
+        case ArgField::Mask:
+            if (r.number(at, value))
+                f.values.push_back(value);
+            return at + 1;
+        case ArgField::Values:
+            r.values(at, f.values);
+            return w.size();
+        case ArgField::Data:
+            f.data = ByteString(2, '\0'); // the standard's requests carry 00 00
+            if (at < w.size() && r.error.empty()) {
+                const auto data = ParseHexBytes(JoinWords(w, at, w.size()));
+                f.data = data.value_or(f.data);
+                if (!data)
+                    r.error = "the data is not hex";
             }
-        if (w.size() > next)
-            r.unsignedAt(next, fields.objectId);
-        if (w.size() > next + 1)
-            r.count(next + 1);
+            return w.size();
+        case ArgField::ReadCode:
+            f.readCode = 1;
+            for (unsigned code = 1; code < std::size(kReadCodes) && at < w.size(); ++code)
+                if (w[at] == kReadCodes[code])
+                    return f.readCode = code, at + 1;
+            return at;
+        case ArgField::ObjectId:
+            return at < w.size() ? (r.unsignedAt(at, f.objectId), at + 1) : at;
+        }
+        return at;
     }
 
-    void readArguments(const Words& w, RequestFields& fields, Syntax syntax, Reader& r)
+    void readArguments(const Words& w, RequestFields& fields, const FunctionInfo& info, Reader& r)
     {
-        switch (syntax) {
-        case Syntax::StartCount:
-            r.count(3);
-            r.unsignedAt(1, fields.start) && r.unsignedAt(2, fields.quantity);
-            return;
-        case Syntax::AddressBit:
-        case Syntax::AddressValue:
-        case Syntax::MaskWrite: // an address and a set number of values
-            r.count(syntax == Syntax::MaskWrite ? 4 : 3);
-            [[fallthrough]];
-        case Syntax::StartBits:
-        case Syntax::StartValues:
-            r.unsignedAt(1, fields.start);
-            r.values(2, fields.values);
-            return;
-        case Syntax::ReadWrite:
-            r.unsignedAt(1, fields.start) && r.unsignedAt(2, fields.quantity)
-                && r.unsignedAt(3, fields.writeStart);
-            r.values(4, fields.values);
-            return;
-        case Syntax::Diagnostics:
-            r.unsignedAt(1, fields.sub);
-            return;
-        case Syntax::Nothing:
-            r.count(1);
-            return;
-        case Syntax::DeviceId:
-            readDeviceId(w, fields, r);
-            return;
-        }
+        if (!open(info.arguments))
+            r.count(info.arguments.size() + 1);
+        std::size_t at = 1;
+        for (const Argument& a : info.arguments)
+            at = readArgument(w, at, a, fields, r);
+        if (at < w.size())
+            r.count(at); // words beyond what may be left out
     }
 
     ParsedRequest parseRaw(const Words& w)
@@ -188,37 +178,43 @@ namespace {
         return parsed;
     }
 
-    std::vector<std::string> argumentWords(const RequestFields& fields, Syntax syntax)
+    // One argument's words as the parser reads them back; next: the values not yet shown.
+    void argumentWords(const Argument& a, const RequestFields& f, std::size_t& next, Words& words)
     {
-        std::vector<std::string> words;
-        const auto addValues = [&] {
-            for (const std::int64_t v : fields.values)
-                words.push_back(syntax == Syntax::MaskWrite ? HexNumber(std::uint64_t(v) & 0xFFFF)
-                                                            : Decimal(v));
+        const auto value = [&](bool hex) {
+            if (next < f.values.size()) {
+                const std::int64_t v = f.values[next++];
+                words.push_back(hex ? HexNumber(std::uint64_t(v) & 0xFFFF) : Decimal(v));
+            }
         };
-        switch (syntax) {
-        case Syntax::StartCount:
-            return { Decimal(fields.start), Decimal(fields.quantity) };
-        case Syntax::ReadWrite:
-            words = { Decimal(fields.start), Decimal(fields.quantity), Decimal(fields.writeStart) };
-            addValues();
-            return words;
-        case Syntax::Diagnostics:
-            if (fields.data.empty())
-                return { Decimal(fields.sub) };
-            return { Decimal(fields.sub), HexBytes(fields.data) };
-        case Syntax::Nothing:
-            return {};
-        case Syntax::DeviceId:
-            if (fields.readCode != 1 || fields.objectId != 0)
-                words.emplace_back(kReadCodes[fields.readCode < 5 ? fields.readCode : 1]);
-            if (fields.objectId != 0)
-                words.push_back(Decimal(fields.objectId));
-            return words;
-        default: // an address or a start, then the values
-            words = { Decimal(fields.start) };
-            addValues();
-            return words;
+        switch (a.field) {
+        case ArgField::Start:
+            return words.push_back(Decimal(f.start));
+        case ArgField::Quantity:
+            return words.push_back(Decimal(f.quantity));
+        case ArgField::WriteStart:
+            return words.push_back(Decimal(f.writeStart));
+        case ArgField::Sub:
+            return words.push_back(Decimal(f.sub));
+        case ArgField::Value:
+        case ArgField::Mask:
+            return value(a.field == ArgField::Mask);
+        case ArgField::Values:
+            while (next < f.values.size())
+                value(false);
+            return;
+        case ArgField::Data:
+            if (!f.data.empty())
+                words.push_back(HexBytes(f.data));
+            return;
+        case ArgField::ReadCode:
+            if (f.readCode != 1 || f.objectId != 0)
+                words.emplace_back(kReadCodes[f.readCode < 5 ? f.readCode : 1]);
+            return;
+        case ArgField::ObjectId:
+            if (f.objectId != 0)
+                words.push_back(Decimal(f.objectId));
+            return;
         }
     }
 
@@ -292,16 +288,7 @@ ParsedRequest ParseRequest(const std::vector<std::string>& words)
     parsed.fields.function = info->code;
     const std::string usage = commandUsage(*info);
     Reader reader(words, usage);
-    readArguments(words, parsed.fields, info->syntax, reader);
-    if (info->syntax == Syntax::Diagnostics)
-        parsed.fields.data = ByteString(2, '\0'); // the standard's requests carry 00 00
-    if (info->syntax == Syntax::Diagnostics && reader.error.empty() && words.size() > 2) {
-        const auto data = ParseHexBytes(JoinWords(words, 2, words.size()));
-        if (data)
-            parsed.fields.data = *data;
-        else
-            reader.error = "the data is not hex";
-    }
+    readArguments(words, parsed.fields, *info, reader);
     parsed.error = reader.result();
     return parsed;
 }
@@ -317,10 +304,11 @@ std::string PrintRequest(const RequestFields& fields)
     const FunctionInfo* info = FindFunction(fields.function);
     if (!info)
         return {};
-    std::string text(info->command);
-    for (const std::string& word : argumentWords(fields, info->syntax))
-        text += " " + word;
-    return text;
+    Words words { std::string(info->command) };
+    std::size_t next = 0;
+    for (const Argument& a : info->arguments)
+        argumentWords(a, fields, next, words);
+    return JoinWords(words, 0, words.size());
 }
 
 std::string RequestUsage()

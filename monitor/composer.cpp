@@ -18,42 +18,28 @@ namespace {
     constexpr int kHistory = 20;
     const QString kHex = "hex";
 
-    // Labels of the start, quantity, write-start and values fields per syntax; empty: hidden.
-    struct Labels
+    // Which of the four boxes shows an argument: the start box, the quantity box, the write
+    // start box, the values box.
+    enum Box { StartBox, QuantityBox, WriteStartBox, ValuesBox };
+    Box boxOf(modbus::ArgField field)
     {
-        const char* start;
-        const char* quantity;
-        const char* writeStart;
-        const char* values;
-    };
-
-    Labels labelsOf(modbus::Syntax s)
-    {
-        using S = modbus::Syntax;
-        switch (s) {
-        case S::StartCount:
-            return { "&Start", "&Quantity", "", "" };
-        case S::AddressBit:
-            return { "&Address", "", "", "&Value (0 or 1)" };
-        case S::AddressValue:
-            return { "&Address", "", "", "&Value" };
-        case S::StartBits:
-            return { "&Start", "", "", "&Coils (1 0 1 1)" };
-        case S::StartValues:
-            return { "&Start", "", "", "&Values (10 0x1F -5)" };
-        case S::MaskWrite:
-            return { "&Address", "", "", "&AND and OR masks" };
-        case S::ReadWrite:
-            return { "&Read start", "Read &count", "&Write start", "&Values" };
-        case S::Diagnostics:
-            return { "&Sub-function", "", "", "&Data (hex)" };
-        case S::Nothing:
-            return { "", "", "", "" };
-        case S::DeviceId:
-            return { "", "", "", "" };
+        using A = modbus::ArgField;
+        switch (field) {
+        case A::Start:
+        case A::Sub:
+        case A::ReadCode:
+            return StartBox;
+        case A::Quantity:
+        case A::ObjectId:
+            return QuantityBox;
+        case A::WriteStart:
+            return WriteStartBox;
+        default: // Value, Mask, Values, Data
+            return ValuesBox;
         }
-        return {};
     }
+
+    const QStringList kReadCodes { "basic", "regular", "extended", "object" };
 
     QString text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -178,17 +164,19 @@ void Composer::showSyntax()
     const int code = function_->currentData().toInt();
     const modbus::FunctionInfo* info
         = code < 0 ? nullptr : modbus::FindFunction(std::uint8_t(code));
-    const Labels l = info ? labelsOf(info->syntax) : Labels { "", "", "", "&Body (hex)" };
-    const bool deviceId = info && info->syntax == modbus::Syntax::DeviceId;
-    const auto show = [](const Field& f, const char* label) {
-        f.label->setText(label);
-        f.label->setVisible(*label);
-        f.edit->setVisible(*label);
-    };
-    show(start_, deviceId ? "&Read code (1-4)" : l.start);
-    show(quantity_, deviceId ? "&Object id" : l.quantity);
-    show(writeStart_, l.writeStart);
-    show(values_, l.values);
+    // Each box shows the first argument the table puts in it; a box with none is hidden.
+    QString labels[4];
+    if (!info)
+        labels[ValuesBox] = "&Body (hex)";
+    for (const modbus::Argument& a : info ? info->arguments : std::span<const modbus::Argument>())
+        if (QString& label = labels[boxOf(a.field)]; label.isEmpty())
+            label = text(std::string(a.label));
+    const Field* boxes[] = { &start_, &quantity_, &writeStart_, &values_ };
+    for (int box = 0; box < 4; ++box) {
+        boxes[box]->label->setText(labels[box]);
+        boxes[box]->label->setVisible(!labels[box].isEmpty());
+        boxes[box]->edit->setVisible(!labels[box].isEmpty());
+    }
     check_->setVisible(!info);
 }
 
@@ -202,25 +190,17 @@ QString Composer::commandFromFields() const
     }
     const modbus::FunctionInfo* info = modbus::FindFunction(std::uint8_t(code));
     QStringList words { text(std::string(info->command)) };
-    const QString start = start_.edit->text().trimmed(),
-                  quantity = quantity_.edit->text().trimmed();
-    switch (info->syntax) {
-    case modbus::Syntax::StartCount:
-        words << start << quantity;
-        break;
-    case modbus::Syntax::ReadWrite:
-        words << start << quantity << writeStart_.edit->text().trimmed() << values;
-        break;
-    case modbus::Syntax::Nothing:
-        break;
-    case modbus::Syntax::DeviceId: {
-        static const QStringList kCodes { "basic", "regular", "extended", "object" };
-        const int readCode = start.toInt();
-        words << (readCode >= 1 && readCode <= 4 ? kCodes[readCode - 1] : start) << quantity;
-        break;
-    }
-    default: // an address or start, then the values
-        words << start << values;
+    const QString boxes[] = { start_.edit->text().trimmed(), quantity_.edit->text().trimmed(),
+        writeStart_.edit->text().trimmed(), values };
+    bool said[4] = {};
+    // Each box's text once, in the order of the arguments it holds.
+    for (const modbus::Argument& a : info->arguments) {
+        const Box box = boxOf(a.field);
+        if (std::exchange(said[box], true))
+            continue;
+        const int readCode = boxes[box].toInt();
+        const bool named = a.field == modbus::ArgField::ReadCode && readCode >= 1 && readCode <= 4;
+        words << (named ? kReadCodes[readCode - 1] : boxes[box]);
     }
     return words.join(' ').simplified();
 }
@@ -233,14 +213,21 @@ void Composer::fillFields(const modbus::RequestFields& fields)
     QStringList values;
     for (const std::int64_t v : fields.values)
         values << QString::number(v);
-    const bool deviceId = !fields.raw && fields.function == 43;
-    start_.edit->setText(QString::number(deviceId ? fields.readCode
-            : fields.function == 8                ? fields.sub
-                                                  : fields.start));
-    quantity_.edit->setText(QString::number(deviceId ? fields.objectId : fields.quantity));
+    // The defaults where the function has no such argument, then each argument in its box.
+    start_.edit->setText(QString::number(fields.start));
+    quantity_.edit->setText(QString::number(fields.quantity));
     writeStart_.edit->setText(QString::number(fields.writeStart));
-    values_.edit->setText(fields.raw || fields.function == 8 ? text(modbus::HexBytes(fields.data))
-                                                             : values.join(' '));
+    values_.edit->setText(fields.raw ? text(modbus::HexBytes(fields.data)) : values.join(' '));
+    const modbus::FunctionInfo* info = fields.raw ? nullptr : modbus::FindFunction(fields.function);
+    for (const modbus::Argument& a : info ? info->arguments : std::span<const modbus::Argument>()) {
+        using A = modbus::ArgField;
+        if (a.field == A::Sub || a.field == A::ReadCode)
+            start_.edit->setText(QString::number(a.field == A::Sub ? fields.sub : fields.readCode));
+        if (a.field == A::ObjectId)
+            quantity_.edit->setText(QString::number(fields.objectId));
+        if (a.field == A::Data)
+            values_.edit->setText(text(modbus::HexBytes(fields.data)));
+    }
     check_->setCurrentIndex(int(fields.check));
     syncing_ = false;
 }
