@@ -3,7 +3,7 @@
 #include "quillet_version.h"
 
 #include "modbus/function_table.h"
-#include "modbus/request_language.h"
+#include "requests/request_language.h"
 #include "window/window_constants.h"
 
 #include <QCommandLineParser>

@@ -1,7 +1,11 @@
 // Google Benchmark: the pure per-request and per-reply work.
+#include "benchfiles/register_map.h"
+#include "exchange/exchange.h"
 #include "modbus/crc16.h"
 #include "modbus/reply_display.h"
-#include "modbus/request_frames.h"
+#include "requests/request_frames.h"
+
+#include <string>
 
 #include <benchmark/benchmark.h>
 
@@ -47,5 +51,38 @@ static void BuildWriteSingleRequest(benchmark::State& state)
             modbus::WriteSingleRequest("48", { "Address param", "258" }, { "Data", "1000" }));
 }
 BENCHMARK(BuildWriteSingleRequest);
+
+// One exchange on a session's analysis: the request written, its reply read and judged (held
+// against the request, check bytes verified), the rows taken. The cost per frame of a poll.
+static void ExchangeOfAReadReply(benchmark::State& state)
+{
+    const modbus::ByteString request("\x30\x03\x00\x00\x00\x01\x80\x2B", 8);
+    const modbus::ByteString reply("\x30\x03\x02\x00\x0A\x45\x87", 7);
+    const modbus::ExchangeTiming timing { 1'000'000, 100'000, 87, 20'000 };
+    modbus::FrameAnalyzer line("115200 8N1");
+    std::int64_t us = 0;
+    for (auto _ : state) {
+        modbus::Exchange exchange(line, request, 8, timing, { us, 0 });
+        exchange.read(reply, { us + 5'000, 0 });
+        benchmark::DoNotOptimize(exchange.good());
+        us += 10'000;
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * 2); // a request and its reply
+}
+BENCHMARK(ExchangeOfAReadReply);
+
+// A register map of 120,000 rows (about 3 MB, well under the 16 MiB a file may hold): its
+// overlap and name checks must not grow with the square of its rows.
+static void ReadAMapOf120000Rows(benchmark::State& state)
+{
+    std::string text = "table,address,name,type\n";
+    for (int i = 0; i < 120'000; ++i)
+        text += (i % 2 ? "holding," : "input,") + std::to_string(i / 2) + ",r" + std::to_string(i)
+            + ",u16\n";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(modbus::ReadRegisterMap(text).entries.size());
+    state.SetItemsProcessed(int64_t(state.iterations()) * 120'000);
+}
+BENCHMARK(ReadAMapOf120000Rows)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

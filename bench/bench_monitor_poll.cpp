@@ -4,7 +4,7 @@
 #include "bench_util.h"
 
 #include "monitor/line_monitor.h"
-#include "monitor/poll_run.h"
+#include "monitor/monitor_run.h"
 #include "sim/pty_slave.h"
 #include "window/frm_serial.h"
 

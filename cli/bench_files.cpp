@@ -2,7 +2,7 @@
 
 #include "file_text.h"
 
-#include "modbus/workspace.h"
+#include "benchfiles/workspace.h"
 
 namespace cli {
 

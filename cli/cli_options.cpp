@@ -3,8 +3,8 @@
 #include "bench_files.h"
 
 #include "modbus/function_table.h"
-#include "modbus/named_request.h"
-#include "modbus/request_language.h"
+#include "requests/named_request.h"
+#include "requests/request_language.h"
 #include "scan_options.h"
 
 #include "quillet_version.h"

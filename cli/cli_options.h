@@ -2,11 +2,11 @@
 // request language.
 #pragma once
 
+#include "benchfiles/register_map.h"
 #include "modbus/detail_table.h"
 #include "modbus/echo_mode.h"
-#include "modbus/register_map.h"
 #include "modbus/request_fields.h"
-#include "modbus/scan_plan.h"
+#include "runs/scan_plan.h"
 #include "serial/line_settings.h"
 
 #include <memory>

@@ -3,9 +3,9 @@
 // and told, never read past.
 #pragma once
 
+#include "exchange/exchange.h"
 #include "modbus/byte_string.h"
-#include "modbus/exchange.h"
-#include "modbus/scan_plan.h"
+#include "runs/scan_plan.h"
 #include "serial/line_settings.h"
 
 #include <string>

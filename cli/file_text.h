@@ -1,7 +1,7 @@
 // A file's whole text, as the map, workspace and check readers take it.
 #pragma once
 
-#include "modbus/file_limits.h"
+#include "benchfiles/file_limits.h"
 
 #include <fstream>
 #include <optional>

@@ -1,13 +1,13 @@
 // quillet-cli: one Modbus RTU request from a shell, the reply on stdout, an exit status.
-#include "check_run.h"
+#include "check_command.h"
 #include "cli_options.h"
 #include "cli_port.h"
-#include "poll_run.h"
+#include "poll_command.h"
 #include "reply_json.h"
 #include "reply_output.h"
-#include "scan_run.h"
+#include "scan_command.h"
 
-#include "modbus/exchange.h"
+#include "exchange/exchange.h"
 #include "modbus/function_table.h"
 
 #include <cstdio>

@@ -1,9 +1,9 @@
 #include "reply_json.h"
 
+#include "benchfiles/map_values.h"
 #include "modbus/byte_string.h"
 #include "modbus/device_identification.h"
 #include "modbus/function_table.h"
-#include "modbus/map_values.h"
 #include "modbus/modbus_names.h"
 #include "modbus/read_values.h"
 #include "modbus/reply_details.h"

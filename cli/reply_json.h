@@ -3,9 +3,9 @@
 // the verdict comes as a stable code beside its text.
 #pragma once
 
+#include "benchfiles/register_map.h"
+#include "exchange/exchange.h"
 #include "modbus/detail_table.h"
-#include "modbus/exchange.h"
-#include "modbus/register_map.h"
 
 #include <string>
 

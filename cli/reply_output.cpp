@@ -1,7 +1,7 @@
 #include "reply_output.h"
 
+#include "benchfiles/map_values.h"
 #include "modbus/frame_details.h"
-#include "modbus/map_values.h"
 #include "modbus/number_format.h"
 #include "modbus/read_values.h"
 

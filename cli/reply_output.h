@@ -2,9 +2,9 @@
 // the verdict and the reply time (--json: reply_json.h).
 #pragma once
 
+#include "benchfiles/register_map.h"
+#include "exchange/exchange.h"
 #include "modbus/detail_table.h"
-#include "modbus/exchange.h"
-#include "modbus/register_map.h"
 
 #include <string>
 

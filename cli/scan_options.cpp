@@ -3,7 +3,7 @@
 #include "cli_options.h"
 
 #include "modbus/function_table.h"
-#include "modbus/request_language.h"
+#include "requests/request_language.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,7 +1,7 @@
 // quillet-cli scan's own options, after the word "scan".
 #pragma once
 
-#include "modbus/scan_plan.h"
+#include "runs/scan_plan.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 #include "composer.h"
 
 #include "modbus/function_table.h"
-#include "modbus/named_request.h"
-#include "modbus/request_language.h"
+#include "requests/named_request.h"
+#include "requests/request_language.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -3,8 +3,8 @@
 // previewed as it is typed, and what cannot be sent says why and disables Send.
 #pragma once
 
-#include "modbus/register_map.h"
-#include "modbus/request_language.h"
+#include "benchfiles/register_map.h"
+#include "requests/request_language.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 // The reply-time histogram of a run, drawn with QPainter: a bar per bin up to the last one used.
 #pragma once
 
-#include "modbus/poll_statistics.h"
+#include "runs/poll_statistics.h"
 
 #include <QWidget>
 

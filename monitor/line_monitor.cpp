@@ -5,12 +5,12 @@
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
+#include "monitor/monitor_run.h"
 #include "monitor/poll_panel.h"
-#include "monitor/poll_run.h"
 #include "monitor/run_views.h"
 #include "monitor/trend_view.h"
 
-#include "modbus/named_details.h"
+#include "benchfiles/named_details.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -2,12 +2,12 @@
 // window hands it what was written and read; it never touches the port.
 #pragma once
 
+#include "benchfiles/register_map.h"
+#include "benchfiles/workspace.h"
 #include "modbus/frame_analysis.h"
 #include "modbus/frame_details.h"
-#include "modbus/poll_schedule.h"
-#include "modbus/register_map.h"
-#include "modbus/request_language.h"
-#include "modbus/workspace.h"
+#include "requests/request_language.h"
+#include "runs/poll_schedule.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -5,9 +5,9 @@
 #include "monitor/poll_panel.h"
 #include "monitor/run_views.h"
 
-#include "modbus/file_limits.h"
+#include "benchfiles/file_limits.h"
 #include "modbus/function_table.h"
-#include "modbus/named_request.h"
+#include "requests/named_request.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -3,7 +3,7 @@
 // "Record to CSV…". It starts nothing itself: the monitor runs what it asks for.
 #pragma once
 
-#include "modbus/poll_schedule.h"
+#include "runs/poll_schedule.h"
 
 #include <QWidget>
 

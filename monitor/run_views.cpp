@@ -2,7 +2,7 @@
 
 #include "copyable_table.h"
 #include "histogram_view.h"
-#include "poll_run.h"
+#include "monitor_run.h"
 #include "scan_panel.h"
 #include "trend_view.h"
 #include "watch_model.h"

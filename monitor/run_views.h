@@ -2,7 +2,7 @@
 // statistics (text and histogram) and trend, one tab each.
 #pragma once
 
-#include "modbus/register_map.h"
+#include "benchfiles/register_map.h"
 
 #include <QTabWidget>
 

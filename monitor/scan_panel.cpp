@@ -4,7 +4,7 @@
 #include "copyable_table.h"
 
 #include "modbus/number_format.h"
-#include "modbus/request_language.h"
+#include "requests/request_language.h"
 
 #include <QCheckBox>
 #include <QFile>

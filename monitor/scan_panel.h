@@ -4,7 +4,7 @@
 // reaches the port only through the callbacks the window gives it.
 #pragma once
 
-#include "modbus/scan_run.h"
+#include "runs/scan_run.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

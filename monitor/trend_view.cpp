@@ -2,7 +2,7 @@
 
 #include "watch_model.h"
 
-#include "modbus/map_values.h"
+#include "benchfiles/map_values.h"
 
 #include <QPainter>
 #include <QPainterPath>

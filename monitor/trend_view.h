@@ -3,8 +3,8 @@
 // axis fits what is shown. Each series keeps its newest 10,000 points.
 #pragma once
 
-#include "modbus/register_map.h"
-#include "modbus/watch_table.h"
+#include "benchfiles/register_map.h"
+#include "runs/watch_table.h"
 
 #include <QWidget>
 

@@ -1,8 +1,8 @@
 #include "watch_model.h"
 
-#include "modbus/map_values.h"
-#include "modbus/named_watch.h"
+#include "benchfiles/map_values.h"
 #include "modbus/number_format.h"
+#include "runs/named_watch.h"
 
 #include <QFont>
 #include <QTime>

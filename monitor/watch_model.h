@@ -3,8 +3,8 @@
 // poll failed. The first column's check box chooses the rows the trend plots (up to 8).
 #pragma once
 
-#include "modbus/register_map.h"
-#include "modbus/watch_table.h"
+#include "benchfiles/register_map.h"
+#include "runs/watch_table.h"
 
 #include <QAbstractTableModel>
 

@@ -1,9 +1,9 @@
 // The terminal's one window.
 #pragma once
 
+#include "benchfiles/workspace.h"
 #include "modbus/reply_display.h"
-#include "modbus/request_frames.h"
-#include "modbus/workspace.h"
+#include "requests/request_frames.h"
 #include "serial/line_settings.h"
 
 #include <QElapsedTimer>

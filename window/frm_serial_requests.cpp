@@ -4,7 +4,7 @@
 #include "monitor/line_monitor.h"
 #include "time_stamp.h"
 
-#include "modbus/request_frames.h"
+#include "requests/request_frames.h"
 #include "serial/serial_port.h"
 
 #include <QLineEdit>

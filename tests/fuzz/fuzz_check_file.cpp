@@ -3,11 +3,11 @@
 // same frame. Steps are read with and without a map, so names are tried too.
 #include "fuzz_check.h"
 
-#include "modbus/check_file.h"
+#include "benchfiles/check_file.h"
+#include "benchfiles/register_map.h"
 #include "modbus/function_table.h"
-#include "modbus/named_request.h"
-#include "modbus/register_map.h"
-#include "modbus/request_language.h"
+#include "requests/named_request.h"
+#include "requests/request_language.h"
 
 #include <string>
 

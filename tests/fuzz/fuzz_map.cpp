@@ -2,9 +2,9 @@
 // stay inside the address space, never overlap, and convert both ways without fault.
 #include "fuzz_check.h"
 
-#include "modbus/map_values.h"
-#include "modbus/named_request.h"
-#include "modbus/register_map.h"
+#include "benchfiles/map_values.h"
+#include "benchfiles/register_map.h"
+#include "requests/named_request.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 #include "fuzz_check.h"
 
 #include "modbus/number_text.h"
-#include "modbus/request_frames.h"
+#include "requests/request_frames.h"
 
 #include <cmath>
 #include <string>

@@ -2,7 +2,7 @@
 // refused; what opens writes back to a file that opens the same.
 #include "fuzz_check.h"
 
-#include "modbus/workspace.h"
+#include "benchfiles/workspace.h"
 
 #include <string>
 

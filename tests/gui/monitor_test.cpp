@@ -5,18 +5,18 @@
 #include "tests/support/window_fixture.h"
 
 #include "modbus/crc16.h"
-#include "modbus/request_language.h"
 #include "monitor/bench_bar.h"
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
 #include "monitor/line_monitor.h"
+#include "monitor/monitor_run.h"
 #include "monitor/poll_panel.h"
-#include "monitor/poll_run.h"
 #include "monitor/run_views.h"
 #include "monitor/scan_panel.h"
 #include "monitor/trend_view.h"
 #include "monitor/watch_model.h"
+#include "requests/request_language.h"
 
 #include <QApplication>
 #include <QClipboard>

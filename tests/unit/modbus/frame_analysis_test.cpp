@@ -1,9 +1,9 @@
 // Frames on the line as the monitor shows them, from the writes and reads that carried them.
+#include "benchfiles/named_details.h"
+#include "benchfiles/register_map.h"
 #include "modbus/crc16.h"
 #include "modbus/frame_analysis.h"
 #include "modbus/frame_details.h"
-#include "modbus/named_details.h"
-#include "modbus/register_map.h"
 #include "tests/support/byte_list.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "modbus/crc16.h"
 #include "modbus/frame_details.h"
 #include "modbus/function_table.h"
-#include "modbus/request_language.h"
+#include "requests/request_language.h"
 
 #include <gtest/gtest.h>
 

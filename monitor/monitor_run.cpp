@@ -1,0 +1,146 @@
+#include "monitor_run.h"
+
+#include "modbus/read_values.h"
+#include "runs/data_log.h"
+
+#include "logfile/local_time.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace monitor {
+
+using modbus::RowKind;
+
+PollRun::PollRun(
+    std::vector<std::string> frames, modbus::PollSettings settings, std::int64_t startUs)
+    : frames_(std::move(frames))
+    , settings_(settings)
+    , schedule_(int(frames_.size()), settings, startUs)
+    , nowUs_(startUs)
+{
+    stats_.started(startUs);
+}
+
+PollRun::~PollRun()
+{
+    if (record_)
+        std::fclose(record_);
+}
+
+void PollRun::rows(const std::vector<modbus::FrameRow>& rows, std::int64_t wallMs)
+{
+    for (const modbus::FrameRow& row : rows) {
+        if (out_ < 0)
+            return;
+        // Rows before the request's own (a button's request, the last poll's no reply) are
+        // not its answer.
+        if (!seenOwnRequest_) {
+            seenOwnRequest_
+                = row.kind == RowKind::Request && row.bytes == frames_[std::size_t(out_)];
+            continue;
+        }
+        if (row.kind == RowKind::OtherAddress)
+            sawOtherAddress_ = true;
+        if (row.kind == RowKind::Interrupted) {
+            // Another request went out (a design button): the poll is not the slave's loss.
+            schedule_.answered(nowUs_);
+            out_ = -1;
+            continue;
+        }
+        const bool ends = row.kind == RowKind::NoReply || row.kind == RowKind::NotFrame
+            || (row.replyMs && row.kind != RowKind::OtherAddress && row.kind != RowKind::Echo);
+        if (ends)
+            answered(row, wallMs);
+    }
+}
+
+void PollRun::answered(const modbus::FrameRow& row, std::int64_t wallMs)
+{
+    const std::string& frame = frames_[std::size_t(out_)];
+    modbus::PollOutcome outcome = modbus::OutcomeOf(row.kind);
+    if (outcome == modbus::PollOutcome::NoReply && sawOtherAddress_)
+        outcome = modbus::PollOutcome::OtherAddress; // only another slave answered
+    const int code = outcome == modbus::PollOutcome::Exception && row.bytes.size() > 2
+        ? int(modbus::ByteAt(row.bytes, 2))
+        : 0;
+    stats_.record(outcome, row.replyMs, code, nowUs_);
+    const auto values = outcome == modbus::PollOutcome::Good
+        ? modbus::ValuesOfReply(frame, row.bytes)
+        : std::nullopt;
+    if (values) {
+        watch_.update(*values, wallMs);
+        record(*values);
+        if (onValues)
+            onValues(*values, nowUs_);
+    } else {
+        watch_.markStale(frame);
+    }
+    schedule_.answered(nowUs_);
+    out_ = -1;
+}
+
+void PollRun::tick(std::int64_t nowUs)
+{
+    nowUs_ = nowUs;
+    if (paused_)
+        return;
+    if (out_ >= 0 && schedule_.timedOut(nowUs)) {
+        if (onTimedOut)
+            onTimedOut();
+        modbus::FrameRow silent;
+        silent.kind = RowKind::NoReply;
+        answered(silent, 0);
+    }
+    const std::optional<int> due = schedule_.due(nowUs);
+    if (!due || !onSend)
+        return;
+    schedule_.sent(nowUs);
+    if (*due == 0 && settings_.intervalUs > 0)
+        stats_.recordLateness(schedule_.lastLatenessUs());
+    out_ = *due;
+    seenOwnRequest_ = false;
+    sawOtherAddress_ = false;
+    onSend(frames_[std::size_t(out_)]); // its own row comes back through rows()
+}
+
+void PollRun::setPaused(bool paused)
+{
+    // A poll out when the device went away is not the slave's failure: forgotten, uncounted.
+    if (paused && out_ >= 0) {
+        schedule_.answered(nowUs_);
+        out_ = -1;
+    }
+    paused_ = paused;
+}
+
+void PollRun::stop() { schedule_.stop(); }
+
+bool PollRun::recordTo(const std::string& path)
+{
+    if (record_)
+        std::fclose(record_);
+    record_ = nullptr;
+    recordFailure_.clear();
+    if (path.empty())
+        return true;
+    record_ = std::fopen(path.c_str(), "ab"); // appended: a new run never truncates the last
+    if (!record_)
+        return false;
+    if (std::ftell(record_) == 0)
+        std::fputs(modbus::DataLogHeader().c_str(), record_);
+    std::fflush(record_);
+    return true;
+}
+
+void PollRun::record(const modbus::ReadValues& values)
+{
+    if (!record_ || !recordFailure_.empty())
+        return;
+    const std::string row = modbus::DataLogRow(logfile::IsoLocalTimeNow(), values);
+    // Flushed row by row: a kill loses at most the row being written.
+    if (std::fputs(row.c_str(), record_) < 0 || std::fflush(record_) != 0)
+        recordFailure_ = std::strerror(errno);
+}
+
+} // namespace monitor

@@ -1,0 +1,140 @@
+#include "scan_run.h"
+
+#include "modbus/device_identification.h"
+#include "modbus/function_table.h"
+#include "modbus/reply_details.h"
+#include "requests/request_language.h"
+
+#include <algorithm>
+
+namespace modbus {
+
+ScanRun::ScanRun(ScanOptions options, std::int64_t)
+    : options_(std::move(options))
+    , order_(ScanOrder(options_))
+    , address_(options_.firstAddress)
+{
+    probes_ = long(order_.size()) * std::max(0, options_.lastAddress - options_.firstAddress + 1);
+    estimateUs_ = ScanEstimateUs(options_, BuildRequest(1, options_.probe).frame.size());
+    stopped_ = probes_ == 0;
+}
+
+ScanRun::Need ScanRun::need() const
+{
+    if (stopped_ || std::size_t(settingAt_) >= order_.size())
+        return Need::Done;
+    if (!open_)
+        return Need::Open;
+    return exchange_ ? Need::Read : Need::Send;
+}
+
+ByteString ScanRun::frame() const
+{
+    if (phase_ == Phase::Probe)
+        return BuildRequest(address_, options_.probe).frame;
+    const char* command = phase_ == Phase::DeviceId ? "device-id" : "server-id";
+    return BuildRequest(hits_.back().address, ParseRequest(command).fields).frame;
+}
+
+std::int64_t ScanRun::readWaitUs(std::int64_t nowUs) const
+{
+    if (!exchange_)
+        return 0;
+    return late_ ? InterFrameUs(setting().speed) : exchange_->nextWaitUs(nowUs);
+}
+
+void ScanRun::opened(bool ok)
+{
+    open_ = ok;
+    if (!ok) {
+        failure_ = "the port cannot be opened at " + setting().name();
+        stopped_ = true;
+    }
+}
+
+void ScanRun::sent(int written, LineTime at)
+{
+    // Identification waits as a probe does for its first byte; its longer reply then flows
+    // within the byte time-out, at any speed.
+    const ScanSetting& s = setting();
+    const ExchangeTiming timing { ProbeTimeoutUs(s.speed, options_.timeoutMs), 100'000,
+        CharacterUs(s.speed, s.parity, s.stopBits), SilenceUs(s.speed) };
+    exchange_ = std::make_unique<Exchange>(line_, frame(), written, timing, at);
+    late_ = false;
+}
+
+void ScanRun::read(const ByteString& chunk, LineTime at)
+{
+    if (!exchange_)
+        return;
+    exchange_->read(chunk, at);
+    // After the exchange, one more read for the silence: late bytes are judged with this probe,
+    // before the next one goes.
+    if (!late_) {
+        late_ = exchange_->done();
+        return;
+    }
+    if (chunk.empty())
+        finishExchange();
+}
+
+void ScanRun::finishExchange()
+{
+    if (phase_ == Phase::Probe) {
+        judgeProbe();
+        return;
+    }
+    // Both questions are asked: a device may answer either, and each tells something.
+    std::string& id = hits_.back().identification;
+    const std::string text = !exchange_->good() ? std::string()
+        : phase_ == Phase::DeviceId             ? IdentificationText(exchange_->answer()->bytes)
+                                                : ServerIdText(exchange_->answer()->bytes);
+    id += (id.empty() || text.empty() ? "" : "; ") + text;
+    if (phase_ == Phase::DeviceId) {
+        phase_ = Phase::ServerId;
+        exchange_.reset();
+        return;
+    }
+    if (!options_.all)
+        stopped_ = true;
+    nextProbe();
+}
+
+void ScanRun::judgeProbe()
+{
+    ++probesDone_;
+    const ProbeResult r = JudgeProbe(exchange_->rows(), address_);
+    if (r.verdict == ProbeVerdict::BadFrames && !toldBad_) {
+        toldBad_ = true;
+        notes_.push_back(BadFramesNote(setting()));
+    }
+    if (r.verdict != ProbeVerdict::Found) {
+        nextProbe();
+        return;
+    }
+    hits_.push_back({ r.address, setting(), r.text, r.replyMs, {} });
+    phase_ = Phase::DeviceId;
+    exchange_.reset();
+}
+
+void ScanRun::nextProbe()
+{
+    exchange_.reset();
+    phase_ = Phase::Probe;
+    if (++address_ <= options_.lastAddress)
+        return;
+    address_ = options_.firstAddress;
+    ++settingAt_;
+    open_ = false; // the next setting opens the port anew
+    line_ = FrameAnalyzer();
+    toldBad_ = false;
+}
+
+double ScanRun::fraction() const { return probes_ ? double(probesDone_) / double(probes_) : 1.0; }
+
+std::int64_t ScanRun::remainingUs() const
+{
+    return std::int64_t(double(estimateUs_) * (1.0 - fraction()));
+}
+
+} // namespace modbus

@@ -1,0 +1,53 @@
+#include "watch_table.h"
+
+#include "modbus/byte_string.h"
+
+namespace modbus {
+
+void WatchTable::update(const ReadValues& read, std::int64_t wallMs)
+{
+    for (std::size_t i = 0; i < read.values.size(); ++i) {
+        const WatchKey key { read.slave, read.table, (read.start + unsigned(i)) & 0xFFFF };
+        const auto [it, added] = rows_.try_emplace(key);
+        WatchRow& row = it->second;
+        row.key = key;
+        row.stale = false;
+        row.changedLastPoll = !added && row.value != read.values[i];
+        if (added || row.changedLastPoll)
+            row.changedWallMs = wallMs;
+        if (row.changedLastPoll)
+            ++row.changes;
+        row.value = read.values[i];
+    }
+}
+
+void WatchTable::markStale(std::string_view request)
+{
+    const std::optional<ReadSpan> span = SpanOfRequest(request);
+    if (!span)
+        return;
+    for (unsigned i = 0; i < span->count; ++i) {
+        const auto it = rows_.find({ span->slave, span->table, (span->start + i) & 0xFFFF });
+        if (it != rows_.end()) {
+            it->second.stale = true;
+            it->second.changedLastPoll = false;
+        }
+    }
+}
+
+std::vector<WatchRow> WatchTable::rows() const
+{
+    std::vector<WatchRow> out;
+    out.reserve(rows_.size());
+    for (const auto& [key, row] : rows_)
+        out.push_back(row);
+    return out;
+}
+
+const WatchRow* WatchTable::find(const WatchKey& key) const
+{
+    const auto it = rows_.find(key);
+    return it == rows_.end() ? nullptr : &it->second;
+}
+
+} // namespace modbus

@@ -1,0 +1,202 @@
+// Polling runs, driven by invented times: the schedule, the statistics, the watch, the data log.
+#include "benchfiles/map_values.h"
+#include "modbus/crc16.h"
+#include "modbus/function_table.h"
+#include "requests/request_language.h"
+#include "runs/data_log.h"
+#include "runs/named_watch.h"
+#include "runs/poll_schedule.h"
+#include "runs/poll_statistics.h"
+#include "runs/watch_table.h"
+
+#include <gtest/gtest.h>
+
+using namespace modbus;
+
+namespace {
+
+// What a run does, one step a row: at ms, "?" asks what is due (the answer: "-" or the index
+// sent), "a" the answer came, "t?" asks whether the request out timed out.
+struct Step
+{
+    int ms;
+    const char* what;
+    const char* expect;
+};
+
+std::string drive(PollSchedule& s, const Step& step)
+{
+    const std::int64_t now = step.ms * 1000LL;
+    const std::string what = step.what;
+    if (what == "?") {
+        const std::optional<int> due = s.due(now);
+        if (!due)
+            return "-";
+        s.sent(now);
+        return std::to_string(*due);
+    }
+    if (what == "a") {
+        s.answered(now);
+        return "";
+    }
+    if (what == "t?")
+        return s.timedOut(now) ? "timed out" : "waiting";
+    if (what == "stop") {
+        s.stop();
+        return "";
+    }
+    return s.finished() ? "finished" : "running";
+}
+
+TEST(PollSchedule, IntervalsAnswersTimeOutsListsAndStop)
+{
+    const struct
+    {
+        const char* what;
+        int requests;
+        PollSettings settings;
+        std::vector<Step> steps;
+    } runs[] = {
+        { "the interval is kept", 1, { 100'000, 0, 50'000 },
+            { { 0, "?", "0" }, { 10, "a", "" }, { 50, "?", "-" }, { 99, "?", "-" },
+                { 100, "?", "0" }, { 105, "a", "" }, { 200, "?", "0" } } },
+        { "a slow reply delays the next poll, with no burst after it", 1, { 100'000, 0, 1'000'000 },
+            { { 0, "?", "0" }, { 100, "?", "-" }, { 250, "a", "" }, { 250, "?", "0" },
+                { 260, "a", "" }, { 300, "?", "-" }, { 349, "?", "-" }, { 350, "?", "0" } } },
+        { "a time-out releases the request", 1, { 100'000, 0, 50'000 },
+            { { 0, "?", "0" }, { 49, "t?", "waiting" }, { 50, "t?", "timed out" }, { 50, "a", "" },
+                { 100, "?", "0" } } },
+        { "a list is polled in order, back to back within a cycle", 3, { 100'000, 0, 50'000 },
+            { { 0, "?", "0" }, { 5, "a", "" }, { 5, "?", "1" }, { 9, "?", "-" }, { 10, "a", "" },
+                { 10, "?", "2" }, { 15, "a", "" }, { 15, "?", "-" }, { 100, "?", "0" } } },
+        { "a count ends the run after its cycles", 2, { 0, 2, 50'000 },
+            { { 0, "?", "0" }, { 1, "a", "" }, { 1, "?", "1" }, { 2, "a", "" }, { 2, "?", "0" },
+                { 3, "a", "" }, { 3, "?", "1" }, { 3, "", "running" }, { 4, "a", "" },
+                { 4, "?", "-" }, { 4, "", "finished" } } },
+        { "stop lets the request out finish, then sends nothing", 1, { 0, 0, 50'000 },
+            { { 0, "?", "0" }, { 1, "stop", "" }, { 1, "", "running" }, { 2, "a", "" },
+                { 2, "?", "-" }, { 2, "", "finished" } } },
+    };
+    for (const auto& run : runs) {
+        PollSchedule schedule(run.requests, run.settings, 0);
+        for (const Step& step : run.steps)
+            EXPECT_EQ(drive(schedule, step), step.expect) << run.what << " at " << step.ms << " ms";
+    }
+}
+
+TEST(PollStatistics, CountsPercentilesAndBins)
+{
+    PollStatistics s;
+    s.started(0);
+    // 1..20 ms replies, then one of each failure.
+    for (int ms = 1; ms <= 20; ++ms)
+        s.record(PollOutcome::Good, double(ms) + 0.5, 0, ms * 1000LL);
+    s.record(PollOutcome::Exception, 3.0, 2, 30'000);
+    s.record(PollOutcome::CrcBad, 120.0, 0, 40'000);
+    s.record(PollOutcome::NoReply, std::nullopt, 0, 1'040'000);
+    s.record(PollOutcome::OtherAddress, 4.0, 0, 2'000'000);
+    EXPECT_EQ(s.requests(), 24);
+    EXPECT_EQ(s.count(PollOutcome::Good), 20);
+    EXPECT_EQ(s.exceptions().at(2), 1);
+    EXPECT_DOUBLE_EQ(s.errorPercent(), 100.0 * 4 / 24);
+    EXPECT_EQ(s.minMs(), 1.5);
+    EXPECT_EQ(s.maxMs(), 120.0);
+    // 23 times: 1.5..20.5, 3, 120, 4. Nearest rank: the 12th is 10.5, the 22nd 20.5.
+    EXPECT_EQ(s.percentileMs(0.5), 10.5);
+    EXPECT_EQ(s.percentileMs(0.95), 20.5);
+    EXPECT_DOUBLE_EQ(s.pollsPerSecond(), 12.0);
+    const std::vector<HistogramBin>& bins = s.histogram();
+    EXPECT_EQ(bins[1].count, 1); // 1.5
+    EXPECT_EQ(bins[3].count, 2); // 3.0 and 3.5
+    const auto wide = std::find_if(
+        bins.begin(), bins.end(), [](const HistogramBin& b) { return b.fromMs == 100; });
+    ASSERT_NE(wide, bins.end());
+    EXPECT_EQ(wide->toMs, 150);
+    EXPECT_EQ(wide->count, 1); // 120
+    EXPECT_NE(s.report().find("exception 2 ILLEGAL DATA ADDRESS: 1"), std::string::npos);
+    for (const std::int64_t us : { 0, 400, 2'500, 9'000 })
+        s.recordLateness(us);
+    EXPECT_EQ(s.latenessPercentileMs(0.5), 1.0); // within the first millisecond
+    EXPECT_EQ(s.latenessPercentileMs(0.99), 10.0);
+    EXPECT_NE(s.report().find("reply time min 1.5 ms, median 10.5 ms, p95 20.5 ms, max 120 ms"),
+        std::string::npos)
+        << s.report();
+    for (int n = 0; n < 3; ++n)
+        s.recordLateness(1'000'000 + n * 700'000); // a second late, and more
+    EXPECT_NE(s.report().find("cycles started within 10 ms of their time (median), a second or "
+                              "more late (p99)\n"),
+        std::string::npos)
+        << s.report();
+    // One poll has no rate to tell.
+    PollStatistics one;
+    one.started(0);
+    one.record(PollOutcome::Good, 4.5, 0, 4'469);
+    EXPECT_EQ(one.report().find("polls per second"), std::string::npos) << one.report();
+}
+
+ByteString framed(ByteString body) { return body + *CRC16(body); }
+
+TEST(WatchTable, ChangesStaleRowsAndTheDataLog)
+{
+    const ByteString request = BuildRequest(17, ParseRequest("read-input 8 2").fields).frame;
+    const auto reply = [](int a, int b) {
+        return framed(ByteString { '\x11', '\x04', '\x04', '\x00', char(a), '\x00', char(b) });
+    };
+    WatchTable watch;
+    watch.update(*ValuesOfReply(request, reply(10, 20)), 1000);
+    watch.update(*ValuesOfReply(request, reply(10, 21)), 2000);
+    const WatchKey eight { 17, DataTable::InputRegisters, 8 },
+        nine { 17, DataTable::InputRegisters, 9 };
+    ASSERT_TRUE(watch.find(eight) && watch.find(nine));
+    EXPECT_EQ(std::tuple(watch.find(eight)->value, watch.find(eight)->changes,
+                  watch.find(eight)->changedLastPoll, watch.find(eight)->changedWallMs),
+        std::tuple(10, 0, false, 1000));
+    EXPECT_EQ(std::tuple(watch.find(nine)->value, watch.find(nine)->changes,
+                  watch.find(nine)->changedLastPoll, watch.find(nine)->changedWallMs),
+        std::tuple(21, 1, true, 2000));
+    watch.markStale(request);
+    EXPECT_TRUE(watch.find(nine)->stale);
+    EXPECT_EQ(watch.find(nine)->value, 21);
+    watch.update(*ValuesOfReply(request, reply(10, 21)), 3000);
+    EXPECT_FALSE(watch.find(nine)->stale);
+    EXPECT_FALSE(watch.find(nine)->changedLastPoll);
+
+    // Coils: padding bits are not values; a reply to another request is none.
+    const ByteString coils = BuildRequest(1, ParseRequest("read-coils 19 19").fields).frame;
+    const auto bits = ValuesOfReply(coils, framed({ 1, 1, 3, char(0xCD), 0x6B, 0x05 }));
+    ASSERT_TRUE(bits);
+    EXPECT_EQ(bits->values.size(), 19u);
+    EXPECT_EQ(DataLogRow("2026-12-07T14:02:07.351", *bits),
+        "2026-12-07T14:02:07.351,1,1,19,1,0,1,1,0,0,1,1,1,1,0,1,0,1,1,0,1,0,1\r\n");
+    EXPECT_FALSE(ValuesOfReply(coils, reply(1, 2)));
+    EXPECT_FALSE(ValuesOfReply(BuildRequest(1, ParseRequest("write-register 0 1").fields).frame,
+        framed({ 1, 6, 0, 0, 0, 1 })));
+}
+
+// With a map, the watch names its rows; a value over two registers waits for both.
+TEST(WatchTable, NamesAndEngineeringValuesFromAMap)
+{
+    const RegisterMap map = ReadRegisterMap("table,address,name,type,order,scale,unit\n"
+                                            "input,9,level,f32,CDAB,,m\n"
+                                            "input,8,supply,u16,,0.001,V\n"
+                                            "input,20,far,u32,,,\n");
+    WatchTable watch;
+    const ByteString request = BuildRequest(17, ParseRequest("read-input 8 3").fields).frame;
+    watch.update(
+        *ValuesOfReply(request,
+            framed(ByteString { 17, 4, 6, 0x03, char(0xE8), 0x0F, char(0xDB), 0x40, 0x49 })),
+        1000);
+    watch.update(*ValuesOfReply(BuildRequest(17, ParseRequest("read-input 20 1").fields).frame,
+                     framed(ByteString { 17, 4, 2, 0, 5 })),
+        1000);
+    const std::vector<std::pair<std::string, std::string>> expected { { "supply", "1 V" },
+        { "level", "3.1415927 m" }, { "(level)", "" }, { "far", "" } };
+    EXPECT_EQ(WatchNames(watch.rows(), map, WordOrder::ABCD), expected);
+    // The trend's value for an entry: its engineering value when the read holds it whole.
+    const ReadValues read { 17, 4, DataTable::InputRegisters, 8, { 1000, 0x0FDB, 0x4049 } };
+    EXPECT_NEAR(*EngineeringAt(map, read, 9, WordOrder::ABCD), 3.1415927, 1e-6);
+    EXPECT_EQ(EngineeringAt(map, read, 8, WordOrder::ABCD), 1.0);
+    EXPECT_FALSE(EngineeringAt(map, read, 10, WordOrder::ABCD));
+}
+
+} // namespace
