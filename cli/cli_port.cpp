@@ -1,6 +1,5 @@
 #include "cli_port.h"
 
-#include "serial/pseudo_terminal.h"
 #include "serial/win32/device_gone.h"
 #include "serial/win32_comm.h"
 
@@ -19,29 +18,21 @@ namespace {
 
 } // namespace
 
-Port::~Port()
-{
-    if (handle_ != comm::kInvalidHandle)
-        comm::CloseHandle(handle_);
-}
-
 std::string Port::open(const std::string& name, const comm::LineSettings& line)
 {
-    using namespace comm;
     line_ = line;
-    handle_
-        = CreateFileA(name.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting, 0, 0);
-    const auto failed = [&](const std::string& what) {
-        return what + " (error " + std::to_string(GetLastError()) + ")";
-    };
-    if (handle_ == kInvalidHandle)
-        return failed("cannot open " + name);
-    Dcb dcb {};
-    const std::string mode = line.modeText();
-    if (!BuildCommDCBA(mode.c_str(), &dcb) || !SetCommState(handle_, &dcb))
-        return failed("cannot set " + name + " to " + line.shortForm());
-    virtual_ = IsPseudoTerminal(handle_);
-    return {};
+    // Writes wait a second at most, and 1 ms a byte more (the constant must not be 0).
+    const comm::SerialLink::Failure failure
+        = link_.open(name, { comm::kMaxDword, comm::kMaxDword, 1000, 1, 1000 }, line.modeText());
+    const std::string code = " (error " + std::to_string(failure.code) + ")";
+    switch (failure.step) {
+    case comm::SerialLink::Step::None:
+        return {};
+    case comm::SerialLink::Step::Open:
+        return "cannot open " + name + code;
+    default:
+        return "cannot set " + name + " to " + line.shortForm() + code;
+    }
 }
 
 void Port::refused(const char* what)
@@ -57,9 +48,9 @@ int Port::write(const modbus::ByteString& bytes)
     if (!failure_.empty())
         return 0;
     const CommTimeouts timeouts { kMaxDword, kMaxDword, 1000, 1, 1000 };
-    SetCommTimeouts(handle_, &timeouts);
+    SetCommTimeouts(link_.handle(), &timeouts);
     Dword written = 0;
-    if (!WriteFile(handle_, bytes.data(), Dword(bytes.size()), &written, nullptr))
+    if (!WriteFile(link_.handle(), bytes.data(), Dword(bytes.size()), &written, nullptr))
         refused("the write");
     return int(written);
 }
@@ -76,10 +67,10 @@ modbus::ByteString Port::read(std::int64_t waitUs)
     const CommTimeouts timeouts = waitMs == 0
         ? CommTimeouts { kMaxDword, 0, 0, 1, 1000 }
         : CommTimeouts { kMaxDword, kMaxDword, waitMs, 1, 1000 };
-    SetCommTimeouts(handle_, &timeouts);
+    SetCommTimeouts(link_.handle(), &timeouts);
     char buffer[256];
     Dword count = 0;
-    if (!ReadFile(handle_, buffer, sizeof buffer, &count, nullptr))
+    if (!ReadFile(link_.handle(), buffer, sizeof buffer, &count, nullptr))
         refused("the read");
     return modbus::ByteString(buffer, count);
 }
@@ -88,17 +79,17 @@ Link::Link(Port& port, const LinkSettings& settings)
     : port_(port)
     , line_(port.line().shortForm())
 {
-    const comm::LineSettings& line = port.line();
-    timing_ = { settings.responseUs, settings.byteUs,
-        modbus::CharacterUs(line.speed, line.parity, line.stopBits), SilenceUs(line.speed),
-        !port.virtualLine() };
+    // The link's own timing: no speed is turned into times here.
+    const comm::SerialLink& link = port.link();
+    timing_ = { settings.responseUs, settings.byteUs, link.characterUs(), link.silenceUs(),
+        link.timed() };
     line_.setEcho(settings.echo);
 }
 
 void Link::keepSilence()
 {
     // The standard's 3.5 characters between frames, kept after whatever the line last carried.
-    const std::int64_t until = quietSinceUs_ + InterFrameUs(port_.line().speed);
+    const std::int64_t until = quietSinceUs_ + port_.link().interFrameUs();
     if (const std::int64_t left = until - now().monoUs; left > 0)
         std::this_thread::sleep_for(std::chrono::microseconds(left));
 }

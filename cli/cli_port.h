@@ -5,8 +5,8 @@
 
 #include "exchange/exchange.h"
 #include "modbus/byte_string.h"
-#include "runs/scan_plan.h"
 #include "serial/line_settings.h"
+#include "serial/serial_link.h"
 
 #include <string>
 
@@ -15,11 +15,6 @@ namespace cli {
 class Port
 {
 public:
-    Port() = default;
-    ~Port();
-    Port(const Port&) = delete;
-    Port& operator=(const Port&) = delete;
-
     // Empty when open, else what failed with the platform's code.
     std::string open(const std::string& name, const comm::LineSettings& line);
     int write(const modbus::ByteString& bytes);
@@ -29,16 +24,15 @@ public:
     // "device gone: ..." when the device went away.
     const std::string& failure() const { return failure_; }
     const comm::LineSettings& line() const { return line_; }
-    // A pseudo-terminal: bytes pass at once, whatever the speed.
-    bool virtualLine() const { return virtual_; }
+    // The line under the port, with its own timing.
+    const comm::SerialLink& link() const { return link_; }
 
 private:
     void refused(const char* what);
 
-    std::intptr_t handle_ = -1;
+    comm::SerialLink link_;
     comm::LineSettings line_;
     std::string failure_;
-    bool virtual_ = false;
 };
 
 // The waits and the echo setting every exchange of a run uses.
@@ -74,8 +68,5 @@ inline LinkSettings LinkOf(int timeoutMs, int byteTimeoutMs, modbus::EchoMode ec
 {
     return { timeoutMs * 1000LL, byteTimeoutMs * 1000LL, echo };
 }
-
-using modbus::InterFrameUs;
-using modbus::SilenceUs;
 
 } // namespace cli

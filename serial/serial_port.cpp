@@ -2,6 +2,7 @@
 
 #include "open_hint.h"
 #include "pseudo_terminal.h"
+#include "serial_link.h"
 #include "win32/device_gone.h"
 #include "win32_comm.h"
 
@@ -13,7 +14,13 @@ namespace {
 
     using namespace comm;
 
-    Handle PortHandle = kInvalidHandle; // as after Close
+    // Made once and never destroyed: a module-wide port has no owner to close it at exit, and
+    // the process's end closes it, as it always did.
+    SerialLink& link()
+    {
+        static SerialLink* const made = new SerialLink;
+        return *made;
+    }
     // Every transfer uses at most 255 of these bytes.
     unsigned char IoBuffer[256];
     constexpr Dword kPiece = 255;
@@ -29,21 +36,24 @@ namespace {
     bool gone = false;
     int idleReadLimit = 0; // ms; 0: the designed time-outs
 
-    // Shows the failed step with the platform's code; the port is closed after the user saw it.
-    bool failStep(const ReportHook& report, const std::string& text)
+    // What the user is told about a failed step of Open, with the platform's code.
+    std::string stepText(SerialLink::Step step, const std::string& port, const std::string& mode)
     {
-        const Dword code = GetLastError();
-        if (report)
-            report(text + " Error: " + std::to_string(static_cast<std::int32_t>(code)));
-        ClosePort();
-        return false;
+        switch (step) {
+        case SerialLink::Step::Timeouts:
+            return "Unable to set timeouts for port " + port;
+        case SerialLink::Step::Build:
+            return "Unable to build Comm DCB " + mode;
+        default:
+            return "Unable to set Comm DCB " + mode;
+        }
     }
 
     // A failed read or write of an open port may mean its device went away. Once seen, the
     // loss stands until Close or Open: a later empty read must not forget it.
     void noteFailure(Bool ok)
     {
-        if (!ok && PortHandle != kInvalidHandle && MeansDeviceGone(GetLastError()))
+        if (!ok && link().isOpen() && MeansDeviceGone(GetLastError()))
             gone = true;
     }
 
@@ -51,7 +61,7 @@ namespace {
     {
         std::memcpy(IoBuffer, data, length);
         Dword written = 0;
-        noteFailure(WriteFile(PortHandle, IoBuffer, length, &written, nullptr));
+        noteFailure(WriteFile(link().handle(), IoBuffer, length, &written, nullptr));
         return static_cast<int>(written);
     }
 
@@ -59,45 +69,37 @@ namespace {
 
 bool OpenPort(const std::string& sPort, const std::string& sSettings, const ReportHook& report)
 {
-    PortHandle
-        = CreateFileA(sPort.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting, 0, 0);
     gone = false;
-    if (PortHandle == kInvalidHandle) {
-        // Saying nothing here would leave the user with an open-looking window and a dead port.
-        const Dword code = GetLastError();
+    idleReadLimit = 0;
+    const SerialLink::Failure failure = link().open(sPort, kTimeouts, sSettings);
+    if (failure.step == SerialLink::Step::None)
+        return true;
+    // Saying nothing here would leave the user with an open-looking window and a dead port.
+    const std::string code = " Error: " + std::to_string(static_cast<std::int32_t>(failure.code));
+    if (failure.step == SerialLink::Step::Open) {
         const std::string hint = OpenFailureHint();
         if (report)
-            report("Unable to open port " + sPort
-                + " Error: " + std::to_string(static_cast<std::int32_t>(code))
-                + (hint.empty() ? "" : "\n\n" + hint));
+            report("Unable to open port " + sPort + code + (hint.empty() ? "" : "\n\n" + hint));
         return false;
     }
-    CommTimeouts timeouts = kTimeouts;
-    idleReadLimit = 0;
-    if (!SetCommTimeouts(PortHandle, &timeouts))
-        return failStep(report, "Unable to set timeouts for port " + sPort);
-    Dcb dcb {};
-    if (!BuildCommDCBA(sSettings.c_str(), &dcb))
-        return failStep(report, "Unable to build Comm DCB " + sSettings);
-    if (!SetCommState(PortHandle, &dcb))
-        return failStep(report, "Unable to set Comm DCB " + sSettings);
-    return true;
+    if (report)
+        report(stepText(failure.step, sPort, sSettings) + code);
+    return false;
 }
 
 void ClosePort()
 {
-    CloseHandle(PortHandle);
     // The old handle must not reach anything again, whatever was opened since.
-    PortHandle = kInvalidHandle;
+    link().close();
     gone = false;
 }
 
-void FlushPort() { FlushFileBuffers(PortHandle); }
+void FlushPort() { FlushFileBuffers(link().handle()); }
 
 modbus::ByteString ReadPort()
 {
     Dword count = 0;
-    const Bool ok = ReadFile(PortHandle, IoBuffer, kPiece, &count, nullptr);
+    const Bool ok = ReadFile(link().handle(), IoBuffer, kPiece, &count, nullptr);
     noteFailure(ok);
     if (count > 0)
         return modbus::ByteString(reinterpret_cast<const char*>(IoBuffer), count);
@@ -124,7 +126,7 @@ int WritePort(const modbus::ByteString& sData)
 
 void SetIdleReadLimit(int ms)
 {
-    if (ms == idleReadLimit || PortHandle == kInvalidHandle)
+    if (ms == idleReadLimit || !link().isOpen())
         return;
     idleReadLimit = ms;
     CommTimeouts timeouts = kTimeouts;
@@ -132,10 +134,10 @@ void SetIdleReadLimit(int ms)
         timeouts.ReadTotalTimeoutMultiplier = 0;
         timeouts.ReadTotalTimeoutConstant = Dword(ms);
     }
-    SetCommTimeouts(PortHandle, &timeouts);
+    SetCommTimeouts(link().handle(), &timeouts);
 }
 
-bool IsPseudoTerminal() { return comm::IsPseudoTerminal(PortHandle); }
+bool IsPseudoTerminal() { return comm::IsPseudoTerminal(link().handle()); }
 
 bool PortGone() { return gone; }
 

@@ -4,6 +4,7 @@
 #include "serial/posix/device_path.h"
 #include "serial/posix/open_failure.h"
 #include "serial/pseudo_terminal.h"
+#include "serial/serial_link.h"
 #include "serial/win32_comm.h"
 #include "tests/support/pty_peer.h"
 
@@ -268,6 +269,41 @@ TEST(DevicePath, WindowsNamesMapOntoLinuxDevices)
     };
     for (const auto& [name, path] : cases)
         EXPECT_EQ(DevicePath(name), path) << name;
+}
+
+} // namespace
+
+namespace {
+
+// The link knows its line's timing from the settings it was opened with; a pty is no timed
+// line.
+TEST(SerialLink, TimingFromItsOwnSettings)
+{
+    PtyPeer peer;
+    ASSERT_FALSE(peer.path.empty());
+    const struct
+    {
+        const char* mode;
+        std::int64_t characterUs, interFrameUs, silenceUs;
+    } rows[] = {
+        { "9600,e,8,1", 1145, 4010, 20'000 }, // 11 bits
+        { "1200,e,8,1", 9166, 32'083, 32'081 }, // 3.5 of 11-bit characters
+        { "19200,n,8,1", 520, 2005, 20'000 }, // 10 bits: the standard's gaps count 11
+        { "115200,n,8,2", 95, 1750, 20'000 },
+    };
+    for (const auto& r : rows) {
+        comm::SerialLink link;
+        const comm::SerialLink::Failure failed = link.open(peer.path, kModuleTimeouts, r.mode);
+        ASSERT_EQ(failed.step, comm::SerialLink::Step::None) << r.mode;
+        EXPECT_EQ(std::tuple(link.characterUs(), link.interFrameUs(), link.silenceUs()),
+            std::tuple(r.characterUs, r.interFrameUs, r.silenceUs))
+            << r.mode;
+        EXPECT_FALSE(link.timed()) << "a pty passes bytes at once";
+    }
+    comm::SerialLink missing;
+    EXPECT_EQ(missing.open("/dev/no-such-port", kModuleTimeouts, "9600,n,8,1").step,
+        comm::SerialLink::Step::Open);
+    EXPECT_FALSE(missing.isOpen());
 }
 
 } // namespace

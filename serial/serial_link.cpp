@@ -1,0 +1,52 @@
+#include "serial_link.h"
+
+#include "pseudo_terminal.h"
+
+#include "runs/scan_plan.h"
+
+namespace comm {
+
+SerialLink::Failure SerialLink::open(
+    const std::string& name, const CommTimeouts& timeouts, const std::string& mode)
+{
+    close();
+    handle_
+        = CreateFileA(name.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting, 0, 0);
+    if (handle_ == kInvalidHandle)
+        return { Step::Open, GetLastError() };
+    const auto failed = [this](Step step) {
+        const Failure failure { step, GetLastError() };
+        close();
+        return failure;
+    };
+    if (!SetCommTimeouts(handle_, &timeouts))
+        return failed(Step::Timeouts);
+    dcb_ = {};
+    if (!BuildCommDCBA(mode.c_str(), &dcb_))
+        return failed(Step::Build);
+    if (!SetCommState(handle_, &dcb_))
+        return failed(Step::State);
+    return {};
+}
+
+void SerialLink::close()
+{
+    if (handle_ != kInvalidHandle)
+        CloseHandle(handle_);
+    handle_ = kInvalidHandle;
+}
+
+std::int64_t SerialLink::characterUs() const
+{
+    const int bits = 1 + dcb_.ByteSize + (dcb_.Parity == kNoParity ? 0 : 1)
+        + (dcb_.StopBits == kTwoStopBits ? 2 : 1);
+    return bits * 1'000'000LL / std::int64_t(dcb_.BaudRate ? dcb_.BaudRate : 1);
+}
+
+std::int64_t SerialLink::interFrameUs() const { return modbus::InterFrameUs(int(dcb_.BaudRate)); }
+
+std::int64_t SerialLink::silenceUs() const { return modbus::SilenceUs(int(dcb_.BaudRate)); }
+
+bool SerialLink::timed() const { return isOpen() && !IsPseudoTerminal(handle_); }
+
+} // namespace comm
