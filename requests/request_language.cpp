@@ -36,7 +36,7 @@ namespace {
     {
         std::string usage(f.command);
         for (const Argument& a : f.arguments)
-            usage += " " + std::string(a.word);
+            usage.append(1, ' ').append(a.word); // "+" here trips a false -Wrestrict in GCC 12
         return usage;
     }
 
