@@ -47,25 +47,36 @@ LineMonitor::LineMonitor(QWidget* parent)
     , analyzer_(std::make_unique<modbus::FrameAnalyzer>())
     , model_(new FrameTableModel(kCapacity, this))
     , detailModel_(new QStandardItemModel(this))
-    , bench_(new BenchBar(this))
-    , composer_(new Composer(this))
-    , pollPanel_(new PollPanel(this))
-    , frames_(new CopyableTable(this))
-    , details_(new CopyableTable(this))
-    , views_(new RunViews(details_, this))
-    , parity_(choice(this, { "none", "even", "odd" }))
-    , stopBits_(choice(this, { "1", "2" }))
-    , speed_(choice(this,
-          { "as the main window", "1200", "2400", "4800", "9600", "19200", "38400", "57600",
-              "115200", "230400" }))
-    , wordOrder_(choice(this, { "ABCD", "CDAB", "BADC", "DCBA" }))
-    , echo_(choice(this, { "auto", "off", "on" }))
-    , status_(new QLabel(this))
-    , portNote_(new QLabel(this))
 {
+    // Only the recording is made here; the widgets wait for the monitor to be shown.
     setObjectName("LineMonitor");
     setLineTitle({});
     clock_.start();
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(100);
+    connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
+}
+
+void LineMonitor::build()
+{
+    if (built_)
+        return;
+    built_ = true;
+    bench_ = new BenchBar(this);
+    composer_ = new Composer(this);
+    pollPanel_ = new PollPanel(this);
+    frames_ = new CopyableTable(this);
+    details_ = new CopyableTable(this);
+    views_ = new RunViews(details_, this);
+    parity_ = choice(this, { "none", "even", "odd" });
+    stopBits_ = choice(this, { "1", "2" });
+    speed_ = choice(this,
+        { "as the main window", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200",
+            "230400" });
+    wordOrder_ = choice(this, { "ABCD", "CDAB", "BADC", "DCBA" });
+    echo_ = choice(this, { "auto", "off", "on" });
+    status_ = new QLabel(this);
+    portNote_ = new QLabel(this);
     nameChildren();
     frames_->setModel(model_);
     frames_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -73,10 +84,25 @@ LineMonitor::LineMonitor(QWidget* parent)
     details_->setModel(detailModel_);
     layOut();
     resize(900, 560);
+    applyHeldChoices();
     connectControls();
     connectRun();
     connectBench();
     showCounts();
+    if (onBuilt)
+        onBuilt();
+}
+
+void LineMonitor::applyHeldChoices()
+{
+    showLineChoice(parityChoice_, stopBitsChoice_);
+    showSpeedChoice(speedChoice_);
+    wordOrder_->setCurrentIndex(int(order_));
+    setEcho(echoMode_);
+    portNote_->setText(portNoteText_);
+    pollPanel_->setTimeoutMs(noReplyMs_);
+    composer_->setPortOpen(portState_ == PortState::Open);
+    pollPanel_->setPortOpen(portState_ == PortState::Open);
 }
 
 void LineMonitor::nameChildren()
@@ -163,14 +189,17 @@ void LineMonitor::connectControls()
     };
     connect(parity_, &QComboBox::currentIndexChanged, this, chosen);
     connect(stopBits_, &QComboBox::currentIndexChanged, this, chosen);
-    connect(echo_, &QComboBox::currentIndexChanged, this, [this] { analyzer_->setEcho(echo()); });
+    connect(echo_, &QComboBox::currentIndexChanged, this, [this](int at) {
+        // In the box's order: auto, off, on.
+        constexpr modbus::EchoMode kModes[]
+            = { modbus::EchoMode::Auto, modbus::EchoMode::Off, modbus::EchoMode::On };
+        echoMode_ = kModes[std::clamp(at, 0, 2)];
+        analyzer_->setEcho(echoMode_);
+    });
     connect(speed_, &QComboBox::currentIndexChanged, this, [this](int at) {
         if (onSpeedChosen)
             onSpeedChosen(at == 0 ? 0 : speed_->itemText(at).toInt());
     });
-    refresh_.setSingleShot(true);
-    refresh_.setInterval(100);
-    connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
     connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &LineMonitor::showDetails);
     composer_->onSend = [this](const std::string& frame) { sendComposed(frame); };
@@ -178,7 +207,12 @@ void LineMonitor::connectControls()
     connect(new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &QWidget::close);
 }
 
-void LineMonitor::setPortNote(const QString& note) { portNote_->setText(note); }
+void LineMonitor::setPortNote(const QString& note)
+{
+    portNoteText_ = note;
+    if (built_)
+        portNote_->setText(note);
+}
 
 void LineMonitor::setPortState(PortState state)
 {
@@ -187,8 +221,10 @@ void LineMonitor::setPortState(PortState state)
         composedWaiting_.clear(); // a request for a port that is gone is not sent later
         composedOut_.clear();
     }
-    composer_->setPortOpen(state == PortState::Open);
-    pollPanel_->setPortOpen(state == PortState::Open);
+    if (built_) {
+        composer_->setPortOpen(state == PortState::Open);
+        pollPanel_->setPortOpen(state == PortState::Open);
+    }
     if (!run_)
         return;
     // A device that goes away pauses the run; Close ends it, its counts kept.
@@ -206,6 +242,10 @@ void LineMonitor::setLineTitle(const QString& line)
 
 void LineMonitor::showLineChoice(char parity, int stopBits)
 {
+    parityChoice_ = parity;
+    stopBitsChoice_ = stopBits;
+    if (!built_)
+        return;
     const QSignalBlocker a(parity_), b(stopBits_);
     const std::size_t at = kParities.find(parity);
     parity_->setCurrentIndex(at == std::string_view::npos ? 0 : int(at));
@@ -214,6 +254,9 @@ void LineMonitor::showLineChoice(char parity, int stopBits)
 
 void LineMonitor::showSpeedChoice(int bitsPerSecond)
 {
+    speedChoice_ = bitsPerSecond;
+    if (!built_)
+        return;
     const QSignalBlocker block(speed_);
     const int at = speed_->findText(QString::number(bitsPerSecond));
     speed_->setCurrentIndex(at < 0 ? 0 : at);
@@ -228,24 +271,21 @@ void LineMonitor::sessionOpened(const QString& line)
 {
     takeRows();
     analyzer_ = std::make_unique<modbus::FrameAnalyzer>(line.toStdString());
-    analyzer_->setNoReplyUs(pollPanel_->timeoutMs() * 1000LL);
-    analyzer_->setEcho(echo()); // "auto" learns anew: another adapter may be in use
+    analyzer_->setNoReplyUs(noReplyMs_ * 1000LL);
+    analyzer_->setEcho(echoMode_); // "auto" learns anew: another adapter may be in use
     refreshView();
 }
 
-modbus::EchoMode LineMonitor::echo() const
-{
-    // In the box's order: auto, off, on.
-    constexpr modbus::EchoMode kModes[]
-        = { modbus::EchoMode::Auto, modbus::EchoMode::Off, modbus::EchoMode::On };
-    return kModes[std::clamp(echo_->currentIndex(), 0, 2)];
-}
+modbus::EchoMode LineMonitor::echo() const { return echoMode_; }
 
 void LineMonitor::setEcho(modbus::EchoMode mode)
 {
-    echo_->setCurrentIndex(mode == modbus::EchoMode::Auto ? 0
-            : mode == modbus::EchoMode::Off               ? 1
-                                                          : 2);
+    echoMode_ = mode;
+    analyzer_->setEcho(mode);
+    if (built_)
+        echo_->setCurrentIndex(mode == modbus::EchoMode::Auto ? 0
+                : mode == modbus::EchoMode::Off               ? 1
+                                                              : 2);
 }
 
 void LineMonitor::written(const std::string& frame, int count, bool rawText)
@@ -319,6 +359,13 @@ void LineMonitor::takeRows()
     model_->append(std::move(rows));
 }
 
+void LineMonitor::setVisible(bool visible)
+{
+    if (visible)
+        build();
+    QWidget::setVisible(visible);
+}
+
 void LineMonitor::showEvent(QShowEvent* event)
 {
     if (!hidden_.empty()) {
@@ -333,6 +380,8 @@ void LineMonitor::showEvent(QShowEvent* event)
 
 void LineMonitor::refreshView()
 {
+    if (!built_)
+        return; // nothing shows the counts yet
     if (follow_)
         frames_->scrollToBottom();
     showCounts();
@@ -364,11 +413,15 @@ void LineMonitor::connectRun()
         recordTo(path);
         refreshView();
     };
-    pollPanel_->onTimeoutChanged = [this](int ms) { analyzer_->setNoReplyUs(ms * 1000LL); };
+    pollPanel_->onTimeoutChanged = [this](int ms) {
+        noReplyMs_ = ms;
+        analyzer_->setNoReplyUs(ms * 1000LL);
+    };
 }
 
 void LineMonitor::startRun(std::vector<std::string> frames, modbus::PollSettings settings)
 {
+    build(); // a run shows in the views
     if (portState_ != PortState::Open || frames.empty())
         return;
     const std::int64_t startUs = now().monoUs;

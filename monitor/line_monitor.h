@@ -64,9 +64,14 @@ public:
     void setPortState(PortState state);
     // A line about the port beside the line settings, e.g. that parity does not apply on it.
     void setPortNote(const QString& note);
-    Composer* composer() const { return composer_; }
-    PollPanel* pollPanel() const { return pollPanel_; }
-    RunViews* views() const { return views_; }
+    // The widgets are made when the monitor is first shown, or first asked for one: a monitor
+    // that records from the start costs the window's start no more than its recording.
+    Composer* composer() { return build(), composer_; }
+    PollPanel* pollPanel() { return build(), pollPanel_; }
+    RunViews* views() { return build(), views_; }
+    bool built() const { return built_; }
+    // Once the widgets are made: the window connects what it needs of them then.
+    std::function<void()> onBuilt;
     const PollRun* run() const { return run_.get(); }
 
     // A polling run of these frames: it sends through onSendRequest on the poller's ticks.
@@ -100,16 +105,21 @@ public:
     std::function<void(const modbus::Workspace&)> applyMainPart;
     bool saveWorkspace(const QString& path);
     bool openWorkspace(const QString& path);
-    BenchBar* benchBar() const { return bench_; }
+    BenchBar* benchBar() { return build(), bench_; }
 
-    CopyableTable* frames() const { return frames_; }
-    CopyableTable* details() const { return details_; }
+    CopyableTable* frames() { return build(), frames_; }
+    CopyableTable* details() { return build(), details_; }
     QString statusText() const;
+
+    // Made before it is first shown, so that it shows laid out.
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void build();
+    void applyHeldChoices();
     void nameChildren();
     void sizeColumns();
     void layOut();
@@ -138,12 +148,21 @@ private:
     QElapsedTimer clock_;
     FrameTableModel* model_;
     QStandardItemModel* detailModel_;
-    BenchBar* bench_; // before the composer: first in the Tab order, as on screen
-    Composer* composer_;
+    bool built_ = false;
+    // What the widgets show, held while they are not made yet.
+    int noReplyMs_ = 1000;
+    modbus::EchoMode echoMode_ = modbus::EchoMode::Auto;
+    modbus::WordOrder order_ = modbus::WordOrder::ABCD;
+    char parityChoice_ = 'n';
+    int stopBitsChoice_ = 1;
+    int speedChoice_ = 0;
+    QString portNoteText_;
+    BenchBar* bench_ = nullptr; // before the composer: first in the Tab order, as on screen
+    Composer* composer_ = nullptr;
     std::shared_ptr<const modbus::RegisterMap> map_;
     QString mapPath_;
     QString mapNote_; // how the last map loaded, or why it did not
-    PollPanel* pollPanel_;
+    PollPanel* pollPanel_ = nullptr;
     std::unique_ptr<PollRun> run_;
     std::string recordPath_;
     QString recordProblem_;
@@ -151,17 +170,17 @@ private:
     std::string composedOut_; // a composed request sent and not answered yet
     bool composedSeen_ = false; // its own row has come: what follows may answer it
     PortState portState_ = PortState::Closed;
-    CopyableTable* frames_;
-    CopyableTable* details_;
-    RunViews* views_; // after details_: it holds them in its first tab
-    QComboBox* parity_;
-    QComboBox* stopBits_;
-    QComboBox* speed_;
-    QComboBox* wordOrder_;
-    QComboBox* echo_;
+    CopyableTable* frames_ = nullptr;
+    CopyableTable* details_ = nullptr;
+    RunViews* views_ = nullptr; // after details_: it holds them in its first tab
+    QComboBox* parity_ = nullptr;
+    QComboBox* stopBits_ = nullptr;
+    QComboBox* speed_ = nullptr;
+    QComboBox* wordOrder_ = nullptr;
+    QComboBox* echo_ = nullptr;
     std::optional<int> byteTimeoutMs_; // a workspace's, kept for saving it again
-    QLabel* status_;
-    QLabel* portNote_;
+    QLabel* status_ = nullptr;
+    QLabel* portNote_ = nullptr;
     // New rows are shown at most ten times a second: following them and redrawing the counts
     // at the poller's full pace would cost more than the analysis.
     QTimer refresh_;

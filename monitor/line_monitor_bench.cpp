@@ -46,21 +46,25 @@ void LineMonitor::connectBench()
     bench_->onOpen = [this](const QString& path) { openWorkspace(path); };
     bench_->onSave = [this](const QString& path) { saveWorkspace(path); };
     // The order reads the details' pairs and the map's values: all follow it.
-    connect(wordOrder_, &QComboBox::currentIndexChanged, this, &LineMonitor::mapChanged);
+    connect(wordOrder_, &QComboBox::currentIndexChanged, this, [this](int at) {
+        order_ = modbus::WordOrder(at);
+        mapChanged();
+    });
 }
 
-modbus::WordOrder LineMonitor::wordOrder() const
-{
-    return modbus::WordOrder(wordOrder_->currentIndex());
-}
+modbus::WordOrder LineMonitor::wordOrder() const { return order_; }
 
 modbus::ParsedRequest LineMonitor::parse(const std::string& command) const
 {
-    return composer_->parse(QString::fromStdString(command));
+    // As the composer reads it, whether or not the composer is made yet.
+    if (!map_)
+        return modbus::ParseRequest(command);
+    return modbus::ParseNamedRequest(command, *map_, order_).parsed;
 }
 
 bool LineMonitor::loadMap(const QString& path)
 {
+    build(); // the bench bar tells how it loaded
     const QString name = QFileInfo(path).fileName();
     const std::optional<std::string> text = fileText(path, modbus::kLargestTextFile);
     if (!text) {
@@ -112,6 +116,7 @@ modbus::Workspace LineMonitor::workspace(const QString& path) const
 
 bool LineMonitor::saveWorkspace(const QString& path)
 {
+    build();
     QSaveFile file(path);
     const std::string text = modbus::WriteWorkspace(workspace(path));
     const bool saved = file.open(QIODevice::WriteOnly)
@@ -124,6 +129,7 @@ bool LineMonitor::saveWorkspace(const QString& path)
 
 bool LineMonitor::openWorkspace(const QString& path)
 {
+    build();
     const QString name = QFileInfo(path).fileName();
     // The reader says when a workspace is too large; files beyond all reason are not read.
     const std::optional<std::string> text = fileText(path, modbus::kLargestTextFile);

@@ -265,7 +265,8 @@ void frmSerial::makeMonitor()
     monitor_->onSpeedChosen = [this](int bits) { presetSpeedOverride(bits); };
     monitor_->fillMainPart = [this](modbus::Workspace& w) { fillWorkspace(w); };
     monitor_->applyMainPart = [this](const modbus::Workspace& w) { applyWorkspace(w); };
-    connectScan();
+    // The scan panel is the monitor's widget: connected once it is made.
+    monitor_->onBuilt = [this] { connectScan(); };
     monitor_->onSendRequest = [this](const std::string& frame) { sendComposed(frame); };
     connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);
     for (QRadioButton* speed : speedButtons())

@@ -189,7 +189,11 @@ TEST_F(Monitor, RecordsBeforeItIsFirstShown)
     open();
     QTest::mouseClick(button("Command3"), Qt::LeftButton);
     tick("");
+    EXPECT_FALSE(frm.monitor()->built()) << "recording needs no widgets: made at the first F2";
     EXPECT_EQ(openMonitor()->frames()->model()->rowCount(), 1) << "the request sent before F2";
+    EXPECT_EQ(frm.monitor()->windowTitle(), "Quillet line monitor COM5: 19200 8N1");
+    EXPECT_EQ(frm.monitor()->findChild<QComboBox*>("parity")->currentText(), "none")
+        << "the line chosen before it was made";
 }
 
 TEST_F(Monitor, TheComposerSendsAFunction4RequestLogsItAndShowsItsRows)
