@@ -16,9 +16,23 @@
 
 namespace {
 
-// A frame ends at a silence of 3.5 characters: 4 ms at 9600 bit/s, the slowest speed the
-// terminal offers. A pty has no line speed, so the slowest speed's silence serves for all.
+// A frame ends at a silence of 3.5 characters: 4 ms at 9600 bit/s. A pty carries bytes at
+// once whatever speed is set, so 4 ms serves at 9600 and above; where the other end set a
+// slower speed on the pty (a line that paces its bytes), the silence is that speed's.
 constexpr int kSilenceMs = 4;
+
+int silenceMs(int fd)
+{
+    static constexpr std::pair<speed_t, int> kSpeeds[]
+        = { { B1200, 1200 }, { B2400, 2400 }, { B4800, 4800 } };
+    termios tio {};
+    if (tcgetattr(fd, &tio) != 0)
+        return kSilenceMs;
+    for (const auto& [code, bits] : kSpeeds)
+        if (cfgetospeed(&tio) == code)
+            return std::max(kSilenceMs, (38'500 + bits - 1) / bits); // 3.5 x 11 bits, in ms
+    return kSilenceMs;
+}
 
 // Moves what is waiting on from to to (to < 0: discards it), without blocking.
 void pass(int from, int to)
@@ -159,7 +173,8 @@ std::string PtySlave::serveOnce(int timeoutMs)
 std::string PtySlave::readFrame(int timeoutMs)
 {
     std::string frame;
-    for (int wait = timeoutMs;; wait = kSilenceMs) {
+    const int silence = silenceMs(master_);
+    for (int wait = timeoutMs;; wait = silence) {
         pollfd pfd { master_, POLLIN, 0 };
         if (poll(&pfd, 1, wait) <= 0 || !(pfd.revents & POLLIN))
             return frame;

@@ -258,6 +258,29 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
     }
 }
 
+// At 1200 8E1 a 125-register reply takes over 2 s on the line: the default time-outs wait for
+// it, since the response time-out runs only to its first byte.
+TEST(CliOnFaultyLines, ASlowLineDeliversTheLongestReadWithTheDefaultTimeOuts)
+{
+    PtySlave slave(48, 130);
+    std::atomic<bool> stop = false;
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(20);
+    });
+    {
+        bench::PacedLine line(slave.path(), 1200);
+        ASSERT_TRUE(line.ok());
+        const CliRun run = runCli(
+            "--port " + line.path() + " --address 48 --speed 1200 --parity even read-holding 0 125",
+            true);
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_NE(run.out.find("\n124 (0x007C)\t"), std::string::npos) << run.out;
+    }
+    stop = true;
+    server.join();
+}
+
 // A reply that comes after the time-out is read away before the next poll and counted, never
 // taken for that poll's answer; an echo told by a read is set aside for a write after it.
 TEST(CliOnFaultyLines, LateRepliesAndAnEchoToldOnce)

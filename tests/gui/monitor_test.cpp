@@ -322,6 +322,43 @@ TEST_F(Monitor, ARequestComposedDuringARunWaitsForThePollsAnswer)
         << monitor->pollPanel()->findChild<QLabel*>("pollStatus")->text().toStdString();
 }
 
+// The faults of real lines in the monitor's runs with a data log: a good reply is kept (after
+// a stray byte, after the adapter's echo); one that does not answer its request counts as a
+// wrong reply and writes no row.
+TEST_F(Monitor, ARunWithADataLogKeepsOnlyRepliesThatAnswerTheirRequest)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    open();
+    const std::string poll = bytesOf("01 04 00 08 00 02 F1 C9");
+    const auto framed = [](const char* hex) { return bytesOf(hex) + *modbus::CRC16(bytesOf(hex)); };
+    const std::string good = framed("01 04 04 00 0A 00 0B");
+    const struct
+    {
+        const char* what;
+        std::string chunk;
+        modbus::PollOutcome outcome;
+    } rows[] = {
+        { "a good reply", good, modbus::PollOutcome::Good },
+        { "a stray byte before it", std::string(1, '\0') + good, modbus::PollOutcome::Good },
+        { "the adapter's echo, then the reply", poll + good, modbus::PollOutcome::Good },
+        { "another function", framed("01 03 04 00 0A 00 0B"), modbus::PollOutcome::WrongReply },
+        { "one register of two", framed("01 04 02 00 0A"), modbus::PollOutcome::WrongReply },
+    };
+    const std::string path = dir.dir.path().toStdString() + "/faults.csv";
+    int kept = 0;
+    for (const auto& r : rows) {
+        ASSERT_TRUE(monitor->recordTo(path));
+        monitor->startRun({ poll }, { 0, 1, 1'000'000 });
+        tick(r.chunk);
+        tick("");
+        const modbus::PollStatistics& s = monitor->run()->statistics();
+        EXPECT_EQ(std::tuple(s.requests(), s.count(r.outcome)), std::tuple(1, 1)) << r.what;
+        kept += r.outcome == modbus::PollOutcome::Good ? 1 : 0;
+        const std::string csv = LogDir::read(QString::fromStdString(path));
+        EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + kept) << r.what << "\n" << csv;
+    }
+}
+
 TEST_F(Monitor, AScanThatCannotStartSaysWhyAndTouchesNoPort)
 {
     monitor::ScanPanel* scan = frm.monitor()->views()->scan();

@@ -35,14 +35,18 @@ PacedLine::PacedLine(const std::string& farPath, int bitsPerSecond, bool garble,
     if (far_ < 0)
         return;
     makeRaw(far_);
-    termios tio {};
-    tcgetattr(far_, &tio);
     const std::pair<int, speed_t> speeds[]
         = { { 1200, B1200 }, { 2400, B2400 }, { 4800, B4800 }, { 9600, B9600 }, { 19200, B19200 },
               { 38400, B38400 }, { 57600, B57600 }, { 115200, B115200 }, { 230400, B230400 } };
     for (const auto& [bits, code] : speeds)
         if (bits == bitsPerSecond)
             farSpeed_ = code;
+    // The far end runs at the line's speed, as a UART pair's two ends do: the slave behind it
+    // reads that speed to know how long a silence ends a frame.
+    termios tio {};
+    tcgetattr(far_, &tio);
+    cfsetspeed(&tio, farSpeed_);
+    tcsetattr(far_, TCSANOW, &tio);
     toSlave_ = std::thread([this] { forward(master_, far_, requests_, false); });
     toProgram_ = std::thread([this] { forward(far_, master_, replies_, garble_); });
     ok_ = true;
