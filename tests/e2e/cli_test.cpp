@@ -189,6 +189,28 @@ std::string writeFile(const std::string& name, const std::string& text)
     return path;
 }
 
+// The demo slave answering on a thread of its own while in scope; stopped (and its tables safe
+// to read) when it goes.
+class Served
+{
+public:
+    explicit Served(PtySlave& slave)
+        : thread_([this, &slave] {
+            while (!stop_)
+                slave.serveOnce(20);
+        })
+    { }
+    ~Served()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
+
 // The faults of real lines, each between quillet-cli and the demo slave at 19200 bit/s: one
 // request, a poll, a check step. No false success, no value to the wrong request, every good
 // reply kept, each verdict naming what was wrong.
@@ -224,37 +246,29 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
         PtySlave slave(48, 10);
         for (int n = 0; n < 10; ++n)
             slave.registers()[n] = std::uint16_t(10 * (n + 1));
-        std::atomic<bool> stop = false;
-        std::thread server([&] {
-            while (!stop)
-                slave.serveOnce(20);
-        });
-        {
-            bench::PacedLine line(slave.path(), 19200, false, r.faults);
-            ASSERT_TRUE(line.ok());
-            const std::string base
-                = "--port " + line.path() + " --address 48 --timeout 300 " + r.options;
-            const CliRun once = runCli(base + r.command, true);
-            EXPECT_EQ(once.status, r.good ? 0 : 1) << r.what << "\n" << once.out;
-            EXPECT_NE(once.out.find(r.verdict), std::string::npos) << r.what << "\n" << once.out;
-            if (std::string(r.command).starts_with("read")) {
-                const CliRun polls = runCli(base + "--every 0 --count 2 " + r.command, true);
-                EXPECT_EQ(polls.status, r.good ? 0 : 1) << r.what << "\n" << polls.out;
-                if (r.good)
-                    EXPECT_NE(polls.out.find("\t10\t20\n"), std::string::npos) << polls.out;
-                else
-                    EXPECT_NE(polls.out.find(r.verdict), std::string::npos) << polls.out;
-            }
-            const std::string steps
-                = writeFile("faulty.check", std::string(r.command) + " expect ok\n");
-            const CliRun check = runCli(base + "check " + steps, true);
-            EXPECT_EQ(check.status, r.good ? 0 : 1) << r.what << "\n" << check.out;
-            EXPECT_NE(check.out.find(r.good ? "ok 1 - " : "not ok 1 - "), std::string::npos)
-                << r.what << "\n"
-                << check.out;
+        const Served served(slave);
+        bench::PacedLine line(slave.path(), 19200, false, r.faults);
+        ASSERT_TRUE(line.ok());
+        const std::string base
+            = "--port " + line.path() + " --address 48 --timeout 300 " + r.options;
+        const CliRun once = runCli(base + r.command, true);
+        EXPECT_EQ(once.status, r.good ? 0 : 1) << r.what << "\n" << once.out;
+        EXPECT_NE(once.out.find(r.verdict), std::string::npos) << r.what << "\n" << once.out;
+        if (std::string(r.command).starts_with("read")) {
+            const CliRun polls = runCli(base + "--every 0 --count 2 " + r.command, true);
+            EXPECT_EQ(polls.status, r.good ? 0 : 1) << r.what << "\n" << polls.out;
+            if (r.good)
+                EXPECT_NE(polls.out.find("\t10\t20\n"), std::string::npos) << polls.out;
+            else
+                EXPECT_NE(polls.out.find(r.verdict), std::string::npos) << polls.out;
         }
-        stop = true;
-        server.join();
+        const std::string steps
+            = writeFile("faulty.check", std::string(r.command) + " expect ok\n");
+        const CliRun check = runCli(base + "check " + steps, true);
+        EXPECT_EQ(check.status, r.good ? 0 : 1) << r.what << "\n" << check.out;
+        EXPECT_NE(check.out.find(r.good ? "ok 1 - " : "not ok 1 - "), std::string::npos)
+            << r.what << "\n"
+            << check.out;
     }
 }
 
@@ -263,11 +277,7 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
 TEST(CliOnFaultyLines, ASlowLineDeliversTheLongestReadWithTheDefaultTimeOuts)
 {
     PtySlave slave(48, 130);
-    std::atomic<bool> stop = false;
-    std::thread server([&] {
-        while (!stop)
-            slave.serveOnce(20);
-    });
+    const Served served(slave);
     {
         bench::PacedLine line(slave.path(), 1200);
         ASSERT_TRUE(line.ok());
@@ -277,8 +287,6 @@ TEST(CliOnFaultyLines, ASlowLineDeliversTheLongestReadWithTheDefaultTimeOuts)
         EXPECT_EQ(run.status, 0) << run.out;
         EXPECT_NE(run.out.find("\n124 (0x007C)\t"), std::string::npos) << run.out;
     }
-    stop = true;
-    server.join();
 }
 
 // A reply that comes after the time-out is read away before the next poll and counted, never
@@ -286,11 +294,7 @@ TEST(CliOnFaultyLines, ASlowLineDeliversTheLongestReadWithTheDefaultTimeOuts)
 TEST(CliOnFaultyLines, LateRepliesAndAnEchoToldOnce)
 {
     PtySlave slave(48, 10);
-    std::atomic<bool> stop = false;
-    std::thread server([&] {
-        while (!stop)
-            slave.serveOnce(20);
-    });
+    const Served served(slave);
     {
         bench::PacedLine late(slave.path(), 19200, false, { .delayMs = 150 });
         const CliRun polls = runCli("--port " + late.path()
@@ -316,8 +320,6 @@ TEST(CliOnFaultyLines, LateRepliesAndAnEchoToldOnce)
             check.out.rfind("this adapter hears itself"))
             << "said once";
     }
-    stop = true;
-    server.join();
 }
 
 // The demo slave at 9600 bit/s behind a line that garbles its replies while the program's end
