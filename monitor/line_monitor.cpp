@@ -44,14 +44,17 @@ namespace {
 
 LineMonitor::LineMonitor(QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , analyzer_(std::make_unique<modbus::FrameAnalyzer>())
     , model_(new FrameTableModel(kCapacity, this))
     , detailModel_(new QStandardItemModel(this))
 {
     // Only the recording is made here; the widgets wait for the monitor to be shown.
     setObjectName("LineMonitor");
     setLineTitle({});
-    clock_.start();
+    recording_.onRows = [this](std::vector<modbus::FrameRow> rows) { showRows(std::move(rows)); };
+    recording_.onSendRequest = [this](const std::string& frame) {
+        if (onSendRequest)
+            onSendRequest(frame);
+    };
     refresh_.setSingleShot(true);
     refresh_.setInterval(100);
     connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);
@@ -98,11 +101,11 @@ void LineMonitor::applyHeldChoices()
     showLineChoice(parityChoice_, stopBitsChoice_);
     showSpeedChoice(speedChoice_);
     wordOrder_->setCurrentIndex(int(order_));
-    setEcho(echoMode_);
+    setEcho(recording_.echo());
     portNote_->setText(portNoteText_);
-    pollPanel_->setTimeoutMs(noReplyMs_);
-    composer_->setPortOpen(portState_ == PortState::Open);
-    pollPanel_->setPortOpen(portState_ == PortState::Open);
+    pollPanel_->setTimeoutMs(recording_.noReplyMs());
+    composer_->setPortOpen(recording_.portState() == PortState::Open);
+    pollPanel_->setPortOpen(recording_.portState() == PortState::Open);
 }
 
 void LineMonitor::nameChildren()
@@ -193,8 +196,7 @@ void LineMonitor::connectControls()
         // In the box's order: auto, off, on.
         constexpr modbus::EchoMode kModes[]
             = { modbus::EchoMode::Auto, modbus::EchoMode::Off, modbus::EchoMode::On };
-        echoMode_ = kModes[std::clamp(at, 0, 2)];
-        analyzer_->setEcho(echoMode_);
+        recording_.setEcho(kModes[std::clamp(at, 0, 2)]);
     });
     connect(speed_, &QComboBox::currentIndexChanged, this, [this](int at) {
         if (onSpeedChosen)
@@ -202,7 +204,7 @@ void LineMonitor::connectControls()
     });
     connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &LineMonitor::showDetails);
-    composer_->onSend = [this](const std::string& frame) { sendComposed(frame); };
+    composer_->onSend = [this](const std::string& frame) { recording_.sendComposed(frame); };
     // F2 closes the monitor as it opened it, whichever control has the focus.
     connect(new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &QWidget::close);
 }
@@ -216,21 +218,12 @@ void LineMonitor::setPortNote(const QString& note)
 
 void LineMonitor::setPortState(PortState state)
 {
-    portState_ = state;
-    if (state != PortState::Open) {
-        composedWaiting_.clear(); // a request for a port that is gone is not sent later
-        composedOut_.clear();
-    }
+    recording_.setPortState(state);
     if (built_) {
         composer_->setPortOpen(state == PortState::Open);
         pollPanel_->setPortOpen(state == PortState::Open);
     }
-    if (!run_)
-        return;
-    // A device that goes away pauses the run; Close ends it, its counts kept.
-    run_->setPaused(state != PortState::Open);
-    if (state == PortState::Closed)
-        stopRun();
+    refreshView();
 }
 
 LineMonitor::~LineMonitor() = default;
@@ -262,26 +255,17 @@ void LineMonitor::showSpeedChoice(int bitsPerSecond)
     speed_->setCurrentIndex(at < 0 ? 0 : at);
 }
 
-modbus::LineTime LineMonitor::now() const
-{
-    return { clock_.nsecsElapsed() / 1000, QTime::currentTime().msecsSinceStartOfDay() };
-}
-
 void LineMonitor::sessionOpened(const QString& line)
 {
-    takeRows();
-    analyzer_ = std::make_unique<modbus::FrameAnalyzer>(line.toStdString());
-    analyzer_->setNoReplyUs(noReplyMs_ * 1000LL);
-    analyzer_->setEcho(echoMode_); // "auto" learns anew: another adapter may be in use
+    recording_.sessionOpened(line.toStdString());
     refreshView();
 }
 
-modbus::EchoMode LineMonitor::echo() const { return echoMode_; }
+modbus::EchoMode LineMonitor::echo() const { return recording_.echo(); }
 
 void LineMonitor::setEcho(modbus::EchoMode mode)
 {
-    echoMode_ = mode;
-    analyzer_->setEcho(mode);
+    recording_.setEcho(mode);
     if (built_)
         echo_->setCurrentIndex(mode == modbus::EchoMode::Auto ? 0
                 : mode == modbus::EchoMode::Off               ? 1
@@ -290,57 +274,13 @@ void LineMonitor::setEcho(modbus::EchoMode mode)
 
 void LineMonitor::written(const std::string& frame, int count, bool rawText)
 {
-    analyzer_->written(frame, count, rawText, now());
-    takeRows();
+    recording_.written(frame, count, rawText);
 }
 
-void LineMonitor::read(const std::string& chunk)
-{
-    analyzer_->read(chunk, now());
-    takeRows();
-    if (run_ && composedOut_.empty())
-        run_->tick(now().monoUs); // sends what is due, through the window's own path
-}
+void LineMonitor::read(const std::string& chunk) { recording_.read(chunk); }
 
-void LineMonitor::sendComposed(const std::string& frame)
+void LineMonitor::showRows(std::vector<modbus::FrameRow> rows)
 {
-    if (run_ && run_->outstanding()) {
-        composedWaiting_ = frame; // never two requests out: it follows the poll's answer
-        return;
-    }
-    composedOut_ = frame;
-    composedSeen_ = false;
-    if (onSendRequest)
-        onSendRequest(frame);
-}
-
-void LineMonitor::settleComposed(const std::vector<modbus::FrameRow>& rows)
-{
-    for (const modbus::FrameRow& row : rows) {
-        if (composedOut_.empty())
-            break;
-        if (row.kind == modbus::RowKind::Request)
-            composedSeen_ = row.bytes == composedOut_;
-        const bool ends = (row.replyMs && row.kind != modbus::RowKind::Echo)
-            || row.kind == modbus::RowKind::NoReply || row.kind == modbus::RowKind::NotFrame
-            || row.kind == modbus::RowKind::Interrupted;
-        if (composedSeen_ && ends)
-            composedOut_.clear();
-    }
-    if (!composedWaiting_.empty() && !(run_ && run_->outstanding()) && composedOut_.empty()) {
-        const std::string frame = std::exchange(composedWaiting_, {});
-        sendComposed(frame);
-    }
-}
-
-void LineMonitor::takeRows()
-{
-    std::vector<modbus::FrameRow> rows = analyzer_->take();
-    if (rows.empty())
-        return;
-    if (run_)
-        run_->rows(rows, now().wallMs);
-    settleComposed(rows);
     if (!isVisible()) {
         // Hidden, rows wait outside the table: a model with a view costs more per row than the
         // analysis, and nobody looks. Shown, they join the table at once.
@@ -385,20 +325,19 @@ void LineMonitor::refreshView()
     if (follow_)
         frames_->scrollToBottom();
     showCounts();
-    if (!run_)
+    const PollRun* run = recording_.run();
+    if (!run)
         return;
-    views_->show(run_.get());
-    pollPanel_->setRunning(!run_->finished());
-    const modbus::PollStatistics& s = run_->statistics();
-    if (!run_->recordFailure().empty() && recordProblem_.isEmpty())
-        recordProblem_
-            = "the data log cannot be written: " + QString::fromStdString(run_->recordFailure());
+    views_->show(run);
+    pollPanel_->setRunning(!run->finished());
+    const modbus::PollStatistics& s = run->statistics();
     // The run goes on without its data log, and says so for as long as it is shown.
+    const QString problem = recording_.recordProblem();
     pollPanel_->setStatus(QString("%1 polls, %2 good%3%4")
                               .arg(s.requests())
                               .arg(s.count(modbus::PollOutcome::Good))
-                              .arg(run_->finished() ? ", done" : "")
-                              .arg(recordProblem_.isEmpty() ? "" : "; " + recordProblem_));
+                              .arg(run->finished() ? ", done" : "")
+                              .arg(problem.isEmpty() ? "" : "; " + problem));
 }
 
 void LineMonitor::connectRun()
@@ -413,61 +352,31 @@ void LineMonitor::connectRun()
         recordTo(path);
         refreshView();
     };
-    pollPanel_->onTimeoutChanged = [this](int ms) {
-        noReplyMs_ = ms;
-        analyzer_->setNoReplyUs(ms * 1000LL);
-    };
+    pollPanel_->onTimeoutChanged = [this](int ms) { recording_.setNoReplyMs(ms); };
 }
 
 void LineMonitor::startRun(std::vector<std::string> frames, modbus::PollSettings settings)
 {
     build(); // a run shows in the views
-    if (portState_ != PortState::Open || frames.empty())
+    views_->trend()->clear();
+    PollRun* run = recording_.startRun(std::move(frames), settings);
+    if (!run)
         return;
-    const std::int64_t startUs = now().monoUs;
-    run_ = std::make_unique<PollRun>(std::move(frames), settings, startUs);
-    run_->onSend = [this](const std::string& frame) {
-        if (onSendRequest)
-            onSendRequest(frame);
-    };
-    run_->onValues = [this, startUs](const modbus::ReadValues& values, std::int64_t monoUs) {
+    const std::int64_t startUs = recording_.now().monoUs;
+    run->onValues = [this, startUs](const modbus::ReadValues& values, std::int64_t monoUs) {
         views_->trend()->add(values, double(monoUs - startUs) / 1e6);
     };
-    run_->onTimedOut = [this] { analyzer_->timedOut(now()); };
-    composedWaiting_.clear();
-    composedOut_.clear();
-    recordProblem_.clear();
-    if (!recordPath_.empty() && !run_->recordTo(recordPath_))
-        recordProblem_ = "cannot open the data log " + QString::fromStdString(recordPath_);
-    views_->trend()->clear();
     pollPanel_->setRunning(true);
-    run_->tick(startUs); // the first request goes at once
+    refreshView();
 }
 
 void LineMonitor::stopRun()
 {
-    if (run_)
-        run_->stop();
+    recording_.stopRun();
     refreshView();
 }
 
-int LineMonitor::idleReadLimitMs() const
-{
-    if (!run_ || run_->finished() || run_->schedule().waiting() || portState_ != PortState::Open)
-        return 0;
-    const std::int64_t us = run_->schedule().dueAtUs() - now().monoUs;
-    return int(std::clamp<std::int64_t>((us + 999) / 1000, 1, 256));
-}
-
-bool LineMonitor::recordTo(const std::string& path)
-{
-    recordPath_ = path;
-    recordProblem_.clear();
-    if (!run_ || run_->recordTo(path))
-        return true;
-    recordProblem_ = "cannot open the data log " + QString::fromStdString(path);
-    return false;
-}
+bool LineMonitor::recordTo(const std::string& path) { return recording_.recordTo(path); }
 
 void LineMonitor::showDetails()
 {
@@ -495,7 +404,7 @@ void LineMonitor::showDetails()
 
 QString LineMonitor::statusText() const
 {
-    const modbus::LineCounts& c = analyzer_->counts();
+    const modbus::LineCounts& c = recording_.counts();
     return QString("Since Open: %1 requests, %2 replies, %3 CRC BAD, %4 exceptions, %5 no reply")
         .arg(c.requests)
         .arg(c.replies)

@@ -6,10 +6,10 @@
 #include "benchfiles/workspace.h"
 #include "modbus/frame_analysis.h"
 #include "modbus/frame_details.h"
+#include "monitor/line_recording.h"
 #include "requests/request_language.h"
 #include "runs/poll_schedule.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -31,9 +31,6 @@ class FrameTableModel;
 class PollPanel;
 class PollRun;
 class RunViews;
-
-// Whether the main window's port is open, closed by the user, or gone until it comes back.
-enum class PortState { Closed, Open, Gone };
 
 class LineMonitor : public QWidget
 {
@@ -72,18 +69,18 @@ public:
     bool built() const { return built_; }
     // Once the widgets are made: the window connects what it needs of them then.
     std::function<void()> onBuilt;
-    const PollRun* run() const { return run_.get(); }
+    const PollRun* run() const { return recording_.run(); }
 
     // A polling run of these frames: it sends through onSendRequest on the poller's ticks.
     void startRun(std::vector<std::string> frames, modbus::PollSettings settings);
     void stopRun();
     // How long an idle read may wait so that the run's next request goes on time (1..256 ms);
     // 0 when no run waits to send.
-    int idleReadLimitMs() const;
+    int idleReadLimitMs() const { return recording_.idleReadLimitMs(); }
     // The data log of the runs from now on; false when the file cannot be opened.
     bool recordTo(const std::string& path);
     // Why the data log is not being written, once that is known; empty while it is.
-    QString recordProblem() const { return recordProblem_; }
+    QString recordProblem() const { return recording_.recordProblem(); }
 
     // A register map: names and engineering values in the details, the watch, the trend and
     // the composer from now on. Refused lines are told beside the bench's buttons; false when
@@ -125,16 +122,12 @@ private:
     void layOut();
     void orderTabs();
     void connectControls();
-    modbus::LineTime now() const;
-    void takeRows();
+    // The rows the recording made: into the table when shown, else held until it is.
+    void showRows(std::vector<modbus::FrameRow> rows);
     void showDetails();
     void showCounts();
     void refreshView();
     void connectRun();
-    void runTick(const std::vector<modbus::FrameRow>& rows);
-    // The composer's request goes when no poll is out, and no poll goes while it is out.
-    void sendComposed(const std::string& frame);
-    void settleComposed(const std::vector<modbus::FrameRow>& rows);
     void connectBench();
     void mapChanged();
     modbus::Workspace workspace(const QString& path) const;
@@ -144,14 +137,11 @@ private:
     // What it could not use: requests that do not build.
     std::vector<std::string> applyWorkspace(const modbus::Workspace& w, const QString& path);
 
-    std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
-    QElapsedTimer clock_;
+    LineRecording recording_;
     FrameTableModel* model_;
     QStandardItemModel* detailModel_;
     bool built_ = false;
     // What the widgets show, held while they are not made yet.
-    int noReplyMs_ = 1000;
-    modbus::EchoMode echoMode_ = modbus::EchoMode::Auto;
     modbus::WordOrder order_ = modbus::WordOrder::ABCD;
     char parityChoice_ = 'n';
     int stopBitsChoice_ = 1;
@@ -163,13 +153,6 @@ private:
     QString mapPath_;
     QString mapNote_; // how the last map loaded, or why it did not
     PollPanel* pollPanel_ = nullptr;
-    std::unique_ptr<PollRun> run_;
-    std::string recordPath_;
-    QString recordProblem_;
-    std::string composedWaiting_; // a composed request held while a poll is out
-    std::string composedOut_; // a composed request sent and not answered yet
-    bool composedSeen_ = false; // its own row has come: what follows may answer it
-    PortState portState_ = PortState::Closed;
     CopyableTable* frames_ = nullptr;
     CopyableTable* details_ = nullptr;
     RunViews* views_ = nullptr; // after details_: it holds them in its first tab

@@ -1,0 +1,166 @@
+#include "monitor/line_recording.h"
+
+#include "monitor/monitor_run.h"
+
+#include <QTime>
+
+#include <algorithm>
+#include <utility>
+
+namespace monitor {
+
+LineRecording::LineRecording()
+    : analyzer_(std::make_unique<modbus::FrameAnalyzer>())
+{
+    clock_.start();
+}
+
+LineRecording::~LineRecording() = default;
+
+modbus::LineTime LineRecording::now() const
+{
+    return { clock_.nsecsElapsed() / 1000, QTime::currentTime().msecsSinceStartOfDay() };
+}
+
+void LineRecording::sessionOpened(const std::string& line)
+{
+    takeRows();
+    analyzer_ = std::make_unique<modbus::FrameAnalyzer>(line);
+    analyzer_->setNoReplyUs(noReplyMs_ * 1000LL);
+    analyzer_->setEcho(echo_); // "auto" learns anew: another adapter may be in use
+}
+
+void LineRecording::written(const std::string& frame, int count, bool rawText)
+{
+    analyzer_->written(frame, count, rawText, now());
+    takeRows();
+}
+
+void LineRecording::read(const std::string& chunk)
+{
+    analyzer_->read(chunk, now());
+    takeRows();
+    if (run_ && composedOut_.empty())
+        run_->tick(now().monoUs); // sends what is due, through the window's own path
+}
+
+void LineRecording::takeRows()
+{
+    std::vector<modbus::FrameRow> rows = analyzer_->take();
+    if (rows.empty())
+        return;
+    if (run_)
+        run_->rows(rows, now().wallMs);
+    settleComposed(rows);
+    if (onRows)
+        onRows(std::move(rows));
+}
+
+void LineRecording::sendComposed(const std::string& frame)
+{
+    if (run_ && run_->outstanding()) {
+        composedWaiting_ = frame; // never two requests out: it follows the poll's answer
+        return;
+    }
+    composedOut_ = frame;
+    composedSeen_ = false;
+    if (onSendRequest)
+        onSendRequest(frame);
+}
+
+void LineRecording::settleComposed(const std::vector<modbus::FrameRow>& rows)
+{
+    for (const modbus::FrameRow& row : rows) {
+        if (composedOut_.empty())
+            break;
+        if (row.kind == modbus::RowKind::Request)
+            composedSeen_ = row.bytes == composedOut_;
+        const bool ends = (row.replyMs && row.kind != modbus::RowKind::Echo)
+            || row.kind == modbus::RowKind::NoReply || row.kind == modbus::RowKind::NotFrame
+            || row.kind == modbus::RowKind::Interrupted;
+        if (composedSeen_ && ends)
+            composedOut_.clear();
+    }
+    if (!composedWaiting_.empty() && !(run_ && run_->outstanding()) && composedOut_.empty())
+        sendComposed(std::exchange(composedWaiting_, {}));
+}
+
+void LineRecording::setPortState(PortState state)
+{
+    portState_ = state;
+    if (state != PortState::Open) {
+        composedWaiting_.clear(); // a request for a port that is gone is not sent later
+        composedOut_.clear();
+    }
+    if (!run_)
+        return;
+    // A device that goes away pauses the run; Close ends it, its counts kept.
+    run_->setPaused(state != PortState::Open);
+    if (state == PortState::Closed)
+        run_->stop();
+}
+
+void LineRecording::setNoReplyMs(int ms)
+{
+    noReplyMs_ = ms;
+    analyzer_->setNoReplyUs(ms * 1000LL);
+}
+
+void LineRecording::setEcho(modbus::EchoMode mode)
+{
+    echo_ = mode;
+    analyzer_->setEcho(mode);
+}
+
+PollRun* LineRecording::startRun(std::vector<std::string> frames, modbus::PollSettings settings)
+{
+    if (portState_ != PortState::Open || frames.empty())
+        return nullptr;
+    const std::int64_t startUs = now().monoUs;
+    run_ = std::make_unique<PollRun>(std::move(frames), settings, startUs);
+    run_->onSend = [this](const std::string& frame) {
+        if (onSendRequest)
+            onSendRequest(frame);
+    };
+    run_->onTimedOut = [this] { analyzer_->timedOut(now()); };
+    composedWaiting_.clear();
+    composedOut_.clear();
+    recordProblem_.clear();
+    if (!recordPath_.empty() && !run_->recordTo(recordPath_))
+        recordProblem_ = "cannot open the data log " + QString::fromStdString(recordPath_);
+    run_->tick(startUs); // the first request goes at once
+    return run_.get();
+}
+
+void LineRecording::stopRun()
+{
+    if (run_)
+        run_->stop();
+}
+
+int LineRecording::idleReadLimitMs() const
+{
+    if (!run_ || run_->finished() || run_->schedule().waiting() || portState_ != PortState::Open)
+        return 0;
+    const std::int64_t us = run_->schedule().dueAtUs() - now().monoUs;
+    return int(std::clamp<std::int64_t>((us + 999) / 1000, 1, 256));
+}
+
+bool LineRecording::recordTo(const std::string& path)
+{
+    recordPath_ = path;
+    recordProblem_.clear();
+    if (!run_ || run_->recordTo(path))
+        return true;
+    recordProblem_ = "cannot open the data log " + QString::fromStdString(path);
+    return false;
+}
+
+QString LineRecording::recordProblem() const
+{
+    if (recordProblem_.isEmpty() && run_ && !run_->recordFailure().empty())
+        return "the data log cannot be written: " + QString::fromStdString(run_->recordFailure());
+    return recordProblem_;
+}
+
+} // namespace monitor

@@ -1,0 +1,85 @@
+// What the monitor records from the start, apart from the widgets that show it: the line's
+// frame analysis, the polling run, and whose turn the line is (a composed request waits for the
+// poll out, and no poll goes while it is out). The window feeds it what was written and read;
+// it hands on the rows the analysis made.
+#pragma once
+
+#include "modbus/frame_analysis.h"
+#include "runs/poll_schedule.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace monitor {
+
+class PollRun;
+
+// Whether the main window's port is open, closed by the user, or gone until it comes back.
+enum class PortState { Closed, Open, Gone };
+
+class LineRecording
+{
+public:
+    LineRecording();
+    ~LineRecording();
+    LineRecording(const LineRecording&) = delete;
+    LineRecording& operator=(const LineRecording&) = delete;
+
+    // The rows the analysis made, oldest first.
+    std::function<void(std::vector<modbus::FrameRow>)> onRows;
+    // Sends a whole frame the window's own way.
+    std::function<void(const std::string& frame)> onSendRequest;
+
+    // A port session begins: counts start again, hints name the line ("19200 8N1").
+    void sessionOpened(const std::string& line);
+    void written(const std::string& frame, int count, bool rawText);
+    void read(const std::string& chunk);
+    // The composer's request: at once, or after the answer to the poll out.
+    void sendComposed(const std::string& frame);
+    void setPortState(PortState state);
+    PortState portState() const { return portState_; }
+
+    void setNoReplyMs(int ms);
+    int noReplyMs() const { return noReplyMs_; }
+    void setEcho(modbus::EchoMode mode);
+    modbus::EchoMode echo() const { return echo_; }
+
+    // A run of these frames, its first request sent at once; null when the port is not open
+    // or nothing is to be polled.
+    PollRun* startRun(std::vector<std::string> frames, modbus::PollSettings settings);
+    void stopRun();
+    PollRun* run() const { return run_.get(); }
+    // How long an idle read may wait so that the run's next request goes on time (1..256 ms);
+    // 0 when no run waits to send.
+    int idleReadLimitMs() const;
+    // The data log of the runs from now on; false when the file cannot be opened.
+    bool recordTo(const std::string& path);
+    // Why the data log is not being written, once that is known; empty while it is.
+    QString recordProblem() const;
+
+    const modbus::LineCounts& counts() const { return analyzer_->counts(); }
+    modbus::LineTime now() const;
+
+private:
+    void takeRows();
+    void settleComposed(const std::vector<modbus::FrameRow>& rows);
+
+    std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
+    QElapsedTimer clock_;
+    std::unique_ptr<PollRun> run_;
+    PortState portState_ = PortState::Closed;
+    int noReplyMs_ = 1000;
+    modbus::EchoMode echo_ = modbus::EchoMode::Auto;
+    std::string recordPath_;
+    QString recordProblem_;
+    std::string composedWaiting_; // a composed request held while a poll is out
+    std::string composedOut_; // a composed request sent and not answered yet
+    bool composedSeen_ = false; // its own row has come: what follows may answer it
+};
+
+} // namespace monitor
