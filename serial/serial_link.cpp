@@ -2,6 +2,7 @@
 
 #include "pseudo_terminal.h"
 
+#include "exchange/exchange.h"
 #include "runs/scan_plan.h"
 
 namespace comm {
@@ -38,9 +39,9 @@ void SerialLink::close()
 
 std::int64_t SerialLink::characterUs() const
 {
-    const int bits = 1 + dcb_.ByteSize + (dcb_.Parity == kNoParity ? 0 : 1)
-        + (dcb_.StopBits == kTwoStopBits ? 2 : 1);
-    return bits * 1'000'000LL / std::int64_t(dcb_.BaudRate ? dcb_.BaudRate : 1);
+    // Modbus RTU characters carry 8 data bits; which parity it is makes no difference here.
+    return modbus::CharacterUs(int(dcb_.BaudRate), dcb_.Parity == kNoParity ? 'n' : 'e',
+        dcb_.StopBits == kTwoStopBits ? 2 : 1);
 }
 
 std::int64_t SerialLink::interFrameUs() const { return modbus::InterFrameUs(int(dcb_.BaudRate)); }
