@@ -1,6 +1,7 @@
 // Mode parsing, time-out arithmetic and port names: pure functions, no clock, no device.
 #include "serial/comm_mode.h"
 #include "serial/comm_timing.h"
+#include "serial/link_address.h"
 #include "serial/port_name.h"
 
 #include "serial/win32/device_gone.h"
@@ -163,3 +164,50 @@ TEST(DeviceGone, TheWindowsCodesThatMeanTheDeviceWentAway)
     for (const auto& [code, open, gone] : cases)
         EXPECT_EQ(comm::MeansDeviceGone(code), gone) << code << (open ? " open" : " at Open");
 }
+
+namespace {
+
+// Port texts: a network address by its scheme, anything else a serial port as always.
+TEST(LinkAddress, SchemesHostsPortsAndWhatIsRefused)
+{
+    using comm::LinkKind;
+    const struct
+    {
+        const char* text;
+        LinkKind kind;
+        const char* host;
+        int port;
+        const char* error;
+    } rows[] = {
+        { "COM5:", LinkKind::Serial, "", 0, "" },
+        { "/dev/ttyUSB0", LinkKind::Serial, "", 0, "" },
+        { "tcp://10.0.0.5", LinkKind::Tcp, "10.0.0.5", 502, "" },
+        { "tcp://gw-3:1502", LinkKind::Tcp, "gw-3", 1502, "" },
+        { "tcp://[::1]", LinkKind::Tcp, "::1", 502, "" },
+        { "udp://[fe80::1]:5020", LinkKind::Udp, "fe80::1", 5020, "" },
+        { "rtu+tcp://10.0.0.7:4001", LinkKind::RtuTcp, "10.0.0.7", 4001, "" },
+        { "rtu+udp://gw:4001", LinkKind::RtuUdp, "gw", 4001, "" },
+        { "rtu+tcp://10.0.0.7", LinkKind::RtuTcp, "10.0.0.7", 0,
+            "rtu+tcp://10.0.0.7: the port must be given: HOST:PORT" },
+        { "tcp://", LinkKind::Tcp, "", 0, "tcp://: no host" },
+        { "tcp://host:0", LinkKind::Tcp, "host", 0, "tcp://host:0: the port must be 1..65535" },
+        { "tcp://host:70000", LinkKind::Tcp, "host", 0,
+            "tcp://host:70000: the port must be 1..65535" },
+        { "tcp://::1", LinkKind::Tcp, "", 0,
+            "tcp://::1: an IPv6 address goes in brackets: [::1]:502" },
+        { "tcp://[::1", LinkKind::Tcp, "", 0, "tcp://[::1: an IPv6 address needs its closing ]" },
+    };
+    for (const auto& r : rows) {
+        const comm::LinkAddress a = comm::ParseLinkAddress(r.text);
+        EXPECT_EQ(std::tuple(a.kind, a.error), std::tuple(r.kind, std::string(r.error))) << r.text;
+        if (a.error.empty()) {
+            EXPECT_EQ(std::tuple(a.host, a.port), std::tuple(std::string(r.host), r.port))
+                << r.text;
+        }
+    }
+    EXPECT_EQ(comm::HostAndPort(comm::ParseLinkAddress("tcp://[::1]:1502")), "[::1]:1502");
+    EXPECT_TRUE(comm::ParseLinkAddress("rtu+udp://gw:4001").rtuFrames());
+    EXPECT_FALSE(comm::ParseLinkAddress("udp://gw").rtuFrames());
+}
+
+} // namespace

@@ -1,0 +1,40 @@
+// Modbus TCP's frame: the MBAP header (transaction id, protocol id 0, length = the unit id's
+// byte and the PDU's, unit id), then the PDU; no check bytes. A stream is framed by the length
+// field alone; a datagram holds one frame whose length field must agree with it.
+#pragma once
+
+#include "byte_string.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace modbus {
+
+struct MbapFrame
+{
+    std::uint16_t transaction = 0;
+    std::uint8_t unit = 0;
+    ByteString pdu; // function code first
+};
+
+ByteString BuildMbap(const MbapFrame& frame);
+
+// What the start of some bytes holds.
+struct MbapCut
+{
+    enum class Kind { NeedMore, Frame, NotFrame };
+    Kind kind = Kind::NeedMore;
+    std::size_t length = 0; // the bytes the cut takes from the start (none for NeedMore)
+    MbapFrame frame; // Frame only
+    std::string why; // NotFrame: "protocol id 5, not 0"
+};
+
+// The first frame of a stream: two frames in one read are two cuts, one frame in pieces waits
+// for the rest. A header that cannot be a frame's takes what its length says, or all there is.
+MbapCut CutMbapStream(std::string_view bytes);
+
+// A datagram: one whole frame, or why it is not one.
+MbapCut ReadMbapDatagram(std::string_view datagram);
+
+} // namespace modbus
