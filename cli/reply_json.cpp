@@ -18,11 +18,6 @@ namespace {
 
     using nlohmann::json;
 
-    unsigned word(std::string_view frame, std::size_t at)
-    {
-        return unsigned(modbus::ByteAt(frame, at)) << 8 | modbus::ByteAt(frame, at + 1);
-    }
-
     json number(double value) { return std::isfinite(value) ? json(value) : json(nullptr); }
 
     // A read's values: bits as booleans, registers unsigned and signed, and each pair from
@@ -59,7 +54,7 @@ namespace {
         std::size_t at = 2;
         for (const modbus::EchoedField& f : info->echoed) {
             written[std::string(f.name)]
-                = f.bit ? json(word(reply, at) != 0) : json(word(reply, at));
+                = f.bit ? json(modbus::WordAt(reply, at) != 0) : json(modbus::WordAt(reply, at));
             at += 2;
         }
         out["written"] = written;
@@ -70,7 +65,7 @@ namespace {
         const std::uint8_t function = modbus::ByteAt(reply, 1);
         const std::string_view body = reply.substr(2, reply.size() - 4);
         if (function == 8)
-            out["diagnostics"] = { { "sub_function", word(reply, 2) },
+            out["diagnostics"] = { { "sub_function", modbus::WordAt(reply, 2) },
                 { "data", modbus::HexBytes(body.substr(2)) } };
         if (function == 17)
             out["server_id"] = { { "data", modbus::HexBytes(body.substr(1)) },

@@ -18,6 +18,12 @@ inline std::uint8_t ByteAt(std::string_view s, std::size_t i)
 }
 
 inline char CharOf(std::uint8_t byte) { return static_cast<char>(byte); }
+// The 16-bit number at s[i], high byte first as Modbus sends it; 0 past the end, so a frame
+// shorter than its function's layout reads as zeros rather than beyond itself.
+inline std::uint16_t WordAt(std::string_view s, std::size_t i)
+{
+    return s.size() < i + 2 ? 0 : std::uint16_t(ByteAt(s, i) << 8 | ByteAt(s, i + 1));
+}
 
 // Rounded half to even; nullopt when the result is not 0..255 (never wraps).
 std::optional<std::uint8_t> NumberToByte(double value);

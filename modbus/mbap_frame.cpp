@@ -6,11 +6,6 @@ namespace {
     constexpr std::size_t kHeader = 7; // transaction, protocol, length: 2 bytes each; unit
     constexpr unsigned kLongest = 254; // the unit's byte and a PDU of at most 253
 
-    unsigned word(std::string_view bytes, std::size_t at)
-    {
-        return unsigned(ByteAt(bytes, at)) << 8 | ByteAt(bytes, at + 1);
-    }
-
     void putWord(ByteString& out, unsigned value)
     {
         out.push_back(CharOf(std::uint8_t(value >> 8)));
@@ -25,9 +20,9 @@ namespace {
     // The header's own faults, with the bytes a stream drops for them; empty when none.
     std::string headerFault(std::string_view bytes)
     {
-        const unsigned length = word(bytes, 4);
-        if (word(bytes, 2) != 0)
-            return "protocol id " + std::to_string(word(bytes, 2)) + ", not 0";
+        const unsigned length = WordAt(bytes, 4);
+        if (WordAt(bytes, 2) != 0)
+            return "protocol id " + std::to_string(WordAt(bytes, 2)) + ", not 0";
         if (length < 2 || length > kLongest)
             return "length field " + std::to_string(length) + ", not 2..254";
         return {};
@@ -35,8 +30,8 @@ namespace {
 
     MbapFrame frameOf(std::string_view bytes)
     {
-        const std::size_t length = word(bytes, 4);
-        return { std::uint16_t(word(bytes, 0)), ByteAt(bytes, 6),
+        const std::size_t length = WordAt(bytes, 4);
+        return { std::uint16_t(WordAt(bytes, 0)), ByteAt(bytes, 6),
             ByteString(bytes.substr(kHeader, length - 1)) };
     }
 
@@ -56,7 +51,7 @@ MbapCut CutMbapStream(std::string_view bytes)
 {
     if (bytes.size() < kHeader)
         return {};
-    const unsigned length = word(bytes, 4);
+    const unsigned length = WordAt(bytes, 4);
     if (std::string why = headerFault(bytes); !why.empty()) {
         // A plausible length still says where the next frame starts; else nothing does.
         const bool plausible = length >= 2 && length <= kLongest && bytes.size() >= 6 + length;
@@ -75,10 +70,10 @@ MbapCut ReadMbapDatagram(std::string_view datagram)
     if (std::string why = headerFault(datagram); !why.empty())
         return notFrame(datagram.size(), std::move(why));
     const std::size_t follows = datagram.size() - 6;
-    if (word(datagram, 4) != follows)
+    if (WordAt(datagram, 4) != follows)
         return notFrame(datagram.size(),
-            "length field " + std::to_string(word(datagram, 4)) + ", but " + std::to_string(follows)
-                + " bytes follow it");
+            "length field " + std::to_string(WordAt(datagram, 4)) + ", but "
+                + std::to_string(follows) + " bytes follow it");
     return { MbapCut::Kind::Frame, datagram.size(), frameOf(datagram), {} };
 }
 

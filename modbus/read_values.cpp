@@ -8,11 +8,6 @@
 namespace modbus {
 namespace {
 
-    std::uint16_t wordAt(std::string_view bytes, std::size_t at)
-    {
-        return std::uint16_t(ByteAt(bytes, at) << 8 | ByteAt(bytes, at + 1));
-    }
-
     std::optional<DataTable> tableOf(std::uint8_t function)
     {
         const FunctionInfo* info = FindFunction(function);
@@ -30,15 +25,15 @@ std::optional<ReadValues> ValuesOfReply(std::string_view request, std::string_vi
     const std::size_t count = std::min<std::size_t>(ByteAt(reply, 2), reply.size() - 5);
     if (!table)
         return std::nullopt;
-    ReadValues read { ByteAt(request, 0), function, *table, wordAt(request, 2), {} };
-    const std::size_t quantity = wordAt(request, 4);
+    ReadValues read { ByteAt(request, 0), function, *table, WordAt(request, 2), {} };
+    const std::size_t quantity = WordAt(request, 4);
     const std::string_view data = reply.substr(3, count);
     if (*table == DataTable::Coils || *table == DataTable::Inputs) {
         for (std::size_t i = 0; i < std::min(quantity, data.size() * 8); ++i)
             read.values.push_back(std::uint16_t(ByteAt(data, i / 8) >> (i % 8) & 1));
     } else {
         for (std::size_t i = 0; i + 1 < data.size() && i / 2 < quantity; i += 2)
-            read.values.push_back(wordAt(data, i));
+            read.values.push_back(WordAt(data, i));
     }
     return read;
 }
@@ -48,7 +43,7 @@ std::optional<ReadSpan> SpanOfRequest(std::string_view request)
     const auto table = request.size() >= 8 ? tableOf(ByteAt(request, 1)) : std::nullopt;
     if (!table)
         return std::nullopt;
-    return ReadSpan { ByteAt(request, 0), *table, wordAt(request, 2), wordAt(request, 4) };
+    return ReadSpan { ByteAt(request, 0), *table, WordAt(request, 2), WordAt(request, 4) };
 }
 
 const char* TableName(DataTable table)

@@ -10,11 +10,6 @@
 namespace modbus {
 namespace {
 
-    std::uint16_t wordAt(std::string_view bytes, std::size_t at)
-    {
-        return std::uint16_t(ByteAt(bytes, at) << 8 | ByteAt(bytes, at + 1));
-    }
-
     std::string numbered(unsigned number)
     {
         return Decimal(number) + " (" + HexNumber(number) + ")";
@@ -32,7 +27,7 @@ namespace {
         if (request.size() < 6)
             return 0;
         return std::ranges::find(functions, ByteAt(request, 1)) != functions.end()
-            ? wordAt(request, 2)
+            ? WordAt(request, 2)
             : 0;
     }
 
@@ -60,11 +55,11 @@ namespace {
         for (const auto& [name, at] : fields) {
             if (reply.size() < at + 4)
                 continue;
-            const std::uint16_t value = wordAt(reply, at);
+            const std::uint16_t value = WordAt(reply, at);
             table.rows.push_back({ name, Decimal(value) + " (" + HexNumber(value) + ")" });
-            if (differs.empty() && (request.size() < at + 4 || wordAt(request, at) != value))
+            if (differs.empty() && (request.size() < at + 4 || WordAt(request, at) != value))
                 differs = std::string(name) + " " + HexNumber(value) + ", asked "
-                    + (request.size() >= at + 4 ? HexNumber(wordAt(request, at)) : "nothing");
+                    + (request.size() >= at + 4 ? HexNumber(WordAt(request, at)) : "nothing");
         }
         const bool sameHead = request.size() >= 2 && reply.compare(0, 2, request, 0, 2) == 0;
         const std::string verdict = !sameHead ? "differs from the request: address or function"
@@ -112,7 +107,7 @@ namespace details {
         std::size_t count = data.size() * 8;
         // The request's quantity tells the padding bits of the last byte from real ones.
         if (request.size() >= 6 && ByteAt(request, 1) == ByteAt(reply, 1))
-            count = std::min<std::size_t>(count, wordAt(request, 4));
+            count = std::min<std::size_t>(count, WordAt(request, 4));
         const unsigned start = firstItem(request, { 1, 2 });
         const bool coils = ByteAt(reply, 1) == 1;
         DetailTable table { { coils ? "Coil" : "Input", "Value" }, {}, {} };
@@ -139,9 +134,9 @@ namespace details {
         const unsigned start = firstItem(request, { 3, 4, 23 });
         for (std::size_t i = 0; i < count; ++i) {
             std::vector<std::string> cells
-                = registerCells(wordAt(data, 2 * i), start + unsigned(i));
+                = registerCells(WordAt(data, 2 * i), start + unsigned(i));
             if (i % 2 == 0 && i + 1 < count)
-                addPair(cells, Combine(wordAt(data, 2 * i), wordAt(data, 2 * i + 2), order));
+                addPair(cells, Combine(WordAt(data, 2 * i), WordAt(data, 2 * i + 2), order));
             cells.resize(table.headers.size());
             table.rows.push_back(std::move(cells));
         }
@@ -172,7 +167,7 @@ namespace details {
     {
         if (reply.size() < 6)
             return {};
-        const std::uint16_t sub = wordAt(reply, 2);
+        const std::uint16_t sub = WordAt(reply, 2);
         const std::string_view data = reply.substr(4, reply.size() - 6);
         DetailTable table { { "Field", "Value" },
             { { "Sub-function", Decimal(sub) + (sub == 0 ? " Return Query Data" : "") },

@@ -9,33 +9,11 @@
 namespace modbus::match {
 namespace {
 
-    unsigned word(std::string_view frame, std::size_t at)
-    {
-        return frame.size() < at + 2 ? 0 : unsigned(ByteAt(frame, at)) << 8 | ByteAt(frame, at + 1);
-    }
-
     std::string dataBytes(std::string_view reply, unsigned asked)
     {
         const unsigned got = reply.size() > 2 ? ByteAt(reply, 2) : 0;
         return got == asked ? std::string()
                             : std::to_string(got) + " data bytes, asked " + std::to_string(asked);
-    }
-
-    // The 16-bit fields from byte 2 on that the table says a good reply repeats, in order.
-    std::string sameWords(std::string_view request, std::string_view reply)
-    {
-        const FunctionInfo* info = FindFunction(ByteAt(request, 1));
-        std::size_t at = 2;
-        for (const EchoedField& f : info ? info->echoed : std::span<const EchoedField>()) {
-            if (word(reply, at) != word(request, at)) {
-                std::string name(f.name);
-                std::replace(name.begin(), name.end(), '_', ' ');
-                return name + " " + std::to_string(word(reply, at)) + ", asked "
-                    + std::to_string(word(request, at));
-            }
-            at += 2;
-        }
-        return {};
     }
 
 } // namespace
@@ -44,26 +22,38 @@ std::string Anything(std::string_view, std::string_view) { return {}; }
 
 std::string BitBytes(std::string_view request, std::string_view reply)
 {
-    return dataBytes(reply, (word(request, 4) + 7) / 8);
+    return dataBytes(reply, (WordAt(request, 4) + 7) / 8);
 }
 
 std::string RegisterBytes(std::string_view request, std::string_view reply)
 {
     // 3, 4 and 23 all carry the quantity read at the same place.
-    return dataBytes(reply, 2 * word(request, 4));
+    return dataBytes(reply, 2 * WordAt(request, 4));
 }
 
+// The 16-bit fields from byte 2 on that the table says a good reply repeats, in order.
 std::string Echoed(std::string_view request, std::string_view reply)
 {
-    return sameWords(request, reply);
+    const FunctionInfo* info = FindFunction(ByteAt(request, 1));
+    std::size_t at = 2;
+    for (const EchoedField& f : info ? info->echoed : std::span<const EchoedField>()) {
+        if (WordAt(reply, at) != WordAt(request, at)) {
+            std::string name(f.name);
+            std::replace(name.begin(), name.end(), '_', ' ');
+            return name + " " + std::to_string(WordAt(reply, at)) + ", asked "
+                + std::to_string(WordAt(request, at));
+        }
+        at += 2;
+    }
+    return {};
 }
 
 std::string SubFunction(std::string_view request, std::string_view reply)
 {
-    if (std::string why = sameWords(request, reply); !why.empty())
+    if (std::string why = Echoed(request, reply); !why.empty())
         return why;
     // Return Query Data promises its data back unchanged.
-    if (word(request, 2) == 0 && reply != request)
+    if (WordAt(request, 2) == 0 && reply != request)
         return "data differs from the request";
     return {};
 }
