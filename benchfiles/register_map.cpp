@@ -254,6 +254,25 @@ namespace {
         map.entries.swap(kept);
     }
 
+    // The separator the header uses most: a spreadsheet's locale may give ';'.
+    char separatorOf(std::string_view header)
+    {
+        const auto count = [&](char c) { return std::count(header.begin(), header.end(), c); };
+        return count(';') > count(',') ? ';' : ',';
+    }
+
+    // A row as an entry, or its refusal with its line.
+    void readLine(
+        std::string_view line, int number, char separator, const Columns& columns, RegisterMap& map)
+    {
+        MapEntry entry;
+        entry.line = number;
+        if (const std::string why = readRow(fields(line, separator), columns, entry); !why.empty())
+            map.refused.push_back("line " + std::to_string(number) + ": " + why);
+        else
+            map.entries.push_back(std::move(entry));
+    }
+
 } // namespace
 
 RegisterMap ReadRegisterMap(std::string_view text)
@@ -270,21 +289,13 @@ RegisterMap ReadRegisterMap(std::string_view text)
         at = end + 1;
         if (line.empty() || line.starts_with('#'))
             continue;
-        if (!columns) {
-            separator = std::count(line.begin(), line.end(), ';')
-                    > std::count(line.begin(), line.end(), ',')
-                ? ';'
-                : ',';
-            columns = readHeader(fields(line, separator));
-            headerLine = number + 1;
+        if (columns) {
+            readLine(line, number + 1, separator, *columns, map);
             continue;
         }
-        MapEntry entry;
-        entry.line = number + 1;
-        if (const std::string why = readRow(fields(line, separator), *columns, entry); !why.empty())
-            map.refused.push_back("line " + std::to_string(entry.line) + ": " + why);
-        else
-            map.entries.push_back(std::move(entry));
+        separator = separatorOf(line);
+        columns = readHeader(fields(line, separator));
+        headerLine = number + 1;
     }
     if (columns
         && (!columns->count("table") || !columns->count("address") || !columns->count("name")))

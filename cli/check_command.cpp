@@ -122,20 +122,43 @@ namespace {
         return outcomes;
     }
 
+    // The file's steps, or nullopt after telling why none can be sent (every bad line named).
+    std::optional<modbus::CheckFile> readSteps(const Options& o)
+    {
+        const std::optional<std::string> text = FileText(o.checkFile);
+        if (!text) {
+            std::fprintf(stderr, "quillet-cli: cannot read %s (or it is over 16 MiB)\n",
+                o.checkFile.c_str());
+            return std::nullopt;
+        }
+        modbus::CheckFile file = modbus::ReadCheckFile(*text, o.map.get(), o.order);
+        for (const std::string& why : file.refused)
+            std::fprintf(stderr, "quillet-cli: %s: %s\n", o.checkFile.c_str(), why.c_str());
+        return file.refused.empty() ? std::optional(std::move(file)) : std::nullopt;
+    }
+
+    // Whether every step passed, the port held and the report was written.
+    bool passedAll(const Options& o, const Port& port, std::ofstream& junit,
+        const std::vector<Outcome>& outcomes)
+    {
+        if (!port.failure().empty())
+            std::fprintf(stderr, "quillet-cli: %s\n", port.failure().c_str());
+        bool passed = port.failure().empty();
+        if (!o.junit.empty() && !writeJunit(junit, o.checkFile, outcomes)) {
+            std::fprintf(stderr, "quillet-cli: cannot write %s\n", o.junit.c_str());
+            passed = false;
+        }
+        for (const Outcome& outcome : outcomes)
+            passed = passed && outcome.result.passed;
+        return passed;
+    }
+
 } // namespace
 
 int RunCheck(const Options& o)
 {
-    const std::optional<std::string> text = FileText(o.checkFile);
-    if (!text) {
-        std::fprintf(
-            stderr, "quillet-cli: cannot read %s (or it is over 16 MiB)\n", o.checkFile.c_str());
-        return 2;
-    }
-    const modbus::CheckFile file = modbus::ReadCheckFile(*text, o.map.get(), o.order);
-    for (const std::string& why : file.refused)
-        std::fprintf(stderr, "quillet-cli: %s: %s\n", o.checkFile.c_str(), why.c_str());
-    if (!file.refused.empty())
+    const std::optional<modbus::CheckFile> file = readSteps(o);
+    if (!file)
         return 2; // nothing is sent from a file with a bad line
     // A report that cannot be written is told before anything is sent.
     std::ofstream junit;
@@ -151,17 +174,8 @@ int RunCheck(const Options& o)
         return 1;
     }
     Link link(port, LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo));
-    const std::vector<Outcome> outcomes = runSteps(port, link, o, file);
-    if (!port.failure().empty())
-        std::fprintf(stderr, "quillet-cli: %s\n", port.failure().c_str());
-    bool passed = port.failure().empty();
-    if (!o.junit.empty() && !writeJunit(junit, o.checkFile, outcomes)) {
-        std::fprintf(stderr, "quillet-cli: cannot write %s\n", o.junit.c_str());
-        passed = false;
-    }
-    for (const Outcome& outcome : outcomes)
-        passed = passed && outcome.result.passed;
-    return passed ? 0 : 1;
+    const std::vector<Outcome> outcomes = runSteps(port, link, o, *file);
+    return passedAll(o, port, junit, outcomes) ? 0 : 1;
 }
 
 } // namespace cli

@@ -47,10 +47,9 @@ namespace {
         std::string echo = "auto";
     };
 
-    void describe(CLI::App& app, Options& o, Raw& raw)
+    // The port, its line, the slave and the waits of each exchange.
+    void describeLine(CLI::App& app, Options& o, Raw& raw)
     {
-        // As in most tools, a later option overrides an earlier one (scripts add to a base).
-        app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
         app.add_option("--port", o.port, "Serial port: COM5, /dev/ttyUSB0 (or the workspace's)");
         app.add_option("--speed", o.line.speed, "Bits per second (default 19200)")
             ->check(CLI::IsMember(StandardSpeeds()));
@@ -71,6 +70,13 @@ namespace {
                "on: the adapter hears itself (two-wire RS-485), off: it does not, auto: told "
                "from what comes back (default auto)")
             ->check(CLI::IsMember({ "off", "on", "auto" }));
+    }
+
+    void describe(CLI::App& app, Options& o, Raw& raw)
+    {
+        // As in most tools, a later option overrides an earlier one (scripts add to a base).
+        app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        describeLine(app, o, raw);
         app.add_option("--word-order", raw.order, "ABCD, CDAB, BADC or DCBA (default ABCD)")
             ->check(CLI::IsMember({ "ABCD", "CDAB", "BADC", "DCBA" }));
         app.add_flag("--json", o.json, "Print one JSON object");

@@ -60,6 +60,27 @@ namespace {
         std::fflush(stdout); // a line per poll, as it happens, also into a pipe
     }
 
+    // Waits for the next poll in short steps, so that Ctrl+C ends it at once.
+    void waitFor(const modbus::PollSchedule& schedule)
+    {
+        const std::int64_t wait = std::clamp<std::int64_t>(schedule.dueAtUs() - nowUs(), 0, 50'000);
+        std::this_thread::sleep_for(std::chrono::microseconds(std::max<std::int64_t>(wait, 100)));
+    }
+
+    // The run's statistics and the line's counts on stderr; the exit status.
+    int report(const Port& port, const Link& link, const modbus::PollStatistics& stats)
+    {
+        std::fputs(stats.report().c_str(), stderr);
+        const modbus::LineCounts& counts = link.analysis().counts();
+        std::fprintf(stderr, "late replies %d, stray bytes %d\n", counts.late, counts.strayBytes);
+        if (!port.failure().empty()) {
+            std::fprintf(stderr, "quillet-cli: %s\n", port.failure().c_str());
+            return 1;
+        }
+        const bool allGood = stats.count(modbus::PollOutcome::Good) == stats.requests();
+        return allGood && stats.requests() > 0 ? 0 : 1;
+    }
+
 } // namespace
 
 int RunPolls(Port& port, Link& link, const Options& o, const modbus::ByteString& frame)
@@ -71,13 +92,9 @@ int RunPolls(Port& port, Link& link, const Options& o, const modbus::ByteString&
     stats.started(nowUs());
     if (o.csv)
         std::fputs(modbus::DataLogHeader().c_str(), stdout);
-    while (!schedule.finished() && !interrupted) {
+    while (!schedule.finished() && !interrupted && port.failure().empty()) {
         if (!schedule.due(nowUs())) {
-            // Waiting for the next poll: in short steps, so Ctrl+C ends it at once.
-            const std::int64_t wait
-                = std::clamp<std::int64_t>(schedule.dueAtUs() - nowUs(), 0, 50'000);
-            std::this_thread::sleep_for(
-                std::chrono::microseconds(std::max<std::int64_t>(wait, 100)));
+            waitFor(schedule);
             continue;
         }
         schedule.sent(nowUs());
@@ -85,18 +102,8 @@ int RunPolls(Port& port, Link& link, const Options& o, const modbus::ByteString&
             stats.recordLateness(schedule.lastLatenessUs()); // one request: a poll a cycle
         poll(link, o, frame, stats);
         schedule.answered(nowUs());
-        if (!port.failure().empty())
-            break;
     }
-    std::fputs(stats.report().c_str(), stderr);
-    const modbus::LineCounts& counts = link.analysis().counts();
-    std::fprintf(stderr, "late replies %d, stray bytes %d\n", counts.late, counts.strayBytes);
-    if (!port.failure().empty()) {
-        std::fprintf(stderr, "quillet-cli: %s\n", port.failure().c_str());
-        return 1;
-    }
-    return stats.count(modbus::PollOutcome::Good) == stats.requests() && stats.requests() > 0 ? 0
-                                                                                              : 1;
+    return report(port, link, stats);
 }
 
 } // namespace cli

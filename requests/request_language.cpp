@@ -107,20 +107,54 @@ namespace {
         std::string_view usage_;
     };
 
+    // The plain number an argument names, or null for the others: one place for the four.
+    template <typename Fields> auto numberField(ArgField field, Fields& f) -> decltype(&f.start)
+    {
+        switch (field) {
+        case ArgField::Start:
+            return &f.start;
+        case ArgField::Quantity:
+            return &f.quantity;
+        case ArgField::WriteStart:
+            return &f.writeStart;
+        case ArgField::Sub:
+            return &f.sub;
+        default:
+            return nullptr;
+        }
+    }
+
+    // 8's data: what is left, in hex, else the standard's 00 00.
+    std::size_t readData(const Words& w, std::size_t at, RequestFields& f, Reader& r)
+    {
+        f.data = ByteString(2, '\0');
+        if (at < w.size() && r.error.empty()) {
+            const auto data = ParseHexBytes(JoinWords(w, at, w.size()));
+            f.data = data.value_or(f.data);
+            if (!data)
+                r.error = "the data is not hex";
+        }
+        return w.size();
+    }
+
+    // 43/14's read code by name, when one is given.
+    std::size_t readCode(const Words& w, std::size_t at, RequestFields& f)
+    {
+        f.readCode = 1;
+        for (unsigned code = 1; code < std::size(kReadCodes) && at < w.size(); ++code)
+            if (w[at] == kReadCodes[code])
+                return f.readCode = code, at + 1;
+        return at;
+    }
+
     // One argument at words[at] into its field; returns where the next begins.
     std::size_t readArgument(
         const Words& w, std::size_t at, const Argument& a, RequestFields& f, Reader& r)
     {
+        if (unsigned* number = numberField(a.field, f))
+            return r.unsignedAt(at, *number), at + 1;
         std::int64_t value = 0;
         switch (a.field) {
-        case ArgField::Start:
-            return r.unsignedAt(at, f.start), at + 1;
-        case ArgField::Quantity:
-            return r.unsignedAt(at, f.quantity), at + 1;
-        case ArgField::WriteStart:
-            return r.unsignedAt(at, f.writeStart), at + 1;
-        case ArgField::Sub:
-            return r.unsignedAt(at, f.sub), at + 1;
         case ArgField::Value:
         case ArgField::Mask:
             if (r.number(at, value))
@@ -130,24 +164,14 @@ namespace {
             r.values(at, f.values);
             return w.size();
         case ArgField::Data:
-            f.data = ByteString(2, '\0'); // the standard's requests carry 00 00
-            if (at < w.size() && r.error.empty()) {
-                const auto data = ParseHexBytes(JoinWords(w, at, w.size()));
-                f.data = data.value_or(f.data);
-                if (!data)
-                    r.error = "the data is not hex";
-            }
-            return w.size();
+            return readData(w, at, f, r);
         case ArgField::ReadCode:
-            f.readCode = 1;
-            for (unsigned code = 1; code < std::size(kReadCodes) && at < w.size(); ++code)
-                if (w[at] == kReadCodes[code])
-                    return f.readCode = code, at + 1;
-            return at;
+            return readCode(w, at, f);
         case ArgField::ObjectId:
             return at < w.size() ? (r.unsignedAt(at, f.objectId), at + 1) : at;
+        default:
+            return at;
         }
-        return at;
     }
 
     void readArguments(const Words& w, RequestFields& fields, const FunctionInfo& info, Reader& r)
@@ -187,35 +211,18 @@ namespace {
                 words.push_back(hex ? HexNumber(std::uint64_t(v) & 0xFFFF) : Decimal(v));
             }
         };
-        switch (a.field) {
-        case ArgField::Start:
-            return words.push_back(Decimal(f.start));
-        case ArgField::Quantity:
-            return words.push_back(Decimal(f.quantity));
-        case ArgField::WriteStart:
-            return words.push_back(Decimal(f.writeStart));
-        case ArgField::Sub:
-            return words.push_back(Decimal(f.sub));
-        case ArgField::Value:
-        case ArgField::Mask:
+        if (const unsigned* number = numberField(a.field, f))
+            return words.push_back(Decimal(*number));
+        if (a.field == ArgField::Value || a.field == ArgField::Mask)
             return value(a.field == ArgField::Mask);
-        case ArgField::Values:
-            while (next < f.values.size())
-                value(false);
-            return;
-        case ArgField::Data:
-            if (!f.data.empty())
-                words.push_back(HexBytes(f.data));
-            return;
-        case ArgField::ReadCode:
-            if (f.readCode != 1 || f.objectId != 0)
-                words.emplace_back(kReadCodes[f.readCode < 5 ? f.readCode : 1]);
-            return;
-        case ArgField::ObjectId:
-            if (f.objectId != 0)
-                words.push_back(Decimal(f.objectId));
-            return;
-        }
+        while (a.field == ArgField::Values && next < f.values.size())
+            value(false);
+        if (a.field == ArgField::Data && !f.data.empty())
+            words.push_back(HexBytes(f.data));
+        if (a.field == ArgField::ReadCode && (f.readCode != 1 || f.objectId != 0))
+            words.emplace_back(kReadCodes[f.readCode < 5 ? f.readCode : 1]);
+        if (a.field == ArgField::ObjectId && f.objectId != 0)
+            words.push_back(Decimal(f.objectId));
     }
 
 } // namespace
