@@ -169,11 +169,11 @@ int RunCheck(const Options& o)
         return 2;
     }
     Port port;
-    if (const std::string why = port.open(o.port, o.line); !why.empty()) {
+    if (const std::string why = port.open(o.port, o.line, o.timeoutMs * 1000LL); !why.empty()) {
         std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
         return 1;
     }
-    Link link(port, LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo));
+    Link link(port, LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo, o.turnaroundMs));
     const std::vector<Outcome> outcomes = runSteps(port, link, o, *file);
     return passedAll(o, port, junit, outcomes) ? 0 : 1;
 }

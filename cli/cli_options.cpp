@@ -50,15 +50,21 @@ namespace {
     // The port, its line, the slave and the waits of each exchange.
     void describeLine(CLI::App& app, Options& o, Raw& raw)
     {
-        app.add_option("--port", o.port, "Serial port: COM5, /dev/ttyUSB0 (or the workspace's)");
+        app.add_option("--port", o.port,
+            "Serial port (COM5, /dev/ttyUSB0) or network link (tcp://HOST[:502], "
+            "rtu+tcp://HOST:PORT, udp://HOST[:502], rtu+udp://HOST:PORT), or the workspace's");
         app.add_option("--speed", o.line.speed, "Bits per second (default 19200)")
             ->check(CLI::IsMember(StandardSpeeds()));
         app.add_option("--parity", raw.parity, "none, even or odd (default none)")
             ->check(CLI::IsMember({ "none", "even", "odd" }));
         app.add_option("--stop-bits", o.line.stopBits, "1 or 2 (default 1)")
             ->check(CLI::IsMember({ 1, 2 }));
-        app.add_option("--address", o.address, "Slave address (default 1)")
+        app.add_option("--address", o.address,
+               "Slave address or unit id (default 1; 0: a broadcast, which nobody answers)")
             ->check(CLI::Range(0, 255));
+        app.add_option("--turnaround", o.turnaroundMs,
+               "Pause in ms after a broadcast before the next request (default 100)")
+            ->check(CLI::Range(0, 600000));
         app.add_option("--timeout", o.timeoutMs,
                "Response time-out in ms, from the request's end to the reply's first byte "
                "(default 1000)")
@@ -94,7 +100,7 @@ namespace {
         // Everything from the command word on is the request, negative numbers included.
         app.prefix_command();
         app.footer("Also: scan [OPTIONS] (scan --help), check FILE [--junit OUT.xml].\n"
-                   "Exit status: 0 good reply; 1 exception, bad CRC, no reply or not a frame; "
+                   "Exit status: 0 good reply or broadcast sent; 1 exception, bad CRC, no reply or not a frame; "
                    "2 usage error.");
     }
 

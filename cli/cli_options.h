@@ -23,6 +23,7 @@ struct Options
     int address = 1;
     int timeoutMs = 1000; // to the reply's first byte, from the request's end on the line
     int byteTimeoutMs = 100; // between the pieces of a reply
+    int turnaroundMs = 100; // after a broadcast, before the next request
     modbus::EchoMode echo = modbus::EchoMode::Auto;
     modbus::WordOrder order = modbus::WordOrder::ABCD;
     bool json = false;

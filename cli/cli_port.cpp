@@ -18,9 +18,15 @@ namespace {
 
 } // namespace
 
-std::string Port::open(const std::string& name, const comm::LineSettings& line)
+std::string Port::open(
+    const std::string& name, const comm::LineSettings& line, std::int64_t connectUs)
 {
     line_ = line;
+    address_ = comm::ParseLinkAddress(name);
+    if (!address_.error.empty())
+        return address_.error;
+    if (address_.network())
+        return net_.open(address_, connectUs);
     // Writes wait a second at most, and 1 ms a byte more (the constant must not be 0).
     const comm::SerialLink::Failure failure
         = link_.open(name, { comm::kMaxDword, comm::kMaxDword, 1000, 1, 1000 }, line.modeText());
@@ -42,9 +48,30 @@ void Port::refused(const char* what)
         + " failed (error " + std::to_string(code) + ")";
 }
 
+std::string Port::linkName() const
+{
+    return address_.network() ? address_.text : line_.shortForm();
+}
+
+modbus::ExchangeTiming Port::timing(std::int64_t responseUs, std::int64_t byteUs) const
+{
+    // A network has no characters to time and no meaningful silence: frames end by length,
+    // and one the table cannot measure ends when its bytes stop for the byte time-out.
+    if (address_.network())
+        return { responseUs, byteUs, 0, byteUs, false };
+    return { responseUs, byteUs, link_.characterUs(), link_.silenceUs(), link_.timed() };
+}
+
+std::int64_t Port::interFrameUs() const
+{
+    return address_.network() ? 0 : link_.interFrameUs();
+}
+
 int Port::write(const modbus::ByteString& bytes)
 {
     using namespace comm;
+    if (address_.network())
+        return net_.write(bytes);
     if (!failure_.empty())
         return 0;
     const CommTimeouts timeouts { kMaxDword, kMaxDword, 1000, 1, 1000 };
@@ -58,6 +85,8 @@ int Port::write(const modbus::ByteString& bytes)
 modbus::ByteString Port::read(std::int64_t waitUs)
 {
     using namespace comm;
+    if (address_.network())
+        return net_.read(waitUs);
     if (!failure_.empty())
         return {};
     // Win32's "return as soon as bytes arrive": interval and multiplier kMaxDword, the wait
@@ -77,19 +106,19 @@ modbus::ByteString Port::read(std::int64_t waitUs)
 
 Link::Link(Port& port, const LinkSettings& settings)
     : port_(port)
-    , line_(port.line().shortForm())
+    , turnaroundUs_(settings.turnaroundUs)
+    , timing_(port.timing(settings.responseUs, settings.byteUs))
+    , line_(port.linkName())
 {
-    // The link's own timing: no speed is turned into times here.
-    const comm::SerialLink& link = port.link();
-    timing_ = { settings.responseUs, settings.byteUs, link.characterUs(), link.silenceUs(),
-        link.timed() };
+    if (port.address().network())
+        line_.setNetwork(comm::FramingOf(port.address().kind));
     line_.setEcho(settings.echo);
 }
 
 void Link::keepSilence()
 {
     // The standard's 3.5 characters between frames, kept after whatever the line last carried.
-    const std::int64_t until = quietSinceUs_ + port_.link().interFrameUs();
+    const std::int64_t until = quietSinceUs_ + port_.interFrameUs();
     if (const std::int64_t left = until - now().monoUs; left > 0)
         std::this_thread::sleep_for(std::chrono::microseconds(left));
 }
@@ -109,20 +138,35 @@ void Link::readAway()
     }
 }
 
+void Link::tellNews()
+{
+    bool ended = false;
+    const std::string news = port_.takeNews(&ended);
+    std::size_t from = 0;
+    for (std::size_t end = 0; from < news.size(); from = end + 1) {
+        end = std::min(news.find('\n', from), news.size());
+        line_.note(news.substr(from, end - from), now(), ended);
+    }
+}
+
 modbus::Exchange Link::transact(const modbus::ByteString& frame)
 {
     keepSilence();
     readAway();
     keepSilence();
+    const modbus::ByteString wire = line_.wireOf(frame);
     const modbus::LineTime sentAt = now();
-    const int written = port_.write(frame);
-    modbus::Exchange exchange(line_, frame, written, timing_, sentAt);
+    const int written = port_.write(wire);
+    tellNews(); // a connection made again, or not, is told before the request
+    modbus::Exchange exchange(line_, wire, written, timing_, sentAt);
     while (!exchange.done() && port_.failure().empty()) {
         const modbus::ByteString chunk = port_.read(exchange.nextWaitUs(now().monoUs));
         exchange.read(chunk, now()); // the time after the read: when the bytes were there
     }
     quietSinceUs_
-        = std::max(now().monoUs, sentAt.monoUs + std::int64_t(frame.size()) * timing_.characterUs);
+        = std::max(now().monoUs, sentAt.monoUs + std::int64_t(wire.size()) * timing_.characterUs);
+    if (line_.broadcastSent() && written == int(wire.size()))
+        quietSinceUs_ += turnaroundUs_ - port_.interFrameUs(); // the slaves act on it first
     return exchange;
 }
 

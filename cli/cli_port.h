@@ -1,11 +1,13 @@
-// The port as quillet-cli uses it: reads that return as soon as bytes arrive, so a reply time
-// is the slave's and the line's, not a read's silence; a failure the platform reports is kept
-// and told, never read past.
+// The port as quillet-cli uses it, a serial line or a device on a network: reads that return as
+// soon as bytes arrive, so a reply time is the slave's and the line's, not a read's silence; a
+// failure the platform reports is kept and told, never read past.
 #pragma once
 
 #include "exchange/exchange.h"
 #include "modbus/byte_string.h"
 #include "serial/line_settings.h"
+#include "serial/link_address.h"
+#include "serial/network_link.h"
 #include "serial/serial_link.h"
 
 #include <string>
@@ -15,8 +17,10 @@ namespace cli {
 class Port
 {
 public:
-    // Empty when open, else what failed with the platform's code.
-    std::string open(const std::string& name, const comm::LineSettings& line);
+    // Empty when open, else what failed with the platform's code or the network's reason. A
+    // network link connects within connectUs.
+    std::string open(const std::string& name, const comm::LineSettings& line,
+        std::int64_t connectUs = 1'000'000);
     int write(const modbus::ByteString& bytes);
     // What is there, or what comes first within waitUs; empty when nothing came.
     modbus::ByteString read(std::int64_t waitUs);
@@ -24,13 +28,22 @@ public:
     // "device gone: ..." when the device went away.
     const std::string& failure() const { return failure_; }
     const comm::LineSettings& line() const { return line_; }
-    // The line under the port, with its own timing.
-    const comm::SerialLink& link() const { return link_; }
+    const comm::LinkAddress& address() const { return address_; }
+    // An exchange's waits on this port: a line's characters, or none on a network.
+    modbus::ExchangeTiming timing(std::int64_t responseUs, std::int64_t byteUs) const;
+    // The silence kept between frames: the standard's on a line, none on a network.
+    std::int64_t interFrameUs() const;
+    // What became of a network connection since the last call; empty when nothing did.
+    std::string takeNews(bool* ended) { return net_.takeNews(ended); }
+    // The frame analysis's name for the link: "19200 8E1", "tcp://10.0.0.5:502".
+    std::string linkName() const;
 
 private:
     void refused(const char* what);
 
+    comm::LinkAddress address_;
     comm::SerialLink link_;
+    comm::NetworkLink net_;
     comm::LineSettings line_;
     std::string failure_;
 };
@@ -41,6 +54,8 @@ struct LinkSettings
     std::int64_t responseUs = 1'000'000;
     std::int64_t byteUs = 100'000;
     modbus::EchoMode echo = modbus::EchoMode::Auto;
+    // After a broadcast, which nobody answers: the time slaves get to act on it.
+    std::int64_t turnaroundUs = 100'000;
 };
 
 // A run's requests on one port: the line's analysis carried from one request to the next (an
@@ -56,17 +71,20 @@ public:
 private:
     void keepSilence();
     void readAway();
+    void tellNews();
 
     Port& port_;
+    std::int64_t turnaroundUs_;
     modbus::ExchangeTiming timing_;
     modbus::FrameAnalyzer line_;
     std::int64_t quietSinceUs_ = 0;
 };
 
 // The settings of a run's link from the command line's.
-inline LinkSettings LinkOf(int timeoutMs, int byteTimeoutMs, modbus::EchoMode echo)
+inline LinkSettings LinkOf(
+    int timeoutMs, int byteTimeoutMs, modbus::EchoMode echo, int turnaroundMs = 100)
 {
-    return { timeoutMs * 1000LL, byteTimeoutMs * 1000LL, echo };
+    return { timeoutMs * 1000LL, byteTimeoutMs * 1000LL, echo, turnaroundMs * 1000LL };
 }
 
 } // namespace cli

@@ -1,4 +1,4 @@
-// quillet-cli: one Modbus RTU request from a shell, the reply on stdout, an exit status.
+// quillet-cli: one Modbus request from a shell, the reply on stdout, an exit status.
 #include "check_command.h"
 #include "cli_options.h"
 #include "cli_port.h"
@@ -43,9 +43,9 @@ int main(int argc, char** argv)
     if (!request.notSent.empty())
         return fail("quillet-cli: not sent: " + request.notSent + "\n", 2);
     cli::Port port;
-    if (const std::string why = port.open(o.port, o.line); !why.empty())
+    if (const std::string why = port.open(o.port, o.line, o.timeoutMs * 1000LL); !why.empty())
         return fail("quillet-cli: " + why + "\n", 1);
-    cli::Link link(port, cli::LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo));
+    cli::Link link(port, cli::LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo, o.turnaroundMs));
     if (o.everyMs)
         return cli::RunPolls(port, link, o, request.frame);
     const modbus::Exchange exchange = link.transact(request.frame);
@@ -55,7 +55,7 @@ int main(int argc, char** argv)
     const std::string out = o.json ? cli::JsonOutput(exchange, o.order, o.map.get())
                                    : cli::TextOutput(exchange, o.order, o.map.get(), isatty(1));
     std::fputs(out.c_str(), stdout);
-    if (exchange.good())
+    if (exchange.good() || exchange.code() == "broadcast")
         return 0;
     return fail("quillet-cli: " + exchange.verdict() + "\n", 1);
 }

@@ -80,10 +80,13 @@ namespace {
 
 int RunScan(const Options& o)
 {
-    modbus::ScanRun run(*o.scan, now().monoUs);
+    modbus::ScanOptions options = *o.scan;
+    if (const comm::LinkAddress link = comm::ParseLinkAddress(o.port); link.network())
+        options.network = comm::FramingOf(link.kind); // unit ids only: no speeds to try
+    modbus::ScanRun run(options, now().monoUs);
     const bool progress = isatty(2);
     std::fprintf(stderr, "quillet-cli: scanning %d addresses at %zu settings, at most %s s\n",
-        o.scan->lastAddress - o.scan->firstAddress + 1, modbus::ScanOrder(*o.scan).size(),
+        o.scan->lastAddress - o.scan->firstAddress + 1, modbus::ScanOrder(options).size(),
         modbus::FloatText(double(run.remainingUs()) / 1e6, 3).c_str());
     if (o.csv)
         std::fputs("address,line,verdict,reply_ms,identification\n", stdout);

@@ -26,7 +26,7 @@ Exchange::Exchange(FrameAnalyzer& line, const ByteString& frame, int written,
     // What waited is judged before the request's own row, the last that written() makes.
     rows_ = line.take();
     requestAt_ = rows_.size() - 1;
-    done_ = written < int(frame.size());
+    done_ = written < int(frame.size()) || line.broadcastSent();
 }
 
 std::int64_t Exchange::nextWaitUs(std::int64_t nowUs) const
@@ -96,6 +96,8 @@ std::string Exchange::verdict() const
 std::string Exchange::code() const
 {
     const FrameRow* a = answer() ? answer() : lastWord();
+    if (!a && request().verdict.starts_with("broadcast"))
+        return "broadcast";
     if (!a)
         return request().verdict == "sent" ? "no-reply" : "short-write";
     switch (a->kind) {

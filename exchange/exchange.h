@@ -52,7 +52,7 @@ public:
     std::string verdict() const;
     bool good() const { return answer() && answer()->kind == RowKind::Reply; }
     // The verdict as a stable word for scripts: ok, exception, crc-bad, wrong-reply,
-    // not-a-frame, no-reply, echo-only, short-write.
+    // not-a-frame, no-reply, echo-only, short-write, broadcast.
     std::string code() const;
     // What else was seen: stray bytes, late replies, an echo told: "1 stray byte before the
     // reply".

@@ -69,6 +69,14 @@ FrameRow& FrameAnalyzer::add(RowKind kind, LineTime at)
     return row;
 }
 
+ByteString FrameAnalyzer::wireOf(const ByteString& frame, bool rawText) const
+{
+    // Raw text, or too short to hold an address and a function, goes as typed.
+    if (framing_ == Framing::Rtu || rawText || frame.size() < 4)
+        return frame;
+    return BuildMbap(MbapOfRtu(frame, std::uint16_t(transaction_ + 1)));
+}
+
 void FrameAnalyzer::written(const ByteString& frame, int count, bool rawText, LineTime at)
 {
     // Frames do not span a request: what waited is judged against the request it followed.
@@ -78,20 +86,35 @@ void FrameAnalyzer::written(const ByteString& frame, int count, bool rawText, Li
     beforeRequest_ = false;
     previous_ = request_ && !request_->raw ? request_->frame : ByteString();
     request_ = Request {};
-    request_->frame = frame;
     request_->raw = rawText;
     request_->writtenUs = at.monoUs;
+    request_->frame = frame;
     FrameRow& row = add(RowKind::Request, at);
-    row.bytes = frame;
-    row.function = rawText ? "raw text" : frame.size() >= 2 ? FunctionName(ByteAt(frame, 1)) : "";
-    row.verdict = count >= int(frame.size()) ? "sent"
-                                             : "short write: " + std::to_string(std::max(count, 0))
-            + " of " + std::to_string(frame.size()) + " bytes sent";
+    if (const MbapCut cut = ReadMbapDatagram(frame);
+        framing_ != Framing::Rtu && !rawText && cut.kind == MbapCut::Kind::Frame) {
+        request_->frame = RtuOfMbap(cut.frame);
+        request_->transaction = transaction_ = cut.frame.transaction;
+        row.wire = frame;
+        row.request = request_->frame;
+    }
+    const ByteString& rtu = request_->frame;
+    row.bytes = rtu;
+    row.function = rawText ? "raw text" : rtu.size() >= 2 ? FunctionName(ByteAt(rtu, 1)) : "";
+    request_->broadcast = !rawText && rtu.size() >= 4 && ByteAt(rtu, 0) == 0;
+    request_->answered = request_->broadcast; // nobody answers a broadcast
+    row.verdict = count < int(frame.size()) ? "short write: " + std::to_string(std::max(count, 0))
+            + " of " + std::to_string(frame.size()) + " bytes sent"
+        : request_->broadcast ? "broadcast: no reply expected"
+                              : "sent";
     ++counts_.requests;
 }
 
 void FrameAnalyzer::read(const ByteString& chunk, LineTime at)
 {
+    if (framing_ != Framing::Rtu) {
+        readMbap(chunk, at);
+        return;
+    }
     if (!chunk.empty()) {
         buffer_ += chunk;
         readEnds_.push_back(buffer_.size());
@@ -109,6 +132,69 @@ void FrameAnalyzer::readAway(const ByteString& chunk, LineTime at)
     beforeRequest_ = false;
 }
 
+void FrameAnalyzer::note(const std::string& text, LineTime at, bool streamEnded)
+{
+    // Bytes of a stream that ended make no frame with what a new connection brings.
+    if (streamEnded && !wire_.empty()) {
+        takeMbap(MbapCut { MbapCut::Kind::NotFrame, wire_.size(), {}, "cut short" }, wire_, at);
+        wire_.clear();
+    }
+    add(RowKind::Note, at).verdict = text;
+}
+
+void FrameAnalyzer::readMbap(const ByteString& chunk, LineTime at)
+{
+    if (framing_ == Framing::MbapDatagram && !chunk.empty())
+        takeMbap(ReadMbapDatagram(chunk), chunk, at);
+    if (framing_ == Framing::MbapStream)
+        wire_ += chunk;
+    while (!wire_.empty()) {
+        MbapCut cut = CutMbapStream(wire_);
+        if (cut.kind == MbapCut::Kind::NeedMore && !chunk.empty())
+            return; // the rest of the frame is on its way
+        if (cut.kind == MbapCut::Kind::NeedMore) // a pause ended it
+            cut = { MbapCut::Kind::NotFrame, wire_.size(), {}, "cut short" };
+        takeMbap(cut, std::string_view(wire_).substr(0, cut.length), at);
+        wire_.erase(0, cut.length);
+    }
+    if (chunk.empty())
+        noticeSilence(at, false);
+}
+
+void FrameAnalyzer::takeMbap(const MbapCut& cut, std::string_view wire, LineTime at)
+{
+    const ByteString rtu = cut.kind == MbapCut::Kind::Frame ? RtuOfMbap(cut.frame) : ByteString();
+    // The length field framed it; a PDU that says another length is no frame either.
+    const std::optional<std::size_t> length = ReplyFrameLength(rtu, 0, requestFrame());
+    if (cut.kind != MbapCut::Kind::Frame || (length && *length > 0 && *length != rtu.size())) {
+        FrameRow& row = add(RowKind::NotFrame, at);
+        row.bytes = row.wire = ByteString(wire);
+        row.verdict = "not a frame: " + (cut.why.empty() ? "its PDU disagrees with its length field" : cut.why);
+        if (request_)
+            request_->answered = true;
+        return;
+    }
+    if (!request_ || request_->raw || cut.frame.transaction != request_->transaction) {
+        FrameRow& row = add(RowKind::Late, at);
+        row.bytes = rtu;
+        row.wire = ByteString(wire);
+        row.function = FunctionName(ByteAt(rtu, 1));
+        row.verdict = "late reply: transaction " + std::to_string(cut.frame.transaction)
+            + (request_ ? ", awaited " + std::to_string(request_->transaction) : std::string());
+        ++counts_.late;
+        ++counts_.replies;
+        return;
+    }
+    const std::size_t first = rows_.size();
+    buffer_ += rtu;
+    readEnds_.push_back(buffer_.size());
+    readTimes_.push_back(at.monoUs);
+    extract(at, true);
+    for (std::size_t i = first; i < rows_.size(); ++i)
+        if (!rows_[i].bytes.empty())
+            rows_[i].wire = ByteString(wire);
+}
+
 void FrameAnalyzer::timedOut(LineTime at)
 {
     extract(at, true);
@@ -123,7 +209,7 @@ bool FrameAnalyzer::pendingLengthKnown() const
 
 void FrameAnalyzer::noticeSilence(LineTime at, bool nextRequest, bool timeUp)
 {
-    if (!request_ || request_->raw || request_->answered || !buffer_.empty())
+    if (!request_ || request_->raw || request_->answered || !buffer_.empty() || !wire_.empty())
         return;
     const bool inTime = !timeUp && at.monoUs - request_->writtenUs < noReplyUs_;
     if (!nextRequest && inTime)
@@ -148,6 +234,13 @@ void FrameAnalyzer::emitHint(LineTime at)
     std::string address = request_ && !request_->raw && !request_->frame.empty()
         ? " (asked " + std::to_string(ByteAt(request_->frame, 0)) + ")"
         : "";
+    if (network_) {
+        add(RowKind::Hint, at).verdict = "try: 1. the unit id" + address
+            + " (gateways answer 1 or 255, some only one of them); 2. the host and port ("
+            + line_ + "); 3. the gateway's own serial side: speed, parity, and a time-out "
+                      "shorter than this one";
+        return;
+    }
     add(RowKind::Hint, at).verdict = "try: 1. the slave address" + address
         + "; 2. speed and parity (the line is " + (line_.empty() ? "?" : line_)
         + ", many devices default to 8E1); 3. the A/B wires swapped; 4. an adapter that "

@@ -5,6 +5,7 @@
 
 #include "byte_string.h"
 #include "echo_mode.h"
+#include "mbap_frame.h"
 
 #include <cstdint>
 #include <optional>
@@ -49,7 +50,14 @@ struct FrameRow
     std::optional<double> replyMs; // from the end of the request's write to the end of the read
     int reads = 1; // how many reads carried the frame
     ByteString request; // the request it follows, for the details; empty when none
+    // Modbus TCP: the frame as it was on the network (MBAP header and PDU), while bytes holds
+    // it as an RTU frame for everything that reads frames. Empty where bytes are the wire's.
+    ByteString wire;
 };
+
+// How frames are carried: RTU frames on a line or in a TCP stream or datagrams, or MBAP
+// frames in a TCP stream (framed by their length field) or one to a datagram.
+enum class Framing { Rtu, MbapStream, MbapDatagram };
 
 struct LineCounts
 {
@@ -68,14 +76,26 @@ class FrameAnalyzer
 public:
     // line names the line settings in hints: "19200 8N1".
     explicit FrameAnalyzer(std::string line = {});
+    // A link to a network: hints speak of hosts, unit ids and gateways; line names the address.
+    void setNetwork(Framing framing) { framing_ = framing, network_ = true; }
+    Framing framing() const { return framing_; }
 
-    // A request the buttons wrote (the whole frame) and how many of its bytes went out.
+    // The bytes that carry an RTU frame on this link: the frame itself, or on Modbus TCP the
+    // frame under an MBAP header with the next transaction id (given when it is written).
+    ByteString wireOf(const ByteString& frame, bool rawText = false) const;
+    // A request the buttons wrote (the whole frame, as wireOf gave it) and how many of its
+    // bytes went out.
     void written(const ByteString& frame, int count, bool rawText, LineTime at);
     // What one read returned; empty when the line stayed silent for a whole read.
     void read(const ByteString& chunk, LineTime at);
 
     // What waited on the line when the next request is about to go: judged against the last.
     void readAway(const ByteString& chunk, LineTime at);
+    // What the link learnt, in its own words: a connection closed or made again.
+    // streamEnded: a connection ended, so bytes held from it will never make a frame.
+    void note(const std::string& text, LineTime at, bool streamEnded = false);
+    // Whether the last request went to address 0, which nobody answers.
+    bool broadcastSent() const { return request_ && request_->broadcast; }
 
     // The rows made since the last call, oldest first.
     std::vector<FrameRow> take();
@@ -92,7 +112,7 @@ public:
     // The request's time is up: what is held is judged, and nothing more is its answer.
     void timedOut(LineTime at);
     // Bytes read that make no frame yet, and whether their length is known from the table.
-    std::size_t pendingBytes() const { return buffer_.size(); }
+    std::size_t pendingBytes() const { return buffer_.size() + wire_.size(); }
     bool pendingLengthKnown() const;
     // A lone copy of a request whose good reply is a copy, waiting to be told echo or reply.
     bool holdsCopy() const { return request_ && request_->heldAt && buffer_ == request_->frame; }
@@ -111,9 +131,13 @@ private:
         // A lone copy of a request whose good reply is a copy: when it came, until the next
         // read tells whether it was the echo or the reply.
         std::optional<LineTime> heldAt;
+        std::uint16_t transaction = 0; // Modbus TCP's id of this request
+        bool broadcast = false; // to address 0: nothing answers
     };
     enum class Step { Wait, Again, Go };
 
+    void readMbap(const ByteString& chunk, LineTime at);
+    void takeMbap(const MbapCut& cut, std::string_view wire, LineTime at);
     void extract(LineTime at, bool lineSilent);
     Step checkEcho(LineTime at, bool lineSilent);
     void emitEcho(LineTime at);
@@ -147,6 +171,10 @@ private:
     EchoMode echo_ = EchoMode::Auto;
     std::int64_t characterUs_ = 0;
     std::int64_t gapUs_ = 0;
+    Framing framing_ = Framing::Rtu;
+    bool network_ = false;
+    ByteString wire_; // MBAP bytes not yet cut into a frame
+    std::uint16_t transaction_ = 0; // the last request's id
 };
 
 } // namespace modbus

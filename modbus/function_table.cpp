@@ -141,6 +141,13 @@ bool ReplyCopiesRequest(std::string_view request)
     return info && info->copies(request);
 }
 
+bool BroadcastAllowed(std::uint8_t function)
+{
+    // The standard lets a broadcast only change things: what it reads would never come back.
+    constexpr std::uint8_t kWrites[] = { 5, 6, 15, 16, 22 };
+    return std::find(std::begin(kWrites), std::end(kWrites), function) != std::end(kWrites);
+}
+
 BuiltRequest BuildRequest(int slave, const RequestFields& fields)
 {
     if (slave < 0 || slave > 255)
@@ -154,6 +161,9 @@ BuiltRequest BuildRequest(int slave, const RequestFields& fields)
         const FunctionInfo* info = FindFunction(fields.function);
         if (!info)
             return { {}, "function " + std::to_string(fields.function) + " is not in the table" };
+        if (slave == 0 && !BroadcastAllowed(fields.function))
+            return { {}, "address 0 is a broadcast, which nobody answers: only writes (5, 6, 15, "
+                         "16, 22) may go to it" };
         ByteString pdu;
         if (std::string why = info->build(fields, pdu); !why.empty())
             return { {}, why };

@@ -89,6 +89,8 @@ struct BuiltRequest
     ByteString frame;
     std::string notSent;
 };
+// Address 0 reaches every slave and none answers: the standard allows only writes there.
+bool BroadcastAllowed(std::uint8_t function);
 BuiltRequest BuildRequest(int slave, const RequestFields& fields);
 
 } // namespace modbus

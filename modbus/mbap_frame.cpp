@@ -1,5 +1,7 @@
 #include "mbap_frame.h"
 
+#include "crc16.h"
+
 namespace modbus {
 namespace {
 
@@ -45,6 +47,19 @@ ByteString BuildMbap(const MbapFrame& frame)
     putWord(out, unsigned(frame.pdu.size() + 1));
     out.push_back(CharOf(frame.unit));
     return out + frame.pdu;
+}
+
+ByteString RtuOfMbap(const MbapFrame& frame)
+{
+    ByteString rtu = CharOf(frame.unit) + frame.pdu;
+    return rtu + CRC16(rtu).value_or(ByteString());
+}
+
+MbapFrame MbapOfRtu(std::string_view rtu, std::uint16_t transaction)
+{
+    if (rtu.size() < 3)
+        return { transaction, rtu.empty() ? std::uint8_t(0) : ByteAt(rtu, 0), {} };
+    return { transaction, ByteAt(rtu, 0), ByteString(rtu.substr(1, rtu.size() - 3)) };
 }
 
 MbapCut CutMbapStream(std::string_view bytes)

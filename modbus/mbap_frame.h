@@ -20,6 +20,12 @@ struct MbapFrame
 
 ByteString BuildMbap(const MbapFrame& frame);
 
+// The same request or reply as an RTU frame (unit id as the address, check bytes added), so
+// that everything that reads RTU frames reads it.
+ByteString RtuOfMbap(const MbapFrame& frame);
+// An RTU frame's address and PDU under an MBAP header; its check bytes are dropped unread.
+MbapFrame MbapOfRtu(std::string_view rtu, std::uint16_t transaction);
+
 // What the start of some bytes holds.
 struct MbapCut
 {

@@ -9,12 +9,16 @@ namespace modbus {
 
 std::string ScanSetting::name() const
 {
+    if (speed == 0)
+        return "network";
     const char p = parity == 'e' ? 'E' : parity == 'o' ? 'O' : 'N';
     return std::to_string(speed) + " 8" + p + std::to_string(stopBits);
 }
 
 std::vector<ScanSetting> ScanOrder(const ScanOptions& o)
 {
+    if (o.network)
+        return { { 0, 'n', 1 } }; // a network has no line settings to try
     std::vector<ScanSetting> all;
     for (const int speed : o.speeds)
         for (const char parity : o.parities)
@@ -37,6 +41,8 @@ std::int64_t ProbeTimeoutUs(int speed, std::optional<int> timeoutMs)
 {
     if (timeoutMs)
         return std::int64_t(*timeoutMs) * 1000;
+    if (speed == 0)
+        return 500'000;
     // Slower lines need the time for 20 characters of 11 bits more, never less than 100 ms.
     return std::max<std::int64_t>(100'000, 20 * 11'000'000LL / std::max(speed, 1) + 50'000);
 }
@@ -47,7 +53,7 @@ std::int64_t ScanEstimateUs(const ScanOptions& o, std::size_t requestBytes)
     std::int64_t total = 0;
     for (const ScanSetting& s : ScanOrder(o))
         total += addresses
-            * (std::int64_t(requestBytes) * 11'000'000LL / s.speed
+            * ((s.speed ? std::int64_t(requestBytes) * 11'000'000LL / s.speed : 0)
                 + ProbeTimeoutUs(s.speed, o.timeoutMs));
     return total;
 }

@@ -19,7 +19,7 @@ struct ScanSetting
     int speed = 19200;
     char parity = 'e'; // 'n', 'e', 'o'
     int stopBits = 1;
-    std::string name() const; // "19200 8E1"
+    std::string name() const; // "19200 8E1", or "network" (speed 0) on a network link
     bool operator==(const ScanSetting&) const = default;
 };
 
@@ -33,6 +33,8 @@ struct ScanOptions
     std::optional<int> timeoutMs; // per probe; default by speed
     bool all = false; // false: stop at the first device found
     RequestFields probe; // default: read-holding 0 1
+    // A network link: unit ids only, one setting with no speed, frames carried this way.
+    std::optional<Framing> network;
 };
 
 // The settings in the order they are tried: the most common first (19200 8E1, 9600 8E1,
@@ -40,7 +42,7 @@ struct ScanOptions
 std::vector<ScanSetting> ScanOrder(const ScanOptions& options);
 
 // How long a probe waits for its answer's first byte: 20 characters plus 50 ms, at least
-// 100 ms; or the time asked for.
+// 100 ms; on a network (speed 0) 500 ms, for a gateway's own serial side; or the time asked for.
 std::int64_t ProbeTimeoutUs(int speed, std::optional<int> timeoutMs);
 
 // The whole scan's time if nothing answers: every probe's request on the line plus its wait.

@@ -12,9 +12,14 @@ namespace modbus {
 ScanRun::ScanRun(ScanOptions options, std::int64_t)
     : options_(std::move(options))
     , order_(ScanOrder(options_))
-    , address_(options_.firstAddress)
+    , address_(std::max(options_.firstAddress, 1))
 {
+    // Address 0 is a broadcast: a read probe may not go there, and nothing would answer it.
+    if (options_.firstAddress == 0)
+        notes_.push_back("address 0 is a broadcast, which nobody answers: not probed");
+    options_.firstAddress = address_;
     probes_ = long(order_.size()) * std::max(0, options_.lastAddress - options_.firstAddress + 1);
+    resetLine();
     estimateUs_ = ScanEstimateUs(options_, BuildRequest(1, options_.probe).frame.size());
     stopped_ = probes_ == 0;
 }
@@ -28,19 +33,28 @@ ScanRun::Need ScanRun::need() const
     return exchange_ ? Need::Read : Need::Send;
 }
 
+void ScanRun::resetLine()
+{
+    line_ = FrameAnalyzer();
+    if (options_.network)
+        line_.setNetwork(*options_.network);
+}
+
 ByteString ScanRun::frame() const
 {
     if (phase_ == Phase::Probe)
-        return BuildRequest(address_, options_.probe).frame;
+        return line_.wireOf(BuildRequest(address_, options_.probe).frame);
     const char* command = phase_ == Phase::DeviceId ? "device-id" : "server-id";
-    return BuildRequest(hits_.back().address, ParseRequest(command).fields).frame;
+    return line_.wireOf(BuildRequest(hits_.back().address, ParseRequest(command).fields).frame);
 }
 
 std::int64_t ScanRun::readWaitUs(std::int64_t nowUs) const
 {
     if (!exchange_)
         return 0;
-    return late_ ? InterFrameUs(setting().speed) : exchange_->nextWaitUs(nowUs);
+    if (late_)
+        return options_.network ? 0 : InterFrameUs(setting().speed);
+    return exchange_->nextWaitUs(nowUs);
 }
 
 void ScanRun::opened(bool ok)
@@ -57,8 +71,11 @@ void ScanRun::sent(int written, LineTime at)
     // Identification waits as a probe does for its first byte; its longer reply then flows
     // within the byte time-out, at any speed.
     const ScanSetting& s = setting();
-    const ExchangeTiming timing { ProbeTimeoutUs(s.speed, options_.timeoutMs), 100'000,
-        CharacterUs(s.speed, s.parity, s.stopBits), SilenceUs(s.speed) };
+    const std::int64_t waitUs = ProbeTimeoutUs(s.speed, options_.timeoutMs);
+    const ExchangeTiming timing = options_.network
+        ? ExchangeTiming { waitUs, 100'000, 0, 100'000, false }
+        : ExchangeTiming { waitUs, 100'000, CharacterUs(s.speed, s.parity, s.stopBits),
+              SilenceUs(s.speed) };
     exchange_ = std::make_unique<Exchange>(line_, frame(), written, timing, at);
     late_ = false;
 }
@@ -126,7 +143,7 @@ void ScanRun::nextProbe()
     address_ = options_.firstAddress;
     ++settingAt_;
     open_ = false; // the next setting opens the port anew
-    line_ = FrameAnalyzer();
+    resetLine();
     toldBad_ = false;
 }
 

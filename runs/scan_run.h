@@ -51,6 +51,7 @@ public:
 
 private:
     enum class Phase { Probe, DeviceId, ServerId };
+    void resetLine();
     void finishExchange();
     void judgeProbe();
     void nextProbe();

@@ -1,0 +1,61 @@
+// A device on a network, reached as a link like a serial port: bytes written, bytes read as
+// they arrive. A connection the far end closes (a gateway rebooting, an idle close) is told
+// once and made again at the next write, so a run goes on when the device is back.
+#pragma once
+
+#include "link_address.h"
+#include "socket_calls.h"
+
+#include "modbus/byte_string.h"
+#include "modbus/frame_analysis.h"
+
+#include <cstdint>
+#include <string>
+
+namespace comm {
+
+// The reason a user reads: "nothing listens at 10.0.0.5:502", "unknown host gw-3".
+std::string NetFailureText(const LinkAddress& address, const NetStatus& status);
+
+// How a link of this kind carries frames: MBAP on Modbus TCP and UDP, RTU otherwise.
+modbus::Framing FramingOf(LinkKind kind);
+
+class NetworkLink
+{
+public:
+    NetworkLink() = default;
+    ~NetworkLink() { close(); }
+    NetworkLink(const NetworkLink&) = delete;
+    NetworkLink& operator=(const NetworkLink&) = delete;
+
+    // Connects within connectUs (a datagram link only resolves its host); empty when done,
+    // else why not.
+    std::string open(const LinkAddress& address, std::int64_t connectUs);
+    void close();
+    bool isOpen() const { return opened_; }
+    bool connected() const { return socket_ != kNoSocket; }
+    const LinkAddress& address() const { return address_; }
+
+    // All of the bytes or none: a closed connection is made again first. The count sent.
+    int write(const modbus::ByteString& bytes);
+    // What comes first within waitUs (a datagram is one read); empty when nothing came.
+    modbus::ByteString read(std::int64_t waitUs);
+    // What happened to the connection since the last call, each change told once; empty when
+    // nothing did. ended: a stream ended, so bytes held from it make no frame.
+    std::string takeNews(bool* ended = nullptr);
+
+private:
+    bool reconnect();
+    void lost(const NetStatus& status);
+    void tell(std::string text, bool ended = false);
+
+    LinkAddress address_;
+    std::int64_t connectUs_ = 1'000'000;
+    SocketId socket_ = kNoSocket;
+    bool opened_ = false;
+    std::string news_;
+    std::string lastTold_;
+    bool ended_ = false;
+};
+
+} // namespace comm
