@@ -158,7 +158,7 @@ modbus::Exchange Link::transact(const modbus::ByteString& frame)
     const modbus::LineTime sentAt = now();
     const int written = port_.write(wire);
     tellNews(); // a connection made again, or not, is told before the request
-    modbus::Exchange exchange(line_, wire, written, timing_, sentAt);
+    modbus::Exchange exchange(line_, wire, written, timing_, sentAt, port_.down());
     while (!exchange.done() && port_.failure().empty()) {
         const modbus::ByteString chunk = port_.read(exchange.nextWaitUs(now().monoUs));
         exchange.read(chunk, now()); // the time after the read: when the bytes were there

@@ -35,6 +35,8 @@ public:
     std::int64_t interFrameUs() const;
     // What became of a network connection since the last call; empty when nothing did.
     std::string takeNews(bool* ended) { return net_.takeNews(ended); }
+    // Why a network link has no connection now; empty while it has one, and on a line.
+    const std::string& down() const { return net_.down(); }
     // The frame analysis's name for the link: "19200 8E1", "tcp://10.0.0.5:502".
     std::string linkName() const;
 

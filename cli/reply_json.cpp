@@ -117,9 +117,13 @@ std::string JsonOutput(
 {
     const std::string_view request = exchange.request().bytes;
     const modbus::FrameRow* answer = exchange.answer();
-    json out { { "request", modbus::HexBytes(request) }, { "slave", modbus::ByteAt(request, 0) },
+    // The frames as they went over the wire: on Modbus TCP with their MBAP headers.
+    const auto onWire = [](const modbus::FrameRow& row) {
+        return modbus::HexBytes(row.wire.empty() ? row.bytes : row.wire);
+    };
+    json out { { "request", onWire(exchange.request()) }, { "slave", modbus::ByteAt(request, 0) },
         { "function", modbus::ByteAt(request, 1) },
-        { "reply", answer ? modbus::HexBytes(answer->bytes) : "" }, { "code", exchange.code() },
+        { "reply", answer ? onWire(*answer) : "" }, { "code", exchange.code() },
         { "verdict", exchange.verdict() }, { "good", exchange.good() },
         { "word_order", modbus::details::OrderName(order) }, { "notes", exchange.notes() } };
     if (answer && answer->replyMs)

@@ -12,7 +12,7 @@ std::int64_t CharacterUs(int bitsPerSecond, char parity, int stopBits)
 }
 
 Exchange::Exchange(FrameAnalyzer& line, const ByteString& frame, int written,
-    const ExchangeTiming& timing, LineTime sentAt)
+    const ExchangeTiming& timing, LineTime sentAt, const std::string& notSent)
     : line_(&line)
     , timing_(timing)
     , requestEndUs_(sentAt.monoUs + std::int64_t(frame.size()) * timing.characterUs)
@@ -22,7 +22,7 @@ Exchange::Exchange(FrameAnalyzer& line, const ByteString& frame, int written,
     line.setCharacterUs(timing.timed ? timing.characterUs : 0);
     line.setGapUs(timing.silenceUs);
     line.setNoReplyUs(std::numeric_limits<std::int64_t>::max());
-    line.written(frame, written, false, sentAt);
+    line.written(frame, written, false, sentAt, notSent);
     // What waited is judged before the request's own row, the last that written() makes.
     rows_ = line.take();
     requestAt_ = rows_.size() - 1;
@@ -98,6 +98,8 @@ std::string Exchange::code() const
     const FrameRow* a = answer() ? answer() : lastWord();
     if (!a && request().verdict.starts_with("broadcast"))
         return "broadcast";
+    if (!a && request().verdict.starts_with("not sent"))
+        return "not-connected";
     if (!a)
         return request().verdict == "sent" ? "no-reply" : "short-write";
     switch (a->kind) {

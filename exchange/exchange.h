@@ -35,8 +35,9 @@ class Exchange
 {
 public:
     // line: the session's analysis, which outlives the exchange; the request is written to it.
+    // notSent: why nothing could be written (a network link with no connection).
     Exchange(FrameAnalyzer& line, const ByteString& frame, int written,
-        const ExchangeTiming& timing, LineTime sentAt);
+        const ExchangeTiming& timing, LineTime sentAt, const std::string& notSent = {});
 
     // How long the next read may wait for a byte.
     std::int64_t nextWaitUs(std::int64_t nowUs) const;
@@ -52,7 +53,7 @@ public:
     std::string verdict() const;
     bool good() const { return answer() && answer()->kind == RowKind::Reply; }
     // The verdict as a stable word for scripts: ok, exception, crc-bad, wrong-reply,
-    // not-a-frame, no-reply, echo-only, short-write, broadcast.
+    // not-a-frame, no-reply, echo-only, short-write, not-connected, broadcast.
     std::string code() const;
     // What else was seen: stray bytes, late replies, an echo told: "1 stray byte before the
     // reply".

@@ -77,7 +77,8 @@ ByteString FrameAnalyzer::wireOf(const ByteString& frame, bool rawText) const
     return BuildMbap(MbapOfRtu(frame, std::uint16_t(transaction_ + 1)));
 }
 
-void FrameAnalyzer::written(const ByteString& frame, int count, bool rawText, LineTime at)
+void FrameAnalyzer::written(
+    const ByteString& frame, int count, bool rawText, LineTime at, const std::string& notSent)
 {
     // Frames do not span a request: what waited is judged against the request it followed.
     beforeRequest_ = true;
@@ -102,7 +103,8 @@ void FrameAnalyzer::written(const ByteString& frame, int count, bool rawText, Li
     row.function = rawText ? "raw text" : rtu.size() >= 2 ? FunctionName(ByteAt(rtu, 1)) : "";
     request_->broadcast = !rawText && rtu.size() >= 4 && ByteAt(rtu, 0) == 0;
     request_->answered = request_->broadcast; // nobody answers a broadcast
-    row.verdict = count < int(frame.size()) ? "short write: " + std::to_string(std::max(count, 0))
+    row.verdict = count <= 0 && !notSent.empty() ? "not sent: " + notSent
+        : count < int(frame.size())              ? "short write: " + std::to_string(std::max(count, 0))
             + " of " + std::to_string(frame.size()) + " bytes sent"
         : request_->broadcast ? "broadcast: no reply expected"
                               : "sent";
@@ -411,7 +413,8 @@ std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
         ++counts_.exceptions;
         return { RowKind::Exception, ExceptionVerdict(ByteAt(frame, 2)) };
     }
-    return { RowKind::Reply, "CRC OK" };
+    // MBAP frames carry no check bytes of their own: the length field framed them.
+    return { RowKind::Reply, framing_ == Framing::Rtu ? "CRC OK" : "OK" };
 }
 
 void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)

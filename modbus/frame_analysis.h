@@ -84,8 +84,9 @@ public:
     // frame under an MBAP header with the next transaction id (given when it is written).
     ByteString wireOf(const ByteString& frame, bool rawText = false) const;
     // A request the buttons wrote (the whole frame, as wireOf gave it) and how many of its
-    // bytes went out.
-    void written(const ByteString& frame, int count, bool rawText, LineTime at);
+    // bytes went out; notSent: why none could go (a network link with no connection).
+    void written(const ByteString& frame, int count, bool rawText, LineTime at,
+        const std::string& notSent = {});
     // What one read returned; empty when the line stayed silent for a whole read.
     void read(const ByteString& chunk, LineTime at);
 

@@ -52,6 +52,7 @@ void NetworkLink::close()
     CloseSocket(socket_);
     socket_ = kNoSocket;
     opened_ = false;
+    down_.clear();
     news_.clear();
     lastTold_.clear();
 }
@@ -62,9 +63,11 @@ bool NetworkLink::reconnect()
     const bool stream = address_.kind == LinkKind::Tcp || address_.kind == LinkKind::RtuTcp;
     socket_ = ConnectSocket(address_.host, address_.port, stream, connectUs_, status);
     if (socket_ == kNoSocket) {
-        tell(NetFailureText(address_, status) + "; tried again at the next request");
+        down_ = NetFailureText(address_, status);
+        tell(down_ + "; tried again at the next request");
         return false;
     }
+    down_.clear();
     tell("connected to " + HostAndPort(address_) + " again");
     return true;
 }
@@ -100,7 +103,8 @@ void NetworkLink::lost(const NetStatus& status)
 {
     CloseSocket(socket_);
     socket_ = kNoSocket;
-    tell(NetFailureText(address_, status) + "; made again at the next request", true);
+    down_ = NetFailureText(address_, status);
+    tell(down_ + "; made again at the next request", true);
 }
 
 void NetworkLink::tell(std::string text, bool ended)

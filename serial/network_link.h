@@ -43,6 +43,8 @@ public:
     // What happened to the connection since the last call, each change told once; empty when
     // nothing did. ended: a stream ended, so bytes held from it make no frame.
     std::string takeNews(bool* ended = nullptr);
+    // While there is no connection: why ("nothing listens at ..."); else empty.
+    const std::string& down() const { return down_; }
 
 private:
     bool reconnect();
@@ -55,6 +57,7 @@ private:
     bool opened_ = false;
     std::string news_;
     std::string lastTold_;
+    std::string down_;
     bool ended_ = false;
 };
 

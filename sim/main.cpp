@@ -1,11 +1,18 @@
-// quillet-sim: a Modbus RTU slave at address 48 on a new pty, for trying the terminal.
+// quillet-sim: a Modbus RTU slave at address 48 on a new pty, for trying the terminal; with
+// --tcp, --rtu-tcp, --udp or --rtu-udp PORT the same slave on the network too.
+#include "network_server.h"
 #include "pty_slave.h"
 
 #include "modbus/byte_string.h"
 #include "quillet_version.h"
 
+#include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -29,10 +36,59 @@ void fillDemoValues(PtySlave& slave)
         "quillet-sim", "demo slave", "bench" });
 }
 
+struct Served
+{
+    ServedAs as;
+    int port;
+};
+
+// "--tcp 1502 --udp 0": the network links asked for (port 0: any free one); false on a word
+// it does not know.
+bool readArguments(int argc, char** argv, std::vector<Served>& served)
+{
+    static const std::pair<std::string_view, ServedAs> kOptions[] = { { "--tcp", ServedAs::Tcp },
+        { "--rtu-tcp", ServedAs::RtuTcp }, { "--udp", ServedAs::Udp },
+        { "--rtu-udp", ServedAs::RtuUdp } };
+    for (int i = 1; i < argc; i += 2) {
+        const auto* option = std::find_if(std::begin(kOptions), std::end(kOptions),
+            [&](const auto& o) { return o.first == argv[i]; });
+        int port = -1;
+        const char* text = i + 1 < argc ? argv[i + 1] : "";
+        const auto [end, ec] = std::from_chars(text, text + std::strlen(text), port);
+        if (option == std::end(kOptions) || ec != std::errc() || *end || port < 0 || port > 65535)
+            return false;
+        served.push_back({ option->second, port });
+    }
+    return true;
+}
+
+// Waits on the pty and every network link at once, and serves what came.
+void serve(PtySlave& slave, std::vector<std::unique_ptr<NetworkServer>>& servers)
+{
+    std::vector<pollfd> waits { { slave.fd(), POLLIN, 0 } };
+    for (const auto& server : servers)
+        server->addWaits(waits);
+    if (poll(waits.data(), waits.size(), 200) <= 0)
+        return;
+    if (waits[0].revents & POLLIN) {
+        const std::string request = slave.serveOnce(0);
+        if (!request.empty())
+            std::fprintf(stderr, "quillet-sim: request %s\n", modbus::HexBytes(request).c_str());
+    }
+    for (const auto& server : servers)
+        server->serve(waits);
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    std::vector<Served> asked;
+    if (!readArguments(argc, argv, asked)) {
+        std::fprintf(stderr, "usage: quillet-sim [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] "
+                             "[--rtu-udp PORT]\n");
+        return 2;
+    }
     const pid_t parent = getppid();
     // Go when whoever started us goes, even without a signal of its own.
     prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -47,15 +103,22 @@ int main()
     fillDemoValues(slave);
 
     std::printf("%s\n", slave.path().c_str());
+    std::vector<std::unique_ptr<NetworkServer>> servers;
+    for (const Served& s : asked) {
+        servers.push_back(std::make_unique<NetworkServer>(s.as, s.port, 48,
+            [&slave](const std::string& frame) { return slave.respond(frame); }));
+        if (!servers.back()->ok()) {
+            std::fprintf(stderr, "quillet-sim: cannot listen on port %d\n", s.port);
+            return 1;
+        }
+        std::printf("%s\n", servers.back()->address().c_str()); // where a terminal reaches it
+    }
     std::fflush(stdout);
     std::fprintf(stderr,
         "quillet-sim: slave 48 on %s (functions 1, 2, 3, 4, 5, 6, 15, 16, 17, 22, 23, 43/14; "
         "coils, inputs and registers 0..99). Ctrl-C stops.\n",
         slave.path().c_str());
-    while (!stopRequested && getppid() == parent) {
-        const std::string request = slave.serveOnce(200);
-        if (!request.empty())
-            std::fprintf(stderr, "quillet-sim: request %s\n", modbus::HexBytes(request).c_str());
-    }
+    while (!stopRequested && getppid() == parent)
+        serve(slave, servers);
     return 0;
 }

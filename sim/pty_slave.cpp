@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <iterator>
+#include <optional>
 #include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
@@ -34,16 +35,20 @@ int silenceMs(int fd)
     return kSilenceMs;
 }
 
-// Moves what is waiting on from to to (to < 0: discards it), without blocking.
-void pass(int from, int to)
+
+// What is waiting on fd, without blocking.
+std::string waiting(int fd)
 {
+    std::string bytes;
     char buf[512];
-    pollfd pfd { from, POLLIN, 0 };
+    pollfd pfd { fd, POLLIN, 0 };
     while (poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN)) {
-        const ssize_t n = read(from, buf, sizeof buf);
-        if (n <= 0 || (to >= 0 && write(to, buf, std::size_t(n)) != n))
-            return;
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        bytes.append(buf, std::size_t(n));
     }
+    return bytes;
 }
 
 } // namespace
@@ -123,11 +128,11 @@ void PtySlave::setIdentification(const std::string (&objects)[7])
     std::copy(std::begin(objects), std::end(objects), std::begin(objects_));
 }
 
-bool PtySlave::answerOwn(const std::string& frame)
+std::optional<std::string> PtySlave::answerOwn(const std::string& frame)
 {
     const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(frame[i]); };
     if (modbus::CRC16(frame.substr(0, frame.size() - 2)) != frame.substr(frame.size() - 2))
-        return false;
+        return std::nullopt;
     if (byte(1) == 8) {
         // Return Query Data gives the request back; other diagnostics are not kept here.
         std::string reply = frame;
@@ -135,12 +140,14 @@ bool PtySlave::answerOwn(const std::string& frame)
             reply = { frame[0], char(0x88), 1 };
             reply += *modbus::CRC16(reply);
         }
-        return write(master_, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+        return reply;
     }
-    return frame.size() == 7 && byte(1) == 0x2B && byte(2) == 0x0E && answerDeviceId(frame);
+    if (frame.size() == 7 && byte(1) == 0x2B && byte(2) == 0x0E)
+        return answerDeviceId(frame);
+    return std::nullopt;
 }
 
-bool PtySlave::answerDeviceId(const std::string& frame)
+std::string PtySlave::answerDeviceId(const std::string& frame)
 {
     const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(frame[i]); };
     const unsigned code = byte(3), first = byte(4);
@@ -157,17 +164,27 @@ bool PtySlave::answerDeviceId(const std::string& frame)
         }
     }
     reply += *modbus::CRC16(reply);
-    return write(master_, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+    return reply;
 }
 
 std::string PtySlave::serveOnce(int timeoutMs)
 {
     const std::string frame = readFrame(timeoutMs);
-    // A slave keeps quiet about frames for other addresses, as on a shared line.
-    if (frame.size() >= 4 && frame.size() <= MODBUS_RTU_MAX_ADU_LENGTH
-        && static_cast<std::uint8_t>(frame[0]) == address_)
-        answer(frame);
+    // A write the terminal is not there for is lost, as on a line nobody listens to.
+    if (const std::string reply = respond(frame); !reply.empty())
+        [[maybe_unused]] const ssize_t n = write(master_, reply.data(), reply.size());
     return frame;
+}
+
+std::string PtySlave::respond(const std::string& frame)
+{
+    // A slave keeps quiet about frames for other addresses, as on a shared line; a broadcast
+    // (address 0) it carries out without a word.
+    const auto to = frame.empty() ? -1 : static_cast<std::uint8_t>(frame[0]);
+    if (frame.size() < 4 || frame.size() > MODBUS_RTU_MAX_ADU_LENGTH || (to != address_ && to != 0))
+        return {};
+    const std::string reply = answer(frame);
+    return to == 0 ? std::string() : reply;
 }
 
 std::string PtySlave::readFrame(int timeoutMs)
@@ -186,17 +203,17 @@ std::string PtySlave::readFrame(int timeoutMs)
     }
 }
 
-void PtySlave::answer(const std::string& frame)
+std::string PtySlave::answer(const std::string& frame)
 {
-    if (answerOwn(frame))
-        return;
+    if (const std::optional<std::string> own = answerOwn(frame))
+        return *own;
     if (write(link_[0], frame.data(), frame.size()) != static_cast<ssize_t>(frame.size()))
-        return;
+        return {};
     // libmodbus checks the frame (CRC included) and replies on its end of the link.
     std::uint8_t query[MODBUS_RTU_MAX_ADU_LENGTH];
     const int rc = modbus_receive(ctx_, query);
     if (rc > 0)
         modbus_reply(ctx_, query, rc, map_);
-    pass(link_[1], -1); // what libmodbus left unread must not start the next frame
-    pass(link_[0], master_);
+    waiting(link_[1]); // what libmodbus left unread must not start the next frame
+    return waiting(link_[0]);
 }

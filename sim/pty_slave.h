@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct _modbus;
@@ -31,14 +32,20 @@ public:
     // Waits up to timeoutMs for a request, answers it when it is addressed to this slave,
     // and returns the request's bytes (empty when none came).
     std::string serveOnce(int timeoutMs);
+    // The reply to one whole RTU frame from anywhere (a network too): empty when none is due
+    // (another slave's frame, a broadcast, bad check bytes).
+    std::string respond(const std::string& frame);
+    int address() const { return address_; }
+    // The pty's end the slave reads, for waiting on it beside other things.
+    int fd() const { return master_; }
 
 private:
     void startLibmodbus();
     std::string readFrame(int timeoutMs);
-    void answer(const std::string& frame);
-    // 8 and 43/14, which libmodbus does not answer: framed here. false: libmodbus's to answer.
-    bool answerOwn(const std::string& frame);
-    bool answerDeviceId(const std::string& frame);
+    std::string answer(const std::string& frame);
+    // 8 and 43/14, which libmodbus does not answer: framed here. nullopt: libmodbus's to answer.
+    std::optional<std::string> answerOwn(const std::string& frame);
+    std::string answerDeviceId(const std::string& frame);
 
     int address_;
     int registerCount_;
