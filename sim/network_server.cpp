@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -118,8 +119,11 @@ void NetworkServer::serve(const std::vector<pollfd>& waits)
 void NetworkServer::accept(int listener)
 {
     const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd >= 0)
+    const int on = 1; // a reply goes at once, as a device's does
+    if (fd >= 0 && setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0)
         clients_.push_back({ fd, {} });
+    else if (fd >= 0)
+        close(fd);
 }
 
 bool NetworkServer::serveStream(Client& client)

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -60,6 +61,10 @@ namespace {
             fail(status, errno);
             return kNoSocket;
         }
+        // A request must go at once, not wait for the ACK of one that got no reply (Nagle).
+        const int on = 1;
+        if (ai.ai_socktype == SOCK_STREAM)
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         if (connect(fd, ai.ai_addr, ai.ai_addrlen) == 0)
             return fd;
         int code = errno;

@@ -71,6 +71,10 @@ namespace {
         }
         u_long nonBlocking = 1;
         ioctlsocket(s, FIONBIO, &nonBlocking);
+        // A request must go at once, not wait for the ACK of one that got no reply (Nagle).
+        const BOOL on = TRUE;
+        if (ai.ai_socktype == SOCK_STREAM)
+            setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
         int code = 0;
         if (connect(s, ai.ai_addr, int(ai.ai_addrlen)) != 0) {
             code = WSAGetLastError();

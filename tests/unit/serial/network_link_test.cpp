@@ -1,0 +1,180 @@
+// A network link as quillet-cli runs its requests over it, against a peer the test scripts:
+// late replies never given to the wrong request, a hang-up told once and the connection made
+// again at the next request, half a frame then a hang-up, refusals told plainly.
+#include "cli/cli_port.h"
+#include "modbus/crc16.h"
+#include "modbus/function_table.h"
+#include "modbus/mbap_frame.h"
+#include "modbus/read_values.h"
+#include "tests/support/fault_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+using namespace modbus;
+
+namespace {
+
+// The peer's side of a script: it runs on a thread of its own and waits only on the socket.
+class Peer
+{
+public:
+    explicit Peer(std::function<void()> script)
+        : thread_(std::move(script))
+    { }
+    ~Peer() { join(); }
+    void join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    std::thread thread_;
+};
+
+// The next whole MBAP request from the server's client, what follows it kept for later.
+MbapFrame nextRequest(FaultServer& server, std::string& held)
+{
+    for (;;) {
+        const MbapCut cut = CutMbapStream(held);
+        if (cut.kind == MbapCut::Kind::Frame) {
+            held.erase(0, cut.length);
+            return cut.frame;
+        }
+        const std::string more = server.receive();
+        if (more.empty())
+            return {};
+        held += more;
+    }
+}
+
+// A one-register reply carrying value, under the request's transaction id.
+std::string replyWith(const MbapFrame& request, int value)
+{
+    return BuildMbap({ request.transaction, request.unit,
+        { 3, 2, char(value >> 8), char(value & 0xFF) } });
+}
+
+ByteString readOne() { return BuildRequest(1, { 3, 0, 1 }).frame; }
+
+struct Client
+{
+    cli::Port port;
+    std::unique_ptr<cli::Link> link;
+
+    explicit Client(const std::string& address, int timeoutMs = 2000)
+    {
+        EXPECT_EQ(port.open(address, {}, 2'000'000), "");
+        link = std::make_unique<cli::Link>(port, cli::LinkOf(timeoutMs, 100, EchoMode::Off));
+    }
+    std::optional<int> value(const Exchange& e)
+    {
+        const auto v = e.good() ? ValuesOfReply(e.request().bytes, e.answer()->bytes) : std::nullopt;
+        return v ? std::optional<int>(v->values.at(0)) : std::nullopt;
+    }
+};
+
+} // namespace
+
+TEST(NetworkLink, RepliesPastTheTimeOutAreCountedAndNeverGivenToTheNextRequest)
+{
+    FaultServer server;
+    constexpr int kPolls = 2000;
+    Peer peer([&] {
+        ASSERT_TRUE(server.accept());
+        std::string held, late;
+        for (int i = 0; i < kPolls; ++i) {
+            const MbapFrame request = nextRequest(server, held);
+            // Every fifth reply is held back until the next request has gone out.
+            if (i % 5 == 0)
+                late = replyWith(request, i);
+            else
+                server.send(std::exchange(late, {}) + replyWith(request, i));
+        }
+    });
+    Client client(server.address(), 10);
+    int good = 0, wrong = 0;
+    for (int i = 0; i < kPolls; ++i) {
+        const Exchange e = client.link->transact(readOne());
+        const std::optional<int> v = client.value(e);
+        good += v ? 1 : 0;
+        wrong += v && *v != i ? 1 : 0;
+        if (i % 5 == 0)
+            EXPECT_EQ(e.code(), "no-reply") << i;
+    }
+    peer.join();
+    EXPECT_EQ(wrong, 0);
+    // A busy machine may make a good reply miss its 10 ms too: then it is counted late as well.
+    // Every reply is either its own request's answer or counted late (the last may be unread).
+    const int late = client.link->analysis().counts().late;
+    EXPECT_GE(late, kPolls / 5);
+    EXPECT_GE(good + late, kPolls - 1);
+    EXPECT_LE(good + late, kPolls);
+}
+
+TEST(NetworkLink, AHangUpIsToldOnceAndTheConnectionMadeAgainAtTheNextRequest)
+{
+    FaultServer server;
+    Client client(server.address());
+    const std::string where = server.address("");
+    Peer first([&] {
+        ASSERT_TRUE(server.accept());
+        std::string held;
+        server.send(replyWith(nextRequest(server, held), 1));
+        const std::string half = replyWith(nextRequest(server, held), 2).substr(0, 9);
+        server.send(half); // half a frame, then the gateway reboots
+        server.hangUp();
+        ASSERT_TRUE(server.accept());
+        server.send(replyWith(nextRequest(server, held), 3));
+        server.stopListening(); // and now it is gone
+        server.hangUp();
+    });
+    EXPECT_EQ(client.value(client.link->transact(readOne())), 1);
+    const Exchange cut = client.link->transact(readOne());
+    EXPECT_EQ(cut.verdict(), "not a frame: cut short");
+    const Exchange again = client.link->transact(readOne());
+    EXPECT_EQ(client.value(again), 3);
+    EXPECT_EQ(again.notes(),
+        (std::vector<std::string> { where + " closed the connection; made again at the next request",
+            "connected to " + where + " again" }));
+    first.join();
+    const Exchange refused = client.link->transact(readOne());
+    EXPECT_EQ(refused.verdict(), "not sent: nothing listens at " + where);
+    EXPECT_EQ(refused.code(), "not-connected");
+    EXPECT_EQ(client.link->transact(readOne()).notes(), std::vector<std::string> {})
+        << "the same refusal is told once";
+    server.listenAgain();
+    Peer back([&] {
+        ASSERT_TRUE(server.accept());
+        std::string held;
+        server.send(replyWith(nextRequest(server, held), 5));
+    });
+    EXPECT_EQ(client.value(client.link->transact(readOne())), 5) << "resumed";
+}
+
+TEST(NetworkLink, FailuresToConnectAreToldPlainlyWithinTheTimeOut)
+{
+    FaultServer server;
+    server.stopListening();
+    const struct
+    {
+        std::string address;
+        std::string told;
+    } rows[] = {
+        { server.address(), "nothing listens at " + server.address("") },
+        { server.address("rtu+tcp://"), "nothing listens at " + server.address("") },
+        { "tcp://no-such-host.invalid", "unknown host no-such-host.invalid" },
+        { "tcp://[::1", "tcp://[::1: an IPv6 address needs its closing ]" },
+        { "rtu+tcp://10.0.0.5", "rtu+tcp://10.0.0.5: the port must be given: HOST:PORT" },
+    };
+    for (const auto& row : rows) {
+        cli::Port port;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(port.open(row.address, {}, 1'000'000), row.told);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << row.address;
+    }
+}
