@@ -1,5 +1,6 @@
 #include "log_file_name.h"
 
+#include "serial/link_address.h"
 #include "serial/port_name.h"
 
 #include <algorithm>
@@ -72,6 +73,13 @@ std::string LogFileName(std::string_view portText)
     const std::string_view com = comm::WithoutDevicePrefix(text);
     if (comm::ComPortNumber(com))
         return "Quillet_log_" + std::string(com.substr(0, 4)) + ".txt";
+    // A network link by its scheme, host and port: "tcp://10.0.0.5:502" -> tcp_10.0.0.5_502.
+    if (const comm::LinkAddress link = comm::ParseLinkAddress(text); link.network()) {
+        const std::string scheme(text.substr(0, text.find(':')));
+        const std::string part = safeFilePart(
+            scheme + "_" + link.host + (link.port ? "_" + std::to_string(link.port) : ""));
+        return "Quillet_log_" + part.substr(0, kMaxNamePart) + ".txt";
+    }
     const std::string part = safeFilePart(deviceName(comm::WithoutDevicePrefix(portText)));
     return "Quillet_log_" + part.substr(part.size() - std::min(part.size(), kMaxNamePart)) + ".txt";
 }

@@ -62,6 +62,15 @@ MbapFrame MbapOfRtu(std::string_view rtu, std::uint16_t transaction)
     return { transaction, ByteAt(rtu, 0), ByteString(rtu.substr(1, rtu.size() - 3)) };
 }
 
+std::string MbapText(std::string_view wire)
+{
+    const MbapCut cut = ReadMbapDatagram(wire);
+    if (cut.kind != MbapCut::Kind::Frame)
+        return HexBytes(wire);
+    return "tid " + std::to_string(cut.frame.transaction) + " \u00B7 unit "
+        + std::to_string(cut.frame.unit) + " \u00B7 " + HexBytes(cut.frame.pdu);
+}
+
 MbapCut CutMbapStream(std::string_view bytes)
 {
     if (bytes.size() < kHeader)

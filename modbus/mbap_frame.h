@@ -26,6 +26,10 @@ ByteString RtuOfMbap(const MbapFrame& frame);
 // An RTU frame's address and PDU under an MBAP header; its check bytes are dropped unread.
 MbapFrame MbapOfRtu(std::string_view rtu, std::uint16_t transaction);
 
+// A frame as a monitor shows it, the header's ids apart from the PDU:
+// "tid 7 · unit 17 · 03 06 00 0A 00 14 00 1E"; bytes that are no frame as plain hex.
+std::string MbapText(std::string_view wire);
+
 // What the start of some bytes holds.
 struct MbapCut
 {

@@ -1,5 +1,7 @@
 #include "monitor/frame_table_model.h"
 
+#include "modbus/mbap_frame.h"
+
 #include <QFont>
 #include <QTime>
 
@@ -54,7 +56,8 @@ QString CellText(const modbus::FrameRow& row, int column)
     case FrameTableModel::Dir:
         return direction(row.kind);
     case FrameTableModel::Bytes:
-        return QString::fromStdString(modbus::HexBytes(row.bytes));
+        return QString::fromStdString(
+            row.wire.empty() ? modbus::HexBytes(row.bytes) : modbus::MbapText(row.wire));
     case FrameTableModel::Function:
         return QString::fromStdString(row.function);
     case FrameTableModel::Verdict:

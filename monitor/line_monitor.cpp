@@ -100,6 +100,7 @@ void LineMonitor::applyHeldChoices()
 {
     showLineChoice(parityChoice_, stopBitsChoice_);
     showSpeedChoice(speedChoice_);
+    greyLineChoices();
     wordOrder_->setCurrentIndex(int(order_));
     setEcho(recording_.echo());
     portNote_->setText(portNoteText_);
@@ -255,10 +256,26 @@ void LineMonitor::showSpeedChoice(int bitsPerSecond)
     speed_->setCurrentIndex(at < 0 ? 0 : at);
 }
 
-void LineMonitor::sessionOpened(const QString& line)
+void LineMonitor::sessionOpened(const QString& line, std::optional<modbus::Framing> network)
 {
-    recording_.sessionOpened(line.toStdString());
+    recording_.sessionOpened(line.toStdString(), network);
+    network_ = network.has_value();
+    greyLineChoices();
     refreshView();
+}
+
+void LineMonitor::greyLineChoices()
+{
+    if (!built_)
+        return;
+    const QString why = network_
+        ? "A network link has no speed, parity or stop bits here: a gateway's serial side is set "
+          "on the gateway"
+        : QString();
+    for (QComboBox* box : { speed_, parity_, stopBits_ }) {
+        box->setEnabled(!network_);
+        box->setToolTip(why);
+    }
 }
 
 modbus::EchoMode LineMonitor::echo() const { return recording_.echo(); }

@@ -41,11 +41,23 @@ public:
     explicit LineMonitor(QWidget* parent = nullptr);
     ~LineMonitor() override;
 
-    // A port session begins: counts start again, hints name the line.
-    void sessionOpened(const QString& line);
+    // A port session begins: counts start again, hints name the line. On a network link
+    // (network: how it carries frames) speed, parity and stop bits are greyed, with the reason.
+    void sessionOpened(const QString& line, std::optional<modbus::Framing> network = {});
+    // The bytes that carry a request on the session's link: an MBAP header on Modbus TCP.
+    std::string wireOf(const std::string& frame, bool rawText) const
+    {
+        return recording_.wireOf(frame, rawText);
+    }
     // What a request button wrote, and what one read returned (empty: nothing came).
     void written(const std::string& frame, int count, bool rawText);
     void read(const std::string& chunk);
+    // The last read's replies as RTU frames (see LineRecording).
+    const std::string& lastReplyBytes() const { return recording_.lastReplyBytes(); }
+    // The response time-out the monitor waits before "no reply", in ms.
+    int noReplyMs() const { return recording_.noReplyMs(); }
+    // What the link learnt, as a row: a connection closed or made again.
+    void note(const std::string& text, bool streamEnded) { recording_.note(text, streamEnded); }
 
     // The line as the title shows it: "COM5: 9600 8E1".
     void setLineTitle(const QString& line);
@@ -117,6 +129,7 @@ protected:
 private:
     void build();
     void applyHeldChoices();
+    void greyLineChoices();
     void nameChildren();
     void sizeColumns();
     void layOut();
@@ -146,6 +159,7 @@ private:
     char parityChoice_ = 'n';
     int stopBitsChoice_ = 1;
     int speedChoice_ = 0;
+    bool network_ = false; // the session's link has no line settings
     QString portNoteText_;
     BenchBar* bench_ = nullptr; // before the composer: first in the Tab order, as on screen
     Composer* composer_ = nullptr;

@@ -22,10 +22,12 @@ modbus::LineTime LineRecording::now() const
     return { clock_.nsecsElapsed() / 1000, QTime::currentTime().msecsSinceStartOfDay() };
 }
 
-void LineRecording::sessionOpened(const std::string& line)
+void LineRecording::sessionOpened(const std::string& line, std::optional<modbus::Framing> network)
 {
     takeRows();
     analyzer_ = std::make_unique<modbus::FrameAnalyzer>(line);
+    if (network)
+        analyzer_->setNetwork(*network);
     analyzer_->setNoReplyUs(noReplyMs_ * 1000LL);
     analyzer_->setEcho(echo_); // "auto" learns anew: another adapter may be in use
 }
@@ -36,9 +38,23 @@ void LineRecording::written(const std::string& frame, int count, bool rawText)
     takeRows();
 }
 
+std::string LineRecording::wireOf(const std::string& frame, bool rawText) const
+{
+    return analyzer_->wireOf(frame, rawText);
+}
+
+void LineRecording::note(const std::string& text, bool streamEnded)
+{
+    analyzer_->note(text, now(), streamEnded);
+    takeRows();
+}
+
 void LineRecording::read(const std::string& chunk)
 {
     analyzer_->read(chunk, now());
+    lastReply_ = chunk;
+    if (analyzer_->framing() != modbus::Framing::Rtu)
+        lastReply_.clear(); // takeRows keeps the replies the read carried
     takeRows();
     if (run_ && composedOut_.empty())
         run_->tick(now().monoUs); // sends what is due, through the window's own path
@@ -52,8 +68,22 @@ void LineRecording::takeRows()
     if (run_)
         run_->rows(rows, now().wallMs);
     settleComposed(rows);
+    keepReplies(rows);
     if (onRows)
         onRows(std::move(rows));
+}
+
+void LineRecording::keepReplies(const std::vector<modbus::FrameRow>& rows)
+{
+    using modbus::RowKind;
+    if (analyzer_->framing() == modbus::Framing::Rtu)
+        return;
+    for (const modbus::FrameRow& row : rows)
+        if (row.kind == RowKind::Reply || row.kind == RowKind::Exception
+            || row.kind == RowKind::Mismatch || row.kind == RowKind::OtherAddress)
+            lastReply_ += row.bytes;
+        else if (row.kind == RowKind::NotFrame)
+            lastReply_ += row.wire; // as it came: it is nobody's frame
 }
 
 void LineRecording::sendComposed(const std::string& frame)

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,18 @@ public:
     // Sends a whole frame the window's own way.
     std::function<void(const std::string& frame)> onSendRequest;
 
-    // A port session begins: counts start again, hints name the line ("19200 8N1").
-    void sessionOpened(const std::string& line);
+    // A port session begins: counts start again, hints name the line ("19200 8N1") or the
+    // network link ("tcp://10.0.0.5:502"), which carries frames its own way.
+    void sessionOpened(const std::string& line, std::optional<modbus::Framing> network = {});
+    // The bytes that carry a frame on this session's link (an MBAP header on Modbus TCP).
+    std::string wireOf(const std::string& frame, bool rawText) const;
     void written(const std::string& frame, int count, bool rawText);
     void read(const std::string& chunk);
+    // What the last read brought as RTU frames, for what shows replies the design's way: on
+    // Modbus TCP the replies it carried (a late one is nobody's); elsewhere the read itself.
+    const std::string& lastReplyBytes() const { return lastReply_; }
+    // What the link learnt: a connection closed or made again.
+    void note(const std::string& text, bool streamEnded);
     // The composer's request: at once, or after the answer to the poll out.
     void sendComposed(const std::string& frame);
     void setPortState(PortState state);
@@ -68,6 +77,7 @@ public:
 private:
     void takeRows();
     void settleComposed(const std::vector<modbus::FrameRow>& rows);
+    void keepReplies(const std::vector<modbus::FrameRow>& rows);
 
     std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
     QElapsedTimer clock_;
@@ -80,6 +90,7 @@ private:
     std::string composedWaiting_; // a composed request held while a poll is out
     std::string composedOut_; // a composed request sent and not answered yet
     bool composedSeen_ = false; // its own row has come: what follows may answer it
+    std::string lastReply_;
 };
 
 } // namespace monitor

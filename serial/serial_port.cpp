@@ -1,5 +1,6 @@
 #include "serial_port.h"
 
+#include "network_link.h"
 #include "open_hint.h"
 #include "pseudo_terminal.h"
 #include "serial_link.h"
@@ -21,6 +22,14 @@ namespace {
         static SerialLink* const made = new SerialLink;
         return *made;
     }
+    NetworkLink& net()
+    {
+        static NetworkLink* const made = new NetworkLink;
+        return *made;
+    }
+    bool onNetwork = false; // the open link is net(), not link()
+    int connectMs = 1000;
+
     // Every transfer uses at most 255 of these bytes.
     unsigned char IoBuffer[256];
     constexpr Dword kPiece = 255;
@@ -65,12 +74,40 @@ namespace {
         return static_cast<int>(written);
     }
 
+    bool openNetwork(const LinkAddress& address, const ReportHook& report)
+    {
+        std::string why = address.error;
+        if (why.empty())
+            why = net().open(address, connectMs * 1000LL);
+        onNetwork = why.empty();
+        if (!onNetwork && report)
+            report("Unable to open port " + address.text + ": " + why);
+        return onNetwork;
+    }
+
+    // The designed read over a network: up to 256 ms (or the idle limit) for the first bytes,
+    // then until 20 ms pass without more, as the serial read's interval time-out ends a reply.
+    modbus::ByteString readNetwork()
+    {
+        modbus::ByteString got = net().read((idleReadLimit > 0 ? idleReadLimit : 256) * 1000LL);
+        while (!got.empty() && got.size() < kPiece) {
+            const modbus::ByteString more = net().read(20'000);
+            if (more.empty())
+                break;
+            got += more;
+        }
+        return got;
+    }
+
 } // namespace
 
 bool OpenPort(const std::string& sPort, const std::string& sSettings, const ReportHook& report)
 {
     gone = false;
     idleReadLimit = 0;
+    ClosePort();
+    if (const LinkAddress address = ParseLinkAddress(sPort); address.network())
+        return openNetwork(address, report);
     const SerialLink::Failure failure = link().open(sPort, kTimeouts, sSettings);
     if (failure.step == SerialLink::Step::None)
         return true;
@@ -91,13 +128,21 @@ void ClosePort()
 {
     // The old handle must not reach anything again, whatever was opened since.
     link().close();
+    net().close();
+    onNetwork = false;
     gone = false;
 }
 
-void FlushPort() { FlushFileBuffers(link().handle()); }
+void FlushPort()
+{
+    if (!onNetwork)
+        FlushFileBuffers(link().handle());
+}
 
 modbus::ByteString ReadPort()
 {
+    if (onNetwork)
+        return readNetwork();
     Dword count = 0;
     const Bool ok = ReadFile(link().handle(), IoBuffer, kPiece, &count, nullptr);
     noteFailure(ok);
@@ -109,6 +154,8 @@ modbus::ByteString ReadPort()
 
 int WritePort(const modbus::ByteString& sData)
 {
+    if (onNetwork)
+        return net().write(sData);
     // An empty text still makes one platform write, of 0 bytes, as designed: "&Send Txt" with
     // an empty box reaches the port like any other text, and its count says 0.
     if (sData.size() <= kPiece)
@@ -126,6 +173,8 @@ int WritePort(const modbus::ByteString& sData)
 
 void SetIdleReadLimit(int ms)
 {
+    if (onNetwork)
+        idleReadLimit = ms;
     if (ms == idleReadLimit || !link().isOpen())
         return;
     idleReadLimit = ms;
@@ -137,7 +186,16 @@ void SetIdleReadLimit(int ms)
     SetCommTimeouts(link().handle(), &timeouts);
 }
 
-bool IsPseudoTerminal() { return comm::IsPseudoTerminal(link().handle()); }
+bool IsPseudoTerminal() { return !onNetwork && comm::IsPseudoTerminal(link().handle()); }
+
+std::optional<modbus::Framing> NetworkFraming()
+{
+    return onNetwork ? std::optional(FramingOf(net().address().kind)) : std::nullopt;
+}
+
+void SetConnectTimeoutMs(int ms) { connectMs = std::max(ms, 1); }
+
+std::string TakeNews(bool* ended) { return net().takeNews(ended); }
 
 bool PortGone() { return gone; }
 

@@ -2,8 +2,10 @@
 #pragma once
 
 #include "modbus/byte_string.h"
+#include "modbus/frame_analysis.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace SerialPort {
@@ -13,7 +15,8 @@ namespace SerialPort {
 using ReportHook = std::function<void(const std::string& text)>;
 
 // Opens sPort as typed ("COM5:") with settings such as "19200,n,8,1" and the module's
-// time-outs. false when the port could not be opened or configured; each failure has been
+// time-outs; a network link ("tcp://10.0.0.5:502", "rtu+tcp://gw:4001", ...) is connected
+// instead, the settings unused. false when the port could not be opened or configured; each failure has been
 // told through report, and a port that opened but could not be configured is closed again.
 bool OpenPort(const std::string& sPort, const std::string& sSettings, const ReportHook& report);
 
@@ -37,6 +40,14 @@ void SetIdleReadLimit(int ms);
 
 // Whether the open port is a pseudo-terminal, where parity does not apply.
 bool IsPseudoTerminal();
+
+// How the open link carries frames when it is a network link; nullopt for a serial port.
+std::optional<modbus::Framing> NetworkFraming();
+// How long a network link's connect may take (its response time-out); 1000 ms unless set.
+void SetConnectTimeoutMs(int ms);
+// What became of a network connection since the last call, a line each: closed by the far
+// end, made again, refused. Empty when nothing did. ended: a stream ended.
+std::string TakeNews(bool* ended);
 
 // Whether the last read or write of an open port found the device gone (cable pulled, pty
 // peer closed).

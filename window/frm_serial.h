@@ -131,6 +131,10 @@ private:
     // While the device is gone: about once a second, try to open the port again as it was.
     void lookForPort();
     void tellInGeneralBox(const QString& text); // in Text2 and the log, behind a time stamp
+    // What a network link learnt (a connection closed, made again), told where replies show.
+    void tellLinkNews();
+    // Whether the Port box names a network link ("tcp://...") rather than a serial port.
+    bool isNetworkLink() const;
     QPlainTextEdit* replyBox(modbus::ReplyKind kind) const;
     // The widget the table names, of the kind expected; stops the program with the name
     // otherwise, so a misspelled name fails when the window is built, not at a click.

@@ -32,6 +32,7 @@ void frmSerial::TMRComm_Timer()
     // keeps its designed time-outs.
     SerialPort::SetIdleReadLimit(monitor_->idleReadLimitMs());
     const modbus::ByteString chunk = SerialPort::ReadPort();
+    tellLinkNews();
     monitor_->read(chunk);
     Pic->setFillColor(Pic->fillColor() == kWhite ? kGrey : kWhite);
     if (chunk.empty()) {
@@ -42,11 +43,28 @@ void frmSerial::TMRComm_Timer()
         return;
     }
     Pic->setFillColor(kRed);
+    // What the read brought as RTU frames: the read itself on a line; on Modbus TCP its replies
+    // without their MBAP headers, a late one left out (it is the monitor's to show).
+    const modbus::ByteString reply = monitor_->lastReplyBytes();
+    if (reply.empty())
+        return;
     // Deliberate, as designed: the port is drained before and after the reply is shown. A
     // drain only waits for output to go out and discards nothing, so neither loses a byte.
     SerialPort::FlushPort();
-    showReply(chunk);
+    showReply(reply);
     SerialPort::FlushPort();
+}
+
+void frmSerial::tellLinkNews()
+{
+    bool ended = false;
+    const std::string news = SerialPort::TakeNews(&ended);
+    if (news.empty())
+        return;
+    for (const QString& line : QString::fromStdString(news).split('\n')) {
+        monitor_->note(line.toStdString(), ended);
+        tellInGeneralBox("Port " + txt0->text() + ": " + line);
+    }
 }
 
 QPlainTextEdit* frmSerial::replyBox(modbus::ReplyKind kind) const

@@ -37,10 +37,13 @@ void frmSerial::sendRequest(const QString& marker, const QString& fields, bool e
 
 void frmSerial::writeFrame(const modbus::ByteString& frame, bool rawText)
 {
-    const int written = SerialPort::WritePort(frame);
-    monitor_->written(frame, written, rawText);
-    if (written < static_cast<int>(frame.size()))
-        logPiece(QString("short write: %1 of %2 bytes sent").arg(written).arg(frame.size()), true);
+    // On Modbus TCP the frame goes under an MBAP header; elsewhere as it is.
+    const modbus::ByteString wire = monitor_->wireOf(frame, rawText);
+    const int written = SerialPort::WritePort(wire);
+    tellLinkNews();
+    monitor_->written(wire, written, rawText);
+    if (written < static_cast<int>(wire.size()))
+        logPiece(QString("short write: %1 of %2 bytes sent").arg(written).arg(wire.size()), true);
     // Deliberate, as designed: the window waits a moment after each write before it takes
     // the next event, so a request and the next poll or request do not follow back to back.
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

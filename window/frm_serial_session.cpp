@@ -7,6 +7,7 @@
 #include "time_stamp.h"
 #include "window_constants.h"
 
+#include "serial/link_address.h"
 #include "serial/serial_port.h"
 
 #include <QCloseEvent>
@@ -18,6 +19,8 @@
 
 namespace window {
 
+bool frmSerial::isNetworkLink() const { return comm::ParseLinkAddress(latin1(txt0)).network(); }
+
 bool frmSerial::openLog()
 {
     const QString name = LogFileName(txt0->text());
@@ -28,7 +31,9 @@ bool frmSerial::openLog()
         QStringList header { StartStamp, "START Quillet V2.0", QString() };
         // A line other than the design's 8N1 at one of its speeds is named, so the log says how
         // it was read.
-        if (const comm::LineSettings line = lineSettings(); !line.isDesigned() || speedOverride_)
+        if (const comm::LineSettings line = lineSettings(); isNetworkLink())
+            header << "LINK " + txt0->text().trimmed();
+        else if (!line.isDesigned() || speedOverride_)
             header << QString::fromStdString("LINE " + line.modeText());
         for (const QString& text : header) {
             if ((err = LogFiles::Write(LogFile, text.toLatin1().toStdString(), true)) != 0)
@@ -55,6 +60,7 @@ void frmSerial::BTNOpenCom_Click()
     const auto report = [this](const std::string& text) {
         message_(QString::fromLatin1(text), "Quillet", MessageIcon::None);
     };
+    SerialPort::SetConnectTimeoutMs(monitor_->noReplyMs()); // a network link's connect
     if (!SerialPort::OpenPort(latin1(txt0), settings, report)) {
         LogFiles::CloseAll();
         return;
@@ -62,7 +68,9 @@ void frmSerial::BTNOpenCom_Click()
     SwitchTags();
     portGone_ = false;
     openSettings_ = settings; // a port that comes back is reopened as it was opened
-    monitor_->sessionOpened(QString::fromStdString(lineSettings().shortForm()));
+    const std::optional<modbus::Framing> network = SerialPort::NetworkFraming();
+    monitor_->sessionOpened(
+        network ? txt0->text() : QString::fromStdString(lineSettings().shortForm()), network);
     // Said once, at the Open it concerns; the log keeps the LINE it was asked for.
     monitor_->setPortNote(parity_ != 'n' && SerialPort::IsPseudoTerminal()
             ? txt0->text() + " is a pseudo-terminal: parity does not apply there"

@@ -261,6 +261,8 @@ TEST_F(Session, LogFileNamesKeepComRuleAndNameOtherDevices)
             "Quillet_log_usb-FTDI_FT232R_A1B2-if00-port0.txt" },
         { "C\\x", "Quillet_log_C_x.txt" },
         { "/dev/tty USB:0\t", "Quillet_log_tty_USB_0_.txt" },
+        { "tcp://127.0.0.1:1", "Quillet_log_tcp_127.0.0.1_1.txt" }, // refused: nothing listens
+        { "rtu+udp://[::1]:1502", "Quillet_log_rtu_udp___1_1502.txt" },
     };
     for (const auto& [port, file] : cases) {
         EXPECT_EQ(window::LogFileName(port), file) << port;
