@@ -1,7 +1,6 @@
 // quillet-sim: a Modbus RTU slave at address 48 on a new pty, for trying the terminal; with
 // --tcp, --rtu-tcp, --udp or --rtu-udp PORT the same slave on the network too.
-#include "network_server.h"
-#include "pty_slave.h"
+#include "served_links.h"
 
 #include "modbus/byte_string.h"
 #include "quillet_version.h"
@@ -10,7 +9,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string_view>
 #include <vector>
 #include <sys/prctl.h>
@@ -62,23 +60,6 @@ bool readArguments(int argc, char** argv, std::vector<Served>& served)
     return true;
 }
 
-// Waits on the pty and every network link at once, and serves what came.
-void serve(PtySlave& slave, std::vector<std::unique_ptr<NetworkServer>>& servers)
-{
-    std::vector<pollfd> waits { { slave.fd(), POLLIN, 0 } };
-    for (const auto& server : servers)
-        server->addWaits(waits);
-    if (poll(waits.data(), waits.size(), 200) <= 0)
-        return;
-    if (waits[0].revents & POLLIN) {
-        const std::string request = slave.serveOnce(0);
-        if (!request.empty())
-            std::fprintf(stderr, "quillet-sim: request %s\n", modbus::HexBytes(request).c_str());
-    }
-    for (const auto& server : servers)
-        server->serve(waits);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -103,22 +84,21 @@ int main(int argc, char** argv)
     fillDemoValues(slave);
 
     std::printf("%s\n", slave.path().c_str());
-    std::vector<std::unique_ptr<NetworkServer>> servers;
-    for (const Served& s : asked) {
-        servers.push_back(std::make_unique<NetworkServer>(s.as, s.port, 48,
-            [&slave](const std::string& frame) { return slave.respond(frame); }));
-        if (!servers.back()->ok()) {
+    ServedLinks links(slave);
+    for (const Served& s : asked)
+        if (!links.add(s.as, s.port)) {
             std::fprintf(stderr, "quillet-sim: cannot listen on port %d\n", s.port);
             return 1;
         }
-        std::printf("%s\n", servers.back()->address().c_str()); // where a terminal reaches it
-    }
+    for (const std::string& address : links.addresses())
+        std::printf("%s\n", address.c_str()); // where a terminal reaches it
     std::fflush(stdout);
     std::fprintf(stderr,
         "quillet-sim: slave 48 on %s (functions 1, 2, 3, 4, 5, 6, 15, 16, 17, 22, 23, 43/14; "
         "coils, inputs and registers 0..99). Ctrl-C stops.\n",
         slave.path().c_str());
     while (!stopRequested && getppid() == parent)
-        serve(slave, servers);
+        if (const std::string request = links.serveOnce(200); !request.empty())
+            std::fprintf(stderr, "quillet-sim: request %s\n", modbus::HexBytes(request).c_str());
     return 0;
 }

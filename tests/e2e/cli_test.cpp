@@ -1,5 +1,6 @@
 // quillet-cli against the demo slave: every command, and the exit status for a good reply, an
 // exception, no reply and a usage error. The slave serves on a thread of the fixture's own.
+#include "cli_run.h"
 #include "sim/pty_slave.h"
 #include "tests/support/paced_line.h"
 
@@ -12,29 +13,6 @@
 #include <thread>
 
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    std::string out;
-};
-
-// stderr is dropped unless asked for, then it follows stdout.
-CliRun runCli(const std::string& arguments, bool withStderr = false)
-{
-    const std::string command
-        = std::string(QUILLET_CLI) + " " + arguments + (withStderr ? " 2>&1" : " 2>/dev/null");
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 class CliAgainstDemoSlave : public ::testing::Test
 {
@@ -180,14 +158,6 @@ TEST_F(CliAgainstDemoSlave, AScanFindsTheSlaveAndNamesItAndADeadRangeExitsOne)
         << probe.out;
 }
 
-std::string writeFile(const std::string& name, const std::string& text)
-{
-    const std::string path = ::testing::TempDir() + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-    return path;
-}
 
 // The demo slave answering on a thread of its own while in scope; stopped (and its tables safe
 // to read) when it goes.

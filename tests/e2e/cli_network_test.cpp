@@ -1,0 +1,167 @@
+// quillet-cli over network links: the demo slave behind each of the four at once, and
+// libmodbus's own Modbus TCP server as an independent peer. Every function of the table, a
+// poll run, a check run, a scan of unit ids, a broadcast.
+#include "cli_run.h"
+#include "sim/served_links.h"
+
+#include <modbus/modbus.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The demo slave on its pty and all four network links, served on a thread of the fixture's
+// own while in scope; its tables are safe to read once it has gone.
+class DemoOnTheNetwork
+{
+public:
+    DemoOnTheNetwork()
+        : links_(slave)
+    {
+        for (int n = 0; n < 20; ++n) {
+            slave.registers()[n] = std::uint16_t(10 * (n + 1));
+            slave.coils()[n] = n % 2;
+        }
+        slave.setIdentification({ "Quillet", "QSIM", "1.0", "", "", "", "" });
+        for (ServedAs as : { ServedAs::Tcp, ServedAs::RtuTcp, ServedAs::Udp, ServedAs::RtuUdp })
+            EXPECT_TRUE(links_.add(as, 0));
+        thread_ = std::thread([this] {
+            while (!stop_)
+                links_.serveOnce(20);
+        });
+    }
+    ~DemoOnTheNetwork() { stop(); }
+    void stop()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    std::vector<std::string> addresses() const { return links_.addresses(); }
+
+    PtySlave slave { 48, 20 };
+
+private:
+    ServedLinks links_;
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
+
+// libmodbus's Modbus TCP server on 127.0.0.1 at a free port, one client at a time.
+class LibmodbusServer
+{
+public:
+    LibmodbusServer()
+        : ctx_(modbus_new_tcp("127.0.0.1", 0))
+        , map_(modbus_mapping_new(10, 10, 10, 10))
+    {
+        listener_ = modbus_tcp_listen(ctx_, 1);
+        sockaddr_in bound {};
+        socklen_t length = sizeof bound;
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&bound), &length);
+        port_ = ntohs(bound.sin_port);
+        map_->tab_registers[0] = 4321;
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~LibmodbusServer()
+    {
+        stop_ = true;
+        thread_.join();
+        close(listener_);
+        modbus_mapping_free(map_);
+        modbus_free(ctx_);
+    }
+    std::string address() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    void serve()
+    {
+        modbus_set_indication_timeout(ctx_, 0, 50'000);
+        while (!stop_) {
+            pollfd waiting { listener_, POLLIN, 0 };
+            if (poll(&waiting, 1, 20) <= 0 || modbus_tcp_accept(ctx_, &listener_) < 0)
+                continue;
+            std::uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+            for (int rc = 0; !stop_ && (rc >= 0 || errno == ETIMEDOUT);) {
+                rc = modbus_receive(ctx_, query);
+                if (rc > 0)
+                    modbus_reply(ctx_, query, rc, map_);
+            }
+            modbus_close(ctx_);
+        }
+    }
+
+    modbus_t* ctx_;
+    modbus_mapping_t* map_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
+
+} // namespace
+
+TEST(CliOnNetworkLinks, EveryFunctionAndEveryWayOfAskingOverEachLink)
+{
+    DemoOnTheNetwork demo;
+    const char* const functions[] = { "read-coils 0 10", "read-discrete 0 4", "read-holding 1 2",
+        "read-input 0 2", "write-coil 4 1", "write-register 3 7", "write-coils 0 1 1 0",
+        "write-registers 5 1 2 3", "mask-write 2 0xF0 0x0F", "read-write 0 2 10 5 6",
+        "diagnostics 0 A5 37", "server-id", "device-id" };
+    const std::string steps
+        = writeFile("network.check", "read-holding 0 1 expect 10\nwrite-register 9 5 expect ok\n");
+    for (const std::string& address : demo.addresses()) {
+        const std::string base = "--port " + address + " --address 48 ";
+        for (const char* command : functions) {
+            const CliRun run = runCli(base + command, true);
+            EXPECT_EQ(run.status, 0) << address << " " << command << "\n" << run.out;
+        }
+        const CliRun polls = runCli(base + "--every 0 --count 3 read-holding 0 1", true);
+        EXPECT_EQ(polls.status, 0) << address << "\n" << polls.out;
+        EXPECT_NE(polls.out.find("requests 3, good replies 3"), std::string::npos) << polls.out;
+        const CliRun check = runCli(base + "check " + steps, true);
+        EXPECT_EQ(check.status, 0) << address << "\n" << check.out;
+        const CliRun scan = runCli("--port " + address + " scan --addresses 46-49", true);
+        EXPECT_EQ(scan.status, 0) << address << "\n" << scan.out;
+        EXPECT_NE(scan.out.find("48 "), std::string::npos) << scan.out;
+        // A broadcast: nothing is waited for, yet the slave carries it out.
+        const CliRun broadcast = runCli("--port " + address + " --address 0 write-register 11 99", true);
+        EXPECT_EQ(broadcast.status, 0) << broadcast.out;
+        EXPECT_NE(broadcast.out.find("broadcast: no reply expected"), std::string::npos);
+        EXPECT_NE(runCli(base + "read-holding 11 1").out.find("\t99\t"), std::string::npos);
+    }
+    const CliRun read0 = runCli("--port " + demo.addresses()[0] + " --address 0 read-holding 0 1", true);
+    EXPECT_EQ(read0.status, 2);
+    EXPECT_NE(read0.out.find("address 0 is a broadcast"), std::string::npos) << read0.out;
+    // Unit 255, a device's own id on Modbus TCP, reaches the demo slave there.
+    EXPECT_EQ(runCli("--port " + demo.addresses()[0] + " --address 255 read-holding 0 1").status, 0);
+}
+
+TEST(CliOnNetworkLinks, AnIndependentServerAndTheFailuresToReachOne)
+{
+    LibmodbusServer server;
+    const std::string base = "--port " + server.address() + " --address 1 ";
+    for (const char* command : { "read-holding 0 1", "read-input 0 2", "read-coils 0 8",
+             "read-discrete 0 8", "write-coil 1 1", "write-register 2 3", "write-coils 0 1 0",
+             "write-registers 3 4 5", "mask-write 2 0xF0 0x0F", "read-write 0 1 4 9", "server-id" }) {
+        const CliRun run = runCli(base + command, true);
+        EXPECT_EQ(run.status, 0) << command << "\n" << run.out;
+    }
+    EXPECT_NE(runCli(base + "read-holding 0 1").out.find("\t4321\t"), std::string::npos);
+    const CliRun exception = runCli(base + "read-holding 100 1", true);
+    EXPECT_EQ(exception.status, 1);
+    EXPECT_NE(exception.out.find("exception 2 ILLEGAL DATA ADDRESS"), std::string::npos);
+    const CliRun refused = runCli("--port tcp://127.0.0.1:1 read-holding 0 1", true);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "quillet-cli: nothing listens at 127.0.0.1:1\n");
+    const CliRun unknown = runCli("--port tcp://no-such-host.invalid read-holding 0 1", true);
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.out, "quillet-cli: unknown host no-such-host.invalid\n");
+}
