@@ -59,18 +59,17 @@ build() {
     cmake --build "$dir" -j "$(nproc)"
 }
 
-# start_demo_slave SIM [STDERR-FILE]: starts the demo slave on a new pty; sets sim_pid and
-# sim_port (the pty's path). Without a file its messages go where the caller's stderr goes.
-# Gives up when the slave ends, or after 20 s, without the path. The caller stops it with: kill "$sim_pid"
+# start_demo_slave SIM [STDERR-FILE [ARGS...]]: starts the demo slave on a new pty (and on
+# the network links ARGS ask for: --tcp 0 ...); sets sim_pid, sim_port (the pty's path) and
+# sim_links (each network link's address, in the order asked). Without a file its messages
+# go where the caller's stderr goes. Gives up when the slave ends, or after 20 s, without the
+# path. The caller stops it with: kill "$sim_pid"
 start_demo_slave() {
-    local fifo
+    local sim=$1 errors=${2:-/dev/stderr} fifo link
+    shift $(($# < 2 ? $# : 2))
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    if [ -n "${2:-}" ]; then
-        "$1" >"$fifo" 2>"$2" &
-    else
-        "$1" >"$fifo" &
-    fi
+    "$sim" "$@" >"$fifo" 2>"$errors" &
     sim_pid=$!
     # Opened read-write so the open itself never blocks on a slave that died before writing.
     exec {sim_fd}<>"$fifo"
@@ -87,5 +86,9 @@ start_demo_slave() {
         echo "quillet: the demo slave gave no pty path; it did not start" >&2
         return 1
     fi
+    sim_links=()
+    while [ ${#sim_links[@]} -lt $(($# / 2)) ] && read -r -t 5 link <&"$sim_fd"; do
+        sim_links+=("$link")
+    done
     exec {sim_fd}<&-
 }

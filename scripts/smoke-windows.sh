@@ -45,14 +45,15 @@ start_xvfb() {
     rm -f "$display_file"
 }
 
-# run_window_round_trip EXE WORKDIR WHAT: starts EXE in WORKDIR as its shortcut or a user in
-# that folder would, on COM5 and opened, presses "Send" of "Send FUN 3 RD" where the widget
-# table puts it, and checks the slave's request, the log in WORKDIR and the end on Alt+F4.
+# run_window_round_trip EXE WORKDIR WHAT [PORT LOG]: starts EXE in WORKDIR as its shortcut or
+# a user in that folder would, on COM5 (or PORT, whose log is LOG) and opened, presses "Send"
+# of "Send FUN 3 RD" where the widget table puts it, and checks the slave's request, the log
+# in WORKDIR and the end on Alt+F4.
 run_window_round_trip() {
-    local exe=$1 workdir=$2 what=$3 log id pid centre entries
-    log="$workdir/Quillet_log_COM5.txt"
+    local exe=$1 workdir=$2 what=$3 port=${4:-COM5:} log id pid centre entries
+    log="$workdir/${5:-Quillet_log_COM5.txt}"
     : >"$simlog"
-    (cd "$workdir" && exec "$wine" "$exe" --port COM5: --open >/dev/null 2>&1) &
+    (cd "$workdir" && exec "$wine" "$exe" --port "$port" --open >/dev/null 2>&1) &
     pid=$!
     wait_for 90 xdotool search --name "^Quillet  v2.2$" >/dev/null \
         || { kill "$pid" 2>/dev/null; fail "$what: no window within 90 s"; }
@@ -84,7 +85,11 @@ smoke_test_window() {
         [ -f "$dir/$f" ] || fail "the zip lacks $f"
     done
     run_window_round_trip "$dir/quillet.exe" "$dir" "zip, started in its folder"
-    echo "window smoke test: 1 passed, 0 failed"
+    # Over Modbus TCP (Winsock): the same request under an MBAP header, the same reply shown.
+    local link=$2 name
+    name="Quillet_log_tcp_$(echo "${link#tcp://}" | tr ':' '_').txt"
+    run_window_round_trip "$dir/quillet.exe" "$dir" "zip, over $link" "$link" "$name"
+    echo "window smoke test: 2 passed, 0 failed"
 }
 
 # check_window CHECK DIR WHAT [ARGS]: runs the window check from DIR (the program's folder).

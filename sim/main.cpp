@@ -98,7 +98,7 @@ int main(int argc, char** argv)
         "coils, inputs and registers 0..99). Ctrl-C stops.\n",
         slave.path().c_str());
     while (!stopRequested && getppid() == parent)
-        if (const std::string request = links.serveOnce(200); !request.empty())
+        for (const std::string& request : links.serveOnce(200))
             std::fprintf(stderr, "quillet-sim: request %s\n", modbus::HexBytes(request).c_str());
     return 0;
 }

@@ -3,7 +3,10 @@
 bool ServedLinks::add(ServedAs as, int port)
 {
     auto server = std::make_unique<NetworkServer>(
-        as, port, slave_.address(), [this](const std::string& frame) { return slave_.respond(frame); });
+        as, port, slave_.address(), [this](const std::string& frame) {
+            served_.push_back(frame);
+            return slave_.respond(frame);
+        });
     if (!server->ok())
         return false;
     servers_.push_back(std::move(server));
@@ -18,15 +21,18 @@ std::vector<std::string> ServedLinks::addresses() const
     return all;
 }
 
-std::string ServedLinks::serveOnce(int waitMs)
+std::vector<std::string> ServedLinks::serveOnce(int waitMs)
 {
     std::vector<pollfd> waits { { slave_.fd(), POLLIN, 0 } };
     for (const auto& server : servers_)
         server->addWaits(waits);
+    served_.clear();
     if (poll(waits.data(), waits.size(), waitMs) <= 0)
         return {};
-    const std::string request = waits[0].revents & POLLIN ? slave_.serveOnce(0) : std::string();
+    if (waits[0].revents & POLLIN)
+        if (std::string request = slave_.serveOnce(0); !request.empty())
+            served_.push_back(std::move(request));
     for (const auto& server : servers_)
         server->serve(waits);
-    return request;
+    return served_;
 }

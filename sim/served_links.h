@@ -18,10 +18,12 @@ public:
     bool add(ServedAs as, int port);
     // Where a terminal reaches each network link, in the order they were added.
     std::vector<std::string> addresses() const;
-    // Waits up to waitMs for a request on any link and answers it; the pty's request, if any.
-    std::string serveOnce(int waitMs);
+    // Waits up to waitMs for requests on any link and answers them; the requests as RTU frames
+    // (a Modbus TCP request as its RTU equivalent), oldest first.
+    std::vector<std::string> serveOnce(int waitMs);
 
 private:
     PtySlave& slave_;
+    std::vector<std::string> served_; // this round's network requests
     std::vector<std::unique_ptr<NetworkServer>> servers_;
 };
