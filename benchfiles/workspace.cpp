@@ -175,7 +175,7 @@ namespace {
         { "port", [](const json& v, Workspace& w) { return readText(v, w.port, "the port"); } },
         { "slave",
             [](const json& v, Workspace& w) {
-                return readInt(v, w.slave, 0, 247, "the slave address must be 0..247");
+                return readInt(v, w.slave, 0, 255, "the slave address or unit id must be 0..255");
             } },
         { "command",
             [](const json& v, Workspace& w) { return readText(v, w.command, "the command"); } },

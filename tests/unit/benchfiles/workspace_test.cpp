@@ -43,7 +43,7 @@ TEST(Workspace, NewerFilesOpenWithNoticesAndBadOnesAreRefusedByLine)
         std::tuple(std::optional(5), std::optional(9600)));
 
     const std::pair<const char*, const char*> bad[] = {
-        { "{\n \"slave\": 300\n}", "line 2: the slave address must be 0..247" },
+        { "{\n \"slave\": 300\n}", "line 2: the slave address or unit id must be 0..255" },
         { "{\n\n \"line\": { \"parity\": \"mark\" }}",
             "line 3: the parity must be \"none\", "
             "\"even\" or \"odd\"" },
