@@ -138,6 +138,8 @@ modbus::ScanOptions ScanPanel::options(QString& why) const
     if (timeout_->value() > 0)
         o.timeoutMs = timeout_->value();
     o.all = !stopAtFirst_->isChecked();
+    if (networkLink)
+        o.network = networkLink();
     o.probe = composerProbe_->isChecked() && composerRequest
         ? composerRequest()
         : modbus::ParseRequest("read-holding 0 1").fields;

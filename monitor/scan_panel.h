@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <memory>
 
 class QCheckBox;
@@ -37,6 +38,9 @@ public:
     std::function<int(const std::string& frame)> writePort;
     std::function<std::string(int waitMs)> readPort;
     std::function<void()> closePort;
+    // How the port carries frames when it is a network link (a scan of unit ids, no speeds);
+    // nullopt for a serial port.
+    std::function<std::optional<modbus::Framing>()> networkLink;
     // Whether the main window's port is open: then the scan may not start.
     std::function<bool()> portInUse;
     // The composer's request, when the probe is to be it.

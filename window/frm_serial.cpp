@@ -11,6 +11,7 @@
 #include "monitor/scan_panel.h"
 #include "ports/port_completion.h"
 #include "requests/request_language.h"
+#include "serial/network_link.h"
 #include "serial/serial_port.h"
 #include "widget_table.h"
 #include "window_constants.h"
@@ -313,11 +314,17 @@ void frmSerial::connectScan()
         return SerialPort::ReadPort();
     };
     scan->closePort = [] { SerialPort::ClosePort(); };
+    scan->networkLink = [this]() -> std::optional<modbus::Framing> {
+        const comm::LinkAddress link = comm::ParseLinkAddress(latin1(txt0));
+        return link.network() ? std::optional(comm::FramingOf(link.kind)) : std::nullopt;
+    };
     scan->composerRequest
         = [this] { return monitor_->parse(monitor_->composer()->command().toStdString()).fields; };
     scan->onUse = [this](int address, const modbus::ScanSetting& s) {
         Text1->setText(QString::number(address));
         monitor_->composer()->setSlave(QString::number(address));
+        if (s.speed == 0)
+            return; // found over a network link: no line settings to take
         const bool designed = presetSpeed(s.speed); // one of the three buttons
         presetSpeedOverride(designed ? 0 : s.speed);
         presetLine(s.parity, s.stopBits);

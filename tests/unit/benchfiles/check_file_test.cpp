@@ -107,6 +107,16 @@ TEST(CheckFile, AStepPassesOnlyOnWhatItExpects)
         EXPECT_EQ(r.passed, c.passed) << c.step;
         EXPECT_EQ(r.got, c.got) << c.step;
     }
+    // To address 0 nothing answers: a broadcast sent whole passes "expect ok" and only that.
+    for (const auto& [text, passed] : { std::pair("write-register 5 1 expect ok", true),
+             std::pair("write-register 5 1 expect exception 2", false) }) {
+        const CheckStep step = ReadCheckFile(text).steps.at(0);
+        const ByteString request = BuildRequest(0, step.request).frame;
+        FrameAnalyzer line;
+        const Exchange exchange(line, request, int(request.size()), kTiming, { 0, 0 });
+        EXPECT_EQ(JudgeStep(step, exchange).passed, passed) << text;
+        EXPECT_EQ(JudgeStep(step, exchange).got, "broadcast: no reply expected");
+    }
 }
 
 // With a map, steps name registers and expect engineering values, or an enum's names.

@@ -1,6 +1,7 @@
 // The scan's plan: the order of settings, the probe's wait, the estimate, and what a probe's
 // frames say.
 #include "modbus/crc16.h"
+#include "modbus/mbap_frame.h"
 #include "requests/request_language.h"
 #include "runs/scan_plan.h"
 #include "runs/scan_run.h"
@@ -162,6 +163,50 @@ TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
     EXPECT_EQ(run.hits()[0].setting.name(), "19200 8N1");
     EXPECT_EQ(run.hits()[0].identification, "VendorName QS; server id QL") << "both asked";
     EXPECT_DOUBLE_EQ(run.fraction(), 5.0 / 6.0) << "stopped at the first device";
+}
+
+// Over Modbus TCP: unit ids only (0, a broadcast, not probed), one setting with no speed, and
+// a reply that comes late, under the previous probe's transaction id, finds the unit it names,
+// never the one asked.
+TEST(ScanRun, OverModbusTcpUnitIdsOnlyAndALateReplyFindsItsOwnUnit)
+{
+    ScanOptions o;
+    o.firstAddress = 0;
+    o.lastAddress = 3;
+    o.network = Framing::MbapStream;
+    o.probe = ParseRequest("read-holding 0 1").fields;
+    ScanRun run(o, 0);
+    EXPECT_EQ(run.notes(),
+        std::vector<std::string> { "address 0 is a broadcast, which nobody answers: not probed" });
+    std::int64_t ms = 0;
+    std::vector<std::string> log;
+    ByteString held; // unit 1's reply, sent while unit 2 is asked
+    while (run.need() != ScanRun::Need::Done && log.size() < 20) {
+        if (run.need() == ScanRun::Need::Open) {
+            log.push_back("open " + run.setting().name());
+            run.opened(true);
+            continue;
+        }
+        if (run.need() == ScanRun::Need::Send) {
+            const MbapFrame f = ReadMbapDatagram(run.frame()).frame;
+            log.push_back("unit " + std::to_string(f.unit) + " tid " + std::to_string(f.transaction));
+            run.sent(int(run.frame().size()), { ms * 1000, ms });
+            const ByteString reply = f.pdu[0] == 3 ? BuildMbap({ f.transaction, f.unit, bytes({ 3, 2, 0, 10 }) }) : ByteString();
+            ms += 5;
+            if (f.unit == 1)
+                held = reply;
+            run.read(f.unit == 2 ? held : f.unit == 3 ? reply : ByteString(), { ms * 1000, ms });
+            continue;
+        }
+        ms += run.readWaitUs(ms * 1000) / 1000 + 1;
+        run.read({}, { ms * 1000, ms });
+    }
+    EXPECT_EQ(log, std::vector<std::string>({ "open network", "unit 1 tid 1", "unit 2 tid 2",
+                       "unit 1 tid 3", "unit 1 tid 4" }));
+    ASSERT_EQ(run.hits().size(), 1u);
+    EXPECT_EQ(run.hits()[0].address, 1);
+    EXPECT_EQ(run.hits()[0].verdict, "late reply: transaction 1, awaited 2");
+    EXPECT_EQ(ProbeTimeoutUs(0, std::nullopt), 500'000) << "a gateway's serial side in it";
 }
 
 } // namespace
