@@ -113,8 +113,8 @@ int main(int argc, char** argv)
         polls, minimal, cli, 100.0 * cli / minimal);
     rss.clear();
     const std::string longStats = cliRun(address, longPolls, rss);
-    std::printf("%d polls: %.0f polls/s; quillet-cli resident memory (kB) every 200 ms:",
-        longPolls, perSecond(longStats));
+    std::printf("%d polls: %.0f polls/s; quillet-cli resident memory (kB) every 200 ms:", longPolls,
+        perSecond(longStats));
     for (const long kb : rss)
         std::printf(" %ld", kb);
     std::printf("\n");

@@ -62,10 +62,7 @@ modbus::ExchangeTiming Port::timing(std::int64_t responseUs, std::int64_t byteUs
     return { responseUs, byteUs, link_.characterUs(), link_.silenceUs(), link_.timed() };
 }
 
-std::int64_t Port::interFrameUs() const
-{
-    return address_.network() ? 0 : link_.interFrameUs();
-}
+std::int64_t Port::interFrameUs() const { return address_.network() ? 0 : link_.interFrameUs(); }
 
 int Port::write(const modbus::ByteString& bytes)
 {

@@ -122,9 +122,8 @@ std::string JsonOutput(
         return modbus::HexBytes(row.wire.empty() ? row.bytes : row.wire);
     };
     json out { { "request", onWire(exchange.request()) }, { "slave", modbus::ByteAt(request, 0) },
-        { "function", modbus::ByteAt(request, 1) },
-        { "reply", answer ? onWire(*answer) : "" }, { "code", exchange.code() },
-        { "verdict", exchange.verdict() }, { "good", exchange.good() },
+        { "function", modbus::ByteAt(request, 1) }, { "reply", answer ? onWire(*answer) : "" },
+        { "code", exchange.code() }, { "verdict", exchange.verdict() }, { "good", exchange.good() },
         { "word_order", modbus::details::OrderName(order) }, { "notes", exchange.notes() } };
     if (answer && answer->replyMs)
         out["reply_ms"] = *answer->replyMs;

@@ -104,8 +104,8 @@ void FrameAnalyzer::written(
     request_->broadcast = !rawText && rtu.size() >= 4 && ByteAt(rtu, 0) == 0;
     request_->answered = request_->broadcast; // nobody answers a broadcast
     row.verdict = count <= 0 && !notSent.empty() ? "not sent: " + notSent
-        : count < int(frame.size())              ? "short write: " + std::to_string(std::max(count, 0))
-            + " of " + std::to_string(frame.size()) + " bytes sent"
+        : count < int(frame.size()) ? "short write: " + std::to_string(std::max(count, 0)) + " of "
+            + std::to_string(frame.size()) + " bytes sent"
         : request_->broadcast ? "broadcast: no reply expected"
                               : "sent";
     ++counts_.requests;
@@ -171,7 +171,8 @@ void FrameAnalyzer::takeMbap(const MbapCut& cut, std::string_view wire, LineTime
     if (cut.kind != MbapCut::Kind::Frame || (length && *length > 0 && *length != rtu.size())) {
         FrameRow& row = add(RowKind::NotFrame, at);
         row.bytes = row.wire = ByteString(wire);
-        row.verdict = "not a frame: " + (cut.why.empty() ? "its PDU disagrees with its length field" : cut.why);
+        row.verdict = "not a frame: "
+            + (cut.why.empty() ? "its PDU disagrees with its length field" : cut.why);
         if (request_)
             request_->answered = true;
         return;
@@ -238,9 +239,9 @@ void FrameAnalyzer::emitHint(LineTime at)
         : "";
     if (network_) {
         add(RowKind::Hint, at).verdict = "try: 1. the unit id" + address
-            + " (gateways answer 1 or 255, some only one of them); 2. the host and port ("
-            + line_ + "); 3. the gateway's own serial side: speed, parity, and a time-out "
-                      "shorter than this one";
+            + " (gateways answer 1 or 255, some only one of them); 2. the host and port (" + line_
+            + "); 3. the gateway's own serial side: speed, parity, and a time-out "
+              "shorter than this one";
         return;
     }
     add(RowKind::Hint, at).verdict = "try: 1. the slave address" + address

@@ -162,8 +162,9 @@ BuiltRequest BuildRequest(int slave, const RequestFields& fields)
         if (!info)
             return { {}, "function " + std::to_string(fields.function) + " is not in the table" };
         if (slave == 0 && !BroadcastAllowed(fields.function))
-            return { {}, "address 0 is a broadcast, which nobody answers: only writes (5, 6, 15, "
-                         "16, 22) may go to it" };
+            return { {},
+                "address 0 is a broadcast, which nobody answers: only writes (5, 6, 15, "
+                "16, 22) may go to it" };
         ByteString pdu;
         if (std::string why = info->build(fields, pdu); !why.empty())
             return { {}, why };

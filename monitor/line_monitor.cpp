@@ -289,9 +289,10 @@ void LineMonitor::setEcho(modbus::EchoMode mode)
                                                               : 2);
 }
 
-void LineMonitor::written(const std::string& frame, int count, bool rawText)
+void LineMonitor::written(
+    const std::string& frame, int count, bool rawText, const std::string& notSent)
 {
-    recording_.written(frame, count, rawText);
+    recording_.written(frame, count, rawText, notSent);
 }
 
 void LineMonitor::read(const std::string& chunk) { recording_.read(chunk); }

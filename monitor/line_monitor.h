@@ -50,7 +50,9 @@ public:
         return recording_.wireOf(frame, rawText);
     }
     // What a request button wrote, and what one read returned (empty: nothing came).
-    void written(const std::string& frame, int count, bool rawText);
+    // notSent: why nothing could be written (a network link with no connection).
+    void written(
+        const std::string& frame, int count, bool rawText, const std::string& notSent = {});
     void read(const std::string& chunk);
     // The last read's replies as RTU frames (see LineRecording).
     const std::string& lastReplyBytes() const { return recording_.lastReplyBytes(); }

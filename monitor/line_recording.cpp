@@ -32,9 +32,10 @@ void LineRecording::sessionOpened(const std::string& line, std::optional<modbus:
     analyzer_->setEcho(echo_); // "auto" learns anew: another adapter may be in use
 }
 
-void LineRecording::written(const std::string& frame, int count, bool rawText)
+void LineRecording::written(
+    const std::string& frame, int count, bool rawText, const std::string& notSent)
 {
-    analyzer_->written(frame, count, rawText, now());
+    analyzer_->written(frame, count, rawText, now(), notSent);
     takeRows();
 }
 

@@ -41,7 +41,8 @@ public:
     void sessionOpened(const std::string& line, std::optional<modbus::Framing> network = {});
     // The bytes that carry a frame on this session's link (an MBAP header on Modbus TCP).
     std::string wireOf(const std::string& frame, bool rawText) const;
-    void written(const std::string& frame, int count, bool rawText);
+    void written(
+        const std::string& frame, int count, bool rawText, const std::string& notSent = {});
     void read(const std::string& chunk);
     // What the last read brought as RTU frames, for what shows replies the design's way: on
     // Modbus TCP the replies it carried (a late one is nobody's); elsewhere the read itself.

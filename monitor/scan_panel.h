@@ -11,8 +11,8 @@
 #include <QWidget>
 
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QLabel;

@@ -197,6 +197,8 @@ void SetConnectTimeoutMs(int ms) { connectMs = std::max(ms, 1); }
 
 std::string TakeNews(bool* ended) { return net().takeNews(ended); }
 
+std::string LinkDown() { return onNetwork ? net().down() : std::string(); }
+
 bool PortGone() { return gone; }
 
 } // namespace SerialPort

@@ -16,8 +16,8 @@ using ReportHook = std::function<void(const std::string& text)>;
 
 // Opens sPort as typed ("COM5:") with settings such as "19200,n,8,1" and the module's
 // time-outs; a network link ("tcp://10.0.0.5:502", "rtu+tcp://gw:4001", ...) is connected
-// instead, the settings unused. false when the port could not be opened or configured; each failure has been
-// told through report, and a port that opened but could not be configured is closed again.
+// instead, the settings unused. false when the port could not be opened or configured; each failure
+// has been told through report, and a port that opened but could not be configured is closed again.
 bool OpenPort(const std::string& sPort, const std::string& sSettings, const ReportHook& report);
 
 // Closes the port; a closed or never-opened port is left alone.
@@ -48,6 +48,9 @@ void SetConnectTimeoutMs(int ms);
 // What became of a network connection since the last call, a line each: closed by the far
 // end, made again, refused. Empty when nothing did. ended: a stream ended.
 std::string TakeNews(bool* ended);
+// Why a network link has no connection now ("nothing listens at ..."); empty while it has one
+// and for a serial port.
+std::string LinkDown();
 
 // Whether the last read or write of an open port found the device gone (cable pulled, pty
 // peer closed).

@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
-#include <vector>
 #include <sys/prctl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -44,9 +44,9 @@ struct Served
 // it does not know.
 bool readArguments(int argc, char** argv, std::vector<Served>& served)
 {
-    static const std::pair<std::string_view, ServedAs> kOptions[] = { { "--tcp", ServedAs::Tcp },
-        { "--rtu-tcp", ServedAs::RtuTcp }, { "--udp", ServedAs::Udp },
-        { "--rtu-udp", ServedAs::RtuUdp } };
+    static const std::pair<std::string_view, ServedAs> kOptions[]
+        = { { "--tcp", ServedAs::Tcp }, { "--rtu-tcp", ServedAs::RtuTcp },
+              { "--udp", ServedAs::Udp }, { "--rtu-udp", ServedAs::RtuUdp } };
     for (int i = 1; i < argc; i += 2) {
         const auto* option = std::find_if(std::begin(kOptions), std::end(kOptions),
             [&](const auto& o) { return o.first == argv[i]; });
@@ -66,8 +66,9 @@ int main(int argc, char** argv)
 {
     std::vector<Served> asked;
     if (!readArguments(argc, argv, asked)) {
-        std::fprintf(stderr, "usage: quillet-sim [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] "
-                             "[--rtu-udp PORT]\n");
+        std::fprintf(stderr,
+            "usage: quillet-sim [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] "
+            "[--rtu-udp PORT]\n");
         return 2;
     }
     const pid_t parent = getppid();

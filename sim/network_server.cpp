@@ -100,8 +100,9 @@ void NetworkServer::addWaits(std::vector<pollfd>& waits) const
 void NetworkServer::serve(const std::vector<pollfd>& waits)
 {
     const auto ready = [&](int fd) {
-        return std::any_of(waits.begin(), waits.end(),
-            [&](const pollfd& w) { return w.fd == fd && (w.revents & (POLLIN | POLLHUP | POLLERR)); });
+        return std::any_of(waits.begin(), waits.end(), [&](const pollfd& w) {
+            return w.fd == fd && (w.revents & (POLLIN | POLLHUP | POLLERR));
+        });
     };
     for (const int fd : listeners_)
         if (ready(fd) && isStream(as_))
@@ -143,7 +144,8 @@ void NetworkServer::serveDatagram(int fd)
     char buffer[1024];
     sockaddr_storage from {};
     socklen_t length = sizeof from;
-    const ssize_t n = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+    const ssize_t n
+        = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
     if (n <= 0)
         return;
     const std::string datagram(buffer, std::size_t(n));
@@ -184,7 +186,8 @@ std::string NetworkServer::answerMbap(const std::string& frame)
 {
     const modbus::MbapFrame request = modbus::ReadMbapDatagram(frame).frame;
     const std::uint8_t asked = request.unit == 255 ? std::uint8_t(unit_) : request.unit;
-    const std::string reply = respond_(modbus::RtuOfMbap({ request.transaction, asked, request.pdu }));
+    const std::string reply
+        = respond_(modbus::RtuOfMbap({ request.transaction, asked, request.pdu }));
     if (reply.empty())
         return {};
     modbus::MbapFrame answer = modbus::MbapOfRtu(reply, request.transaction);

@@ -35,7 +35,6 @@ int silenceMs(int fd)
     return kSilenceMs;
 }
 
-
 // What is waiting on fd, without blocking.
 std::string waiting(int fd)
 {
@@ -171,8 +170,8 @@ std::string PtySlave::serveOnce(int timeoutMs)
 {
     const std::string frame = readFrame(timeoutMs);
     // A write the terminal is not there for is lost, as on a line nobody listens to.
-    if (const std::string reply = respond(frame); !reply.empty())
-        [[maybe_unused]] const ssize_t n = write(master_, reply.data(), reply.size());
+    if (const std::string reply = respond(frame); !reply.empty()) [[maybe_unused]]
+        const ssize_t n = write(master_, reply.data(), reply.size());
     return frame;
 }
 

@@ -41,8 +41,11 @@ void frmSerial::writeFrame(const modbus::ByteString& frame, bool rawText)
     const modbus::ByteString wire = monitor_->wireOf(frame, rawText);
     const int written = SerialPort::WritePort(wire);
     tellLinkNews();
-    monitor_->written(wire, written, rawText);
-    if (written < static_cast<int>(wire.size()))
+    const std::string down = written == 0 ? SerialPort::LinkDown() : std::string();
+    monitor_->written(wire, written, rawText, down);
+    if (!down.empty())
+        logPiece("not sent: " + QString::fromStdString(down), true);
+    else if (written < static_cast<int>(wire.size()))
         logPiece(QString("short write: %1 of %2 bytes sent").arg(written).arg(wire.size()), true);
     // Deliberate, as designed: the window waits a moment after each write before it takes
     // the next event, so a request and the next poll or request do not follow back to back.

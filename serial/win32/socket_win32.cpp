@@ -57,8 +57,7 @@ namespace {
         FD_SET(s, &errors);
         waitUs = std::max<std::int64_t>(waitUs, 0);
         timeval tv { long(waitUs / 1'000'000), long(waitUs % 1'000'000) };
-        const int ready
-            = select(0, write ? nullptr : &set, write ? &set : nullptr, &errors, &tv);
+        const int ready = select(0, write ? nullptr : &set, write ? &set : nullptr, &errors, &tv);
         return ready > 0;
     }
 

@@ -132,25 +132,29 @@ TEST(CliOnNetworkLinks, EveryFunctionAndEveryWayOfAskingOverEachLink)
         EXPECT_EQ(scan.status, 0) << address << "\n" << scan.out;
         EXPECT_NE(scan.out.find("48 "), std::string::npos) << scan.out;
         // A broadcast: nothing is waited for, yet the slave carries it out.
-        const CliRun broadcast = runCli("--port " + address + " --address 0 write-register 11 99", true);
+        const CliRun broadcast
+            = runCli("--port " + address + " --address 0 write-register 11 99", true);
         EXPECT_EQ(broadcast.status, 0) << broadcast.out;
         EXPECT_NE(broadcast.out.find("broadcast: no reply expected"), std::string::npos);
         EXPECT_NE(runCli(base + "read-holding 11 1").out.find("\t99\t"), std::string::npos);
     }
-    const CliRun read0 = runCli("--port " + demo.addresses()[0] + " --address 0 read-holding 0 1", true);
+    const CliRun read0
+        = runCli("--port " + demo.addresses()[0] + " --address 0 read-holding 0 1", true);
     EXPECT_EQ(read0.status, 2);
     EXPECT_NE(read0.out.find("address 0 is a broadcast"), std::string::npos) << read0.out;
     // Unit 255, a device's own id on Modbus TCP, reaches the demo slave there.
-    EXPECT_EQ(runCli("--port " + demo.addresses()[0] + " --address 255 read-holding 0 1").status, 0);
+    EXPECT_EQ(
+        runCli("--port " + demo.addresses()[0] + " --address 255 read-holding 0 1").status, 0);
 }
 
 TEST(CliOnNetworkLinks, AnIndependentServerAndTheFailuresToReachOne)
 {
     LibmodbusServer server;
     const std::string base = "--port " + server.address() + " --address 1 ";
-    for (const char* command : { "read-holding 0 1", "read-input 0 2", "read-coils 0 8",
-             "read-discrete 0 8", "write-coil 1 1", "write-register 2 3", "write-coils 0 1 0",
-             "write-registers 3 4 5", "mask-write 2 0xF0 0x0F", "read-write 0 1 4 9", "server-id" }) {
+    for (const char* command :
+        { "read-holding 0 1", "read-input 0 2", "read-coils 0 8", "read-discrete 0 8",
+            "write-coil 1 1", "write-register 2 3", "write-coils 0 1 0", "write-registers 3 4 5",
+            "mask-write 2 0xF0 0x0F", "read-write 0 1 4 9", "server-id" }) {
         const CliRun run = runCli(base + command, true);
         EXPECT_EQ(run.status, 0) << command << "\n" << run.out;
     }

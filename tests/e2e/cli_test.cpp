@@ -158,7 +158,6 @@ TEST_F(CliAgainstDemoSlave, AScanFindsTheSlaveAndNamesItAndADeadRangeExitsOne)
         << probe.out;
 }
 
-
 // The demo slave answering on a thread of its own while in scope; stopped (and its tables safe
 // to read) when it goes.
 class Served

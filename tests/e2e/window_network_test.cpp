@@ -12,6 +12,7 @@
 #include "window/log_file_name.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 
 #include <atomic>
 #include <thread>
@@ -24,18 +25,33 @@ protected:
     void SetUp() override
     {
         slave.registers()[0] = 10;
-        ASSERT_TRUE(links.add(ServedAs::Tcp, 0) && links.add(ServedAs::RtuTcp, 0));
-        server = std::thread([this] {
-            while (!stop)
-                links.serveOnce(20);
-        });
+        serve({ 0, 0 });
         WindowFixture::SetUp();
     }
     void TearDown() override
     {
         frm.close();
+        stopServing();
+    }
+    // The slave on Modbus TCP and RTU over TCP at these ports (0: any free one).
+    void serve(std::pair<int, int> ports)
+    {
+        links = std::make_unique<ServedLinks>(slave);
+        ASSERT_TRUE(
+            links->add(ServedAs::Tcp, ports.first) && links->add(ServedAs::RtuTcp, ports.second));
+        stop = false;
+        server = std::thread([this] {
+            while (!stop)
+                links->serveOnce(20);
+        });
+    }
+    // Gone as a rebooting gateway goes: listeners and connections closed.
+    void stopServing()
+    {
         stop = true;
-        server.join();
+        if (server.joinable())
+            server.join();
+        links.reset();
     }
     bool open(const std::string& address)
     {
@@ -50,7 +66,7 @@ protected:
 
     LogDir dir;
     PtySlave slave { 48, 10 };
-    ServedLinks links { slave };
+    std::unique_ptr<ServedLinks> links;
     std::thread server;
     std::atomic<bool> stop { false };
 };
@@ -59,7 +75,7 @@ protected:
 
 TEST_F(OverTheNetwork, EveryWayOfAskingWorksAndTheMonitorShowsTheWire)
 {
-    for (const std::string& address : links.addresses()) {
+    for (const std::string& address : links->addresses()) {
         ASSERT_TRUE(open(address)) << (messages.empty() ? "" : messages[0].text.toStdString());
         monitor::LineMonitor* monitor = frm.monitor();
         monitor->show();
@@ -72,14 +88,17 @@ TEST_F(OverTheNetwork, EveryWayOfAskingWorksAndTheMonitorShowsTheWire)
         composer->setCommand("write-register 4 77");
         ASSERT_TRUE(composer->canSend());
         composer->send();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return monitor->frames()->model()->rowCount() >= 4; }, 5000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return monitor->frames()->model()->rowCount() >= 4; }, 5000));
         monitor->frames()->selectAll();
         const QString shown = monitor->frames()->selectedAsText();
         if (address.starts_with("tcp://"))
-            EXPECT_NE(shown.indexOf(QString::fromUtf8("tid 1 \u00B7 unit 48 \u00B7 03 00 00 00 01")), -1)
+            EXPECT_NE(
+                shown.indexOf(QString::fromUtf8("tid 1 \u00B7 unit 48 \u00B7 03 00 00 00 01")), -1)
                 << shown.toStdString();
         frm.startPolling({ "read-holding 4 1" }, 20, 5, "");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return monitor->run() && monitor->run()->finished(); }, 10000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return monitor->run() && monitor->run()->finished(); }, 10000));
         EXPECT_EQ(monitor->run()->statistics().count(modbus::PollOutcome::Good), 5) << address;
         QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
         const std::string log = LogDir::read(window::LogFileName(QString::fromStdString(address)));
@@ -92,5 +111,32 @@ TEST_F(OverTheNetwork, ARefusedConnectionIsAnOpenFailureToldPlainly)
 {
     EXPECT_FALSE(open("tcp://127.0.0.1:1"));
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Unable to open port tcp://127.0.0.1:1: nothing listens at 127.0.0.1:1");
+    EXPECT_EQ(
+        messages[0].text, "Unable to open port tcp://127.0.0.1:1: nothing listens at 127.0.0.1:1");
+}
+
+// A gateway that reboots during a polling run: told once in the general box, the connection made
+// again at the next poll, and the run going on within 2 s of the gateway being back.
+TEST_F(OverTheNetwork, APollingRunGoesOnAfterTheGatewayRestarts)
+{
+    const std::string address = links->addresses()[0];
+    const int port = std::stoi(address.substr(address.rfind(':') + 1));
+    ASSERT_TRUE(open(address));
+    line("Text1")->setText("48");
+    monitor::LineMonitor* monitor = frm.monitor();
+    frm.startPolling({ "read-holding 0 1" }, 50, 0, "");
+    const auto good = [&] { return monitor->run()->statistics().count(modbus::PollOutcome::Good); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return good() >= 3; }, 5000));
+    stopServing();
+    ASSERT_TRUE(waitForText("Text2", "closed the connection; made again at the next request"));
+    ASSERT_TRUE(waitForText("Text2", "nothing listens at 127.0.0.1:" + QString::number(port)));
+    const long before = good();
+    serve({ port, 0 });
+    QElapsedTimer back;
+    back.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return good() > before; }, 5000));
+    EXPECT_LT(back.elapsed(), 2000);
+    EXPECT_TRUE(box("Text2")->toPlainText().contains(
+        "connected to 127.0.0.1:" + QString::number(port) + " again"));
+    EXPECT_EQ(box("Text2")->toPlainText().count("closed the connection"), 1) << "told once";
 }

@@ -74,8 +74,8 @@ std::string FaultServer::receive(int waitMs)
 
 void FaultServer::send(const std::string& bytes)
 {
-    if (client_ >= 0)
-        [[maybe_unused]] const ssize_t n = ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (client_ >= 0) [[maybe_unused]]
+        const ssize_t n = ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
 }
 
 void FaultServer::hangUp()

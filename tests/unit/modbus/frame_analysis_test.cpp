@@ -153,7 +153,8 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
             { "TX 41 54 | sent" } },
         { "a broadcast: nothing awaited, nothing missed",
             { { 'W', framed({ 0, 6, 0, 1, 0, 10 }), 0 }, { 'R', "", 1100 } },
-            { "TX " + HexBytes(framed({ 0, 6, 0, 1, 0, 10 })) + " | broadcast: no reply expected" } },
+            { "TX " + HexBytes(framed({ 0, 6, 0, 1, 0, 10 }))
+                + " | broadcast: no reply expected" } },
         { "server ID",
             { { 'W', framed({ 48, 17 }), 0 }, { 'R', framed({ 48, 17, 3, 'Q', 'L', 1 }), 15 } },
             { "TX 30 11 D5 BC | sent",
@@ -181,35 +182,45 @@ TEST(FrameAnalyzer, MbapRowsByTransactionAndLength)
     const std::string late = "RX " + HexBytes(other) + " | late reply: transaction 6, awaited 7";
     const Scenario stream[] = {
         { "good reply", { { 'W', request, 0 }, { 'R', reply, 20 } }, { tx, ok + " | 20 ms" } },
-        { "in pieces", { { 'W', request, 0 }, { 'R', reply.substr(0, 5), 10 },
-            { 'R', reply.substr(5), 30 } }, { tx, ok + " | 30 ms" } },
-        { "a late one and the answer in one read", { { 'W', request, 0 }, { 'R', other + reply, 20 } },
-            { tx, late, ok + " | 20 ms" } },
+        { "in pieces",
+            { { 'W', request, 0 }, { 'R', reply.substr(0, 5), 10 }, { 'R', reply.substr(5), 30 } },
+            { tx, ok + " | 30 ms" } },
+        { "a late one and the answer in one read",
+            { { 'W', request, 0 }, { 'R', other + reply, 20 } }, { tx, late, ok + " | 20 ms" } },
         { "the late one alone is no answer: silence follows",
             { { 'W', request, 0 }, { 'R', other, 20 }, { 'R', "", 1100 } },
             { tx, late, "--  | no reply", "hint" } },
-        { "protocol id", { { 'W', request, 0 }, { 'R', bytes({ 0, 7, 0, 5, 0, 3, 0x11, 3, 0 }), 9 } },
+        { "protocol id",
+            { { 'W', request, 0 }, { 'R', bytes({ 0, 7, 0, 5, 0, 3, 0x11, 3, 0 }), 9 } },
             { tx, "RX 00 07 00 05 00 03 11 03 00 | not a frame: protocol id 5, not 0" } },
         { "a PDU that says another length than the header",
             { { 'W', request, 0 }, { 'R', bytes({ 0, 7, 0, 0, 0, 5, 0x11, 3, 6, 0, 10 }), 9 } },
-            { tx, "RX 00 07 00 00 00 05 11 03 06 00 0A | not a frame: its PDU disagrees with its "
-                  "length field" } },
-        { "cut short by a pause", { { 'W', request, 0 }, { 'R', reply.substr(0, 9), 9 },
-            { 'R', "", 200 } }, { tx, "RX " + HexBytes(reply.substr(0, 9)) + " | not a frame: cut short" } },
-        { "a gateway's exception 11", { { 'W', request, 0 }, { 'R', bytes({ 0, 7, 0, 0, 0, 3, 0x11, 0x83, 11 }), 9 } },
-            { tx, "RX 00 07 00 00 00 03 11 83 0B | exception 11 GATEWAY TARGET DEVICE FAILED TO RESPOND | 9 ms" } },
-        { "a broadcast", { { 'W', bytes({ 0, 8, 0, 0, 0, 6, 0, 6, 0, 1, 0, 5 }), 0 }, { 'R', "", 1100 } },
+            { tx,
+                "RX 00 07 00 00 00 05 11 03 06 00 0A | not a frame: its PDU disagrees with its "
+                "length field" } },
+        { "cut short by a pause",
+            { { 'W', request, 0 }, { 'R', reply.substr(0, 9), 9 }, { 'R', "", 200 } },
+            { tx, "RX " + HexBytes(reply.substr(0, 9)) + " | not a frame: cut short" } },
+        { "a gateway's exception 11",
+            { { 'W', request, 0 }, { 'R', bytes({ 0, 7, 0, 0, 0, 3, 0x11, 0x83, 11 }), 9 } },
+            { tx,
+                "RX 00 07 00 00 00 03 11 83 0B | exception 11 GATEWAY TARGET DEVICE FAILED TO "
+                "RESPOND | 9 ms" } },
+        { "a broadcast",
+            { { 'W', bytes({ 0, 8, 0, 0, 0, 6, 0, 6, 0, 1, 0, 5 }), 0 }, { 'R', "", 1100 } },
             { "TX 00 08 00 00 00 06 00 06 00 01 00 05 | broadcast: no reply expected" } },
     };
     for (const Scenario& s : stream)
         EXPECT_EQ(rowsOf(s.events, Framing::MbapStream), s.rows) << s.what;
     // A datagram is one frame: its length field must agree with it.
     EXPECT_EQ(rowsOf({ { 'W', request, 0 }, { 'R', reply + reply, 20 } }, Framing::MbapDatagram),
-        (std::vector<std::string> { tx, "RX " + HexBytes(reply + reply)
-            + " | not a frame: length field 9, but 24 bytes follow it" }));
+        (std::vector<std::string> { tx,
+            "RX " + HexBytes(reply + reply)
+                + " | not a frame: length field 9, but 24 bytes follow it" }));
     FrameAnalyzer analyzer;
     analyzer.setNetwork(Framing::MbapStream);
-    EXPECT_EQ(analyzer.wireOf(framed({ 0x11, 3, 0, 0, 0, 3 })), request.substr(0, 1) + '\1' + request.substr(2))
+    EXPECT_EQ(analyzer.wireOf(framed({ 0x11, 3, 0, 0, 0, 3 })),
+        request.substr(0, 1) + '\1' + request.substr(2))
         << "the first request's transaction is 1";
 }
 

@@ -189,9 +189,12 @@ TEST(ScanRun, OverModbusTcpUnitIdsOnlyAndALateReplyFindsItsOwnUnit)
         }
         if (run.need() == ScanRun::Need::Send) {
             const MbapFrame f = ReadMbapDatagram(run.frame()).frame;
-            log.push_back("unit " + std::to_string(f.unit) + " tid " + std::to_string(f.transaction));
+            log.push_back(
+                "unit " + std::to_string(f.unit) + " tid " + std::to_string(f.transaction));
             run.sent(int(run.frame().size()), { ms * 1000, ms });
-            const ByteString reply = f.pdu[0] == 3 ? BuildMbap({ f.transaction, f.unit, bytes({ 3, 2, 0, 10 }) }) : ByteString();
+            const ByteString reply = f.pdu[0] == 3
+                ? BuildMbap({ f.transaction, f.unit, bytes({ 3, 2, 0, 10 }) })
+                : ByteString();
             ms += 5;
             if (f.unit == 1)
                 held = reply;
@@ -201,8 +204,9 @@ TEST(ScanRun, OverModbusTcpUnitIdsOnlyAndALateReplyFindsItsOwnUnit)
         ms += run.readWaitUs(ms * 1000) / 1000 + 1;
         run.read({}, { ms * 1000, ms });
     }
-    EXPECT_EQ(log, std::vector<std::string>({ "open network", "unit 1 tid 1", "unit 2 tid 2",
-                       "unit 1 tid 3", "unit 1 tid 4" }));
+    EXPECT_EQ(log,
+        std::vector<std::string>(
+            { "open network", "unit 1 tid 1", "unit 2 tid 2", "unit 1 tid 3", "unit 1 tid 4" }));
     ASSERT_EQ(run.hits().size(), 1u);
     EXPECT_EQ(run.hits()[0].address, 1);
     EXPECT_EQ(run.hits()[0].verdict, "late reply: transaction 1, awaited 2");

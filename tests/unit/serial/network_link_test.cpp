@@ -55,8 +55,8 @@ MbapFrame nextRequest(FaultServer& server, std::string& held)
 // A one-register reply carrying value, under the request's transaction id.
 std::string replyWith(const MbapFrame& request, int value)
 {
-    return BuildMbap({ request.transaction, request.unit,
-        { 3, 2, char(value >> 8), char(value & 0xFF) } });
+    return BuildMbap(
+        { request.transaction, request.unit, { 3, 2, char(value >> 8), char(value & 0xFF) } });
 }
 
 ByteString readOne() { return BuildRequest(1, { 3, 0, 1 }).frame; }
@@ -73,7 +73,8 @@ struct Client
     }
     std::optional<int> value(const Exchange& e)
     {
-        const auto v = e.good() ? ValuesOfReply(e.request().bytes, e.answer()->bytes) : std::nullopt;
+        const auto v
+            = e.good() ? ValuesOfReply(e.request().bytes, e.answer()->bytes) : std::nullopt;
         return v ? std::optional<int>(v->values.at(0)) : std::nullopt;
     }
 };
@@ -139,7 +140,8 @@ TEST(NetworkLink, AHangUpIsToldOnceAndTheConnectionMadeAgainAtTheNextRequest)
     const Exchange again = client.link->transact(readOne());
     EXPECT_EQ(client.value(again), 3);
     EXPECT_EQ(again.notes(),
-        (std::vector<std::string> { where + " closed the connection; made again at the next request",
+        (std::vector<std::string> {
+            where + " closed the connection; made again at the next request",
             "connected to " + where + " again" }));
     first.join();
     const Exchange refused = client.link->transact(readOne());
