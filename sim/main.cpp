@@ -60,6 +60,20 @@ bool readArguments(int argc, char** argv, std::vector<Served>& served)
     return true;
 }
 
+// The network links asked for, each one's address printed where a terminal reads it.
+bool listen(ServedLinks& links, const std::vector<Served>& asked)
+{
+    for (const Served& s : asked)
+        if (!links.add(s.as, s.port)) {
+            std::fprintf(stderr, "quillet-sim: cannot listen on port %d\n", s.port);
+            return false;
+        }
+    for (const std::string& address : links.addresses())
+        std::printf("%s\n", address.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -86,14 +100,8 @@ int main(int argc, char** argv)
 
     std::printf("%s\n", slave.path().c_str());
     ServedLinks links(slave);
-    for (const Served& s : asked)
-        if (!links.add(s.as, s.port)) {
-            std::fprintf(stderr, "quillet-sim: cannot listen on port %d\n", s.port);
-            return 1;
-        }
-    for (const std::string& address : links.addresses())
-        std::printf("%s\n", address.c_str()); // where a terminal reaches it
-    std::fflush(stdout);
+    if (!listen(links, asked))
+        return 1;
     std::fprintf(stderr,
         "quillet-sim: slave 48 on %s (functions 1, 2, 3, 4, 5, 6, 15, 16, 17, 22, 23, 43/14; "
         "coils, inputs and registers 0..99). Ctrl-C stops.\n",
