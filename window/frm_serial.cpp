@@ -342,9 +342,11 @@ void frmSerial::toggleMonitor()
 
 void frmSerial::updateMonitorTitle()
 {
+    // A network link has no line settings to name.
     if (monitor_)
-        monitor_->setLineTitle(
-            txt0->text() + " " + QString::fromStdString(lineSettings().shortForm()));
+        monitor_->setLineTitle(txt0->text()
+            + (isNetworkLink() ? QString()
+                               : " " + QString::fromStdString(lineSettings().shortForm())));
 }
 
 void frmSerial::connectButtons()

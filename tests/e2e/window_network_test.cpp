@@ -80,6 +80,7 @@ TEST_F(OverTheNetwork, EveryWayOfAskingWorksAndTheMonitorShowsTheWire)
         monitor::LineMonitor* monitor = frm.monitor();
         monitor->show();
         EXPECT_FALSE(monitor->findChild<QComboBox*>("speed")->isEnabled());
+        EXPECT_EQ(monitor->windowTitle().toStdString(), "Quillet line monitor " + address);
         line("Text1")->setText("48");
         QTest::mouseClick(button("Command3"), Qt::LeftButton);
         ASSERT_TRUE(waitForText("Text8", "Data :  10: ")) << address;
