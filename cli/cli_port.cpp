@@ -160,6 +160,9 @@ modbus::Exchange Link::transact(const modbus::ByteString& frame)
         const modbus::ByteString chunk = port_.read(exchange.nextWaitUs(now().monoUs));
         exchange.read(chunk, now()); // the time after the read: when the bytes were there
     }
+    // What the link learnt while waiting (a datagram refused, a hang-up) is this exchange's.
+    tellNews();
+    exchange.read({}, now());
     quietSinceUs_
         = std::max(now().monoUs, sentAt.monoUs + std::int64_t(wire.size()) * timing_.characterUs);
     if (line_.broadcastSent() && written == int(wire.size()))

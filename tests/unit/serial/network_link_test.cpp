@@ -137,12 +137,13 @@ TEST(NetworkLink, AHangUpIsToldOnceAndTheConnectionMadeAgainAtTheNextRequest)
     EXPECT_EQ(client.value(client.link->transact(readOne())), 1);
     const Exchange cut = client.link->transact(readOne());
     EXPECT_EQ(cut.verdict(), "not a frame: cut short");
+    EXPECT_EQ(cut.notes(),
+        std::vector<std::string> {
+            where + " closed the connection; made again at the next request" })
+        << "told with the exchange it ended";
     const Exchange again = client.link->transact(readOne());
     EXPECT_EQ(client.value(again), 3);
-    EXPECT_EQ(again.notes(),
-        (std::vector<std::string> {
-            where + " closed the connection; made again at the next request",
-            "connected to " + where + " again" }));
+    EXPECT_EQ(again.notes(), std::vector<std::string> { "connected to " + where + " again" });
     first.join();
     const Exchange refused = client.link->transact(readOne());
     EXPECT_EQ(refused.verdict(), "not sent: nothing listens at " + where);
