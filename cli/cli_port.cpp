@@ -135,7 +135,7 @@ void Link::readAway()
     }
 }
 
-void Link::tellNews()
+bool Link::tellNews()
 {
     bool ended = false;
     const std::string news = port_.takeNews(&ended);
@@ -144,6 +144,7 @@ void Link::tellNews()
         end = std::min(news.find('\n', from), news.size());
         line_.note(news.substr(from, end - from), now(), ended);
     }
+    return !news.empty();
 }
 
 modbus::Exchange Link::transact(const modbus::ByteString& frame)
@@ -160,9 +161,10 @@ modbus::Exchange Link::transact(const modbus::ByteString& frame)
         const modbus::ByteString chunk = port_.read(exchange.nextWaitUs(now().monoUs));
         exchange.read(chunk, now()); // the time after the read: when the bytes were there
     }
-    // What the link learnt while waiting (a datagram refused, a hang-up) is this exchange's.
-    tellNews();
-    exchange.read({}, now());
+    // What the link learnt while waiting (a datagram refused, a hang-up) is this exchange's;
+    // an exchange without news is left as it ended.
+    if (tellNews())
+        exchange.read({}, now());
     quietSinceUs_
         = std::max(now().monoUs, sentAt.monoUs + std::int64_t(wire.size()) * timing_.characterUs);
     if (line_.broadcastSent() && written == int(wire.size()))

@@ -73,7 +73,8 @@ public:
 private:
     void keepSilence();
     void readAway();
-    void tellNews();
+    // What the port learnt of its connection, as notes in the analysis; whether there was any.
+    bool tellNews();
 
     Port& port_;
     std::int64_t turnaroundUs_;
