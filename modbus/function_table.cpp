@@ -133,6 +133,44 @@ std::optional<std::size_t> ReplyFrameLength(
     return 0;
 }
 
+std::optional<std::size_t> RequestFrameLength(std::string_view bytes, std::size_t at)
+{
+    if (bytes.size() < at + 2)
+        return std::nullopt;
+    // A byte count at this offset from the frame's start, and the bytes before and after it.
+    const auto counted = [&](std::size_t countAt) -> std::optional<std::size_t> {
+        if (bytes.size() <= at + countAt)
+            return std::nullopt;
+        return countAt + 1 + std::size_t(ByteAt(bytes, at + countAt)) + 2;
+    };
+    switch (ByteAt(bytes, at + 1)) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 8:
+        return 8; // address, function, two 16-bit fields, check bytes
+    case 7:
+    case 11:
+    case 12:
+    case 17:
+        return 4; // address, function, check bytes
+    case 15:
+    case 16:
+        return counted(6);
+    case 22:
+        return 10;
+    case 23:
+        return counted(10);
+    case 43:
+        return 7; // MEI 14: read code and object id
+    default:
+        return 0;
+    }
+}
+
 bool ReplyCopiesRequest(std::string_view request)
 {
     if (request.size() < 4)

@@ -79,6 +79,11 @@ const FunctionInfo* FindCommand(std::string_view word);
 std::optional<std::size_t> ReplyFrameLength(
     std::string_view bytes, std::size_t at, std::string_view request = {});
 
+// Bytes the request starting at bytes[at] takes, check bytes included, as a listener that sent
+// nothing cuts frames: 0 when its function code does not say, nullopt when more bytes are
+// needed to tell.
+std::optional<std::size_t> RequestFrameLength(std::string_view bytes, std::size_t at);
+
 // Whether a good reply to this request frame is a copy of it (5, 6, 8/0, 22).
 bool ReplyCopiesRequest(std::string_view request);
 

@@ -1,0 +1,252 @@
+#include "line_listener.h"
+
+#include "modbus/crc16.h"
+#include "modbus/function_table.h"
+#include "modbus/modbus_names.h"
+#include "modbus/reply_match.h"
+
+#include <algorithm>
+
+namespace modbus {
+namespace {
+
+    // Checked in place: the search asks this at every offset of noise.
+    bool crcGood(std::string_view frame)
+    {
+        if (frame.size() < 4)
+            return false;
+        std::uint16_t crc = 0xFFFF;
+        for (std::size_t i = 0; i + 2 < frame.size(); ++i)
+            crc = Crc16Step(crc, ByteAt(frame, i));
+        return ByteAt(frame, frame.size() - 2) == (crc & 0xFF)
+            && ByteAt(frame, frame.size() - 1) == (crc >> 8);
+    }
+
+} // namespace
+
+LineListener::LineListener(std::int64_t characterUs, std::int64_t silenceUs)
+    : characterUs_(characterUs)
+    , silenceUs_(silenceUs)
+{ }
+
+std::vector<FrameRow> LineListener::take()
+{
+    std::vector<FrameRow> rows;
+    rows.swap(rows_);
+    return rows;
+}
+
+void LineListener::read(const ByteString& chunk, std::int64_t atUs)
+{
+    // The quiet before this read's bytes: the time since the last read less the bytes' own time
+    // on the line. A USB adapter's 16 ms slices of a busy line leave none.
+    const std::int64_t idle = atUs - lastUs_ - std::int64_t(chunk.size()) * characterUs_;
+    const bool quiet = !buffer_.empty() && idle > silenceUs_;
+    if (quiet && (splits_.empty() || splits_.back() != buffer_.size()))
+        splits_.push_back(buffer_.size());
+    if (chunk.empty()) {
+        if (quiet)
+            extract(false);
+        return;
+    }
+    buffer_ += chunk;
+    reads_.emplace_back(buffer_.size(), atUs);
+    lastUs_ = atUs;
+    extract(false);
+}
+
+void LineListener::finish(std::int64_t atUs)
+{
+    lastUs_ = std::max(lastUs_, atUs);
+    extract(true);
+    flushNoise();
+}
+
+std::size_t LineListener::segmentEnd() const
+{
+    for (const std::size_t split : splits_)
+        if (split > 0)
+            return split;
+    return buffer_.size();
+}
+
+void LineListener::extract(bool closedAtEnd)
+{
+    while (!buffer_.empty()) {
+        const std::size_t limit = segmentEnd();
+        const bool closed = closedAtEnd || limit < buffer_.size()
+            || std::find(splits_.begin(), splits_.end(), limit) != splits_.end();
+        const std::vector<Candidate> all = candidates();
+        if (takeGood(all, limit))
+            continue;
+        if (mayGrow(all, limit, closed))
+            return;
+        const bool whole = closed && std::any_of(all.begin(), all.end(), [&](const Candidate& c) {
+            return c.length == limit;
+        });
+        if (whole) { // its length, its silence after, but not its check bytes
+            flushNoise();
+            emitCrcBad(limit);
+            consume(limit);
+            continue;
+        }
+        if (noise_.empty())
+            noiseUs_ = timeOf(0);
+        noise_ += buffer_[0]; // the search moves on a byte
+        consume(1);
+    }
+}
+
+std::vector<LineListener::Candidate> LineListener::candidates() const
+{
+    // A reply to the request heard last comes from its slave with its function (or exception).
+    const bool answers = pending_ && !pending_->answered && buffer_.size() >= 2
+        && ByteAt(buffer_, 0) == ByteAt(pending_->frame, 0)
+        && (ByteAt(buffer_, 1) & 0x7F) == ByteAt(pending_->frame, 1);
+    std::vector<Candidate> all;
+    if (answers)
+        all.push_back({ ReplyFrameLength(buffer_, 0, pending_->frame), Role::Reply });
+    all.push_back({ RequestFrameLength(buffer_, 0), Role::Request });
+    if (!answers)
+        all.push_back({ ReplyFrameLength(buffer_, 0), Role::Orphan });
+    return all;
+}
+
+bool LineListener::takeGood(const std::vector<Candidate>& all, std::size_t limit)
+{
+    for (const Candidate& c : all) {
+        if (!c.length || *c.length < 4 || *c.length > limit
+            || !crcGood(std::string_view(buffer_).substr(0, *c.length)))
+            continue;
+        flushNoise();
+        emit(*c.length, c.role);
+        consume(*c.length);
+        return true;
+    }
+    return false;
+}
+
+bool LineListener::mayGrow(const std::vector<Candidate>& all, std::size_t limit, bool closed) const
+{
+    if (closed)
+        return false;
+    // More bytes may complete a frame; or a silence may yet close one whose check bytes are bad.
+    return buffer_.size() < 4 || std::any_of(all.begin(), all.end(), [&](const Candidate& c) {
+        return !c.length || (*c.length >= 4 && *c.length >= limit);
+    });
+}
+
+void LineListener::emit(std::size_t length, Role role)
+{
+    const std::int64_t endUs = timeOf(length - 1);
+    if (role == Role::Request && pending_ && !pending_->answered)
+        missedReply(endUs); // told before the request that shows it
+    FrameRow& row = rows_.emplace_back();
+    row.bytes = buffer_.substr(0, length);
+    row.time.monoUs = endUs;
+    row.function = FunctionName(ByteAt(row.bytes, 1));
+    const int slave = ByteAt(row.bytes, 0);
+    if (role == Role::Request)
+        emitRequest(row, slave);
+    else if (role == Role::Reply)
+        emitReply(row, slave);
+    else {
+        row.kind = RowKind::Late;
+        row.verdict = "a reply to no request heard";
+    }
+}
+
+void LineListener::missedReply(std::int64_t atUs)
+{
+    FrameRow& missed = rows_.emplace_back();
+    missed.kind = RowKind::NoReply;
+    missed.time.monoUs = atUs;
+    missed.function = FunctionName(ByteAt(pending_->frame, 1));
+    missed.request = pending_->frame;
+    missed.verdict = "no reply";
+    stats_.noReply(ByteAt(pending_->frame, 0));
+}
+
+void LineListener::emitRequest(FrameRow& row, int slave)
+{
+    row.kind = RowKind::Request;
+    pending_ = Heard { row.bytes, row.time.monoUs, slave == 0 };
+    row.verdict = slave == 0 ? "broadcast: no reply expected" : "request";
+    stats_.request(slave, row.time.monoUs);
+}
+
+void LineListener::emitReply(FrameRow& row, int slave)
+{
+    const std::string differs = ReplyMismatch(pending_->frame, row.bytes);
+    const double ms = double(row.time.monoUs - pending_->endUs) / 1000.0;
+    row.request = pending_->frame;
+    row.replyMs = ms;
+    pending_->answered = true;
+    if (!differs.empty()) {
+        row.kind = RowKind::Mismatch;
+        row.verdict = differs;
+        stats_.mismatched(slave);
+    } else if (ByteAt(row.bytes, 1) & 0x80) {
+        row.kind = RowKind::Exception;
+        row.verdict = ExceptionVerdict(ByteAt(row.bytes, 2));
+        stats_.exception(slave, ByteAt(row.bytes, 2), ms);
+    } else {
+        row.kind = RowKind::Reply;
+        row.verdict = "CRC OK";
+        stats_.reply(slave, ms);
+    }
+}
+
+void LineListener::emitCrcBad(std::size_t length)
+{
+    FrameRow& row = rows_.emplace_back();
+    row.kind = RowKind::CrcBad;
+    row.bytes = buffer_.substr(0, length);
+    row.time.monoUs = timeOf(length - 1);
+    row.function = FunctionName(ByteAt(row.bytes, 1));
+    const ByteString check = CRC16(row.bytes.substr(0, length - 2)).value_or(ByteString(2, '\0'));
+    row.verdict = "CRC BAD (expected " + HexBytes(check) + ")";
+    const int slave = ByteAt(row.bytes, 0);
+    if (pending_ && !pending_->answered && ByteAt(pending_->frame, 0) == slave)
+        pending_->answered = true; // its slave spoke, if garbled
+    stats_.crcBad(slave);
+}
+
+void LineListener::flushNoise()
+{
+    if (noise_.empty())
+        return;
+    FrameRow& row = rows_.emplace_back();
+    row.kind = RowKind::NotFrame;
+    row.bytes = noise_;
+    row.time.monoUs = noiseUs_;
+    row.verdict = std::to_string(noise_.size())
+        + (noise_.size() == 1 ? " byte that makes no frame" : " bytes that make no frame");
+    noise_.clear();
+}
+
+std::int64_t LineListener::timeOf(std::size_t index) const
+{
+    for (const auto& [end, atUs] : reads_)
+        if (end > index)
+            return atUs;
+    return lastUs_;
+}
+
+void LineListener::consume(std::size_t length)
+{
+    buffer_.erase(0, length);
+    std::erase_if(reads_, [&](const auto& r) { return r.first <= length; });
+    for (auto& r : reads_)
+        r.first -= length;
+    // A silence crossed ends the noise before it: what follows starts afresh.
+    const bool crossed = std::any_of(
+        splits_.begin(), splits_.end(), [&](std::size_t s) { return s > 0 && s <= length; });
+    std::erase_if(splits_, [&](std::size_t s) { return s <= length; });
+    for (std::size_t& s : splits_)
+        s -= length;
+    if (crossed)
+        flushNoise();
+}
+
+} // namespace modbus

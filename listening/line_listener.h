@@ -1,0 +1,73 @@
+// A line another master drives, heard without sending a byte: frames cut where the read times
+// show a silence and by the lengths the table gives, confirmed by their check bytes, the search
+// moving on a byte at a time past what makes no frame; requests and replies paired by slave and
+// function, in order, each reply timed from the end of its request. Times are passed in.
+#pragma once
+
+#include "listen_statistics.h"
+
+#include "modbus/frame_analysis.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace modbus {
+
+class LineListener
+{
+public:
+    // characterUs: one character on the line, 0 where reads tell no time (a pty); silenceUs:
+    // the quiet that ends a frame (3.5 characters).
+    LineListener(std::int64_t characterUs, std::int64_t silenceUs);
+
+    // A read's bytes, stamped in µs as the read returned.
+    void read(const ByteString& chunk, std::int64_t atUs);
+    // Listening ends: what is held is judged as it stands.
+    void finish(std::int64_t atUs);
+    // The rows made since the last call, oldest first. A row's time.monoUs is its last byte's.
+    std::vector<FrameRow> take();
+    const ListenStatistics& statistics() const { return stats_; }
+
+private:
+    enum class Role { Request, Reply, Orphan };
+    struct Candidate
+    {
+        std::optional<std::size_t> length; // nullopt: more bytes needed to tell
+        Role role;
+    };
+    struct Heard
+    {
+        ByteString frame;
+        std::int64_t endUs = 0;
+        bool answered = false;
+    };
+
+    void extract(bool closedAtEnd);
+    std::vector<Candidate> candidates() const;
+    bool takeGood(const std::vector<Candidate>& all, std::size_t limit);
+    bool mayGrow(const std::vector<Candidate>& all, std::size_t limit, bool closed) const;
+    void emit(std::size_t length, Role role);
+    void missedReply(std::int64_t atUs);
+    void emitRequest(FrameRow& row, int slave);
+    void emitReply(FrameRow& row, int slave);
+    void emitCrcBad(std::size_t length);
+    void flushNoise();
+    std::size_t segmentEnd() const;
+    std::int64_t timeOf(std::size_t index) const;
+    void consume(std::size_t length);
+
+    std::int64_t characterUs_;
+    std::int64_t silenceUs_;
+    ByteString buffer_;
+    std::vector<std::size_t> splits_; // offsets in buffer_ a silence comes before
+    std::vector<std::pair<std::size_t, std::int64_t>> reads_; // where each read ends, and when
+    std::int64_t lastUs_ = 0;
+    ByteString noise_; // bytes skipped since the last frame
+    std::int64_t noiseUs_ = 0;
+    std::optional<Heard> pending_; // the last request heard
+    std::vector<FrameRow> rows_;
+    ListenStatistics stats_;
+};
+
+} // namespace modbus

@@ -1,0 +1,183 @@
+// Frames heard on a line another master drives: cut, checked and paired from reads alone, fed
+// whole, byte by byte and in a USB adapter's 16 ms slices; noise skipped; random bytes making
+// (almost) no pairs; the capture written and read back.
+#include "exchange/exchange.h"
+#include "listening/line_listener.h"
+#include "listening/pcap_file.h"
+#include "modbus/crc16.h"
+#include "modbus/function_table.h"
+#include "requests/request_language.h"
+#include "tests/support/byte_list.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace modbus;
+
+namespace {
+
+ByteString framed(std::initializer_list<int> body)
+{
+    const ByteString b = bytes(body);
+    return b + *CRC16(b);
+}
+
+ByteString request(int slave, const char* command)
+{
+    return BuildRequest(slave, ParseRequest(command).fields).frame;
+}
+
+// A poll of another master: each request and its reply (empty: none came), two slaves.
+const std::vector<std::pair<ByteString, ByteString>>& trace()
+{
+    static const std::vector<std::pair<ByteString, ByteString>> t = {
+        { request(17, "read-coils 0 10"), framed({ 17, 1, 2, 0xAA, 0x02 }) },
+        { request(17, "read-discrete 0 4"), framed({ 17, 2, 1, 0x05 }) },
+        { request(17, "read-holding 0 3"), framed({ 17, 3, 6, 0, 10, 0, 20, 0, 30 }) },
+        { request(5, "read-input 8 1"), framed({ 5, 4, 2, 0x03, 0xE8 }) },
+        { request(5, "write-coil 4 1"), request(5, "write-coil 4 1") },
+        { request(17, "write-register 2 7"), request(17, "write-register 2 7") },
+        { request(17, "write-coils 0 1 0 1"), framed({ 17, 15, 0, 0, 0, 3 }) },
+        { request(5, "write-registers 3 4 5"), framed({ 5, 16, 0, 3, 0, 2 }) },
+        { request(17, "read-write 0 1 4 9"), framed({ 17, 23, 2, 0, 10 }) },
+        { request(17, "device-id"), framed({ 17, 0x2B, 0x0E, 1, 1, 0, 0, 1, 0, 2, 'Q', 'S' }) },
+        { request(5, "read-holding 300 1"), framed({ 5, 0x83, 2 }) },
+        { request(9, "read-holding 0 1"), {} }, // a slave that is not there
+        { request(17, "read-holding 1 1"), framed({ 17, 3, 2, 0, 20 }) },
+    };
+    return t;
+}
+
+// "request 17 3", "reply 17 3 CRC OK 1.23", ... without times where untimed.
+std::vector<std::string> heard(const std::vector<FrameRow>& rows)
+{
+    std::vector<std::string> out;
+    for (const FrameRow& r : rows) {
+        const std::string who = r.bytes.size() >= 2
+            ? std::to_string(ByteAt(r.bytes, 0)) + " " + std::to_string(ByteAt(r.bytes, 1) & 0x7F)
+            : std::to_string(ByteAt(r.request, 0));
+        out.push_back(r.kind == RowKind::Request ? "request " + who : r.verdict + " " + who);
+    }
+    return out;
+}
+
+// The trace's bytes at speed, back to back, and the reads an adapter makes of them: each read
+// returns at the moment its last byte has crossed.
+std::vector<std::pair<ByteString, std::int64_t>> reads(
+    const ByteString& line, std::int64_t characterUs, std::size_t perRead)
+{
+    std::vector<std::pair<ByteString, std::int64_t>> out;
+    for (std::size_t at = 0; at < line.size(); at += perRead)
+        out.emplace_back(line.substr(at, perRead),
+            std::int64_t(std::min(at + perRead, line.size())) * characterUs);
+    return out;
+}
+
+ByteString lineOf(const std::vector<std::pair<ByteString, ByteString>>& pairs)
+{
+    ByteString line;
+    for (const auto& [asked, answer] : pairs)
+        line += asked + answer;
+    return line;
+}
+
+std::vector<FrameRow> listen(const ByteString& line, std::int64_t characterUs, std::size_t perRead)
+{
+    LineListener listener(characterUs, 7 * characterUs / 2);
+    for (const auto& [chunk, atUs] : reads(line, characterUs, perRead))
+        listener.read(chunk, atUs);
+    listener.finish(std::int64_t(line.size() + 100) * characterUs);
+    return listener.take();
+}
+
+} // namespace
+
+TEST(LineListener, FramesArePairedHoweverTheReadsCutThem)
+{
+    std::vector<std::string> expected;
+    for (const auto& [asked, answer] : trace()) {
+        const std::string who
+            = std::to_string(ByteAt(asked, 0)) + " " + std::to_string(ByteAt(asked, 1));
+        expected.push_back("request " + who);
+        if (!answer.empty())
+            expected.push_back(
+                (ByteAt(answer, 1) & 0x80 ? "exception 2 ILLEGAL DATA ADDRESS " : "CRC OK ") + who);
+    }
+    expected.insert(expected.end() - 2, "no reply 9"); // told when the next request shows it
+    const ByteString line = lineOf(trace());
+    const struct
+    {
+        const char* how;
+        int speed;
+        std::size_t perRead;
+    } feeds[] = { { "whole", 19200, line.size() }, { "byte by byte", 9600, 1 },
+        { "16 ms slices at 115200", 115200, 184 }, { "16 ms slices at 1200", 1200, 2 },
+        { "16 ms slices at 230400", 230400, 368 }, { "16 ms slices at 19200", 19200, 30 } };
+    for (const auto& f : feeds)
+        EXPECT_EQ(heard(listen(line, CharacterUs(f.speed, 'n', 1), f.perRead)), expected) << f.how;
+}
+
+TEST(LineListener, SilenceSplitsNoiseFromFramesAndRepliesAreTimedFromTheirRequest)
+{
+    const std::int64_t charUs = CharacterUs(19200, 'e', 1);
+    LineListener listener(charUs, 7 * charUs / 2);
+    const auto& [asked, answer] = trace()[2];
+    std::int64_t t = 0;
+    const auto at = [&](const ByteString& b, std::int64_t pauseUs) {
+        t += pauseUs + std::int64_t(b.size()) * charUs;
+        listener.read(b, t);
+    };
+    at(bytes({ 0xFF, 0x00, 0x13 }), 0); // noise, then a silence
+    at(asked, 5'000);
+    at(answer, 4'000); // 4 ms of turnaround before the reply's bytes
+    at(answer.substr(0, 5), 2'000); // a reply cut short: its length, not its bytes
+    at(bytes({ 17, 3, 6, 0, 10, 0, 20, 0, 30, 0, 0 }), 9'000); // its length, wrong check bytes
+    listener.finish(t + 50'000);
+    const std::vector<FrameRow> rows = listener.take();
+    EXPECT_EQ(heard(rows),
+        (std::vector<std::string> { "3 bytes that make no frame 255 0", "request 17 3",
+            "CRC OK 17 3", "5 bytes that make no frame 17 3", "CRC BAD (expected B4 B8) 17 3" }));
+    ASSERT_TRUE(rows[2].replyMs);
+    EXPECT_NEAR(*rows[2].replyMs, 4.0 + double(answer.size() * charUs) / 1000.0, 0.01);
+    const SlaveHeard& s = listener.statistics().slaves().at(17);
+    EXPECT_EQ(std::tuple(s.requests, s.good, s.crcBad), std::tuple(1L, 1L, 1L));
+}
+
+TEST(LineListener, TenThousandFramesInSlicesAndAMegabyteOfNoise)
+{
+    std::vector<std::pair<ByteString, ByteString>> many;
+    while (many.size() < 5'000)
+        for (const auto& pair : trace())
+            if (!pair.second.empty() && many.size() < 5'000)
+                many.push_back(pair);
+    const std::vector<FrameRow> rows = listen(lineOf(many), CharacterUs(115200, 'n', 1), 184);
+    const auto paired = std::count_if(rows.begin(), rows.end(), [](const FrameRow& r) {
+        return (r.kind == RowKind::Reply || r.kind == RowKind::Exception) && r.replyMs;
+    });
+    EXPECT_GE(paired, 4'995) << "at least 99.9 % of 5,000 exchanges";
+    std::mt19937 random(31);
+    ByteString noise(1 << 20, '\0');
+    for (char& c : noise)
+        c = char(random() & 0xFF);
+    const std::vector<FrameRow> fromNoise = listen(noise, CharacterUs(115200, 'n', 1), 184);
+    const auto falsePairs = std::count_if(fromNoise.begin(), fromNoise.end(),
+        [](const FrameRow& r) { return r.kind == RowKind::Reply || r.kind == RowKind::Exception; });
+    EXPECT_LE(falsePairs, 1);
+}
+
+TEST(PcapFile, WrittenAndReadBack)
+{
+    ByteString file = PcapHeader();
+    const std::int64_t t0 = 1'765'180'800'123'456; // 2025-12-08 08:00:00.123456 UTC
+    for (std::size_t i = 0; i < trace().size(); ++i)
+        file += PcapRecord(trace()[i].first, t0 + std::int64_t(i) * 1500);
+    EXPECT_EQ(HexBytes(file.substr(0, 24)),
+        "D4 C3 B2 A1 02 00 04 00 00 00 00 00 00 00 00 00 FF FF 00 00 93 00 00 00");
+    const auto frames = ReadPcap(file);
+    ASSERT_TRUE(frames);
+    ASSERT_EQ(frames->size(), trace().size());
+    EXPECT_EQ((*frames)[3].bytes, trace()[3].first);
+    EXPECT_EQ((*frames)[3].atUs, t0 + 4500);
+    EXPECT_FALSE(ReadPcap(file.substr(0, file.size() - 1))) << "a record cut short";
+}
