@@ -128,6 +128,17 @@ namespace {
         return parsed;
     }
 
+    Parsed parseListen(Parsed parsed, const std::vector<std::string>& words)
+    {
+        const ListenParsed listen = ParseListenOptions(words);
+        if (!listen.help.empty())
+            return done(0, listen.help);
+        if (!listen.error.empty())
+            return done(2, "quillet-cli listen: " + listen.error + "\n");
+        parsed.options.listen = listen.options;
+        return parsed;
+    }
+
     // The workspace under the options given, then the map: empty, or why the run cannot go on.
     std::string settle(Parsed& parsed, const CLI::App& app)
     {
@@ -223,6 +234,8 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     const std::vector<std::string> words = app.remaining();
     if (!words.empty() && words[0] == "scan")
         return parseScan(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
+    if (!words.empty() && words[0] == "listen")
+        return parseListen(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
     if (!words.empty() && words[0] == "check")
         return parseCheck(parsed, std::vector<std::string>(words.begin() + 1, words.end()), app);
     return parseRequest(parsed, words, app);

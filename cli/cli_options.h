@@ -2,6 +2,8 @@
 // request language.
 #pragma once
 
+#include "listen_options.h"
+
 #include "benchfiles/register_map.h"
 #include "modbus/detail_table.h"
 #include "modbus/echo_mode.h"
@@ -38,6 +40,8 @@ struct Options
     std::shared_ptr<const modbus::RegisterMap> map; // loaded from mapFile; null without one
     std::string workspace; // --workspace: settings not given as options
     std::string checkFile;
+    // quillet-cli listen [...]: set instead of a request.
+    std::optional<ListenOptions> listen;
     std::string junit;
 };
 

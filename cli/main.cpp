@@ -2,6 +2,7 @@
 #include "check_command.h"
 #include "cli_options.h"
 #include "cli_port.h"
+#include "listen_command.h"
 #include "poll_command.h"
 #include "reply_json.h"
 #include "reply_output.h"
@@ -39,6 +40,8 @@ int main(int argc, char** argv)
         return cli::RunScan(o);
     if (!o.checkFile.empty())
         return cli::RunCheck(o);
+    if (o.listen)
+        return cli::RunListen(o);
     const modbus::BuiltRequest request = modbus::BuildRequest(o.address, o.request);
     if (!request.notSent.empty())
         return fail("quillet-cli: not sent: " + request.notSent + "\n", 2);

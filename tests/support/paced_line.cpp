@@ -31,6 +31,11 @@ PacedLine::PacedLine(const std::string& farPath, int bitsPerSecond, bool garble,
         return;
     makeRaw(client_);
     path_ = name;
+    char tapName[128] = {};
+    if (openpty(&tap_, &tapClient_, tapName, nullptr, nullptr) != 0)
+        return;
+    makeRaw(tapClient_);
+    tapPath_ = tapName;
     far_ = open(farPath.c_str(), O_RDWR | O_NOCTTY);
     if (far_ < 0)
         return;
@@ -58,7 +63,7 @@ PacedLine::~PacedLine()
     for (std::thread* t : { &toSlave_, &toProgram_ })
         if (t->joinable())
             t->join();
-    for (int fd : { master_, client_, far_ })
+    for (int fd : { master_, client_, far_, tap_, tapClient_ })
         if (fd >= 0)
             close(fd);
 }
@@ -108,7 +113,8 @@ bool PacedLine::pace(int to, const std::string& bytes, bool garble, std::vector<
             garble && programSpeedDiffers() ? ~static_cast<unsigned char>(bytes[i]) : bytes[i]);
         if (write(to, &byte, 1) != 1)
             return false;
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex_); // also keeps the tap's bytes in the wire's order
+        [[maybe_unused]] const ssize_t heard = write(tap_, &byte, 1);
         log.push_back({ took, lineFree });
     }
     return true;

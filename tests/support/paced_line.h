@@ -43,6 +43,9 @@ public:
     ~PacedLine();
 
     const std::string& path() const { return path_; } // what the program opens
+    // A third party on the wire, as a listener on an RS-485 bus: every byte either way, as it
+    // crosses. Its other end is held open, so what crosses before a listener opens it waits.
+    const std::string& tapPath() const { return tapPath_; }
     bool ok() const { return ok_; }
     std::vector<Crossing> requests() const; // program to slave, byte by byte
     std::vector<Crossing> replies() const;
@@ -54,8 +57,8 @@ private:
         Clock::time_point took, Clock::time_point& lineFree);
     std::string faulted(std::string reply) const;
 
-    std::string path_;
-    int master_ = -1, client_ = -1, far_ = -1;
+    std::string path_, tapPath_;
+    int master_ = -1, client_ = -1, far_ = -1, tap_ = -1, tapClient_ = -1;
     bool programSpeedDiffers() const;
 
     std::chrono::nanoseconds byteTime_;

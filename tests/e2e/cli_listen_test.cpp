@@ -1,0 +1,95 @@
+// quillet-cli listen on a line another master drives: another quillet-cli polls the demo slave
+// through a paced line at 19200 bit/s, and a third port on that wire hears both directions.
+#include "cli_run.h"
+#include "listening/pcap_file.h"
+#include "sim/pty_slave.h"
+#include "tests/support/paced_line.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+std::vector<std::string> linesWith(const std::string& text, const std::string& part)
+{
+    std::vector<std::string> found;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.find(part) != std::string::npos)
+            found.push_back(line);
+    return found;
+}
+
+} // namespace
+
+TEST(CliListen, HearsAnotherMastersPollsPairsThemAndCapturesThem)
+{
+    PtySlave slave(48, 10);
+    for (int n = 0; n < 10; ++n)
+        slave.registers()[n] = std::uint16_t(10 * (n + 1));
+    std::atomic<bool> stop = false;
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(20);
+    });
+    std::string heard;
+    int status = -1;
+    const std::string capture = ::testing::TempDir() + "heard.pcap";
+    std::vector<double> onLine;
+    {
+        bench::PacedLine line(slave.path(), 19200);
+        ASSERT_TRUE(line.ok());
+        FILE* listener = popen((std::string(QUILLET_CLI) + " --port " + line.tapPath()
+                                   + " listen --duration 4 --csv --pcap " + capture + " 2>&1")
+                                   .c_str(),
+            "r");
+        char header[256] = {};
+        ASSERT_TRUE(std::fgets(header, sizeof header, listener)); // it listens from now on
+        const std::string master = "--port " + line.path() + " --timeout 200 ";
+        EXPECT_EQ(runCli(master + "--address 48 --every 20 --count 10 read-holding 0 2").status, 0);
+        EXPECT_EQ(runCli(master + "--address 47 read-holding 0 1").status, 1);
+        EXPECT_EQ(runCli(master + "--address 48 write-register 3 7").status, 0);
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, listener)) > 0;)
+            heard.append(buffer, n);
+        const int raw = pclose(listener);
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        // The line's own record: a reply's last byte crossed, from its request's last byte.
+        const auto requests = line.requests();
+        const auto replies = line.replies();
+        for (std::size_t r = 0, p = 0;
+             r + 8 <= requests.size() && p + 9 <= replies.size() && onLine.size() < 10;
+             r += 8, p += 9)
+            onLine.push_back(std::chrono::duration<double, std::milli>(
+                replies[p + 8].crossed - requests[r + 7].crossed)
+                                 .count());
+    }
+    stop = true;
+    server.join();
+    EXPECT_EQ(linesWith(heard, ",request,48,3,").size(), 10u) << heard;
+    EXPECT_EQ(linesWith(heard, ",reply,48,3,").size(), 10u) << heard;
+    EXPECT_EQ(linesWith(heard, ",-,47,3,,no reply,").size(), 1u) << heard;
+    EXPECT_EQ(linesWith(heard, ",reply,48,6,").size(), 1u) << heard;
+    EXPECT_NE(heard.find("slave 48: requests 11, good replies 11"), std::string::npos) << heard;
+    EXPECT_NE(heard.find("slave 47: requests 1, good replies 0"), std::string::npos) << heard;
+    EXPECT_EQ(status, 1) << "slave 47 never answered";
+    // Reply times beside the line's record of them.
+    std::vector<double> listened;
+    for (const std::string& l : linesWith(heard, ",reply,48,3,"))
+        listened.push_back(std::atof(l.substr(l.rfind(',') + 1).c_str()));
+    ASSERT_EQ(listened.size(), onLine.size());
+    std::sort(listened.begin(), listened.end());
+    std::sort(onLine.begin(), onLine.end());
+    EXPECT_NEAR(listened[5], onLine[5], 1.0) << "medians within 1 ms";
+    std::ifstream file(capture, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    const auto frames = modbus::ReadPcap(bytes);
+    ASSERT_TRUE(frames);
+    EXPECT_EQ(frames->size(), 10u * 2 + 1 + 2);
+}
