@@ -77,7 +77,9 @@ void LineListener::extract(bool closedAtEnd)
         const bool closed = closedAtEnd || limit < buffer_.size()
             || std::find(splits_.begin(), splits_.end(), limit) != splits_.end();
         const std::vector<Candidate> all = candidates();
-        if (takeGood(all, limit))
+        // Good check bytes confirm a frame even across a pause the reads show: a driver or a
+        // loaded machine may stall inside a frame the wire carried whole.
+        if (takeGood(all, buffer_.size()))
             continue;
         if (mayGrow(all, limit, closed))
             return;

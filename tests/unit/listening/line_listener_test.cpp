@@ -130,7 +130,8 @@ TEST(LineListener, SilenceSplitsNoiseFromFramesAndRepliesAreTimedFromTheirReques
     };
     at(bytes({ 0xFF, 0x00, 0x13 }), 0); // noise, then a silence
     at(asked, 5'000);
-    at(answer, 4'000); // 4 ms of turnaround before the reply's bytes
+    at(answer.substr(0, 2), 4'000); // 4 ms of turnaround before the reply's bytes
+    at(answer.substr(2), 5'000); // and a stall inside it: its check bytes still join it
     at(answer.substr(0, 5), 2'000); // a reply cut short: its length, not its bytes
     at(bytes({ 17, 3, 6, 0, 10, 0, 20, 0, 30, 0, 0 }), 9'000); // its length, wrong check bytes
     listener.finish(t + 50'000);
@@ -139,7 +140,7 @@ TEST(LineListener, SilenceSplitsNoiseFromFramesAndRepliesAreTimedFromTheirReques
         (std::vector<std::string> { "3 bytes that make no frame 255 0", "request 17 3",
             "CRC OK 17 3", "5 bytes that make no frame 17 3", "CRC BAD (expected B4 B8) 17 3" }));
     ASSERT_TRUE(rows[2].replyMs);
-    EXPECT_NEAR(*rows[2].replyMs, 4.0 + double(answer.size() * charUs) / 1000.0, 0.01);
+    EXPECT_NEAR(*rows[2].replyMs, 9.0 + double(answer.size() * charUs) / 1000.0, 0.01);
     const SlaveHeard& s = listener.statistics().slaves().at(17);
     EXPECT_EQ(std::tuple(s.requests, s.good, s.crcBad), std::tuple(1L, 1L, 1L));
 }
