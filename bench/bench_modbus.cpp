@@ -1,6 +1,7 @@
 // Google Benchmark: the pure per-request and per-reply work.
 #include "benchfiles/register_map.h"
 #include "exchange/exchange.h"
+#include "listening/line_listener.h"
 #include "modbus/crc16.h"
 #include "modbus/reply_display.h"
 #include "requests/request_frames.h"
@@ -84,5 +85,26 @@ static void ReadAMapOf120000Rows(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * 120'000);
 }
 BENCHMARK(ReadAMapOf120000Rows)->Unit(benchmark::kMillisecond);
+
+// Listening: 1,000 read-holding exchanges (8 + 9 bytes) at 115200 bit/s, heard in a USB
+// adapter's 16 ms slices; frames a second the listener keeps up with.
+static void ListenToAPolledLine(benchmark::State& state)
+{
+    const modbus::ByteString request("\x30\x03\x00\x00\x00\x02\xC0\x2A", 8);
+    const modbus::ByteString reply("\x30\x03\x04\x00\x0A\x00\x14\xFA\xFD", 9);
+    modbus::ByteString line;
+    for (int i = 0; i < 1000; ++i)
+        line += request + reply;
+    const std::int64_t charUs = modbus::CharacterUs(115200, 'n', 1);
+    for (auto _ : state) {
+        modbus::LineListener listener(charUs, 1750);
+        for (std::size_t at = 0; at < line.size(); at += 184)
+            listener.read(line.substr(at, 184), std::int64_t(at + 184) * charUs);
+        listener.finish(std::int64_t(line.size() + 200) * charUs);
+        benchmark::DoNotOptimize(listener.take());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * 2000); // frames
+}
+BENCHMARK(ListenToAPolledLine)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

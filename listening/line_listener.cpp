@@ -81,7 +81,7 @@ void LineListener::extract(bool closedAtEnd)
         // loaded machine may stall inside a frame the wire carried whole.
         if (takeGood(all, buffer_.size()))
             continue;
-        if (mayGrow(all, limit, closed))
+        if (mayGrow(all, limit, closed, closedAtEnd))
             return;
         const bool whole = closed && std::any_of(all.begin(), all.end(), [&](const Candidate& c) {
             return c.length == limit;
@@ -128,14 +128,18 @@ bool LineListener::takeGood(const std::vector<Candidate>& all, std::size_t limit
     return false;
 }
 
-bool LineListener::mayGrow(const std::vector<Candidate>& all, std::size_t limit, bool closed) const
+bool LineListener::mayGrow(
+    const std::vector<Candidate>& all, std::size_t limit, bool closed, bool final) const
 {
-    if (closed)
+    if (final)
         return false;
-    // More bytes may complete a frame; or a silence may yet close one whose check bytes are bad.
-    return buffer_.size() < 4 || std::any_of(all.begin(), all.end(), [&](const Candidate& c) {
-        return !c.length || (*c.length >= 4 && *c.length >= limit);
-    });
+    // Bytes not read yet may complete a frame, their check bytes joining it across a pause too;
+    // or a silence may yet close one whose check bytes are bad.
+    const auto waits = [&](const Candidate& c) {
+        return !c.length || (*c.length >= 4 && *c.length > buffer_.size())
+            || (!closed && *c.length == limit);
+    };
+    return buffer_.size() < 4 || std::any_of(all.begin(), all.end(), waits);
 }
 
 void LineListener::emit(std::size_t length, Role role)

@@ -46,7 +46,8 @@ private:
     void extract(bool closedAtEnd);
     std::vector<Candidate> candidates() const;
     bool takeGood(const std::vector<Candidate>& all, std::size_t limit);
-    bool mayGrow(const std::vector<Candidate>& all, std::size_t limit, bool closed) const;
+    bool mayGrow(
+        const std::vector<Candidate>& all, std::size_t limit, bool closed, bool final) const;
     void emit(std::size_t length, Role role);
     void missedReply(std::int64_t atUs);
     void emitRequest(FrameRow& row, int slave);

@@ -145,6 +145,32 @@ TEST(LineListener, SilenceSplitsNoiseFromFramesAndRepliesAreTimedFromTheirReques
     EXPECT_EQ(std::tuple(s.requests, s.good, s.crcBad), std::tuple(1L, 1L, 1L));
 }
 
+// A driver or a loaded machine stalls inside a reply the wire carried whole: the pieces, even a
+// lone first byte with a quiet read after it, still make one frame its check bytes confirm.
+TEST(LineListener, AReplyInPiecesWithStallsBetweenIsOneFrame)
+{
+    const auto& [asked, answer] = trace()[2];
+    const std::int64_t charUs = CharacterUs(19200, 'n', 1);
+    const std::vector<std::vector<std::pair<std::size_t, std::int64_t>>> cuts = {
+        { { 1, 5'000 }, { answer.size(), 9'000 } }, // first byte alone, then the rest
+        { { 1, 5'000 }, { 1, 7'500 }, { answer.size(), 9'000 } }, // a quiet read between
+        { { 1, 5'000 }, { 2, 9'000 }, { answer.size(), 12'000 } }, // one byte more, stalled too
+    };
+    for (std::size_t i = 0; i < cuts.size(); ++i) {
+        LineListener listener(charUs, 7 * charUs / 2);
+        listener.read(asked, 1'000'000);
+        std::size_t from = 0;
+        for (const auto& [to, afterUs] : cuts[i]) {
+            listener.read(answer.substr(from, to - from), 1'000'000 + afterUs);
+            from = to;
+        }
+        listener.finish(2'000'000);
+        EXPECT_EQ(
+            heard(listener.take()), (std::vector<std::string> { "request 17 3", "CRC OK 17 3" }))
+            << "cut " << i;
+    }
+}
+
 TEST(LineListener, TenThousandFramesInSlicesAndAMegabyteOfNoise)
 {
     std::vector<std::pair<ByteString, ByteString>> many;
