@@ -4,6 +4,7 @@
 
 #include "listening/line_listener.h"
 #include "listening/pcap_file.h"
+#include "listening/speed_search.h"
 #include "modbus/number_format.h"
 
 #include <nlohmann/json.hpp>
@@ -97,33 +98,91 @@ namespace {
             pcap.flush();
     }
 
+    // A listener for the port's line: its characters timed where reads tell time.
+    modbus::LineListener listenerFor(const Port& port)
+    {
+        const modbus::ExchangeTiming timing = port.timing(0, 0);
+        return modbus::LineListener(timing.timed ? timing.characterUs : 0, port.interFrameUs());
+    }
+
+    // Up to 1.5 s at one setting, less once it is clearly right.
+    void hearAt(const Options& o, modbus::HeardAt& heard)
+    {
+        Port port;
+        if (!port.open(
+                     o.port, { heard.setting.speed, heard.setting.parity, heard.setting.stopBits })
+                 .empty())
+            return;
+        modbus::LineListener listener = listenerFor(port);
+        const std::int64_t end = epochUs() + 1'500'000;
+        while (!interrupted && epochUs() < end && !modbus::ClearlyRight(heard)) {
+            listener.read(port.read(std::min<std::int64_t>(100'000, end - epochUs())), epochUs());
+            heard.count(listener.take());
+        }
+        listener.finish(epochUs());
+        heard.count(listener.take());
+    }
+
+    // The common settings in turn, the scan's order; the one whose frames have good check bytes.
+    std::optional<comm::LineSettings> findLine(const Options& o)
+    {
+        std::vector<modbus::HeardAt> heard;
+        for (const modbus::ScanSetting& s : modbus::ScanOrder({})) {
+            heard.push_back({ s, 0, 0 });
+            hearAt(o, heard.back());
+            std::fprintf(stderr, "quillet-cli: %s\n", heard.back().text().c_str());
+            if (modbus::ClearlyRight(heard.back()) || interrupted)
+                break;
+        }
+        const std::optional<modbus::ScanSetting> best = modbus::BestSetting(heard);
+        if (!best)
+            return std::nullopt;
+        std::fprintf(stderr, "quillet-cli: the line is at %s\n", best->name().c_str());
+        return comm::LineSettings { best->speed, best->parity, best->stopBits };
+    }
+
 } // namespace
 
-int RunListen(const Options& o)
+// What must hold before listening: a serial line, a capture that can be written, the line's
+// setting found when asked. -1 when all holds, else the exit status, the reason told.
+static int prepare(Options& o, std::ofstream& pcap)
 {
-    const ListenOptions& lo = *o.listen;
-    std::ofstream pcap;
-    if (!lo.pcap.empty()) {
-        pcap.open(lo.pcap, std::ios::binary);
+    if (comm::ParseLinkAddress(o.port).network()) {
+        std::fputs(
+            "quillet-cli: listen hears a serial line; a network link has none to hear\n", stderr);
+        return 2;
+    }
+    if (!o.listen->pcap.empty()) {
+        pcap.open(o.listen->pcap, std::ios::binary);
         const modbus::ByteString header = modbus::PcapHeader();
         if (!pcap.write(header.data(), std::streamsize(header.size()))) {
-            std::fprintf(stderr, "quillet-cli: cannot write %s\n", lo.pcap.c_str());
+            std::fprintf(stderr, "quillet-cli: cannot write %s\n", o.listen->pcap.c_str());
             return 2;
         }
     }
+    if (!o.listen->findSpeed)
+        return -1;
+    const std::optional<comm::LineSettings> line = findLine(o);
+    if (!line)
+        std::fputs("quillet-cli: no common setting heard a frame with good check bytes\n", stderr);
+    o.line = line.value_or(o.line);
+    return line ? -1 : 1;
+}
+
+int RunListen(const Options& options)
+{
+    Options o = options;
+    std::signal(SIGINT, interrupt);
+    std::ofstream pcap;
+    if (const int status = prepare(o, pcap); status >= 0)
+        return status;
+    const ListenOptions& lo = *o.listen;
     Port port;
     if (const std::string why = port.open(o.port, o.line); !why.empty()) {
         std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
         return 1;
     }
-    if (port.address().network()) {
-        std::fputs(
-            "quillet-cli: listen hears a serial line; a network link has none to hear\n", stderr);
-        return 2;
-    }
-    const modbus::ExchangeTiming timing = port.timing(0, 0);
-    modbus::LineListener listener(timing.timed ? timing.characterUs : 0, port.interFrameUs());
-    std::signal(SIGINT, interrupt);
+    modbus::LineListener listener = listenerFor(port);
     const std::int64_t end = lo.durationS ? epochUs() + std::int64_t(*lo.durationS * 1e6)
                                           : std::numeric_limits<std::int64_t>::max();
     if (o.csv || lo.csv)

@@ -13,6 +13,7 @@ struct ListenOptions
     bool csv = false;
     bool json = false;
     std::string pcap; // a capture to write; empty: none
+    bool findSpeed = false; // first find the line's speed and parity
 };
 
 struct ListenParsed

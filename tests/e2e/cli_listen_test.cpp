@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -92,4 +93,41 @@ TEST(CliListen, HearsAnotherMastersPollsPairsThemAndCapturesThem)
     const auto frames = modbus::ReadPcap(bytes);
     ASSERT_TRUE(frames);
     EXPECT_EQ(frames->size(), 10u * 2 + 1 + 2);
+}
+
+// The demo slave answers at 9600 bit/s while another master polls it; a listener at another
+// speed hears garbage: --find-speed keeps the setting whose frames have good check bytes.
+TEST(CliListen, FindsTheLinesSpeedWithinTenSeconds)
+{
+    PtySlave slave(48, 10);
+    std::atomic<bool> stop = false;
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(20);
+    });
+    std::string heard;
+    double tookS = 0;
+    {
+        bench::PacedLine line(slave.path(), 9600, true);
+        ASSERT_TRUE(line.ok());
+        FILE* master = popen((std::string(QUILLET_CLI) + " --port " + line.path()
+                                 + " --speed 9600 --address 48 --every 20 --count 150 read-holding "
+                                   "0 1 >/dev/null 2>&1")
+                                 .c_str(),
+            "r");
+        const auto start = std::chrono::steady_clock::now();
+        const CliRun run
+            = runCli("--port " + line.tapPath() + " listen --find-speed --duration 1 --csv", true);
+        tookS = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        heard = run.out;
+        pclose(master);
+    }
+    stop = true;
+    server.join();
+    EXPECT_NE(
+        heard.find("quillet-cli: 19200 8E1: 0 frames with good check bytes"), std::string::npos)
+        << heard;
+    EXPECT_NE(heard.find("quillet-cli: the line is at 9600 8E1"), std::string::npos) << heard;
+    EXPECT_FALSE(linesWith(heard, ",request,48,3,").empty()) << heard;
+    EXPECT_LT(tookS, 10.0);
 }

@@ -110,11 +110,14 @@ bool PacedLine::pace(int to, const std::string& bytes, bool garble, std::vector<
         std::this_thread::sleep_until(lineFree);
         // Read across speeds, a byte's bits land in the wrong places: here, inverted.
         const auto byte = static_cast<unsigned char>(
-            garble && programSpeedDiffers() ? ~static_cast<unsigned char>(bytes[i]) : bytes[i]);
+            garble && speedDiffers(master_) ? ~static_cast<unsigned char>(bytes[i]) : bytes[i]);
         if (write(to, &byte, 1) != 1)
             return false;
         std::lock_guard lock(mutex_); // also keeps the tap's bytes in the wire's order
-        [[maybe_unused]] const ssize_t heard = write(tap_, &byte, 1);
+        // With garble, a listener at another speed than the line's hears garbage too.
+        const auto tapped = static_cast<unsigned char>(
+            garble_ && speedDiffers(tap_) ? ~static_cast<unsigned char>(bytes[i]) : bytes[i]);
+        [[maybe_unused]] const ssize_t heard = write(tap_, &tapped, 1);
         log.push_back({ took, lineFree });
     }
     return true;
@@ -147,11 +150,11 @@ std::string PacedLine::faulted(std::string reply) const
     return (faults_.strayByte ? std::string(1, '\0') : std::string()) + body;
 }
 
-bool PacedLine::programSpeedDiffers() const
+bool PacedLine::speedDiffers(int ptyMaster) const
 {
-    // The master side of a pty reads back the speed its slave side, the program's, was given.
+    // The master side of a pty reads back the speed its slave side, a program's, was given.
     termios tio {};
-    return tcgetattr(master_, &tio) == 0 && cfgetospeed(&tio) != farSpeed_;
+    return tcgetattr(ptyMaster, &tio) == 0 && cfgetospeed(&tio) != farSpeed_;
 }
 
 std::vector<PacedLine::Crossing> PacedLine::requests() const

@@ -45,6 +45,7 @@ public:
     const std::string& path() const { return path_; } // what the program opens
     // A third party on the wire, as a listener on an RS-485 bus: every byte either way, as it
     // crosses. Its other end is held open, so what crosses before a listener opens it waits.
+    // With garble, a listener set to another speed than the line's hears garbage.
     const std::string& tapPath() const { return tapPath_; }
     bool ok() const { return ok_; }
     std::vector<Crossing> requests() const; // program to slave, byte by byte
@@ -59,7 +60,7 @@ private:
 
     std::string path_, tapPath_;
     int master_ = -1, client_ = -1, far_ = -1, tap_ = -1, tapClient_ = -1;
-    bool programSpeedDiffers() const;
+    bool speedDiffers(int ptyMaster) const;
 
     std::chrono::nanoseconds byteTime_;
     unsigned farSpeed_ = 0; // termios speed code of the far end

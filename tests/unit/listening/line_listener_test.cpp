@@ -4,6 +4,7 @@
 #include "exchange/exchange.h"
 #include "listening/line_listener.h"
 #include "listening/pcap_file.h"
+#include "listening/speed_search.h"
 #include "modbus/crc16.h"
 #include "modbus/function_table.h"
 #include "requests/request_language.h"
@@ -191,6 +192,21 @@ TEST(LineListener, TenThousandFramesInSlicesAndAMegabyteOfNoise)
     const auto falsePairs = std::count_if(fromNoise.begin(), fromNoise.end(),
         [](const FrameRow& r) { return r.kind == RowKind::Reply || r.kind == RowKind::Exception; });
     EXPECT_LE(falsePairs, 1);
+}
+
+TEST(SpeedSearch, TheSettingWhoseFramesHaveGoodCheckBytes)
+{
+    const ScanSetting fast { 19200, 'e', 1 }, slow { 9600, 'e', 1 }, plain { 9600, 'n', 1 };
+    HeardAt garbled { fast, 0, 0 }, right { slow, 0, 0 };
+    garbled.count(listen(bytes({ 0xCF, 0xFC, 0xFF, 0x7F }) + bytes({ 0x3F, 0x80 }), 0, 3));
+    right.count(listen(lineOf({ trace()[0], trace()[2] }), 0, 8));
+    EXPECT_EQ(garbled.text(), "19200 8E1: 0 frames with good check bytes, 6 bytes of noise");
+    EXPECT_EQ(right.text(), "9600 8E1: 4 frames with good check bytes, 0 bytes of noise");
+    EXPECT_TRUE(ClearlyRight(right));
+    EXPECT_FALSE(ClearlyRight(garbled));
+    EXPECT_EQ(BestSetting({ garbled, right }), slow);
+    EXPECT_EQ(BestSetting({ garbled, { plain, 4, 3 }, right }), slow) << "less noise wins a tie";
+    EXPECT_EQ(BestSetting({ garbled }), std::nullopt) << "no good frame: no setting";
 }
 
 TEST(PcapFile, WrittenAndReadBack)
