@@ -31,7 +31,12 @@ std::string HeardAt::text() const
         + std::to_string(badBytes) + " bytes of noise";
 }
 
-bool ClearlyRight(const HeardAt& heard) { return heard.goodFrames >= 4 && heard.badBytes == 0; }
+bool ClearlyRight(const HeardAt& heard)
+{
+    // A port opened mid-frame, or bytes held from the setting before, start with a little
+    // noise even at the right setting: it must stay under the good frames' own bytes.
+    return heard.goodFrames >= 4 && heard.badBytes < 8 * heard.goodFrames;
+}
 
 std::optional<ScanSetting> BestSetting(const std::vector<HeardAt>& heard)
 {

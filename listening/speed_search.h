@@ -22,7 +22,7 @@ struct HeardAt
     std::string text() const;
 };
 
-// Enough heard to stop looking: several good frames and nothing garbled.
+// Enough heard to stop looking: several good frames, and little noise beside them.
 bool ClearlyRight(const HeardAt& heard);
 
 // The setting with the most good frames, garbled bytes deciding a tie; none when no setting

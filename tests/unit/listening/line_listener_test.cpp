@@ -204,6 +204,9 @@ TEST(SpeedSearch, TheSettingWhoseFramesHaveGoodCheckBytes)
     EXPECT_EQ(right.text(), "9600 8E1: 4 frames with good check bytes, 0 bytes of noise");
     EXPECT_TRUE(ClearlyRight(right));
     EXPECT_FALSE(ClearlyRight(garbled));
+    EXPECT_TRUE(ClearlyRight({ slow, 6, 11 })) << "a frame cut by the port's opening";
+    EXPECT_FALSE(ClearlyRight({ slow, 3, 0 })) << "too few to be sure";
+    EXPECT_FALSE(ClearlyRight({ fast, 4, 400 })) << "frames by chance in much noise";
     EXPECT_EQ(BestSetting({ garbled, right }), slow);
     EXPECT_EQ(BestSetting({ garbled, { plain, 4, 3 }, right }), slow) << "less noise wins a tie";
     EXPECT_EQ(BestSetting({ garbled }), std::nullopt) << "no good frame: no setting";
