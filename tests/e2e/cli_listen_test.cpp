@@ -111,7 +111,7 @@ TEST(CliListen, FindsTheLinesSpeedWithinTenSeconds)
         bench::PacedLine line(slave.path(), 9600, true);
         ASSERT_TRUE(line.ok());
         FILE* master = popen((std::string(QUILLET_CLI) + " --port " + line.path()
-                                 + " --speed 9600 --address 48 --every 20 --count 150 read-holding "
+                                 + " --speed 9600 --address 48 --every 20 --count 300 read-holding "
                                    "0 1 >/dev/null 2>&1")
                                  .c_str(),
             "r");
