@@ -8,21 +8,6 @@
 #include <algorithm>
 
 namespace modbus {
-namespace {
-
-    // Checked in place: the search asks this at every offset of noise.
-    bool crcGood(std::string_view frame)
-    {
-        if (frame.size() < 4)
-            return false;
-        std::uint16_t crc = 0xFFFF;
-        for (std::size_t i = 0; i + 2 < frame.size(); ++i)
-            crc = Crc16Step(crc, ByteAt(frame, i));
-        return ByteAt(frame, frame.size() - 2) == (crc & 0xFF)
-            && ByteAt(frame, frame.size() - 1) == (crc >> 8);
-    }
-
-} // namespace
 
 LineListener::LineListener(std::int64_t characterUs, std::int64_t silenceUs)
     : characterUs_(characterUs)
@@ -118,7 +103,7 @@ bool LineListener::takeGood(const std::vector<Candidate>& all, std::size_t limit
 {
     for (const Candidate& c : all) {
         if (!c.length || *c.length < 4 || *c.length > limit
-            || !crcGood(std::string_view(buffer_).substr(0, *c.length)))
+            || !CrcGood(std::string_view(buffer_).substr(0, *c.length)))
             continue;
         flushNoise();
         emit(*c.length, c.role);

@@ -28,4 +28,15 @@ std::optional<ByteString> CRC16(const ByteString& sString)
     return check;
 }
 
+bool CrcGood(std::string_view frame)
+{
+    if (frame.size() < 4)
+        return false;
+    std::uint16_t crc = 0xFFFF;
+    for (std::size_t i = 0; i + 2 < frame.size(); ++i)
+        crc = Crc16Step(crc, ByteAt(frame, i));
+    return ByteAt(frame, frame.size() - 2) == (crc & 0xFF)
+        && ByteAt(frame, frame.size() - 1) == (crc >> 8);
+}
+
 } // namespace modbus

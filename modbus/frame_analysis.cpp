@@ -19,19 +19,6 @@ namespace {
         return CRC16(ByteString(frame.substr(0, frame.size() - 2)));
     }
 
-    // Checked in place: the search for a good frame asks this at every offset of every read,
-    // so no copy is made for it.
-    bool crcGood(std::string_view frame)
-    {
-        if (frame.size() < kMinFrame)
-            return false;
-        std::uint16_t crc = 0xFFFF;
-        for (std::size_t i = 0; i + 2 < frame.size(); ++i)
-            crc = Crc16Step(crc, ByteAt(frame, i));
-        return ByteAt(frame, frame.size() - 2) == (crc & 0xFF)
-            && ByteAt(frame, frame.size() - 1) == (crc >> 8);
-    }
-
     // The length of the shortest start of bytes that ends in its own good check bytes, 0 when
     // none does: one pass, the check value carried along, rather than one CRC per length.
     std::size_t shortestGoodPrefix(std::string_view bytes)
@@ -340,7 +327,7 @@ bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
 {
     const std::optional<std::size_t> length = ReplyFrameLength(buffer_, 0, requestFrame());
     if (length && *length >= kMinFrame && *length <= buffer_.size()
-        && crcGood(std::string_view(buffer_).substr(0, *length))) {
+        && CrcGood(std::string_view(buffer_).substr(0, *length))) {
         emitReceived(*length, at);
         return true;
     }
@@ -381,7 +368,7 @@ std::optional<std::size_t> FrameAnalyzer::goodFrameAfterStart() const
     for (std::size_t at = 1; at + kMinFrame <= buffer_.size(); ++at) {
         const std::optional<std::size_t> length = ReplyFrameLength(buffer_, at, requestFrame());
         if (length && *length >= kMinFrame && at + *length <= buffer_.size()
-            && crcGood(std::string_view(buffer_).substr(at, *length)))
+            && CrcGood(std::string_view(buffer_).substr(at, *length)))
             return at;
     }
     return std::nullopt;
@@ -389,7 +376,7 @@ std::optional<std::size_t> FrameAnalyzer::goodFrameAfterStart() const
 
 std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
 {
-    if (!crcGood(frame)) {
+    if (!CrcGood(frame)) {
         ++counts_.crcBad;
         return { RowKind::CrcBad,
             "CRC BAD (expected " + HexBytes(checkBytes(frame).value_or("\0\0")) + ")" };

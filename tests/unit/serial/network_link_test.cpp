@@ -6,6 +6,7 @@
 #include "modbus/function_table.h"
 #include "modbus/mbap_frame.h"
 #include "modbus/read_values.h"
+#include "requests/request_language.h"
 #include "tests/support/fault_server.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +60,7 @@ std::string replyWith(const MbapFrame& request, int value)
         { request.transaction, request.unit, { 3, 2, char(value >> 8), char(value & 0xFF) } });
 }
 
-ByteString readOne() { return BuildRequest(1, { 3, 0, 1 }).frame; }
+ByteString readOne() { return BuildRequest(1, ParseRequest("read-holding 0 1").fields).frame; }
 
 struct Client
 {
@@ -104,8 +105,9 @@ TEST(NetworkLink, RepliesPastTheTimeOutAreCountedAndNeverGivenToTheNextRequest)
         const std::optional<int> v = client.value(e);
         good += v ? 1 : 0;
         wrong += v && *v != i ? 1 : 0;
-        if (i % 5 == 0)
+        if (i % 5 == 0) {
             EXPECT_EQ(e.code(), "no-reply") << i;
+        }
     }
     peer.join();
     EXPECT_EQ(wrong, 0);
