@@ -1,6 +1,7 @@
 #include "listen_command.h"
 
 #include "cli_port.h"
+#include "ctrl_c.h"
 
 #include "listening/line_listener.h"
 #include "listening/pcap_file.h"
@@ -10,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -18,9 +18,6 @@
 
 namespace cli {
 namespace {
-
-    volatile std::sig_atomic_t interrupted = 0;
-    void interrupt(int) { interrupted = 1; }
 
     std::int64_t epochUs()
     {
@@ -115,7 +112,7 @@ namespace {
             return;
         modbus::LineListener listener = listenerFor(port);
         const std::int64_t end = epochUs() + 1'500'000;
-        while (!interrupted && epochUs() < end && !modbus::ClearlyRight(heard)) {
+        while (!CtrlCPressed() && epochUs() < end && !modbus::ClearlyRight(heard)) {
             listener.read(port.read(std::min<std::int64_t>(100'000, end - epochUs())), epochUs());
             heard.count(listener.take());
         }
@@ -131,7 +128,7 @@ namespace {
             heard.push_back({ s, 0, 0 });
             hearAt(o, heard.back());
             std::fprintf(stderr, "quillet-cli: %s\n", heard.back().text().c_str());
-            if (modbus::ClearlyRight(heard.back()) || interrupted)
+            if (modbus::ClearlyRight(heard.back()) || CtrlCPressed())
                 break;
         }
         const std::optional<modbus::ScanSetting> best = modbus::BestSetting(heard);
@@ -172,7 +169,7 @@ static int prepare(Options& o, std::ofstream& pcap)
 int RunListen(const Options& options)
 {
     Options o = options;
-    std::signal(SIGINT, interrupt);
+    CatchCtrlC();
     std::ofstream pcap;
     if (const int status = prepare(o, pcap); status >= 0)
         return status;
@@ -187,7 +184,7 @@ int RunListen(const Options& options)
                                           : std::numeric_limits<std::int64_t>::max();
     if (o.csv || lo.csv)
         std::fputs("time,role,slave,function,bytes,verdict,reply_ms\n", stdout);
-    while (!interrupted && epochUs() < end && port.failure().empty()) {
+    while (!CtrlCPressed() && epochUs() < end && port.failure().empty()) {
         const modbus::ByteString chunk
             = port.read(std::min<std::int64_t>(100'000, end - epochUs()));
         listener.read(chunk, epochUs()); // stamped as the read returned

@@ -1,5 +1,6 @@
 #include "poll_command.h"
 
+#include "ctrl_c.h"
 #include "reply_output.h"
 
 #include "logfile/local_time.h"
@@ -12,15 +13,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <thread>
 
 namespace cli {
 namespace {
-
-    volatile std::sig_atomic_t interrupted = 0;
-    void interrupt(int) { interrupted = 1; }
 
     std::int64_t nowUs()
     {
@@ -85,14 +82,14 @@ namespace {
 
 int RunPolls(Port& port, Link& link, const Options& o, const modbus::ByteString& frame)
 {
-    std::signal(SIGINT, interrupt);
+    CatchCtrlC();
     modbus::PollSchedule schedule(
         1, { *o.everyMs * 1000LL, o.count, o.timeoutMs * 1000LL }, nowUs());
     modbus::PollStatistics stats;
     stats.started(nowUs());
     if (o.csv)
         std::fputs(modbus::DataLogHeader().c_str(), stdout);
-    while (!schedule.finished() && !interrupted && port.failure().empty()) {
+    while (!schedule.finished() && !CtrlCPressed() && port.failure().empty()) {
         if (!schedule.due(nowUs())) {
             waitFor(schedule);
             continue;

@@ -135,40 +135,28 @@ std::optional<std::size_t> ReplyFrameLength(
 
 std::optional<std::size_t> RequestFrameLength(std::string_view bytes, std::size_t at)
 {
+    // A request's length: fixed, or its byte count (at countAt from its start) and the bytes
+    // before and after it.
+    struct Shape
+    {
+        std::uint8_t function;
+        std::size_t length;
+        std::size_t countAt; // 0: the length is fixed
+    };
+    static constexpr Shape kShapes[] = { { 1, 8, 0 }, { 2, 8, 0 }, { 3, 8, 0 }, { 4, 8, 0 },
+        { 5, 8, 0 }, { 6, 8, 0 }, { 7, 4, 0 }, { 8, 8, 0 }, { 11, 4, 0 }, { 12, 4, 0 },
+        { 15, 0, 6 }, { 16, 0, 6 }, { 17, 4, 0 }, { 22, 10, 0 }, { 23, 0, 10 },
+        { 43, 7, 0 } }; // 43: MEI 14, a read code and an object id
     if (bytes.size() < at + 2)
         return std::nullopt;
-    // A byte count at this offset from the frame's start, and the bytes before and after it.
-    const auto counted = [&](std::size_t countAt) -> std::optional<std::size_t> {
-        if (bytes.size() <= at + countAt)
-            return std::nullopt;
-        return countAt + 1 + std::size_t(ByteAt(bytes, at + countAt)) + 2;
-    };
-    switch (ByteAt(bytes, at + 1)) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 8:
-        return 8; // address, function, two 16-bit fields, check bytes
-    case 7:
-    case 11:
-    case 12:
-    case 17:
-        return 4; // address, function, check bytes
-    case 15:
-    case 16:
-        return counted(6);
-    case 22:
-        return 10;
-    case 23:
-        return counted(10);
-    case 43:
-        return 7; // MEI 14: read code and object id
-    default:
+    const auto* shape = std::ranges::find(kShapes, ByteAt(bytes, at + 1), &Shape::function);
+    if (shape == std::end(kShapes))
         return 0;
-    }
+    if (shape->countAt == 0)
+        return shape->length;
+    if (bytes.size() <= at + shape->countAt)
+        return std::nullopt;
+    return shape->countAt + 1 + std::size_t(ByteAt(bytes, at + shape->countAt)) + 2;
 }
 
 bool ReplyCopiesRequest(std::string_view request)

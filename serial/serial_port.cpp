@@ -173,8 +173,10 @@ int WritePort(const modbus::ByteString& sData)
 
 void SetIdleReadLimit(int ms)
 {
-    if (onNetwork)
-        idleReadLimit = ms;
+    if (onNetwork) {
+        idleReadLimit = ms; // a network read waits by it directly
+        return;
+    }
     if (ms == idleReadLimit || !link().isOpen())
         return;
     idleReadLimit = ms;
