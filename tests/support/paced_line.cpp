@@ -118,7 +118,7 @@ bool PacedLine::pace(int to, const std::string& bytes, bool garble, std::vector<
         const auto tapped = static_cast<unsigned char>(
             garble_ && speedDiffers(tap_) ? ~static_cast<unsigned char>(bytes[i]) : bytes[i]);
         [[maybe_unused]] const ssize_t heard = write(tap_, &tapped, 1);
-        log.push_back({ took, lineFree });
+        log.push_back({ took, lineFree, Clock::now() });
     }
     return true;
 }

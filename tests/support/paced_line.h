@@ -31,7 +31,9 @@ public:
     struct Crossing
     {
         Clock::time_point read; // when the forwarder took the byte
-        Clock::time_point crossed; // when its 10 bits had gone
+        Clock::time_point crossed; // when its 10 bits had gone, as scheduled
+        Clock::time_point tapped; // when a listener on the wire could read it (a busy machine
+                                  // wakes the line late)
     };
 
     // farPath: the demo slave's pty, opened as a program would. With garble, the far end answers
