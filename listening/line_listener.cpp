@@ -8,6 +8,12 @@
 #include <algorithm>
 
 namespace modbus {
+namespace {
+
+    // A reply later than this is none: masters give up sooner (the window's own wait is 1 s).
+    constexpr std::int64_t kLongestReplyUs = 1'000'000;
+
+} // namespace
 
 LineListener::LineListener(std::int64_t characterUs, std::int64_t silenceUs)
     : characterUs_(characterUs)
@@ -32,6 +38,7 @@ void LineListener::read(const ByteString& chunk, std::int64_t atUs)
     if (chunk.empty()) {
         if (quiet)
             extract(false);
+        giveUpWaiting(atUs, false);
         return;
     }
     buffer_ += chunk;
@@ -45,6 +52,21 @@ void LineListener::finish(std::int64_t atUs)
     lastUs_ = std::max(lastUs_, atUs);
     extract(true);
     flushNoise();
+    giveUpWaiting(lastUs_, true);
+}
+
+void LineListener::giveUpWaiting(std::int64_t atUs, bool ending)
+{
+    if (!pending_ || pending_->answered || !buffer_.empty())
+        return;
+    if (atUs - pending_->endUs >= kLongestReplyUs) {
+        missedReply(atUs);
+        pending_->answered = true; // told once
+    } else if (ending) {
+        // Listening ended while its reply could still come: neither answered nor missed.
+        stats_.withdraw(ByteAt(pending_->frame, 0));
+        pending_.reset();
+    }
 }
 
 std::size_t LineListener::segmentEnd() const

@@ -23,7 +23,9 @@ public:
 
     // A read's bytes, stamped in µs as the read returned.
     void read(const ByteString& chunk, std::int64_t atUs);
-    // Listening ends: what is held is judged as it stands.
+    // Listening ends: what is held is judged as it stands; a request whose reply could still
+    // come is left out of the counts. An empty read tells the time: a request unanswered for a
+    // second is "no reply" then, without waiting for the next request.
     void finish(std::int64_t atUs);
     // The rows made since the last call, oldest first. A row's time.monoUs is its last byte's.
     std::vector<FrameRow> take();
@@ -50,6 +52,7 @@ private:
         const std::vector<Candidate>& all, std::size_t limit, bool closed, bool final) const;
     void emit(std::size_t length, Role role);
     void missedReply(std::int64_t atUs);
+    void giveUpWaiting(std::int64_t atUs, bool ending);
     void emitRequest(FrameRow& row, int slave);
     void emitReply(FrameRow& row, int slave);
     void emitCrcBad(std::size_t length);

@@ -3,6 +3,7 @@
 #include "modbus/number_format.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace modbus {
 namespace {
@@ -49,7 +50,18 @@ void ListenStatistics::request(int slave, std::int64_t atUs)
     SlaveHeard& s = slaves_[slave];
     if (s.requests++ == 0)
         s.firstUs = atUs;
-    s.lastUs = atUs;
+    s.lastButOneUs = std::exchange(s.lastUs, atUs);
+}
+
+void ListenStatistics::withdraw(int slave)
+{
+    const auto s = slaves_.find(slave);
+    if (s == slaves_.end())
+        return;
+    SlaveHeard& heard = s->second;
+    heard.lastUs = heard.lastButOneUs;
+    if (--heard.requests == 0 && heard.crcBad == 0 && heard.mismatched == 0)
+        slaves_.erase(s); // heard once, cut off: nothing to tell of it
 }
 
 void ListenStatistics::reply(int slave, double ms)

@@ -19,6 +19,7 @@ struct SlaveHeard
     std::map<int, long> exceptions; // by code
     std::vector<double> replyMs; // the first kKept replies' times
     std::int64_t firstUs = 0, lastUs = 0; // the first and the last request heard
+    std::int64_t lastButOneUs = 0;
 };
 
 class ListenStatistics
@@ -29,6 +30,8 @@ public:
     void request(int slave, std::int64_t atUs);
     void reply(int slave, double ms);
     void exception(int slave, int code, double ms);
+    // A request heard as listening ended, its reply not yet due: not counted after all.
+    void withdraw(int slave);
     void crcBad(int slave) { ++slaves_[slave].crcBad; }
     void noReply(int slave) { ++slaves_[slave].noReply; }
     void mismatched(int slave) { ++slaves_[slave].mismatched; }

@@ -172,6 +172,37 @@ TEST(LineListener, AReplyInPiecesWithStallsBetweenIsOneFrame)
     }
 }
 
+// The last request heard, nobody answering: "no reply" once a second has passed, told by an
+// empty read or at the end, and once only; cut off by the end sooner, it is not counted.
+TEST(LineListener, AnUnansweredRequestIsNoReplyOnceNoReplyCanCome)
+{
+    const ByteString asked = request(9, "read-holding 0 1");
+    const struct
+    {
+        const char* how;
+        std::vector<std::int64_t> quietReadsUs;
+        std::int64_t endUs;
+        std::vector<std::string> rows;
+        long counted;
+    } cases[] = {
+        { "ended 10 ms after", {}, 10'000, { "request 9 3" }, 0 },
+        { "ended a second after", {}, 1'000'000, { "request 9 3", "no reply 9" }, 1 },
+        { "an idle read told it", { 500'000, 1'200'000, 1'400'000 }, 1'500'000,
+            { "request 9 3", "no reply 9" }, 1 },
+    };
+    for (const auto& c : cases) {
+        LineListener listener(CharacterUs(19200, 'n', 1), 2'000);
+        listener.read(asked, 0);
+        for (const std::int64_t atUs : c.quietReadsUs)
+            listener.read({}, atUs);
+        listener.finish(c.endUs);
+        EXPECT_EQ(heard(listener.take()), c.rows) << c.how;
+        const auto& slaves = listener.statistics().slaves();
+        EXPECT_EQ(slaves.count(9) ? slaves.at(9).noReply : 0, c.counted) << c.how;
+        EXPECT_EQ(slaves.count(9) ? slaves.at(9).requests : 0, c.counted) << c.how;
+    }
+}
+
 TEST(LineListener, TenThousandFramesInSlicesAndAMegabyteOfNoise)
 {
     std::vector<std::pair<ByteString, ByteString>> many;
