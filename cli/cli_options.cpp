@@ -45,14 +45,17 @@ namespace {
         std::string parity = "none";
         std::string order = "ABCD";
         std::string echo = "auto";
+        std::vector<std::string> ports; // a second one: listen's other wire
     };
 
     // The port, its line, the slave and the waits of each exchange.
     void describeLine(CLI::App& app, Options& o, Raw& raw)
     {
-        app.add_option("--port", o.port,
-            "Serial port (COM5, /dev/ttyUSB0) or network link (tcp://HOST[:502], "
-            "rtu+tcp://HOST:PORT, udp://HOST[:502], rtu+udp://HOST:PORT), or the workspace's");
+        app.add_option("--port", raw.ports,
+               "Serial port (COM5, /dev/ttyUSB0) or network link (tcp://HOST[:502], "
+               "rtu+tcp://HOST:PORT, udp://HOST[:502], rtu+udp://HOST:PORT), or the workspace's; "
+               "listen takes it twice for the two wires of a four-wire line")
+            ->allow_extra_args(false);
         app.add_option("--speed", o.line.speed, "Bits per second (default 19200)")
             ->check(CLI::IsMember(StandardSpeeds()));
         app.add_option("--parity", raw.parity, "none, even or odd (default none)")
@@ -223,6 +226,10 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     } catch (const CLI::ParseError& e) {
         return done(2, "quillet-cli: " + std::string(e.what()) + "\n\n" + usage(app));
     }
+    if (raw.ports.size() > 2)
+        return done(2, "quillet-cli: --port given more than twice\n\n" + usage(app));
+    parsed.options.port = raw.ports.empty() ? "" : raw.ports[0];
+    parsed.options.secondPort = raw.ports.size() == 2 ? raw.ports[1] : "";
     parsed.options.line.parity = kParities.at(raw.parity);
     parsed.options.order = kOrders.at(raw.order);
     parsed.options.echo = *modbus::EchoFromName(raw.echo);
@@ -236,6 +243,11 @@ Parsed ParseOptions(const std::vector<std::string>& args)
         return parseScan(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
     if (!words.empty() && words[0] == "listen")
         return parseListen(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
+    if (!parsed.options.secondPort.empty())
+        return done(2,
+            "quillet-cli: --port twice is for listen, which hears the two wires of a four-wire "
+            "line\n\n"
+                + usage(app));
     if (!words.empty() && words[0] == "check")
         return parseCheck(parsed, std::vector<std::string>(words.begin() + 1, words.end()), app);
     return parseRequest(parsed, words, app);

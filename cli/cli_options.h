@@ -21,6 +21,7 @@ namespace cli {
 struct Options
 {
     std::string port;
+    std::string secondPort; // listen: the other wire of a four-wire line; empty: none
     comm::LineSettings line;
     int address = 1;
     int timeoutMs = 1000; // to the reply's first byte, from the request's end on the line

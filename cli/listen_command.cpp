@@ -2,6 +2,7 @@
 
 #include "cli_port.h"
 #include "ctrl_c.h"
+#include "wire_reader.h"
 
 #include "listening/line_listener.h"
 #include "listening/pcap_file.h"
@@ -10,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -144,7 +146,8 @@ namespace {
 // setting found when asked. -1 when all holds, else the exit status, the reason told.
 static int prepare(Options& o, std::ofstream& pcap)
 {
-    if (comm::ParseLinkAddress(o.port).network()) {
+    if (comm::ParseLinkAddress(o.port).network()
+        || comm::ParseLinkAddress(o.secondPort).network()) {
         std::fputs(
             "quillet-cli: listen hears a serial line; a network link has none to hear\n", stderr);
         return 2;
@@ -166,6 +169,34 @@ static int prepare(Options& o, std::ofstream& pcap)
     return line ? -1 : 1;
 }
 
+// The port, and the other wire's when given, at the line's setting. Empty, or why not.
+static std::string openPorts(const Options& o, Port& first, Port& second)
+{
+    if (const std::string why = first.open(o.port, o.line); !why.empty())
+        return why;
+    return o.secondPort.empty() ? std::string() : second.open(o.secondPort, o.line);
+}
+
+// Until the duration ends, Ctrl+C, or a port fails (returned): each chunk heard on either wire in
+// the order of its time, the rows printed as they come.
+static std::string hear(const Options& o, const std::vector<Port*>& ports,
+    modbus::LineListener& listener, std::ofstream& pcap)
+{
+    const ListenOptions& lo = *o.listen;
+    const std::int64_t end = lo.durationS ? epochUs() + std::int64_t(*lo.durationS * 1e6)
+                                          : std::numeric_limits<std::int64_t>::max();
+    WireReader reader(ports, epochUs);
+    while (!CtrlCPressed() && epochUs() < end && reader.failure().empty()) {
+        std::int64_t quietUs = 0;
+        const auto wait = std::clamp<std::int64_t>(end - epochUs(), 0, 100'000);
+        for (const WireReader::Chunk& chunk : reader.take(wait, quietUs))
+            listener.read(chunk.bytes, chunk.atUs);
+        listener.read({}, quietUs); // nothing more came until then
+        print(listener.take(), lo, pcap);
+    }
+    return reader.failure();
+}
+
 int RunListen(const Options& options)
 {
     Options o = options;
@@ -173,29 +204,24 @@ int RunListen(const Options& options)
     std::ofstream pcap;
     if (const int status = prepare(o, pcap); status >= 0)
         return status;
-    const ListenOptions& lo = *o.listen;
-    Port port;
-    if (const std::string why = port.open(o.port, o.line); !why.empty()) {
+    Port first, second;
+    if (const std::string why = openPorts(o, first, second); !why.empty()) {
         std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
         return 1;
     }
-    modbus::LineListener listener = listenerFor(port);
-    const std::int64_t end = lo.durationS ? epochUs() + std::int64_t(*lo.durationS * 1e6)
-                                          : std::numeric_limits<std::int64_t>::max();
-    if (o.csv || lo.csv)
+    modbus::LineListener listener = listenerFor(first);
+    if (o.csv || o.listen->csv)
         std::fputs("time,role,slave,function,bytes,verdict,reply_ms\n", stdout);
-    while (!CtrlCPressed() && epochUs() < end && port.failure().empty()) {
-        const modbus::ByteString chunk
-            = port.read(std::min<std::int64_t>(100'000, end - epochUs()));
-        listener.read(chunk, epochUs()); // stamped as the read returned
-        print(listener.take(), lo, pcap);
-    }
+    std::vector<Port*> ports { &first };
+    if (!o.secondPort.empty())
+        ports.push_back(&second);
+    const std::string failure = hear(o, ports, listener, pcap);
     listener.finish(epochUs());
-    print(listener.take(), lo, pcap);
+    print(listener.take(), *o.listen, pcap);
     std::fputs(listener.statistics().report().c_str(), stderr);
-    if (!port.failure().empty())
-        std::fprintf(stderr, "quillet-cli: %s\n", port.failure().c_str());
-    return listener.statistics().allGood() && port.failure().empty() ? 0 : 1;
+    if (!failure.empty())
+        std::fprintf(stderr, "quillet-cli: %s\n", failure.c_str());
+    return listener.statistics().allGood() && failure.empty() ? 0 : 1;
 }
 
 } // namespace cli

@@ -3,7 +3,9 @@
 // master waits long for the fixture's slave: a busy machine wakes its thread late.
 #include "cli_run.h"
 #include "listening/pcap_file.h"
+#include "modbus/crc16.h"
 #include "sim/pty_slave.h"
+#include "tests/support/byte_list.h"
 #include "tests/support/paced_line.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +15,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <pty.h>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -133,4 +137,53 @@ TEST(CliListen, FindsTheLinesSpeedWithinTenSeconds)
     EXPECT_NE(heard.find("quillet-cli: the line is at 9600 8E1"), std::string::npos) << heard;
     EXPECT_FALSE(linesWith(heard, ",request,48,3,").empty()) << heard;
     EXPECT_LT(tookS, 10.0);
+}
+
+// A four-wire line: the master's wire and the slaves' heard on two ports, merged by time, so
+// that each reply follows its request and is timed from it.
+TEST(CliListen, TwoWiresOfAFourWireLineMergedByTime)
+{
+    struct Wire
+    {
+        int master = -1, client = -1;
+        std::string path;
+    } wires[2];
+    for (Wire& w : wires) {
+        char name[256] = {};
+        ASSERT_EQ(openpty(&w.master, &w.client, name, nullptr, nullptr), 0);
+        w.path = name;
+    }
+    FILE* listener = popen((std::string(QUILLET_CLI) + " --port " + wires[0].path + " --port "
+                               + wires[1].path + " listen --duration 2 --csv 2>&1")
+                               .c_str(),
+        "r");
+    char header[256] = {};
+    ASSERT_TRUE(std::fgets(header, sizeof header, listener));
+    const auto send = [](const Wire& w, std::initializer_list<int> body, int thenMs) {
+        const modbus::ByteString frame = bytes(body) + *modbus::CRC16(bytes(body));
+        EXPECT_EQ(write(w.master, frame.data(), frame.size()), ssize_t(frame.size()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(thenMs)); // the line's pace
+    };
+    for (int n = 0; n < 5; ++n) {
+        send(wires[0], { 17, 3, 0, 0, 0, 1 }, 10);
+        send(wires[1], { 17, 3, 2, 0, 42 }, 30);
+    }
+    send(wires[0], { 9, 3, 0, 0, 0, 1 }, 0); // nobody answers
+    std::string heard;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, listener)) > 0;)
+        heard.append(buffer, n);
+    pclose(listener);
+    for (const Wire& w : wires) {
+        close(w.master);
+        close(w.client);
+    }
+    const auto replies = linesWith(heard, ",reply,17,3,");
+    EXPECT_EQ(linesWith(heard, ",request,17,3,").size(), 5u) << heard;
+    ASSERT_EQ(replies.size(), 5u) << heard;
+    for (const std::string& l : replies)
+        EXPECT_GT(std::atof(l.substr(l.rfind(',') + 1).c_str()), 0.0) << l;
+    EXPECT_NE(heard.find("slave 17: requests 5, good replies 5"), std::string::npos) << heard;
+    EXPECT_NE(heard.find("slave 9: requests 1, good replies 0"), std::string::npos) << heard;
+    EXPECT_NE(heard.find("no reply 1"), std::string::npos) << heard;
 }

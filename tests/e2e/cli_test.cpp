@@ -119,6 +119,9 @@ TEST_F(CliAgainstDemoSlave, PollingRunsPrintALinePerPollAndTheirStatistics)
     EXPECT_EQ(silent.status, 1);
     EXPECT_NE(silent.out.find("no reply 2"), std::string::npos) << silent.out;
     EXPECT_EQ(runCli(port() + "--every 10 write-register 0 1").status, 2) << "polls read only";
+    const CliRun twoPorts = runCli(port() + "--port /dev/null read-input 0 1", true);
+    EXPECT_EQ(twoPorts.status, 2);
+    EXPECT_NE(twoPorts.out.find("--port twice is for listen"), std::string::npos) << twoPorts.out;
 }
 
 TEST_F(CliAgainstDemoSlave, AScanFindsTheSlaveAndNamesItAndADeadRangeExitsOne)
