@@ -68,6 +68,9 @@ void addOptions(QCommandLineParser& parser)
         { "open", "Press Open once the window is shown." },
         { "list-ports", "Print the serial ports found and exit." },
         { "monitor", "Show the line monitor (F2) at start." },
+        { "listen",
+            "Open the port and listen to a line another master drives: nothing is written. "
+            "Shows the monitor." },
         { "parity", "Parity for the next Open: none (the default), even or odd.", "PARITY" },
         { "echo",
             "Whether the adapter hands back what it sends: off, on or auto (the default; told "
@@ -186,7 +189,11 @@ CommandLine ParseCommandLine(const QStringList& args)
     line.start.monitor
         = line.start.monitor || parser.isSet("monitor") || !line.start.workspace.isEmpty();
     line.start.port = parser.value("port");
-    line.start.open = parser.isSet("open");
+    line.start.listen = parser.isSet("listen");
+    if (line.start.listen && !line.start.polls.isEmpty())
+        return refuse("--listen never writes to the port: it cannot go with --poll", parser);
+    line.start.open = parser.isSet("open") && !line.start.listen; // listening opens it
+    line.start.monitor = line.start.monitor || line.start.listen;
     line.listPorts = parser.isSet("list-ports");
     return line;
 }

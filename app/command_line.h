@@ -14,6 +14,7 @@ struct StartOptions
     std::optional<int> speed;
     bool open = false;
     bool monitor = false; // the line monitor shown at start
+    bool listen = false; // the port opened and listened to, never written
     char parity = 'n'; // 'n', 'e' or 'o'
     int stopBits = 1;
     bool lineGiven = false; // --parity or --stop-bits: over a workspace's line

@@ -44,6 +44,8 @@ void StartWindow(window::frmSerial& frm, const StartOptions& start)
         frm.toggleMonitor();
     if (start.open)
         QTimer::singleShot(0, &frm, &window::frmSerial::pressOpen);
+    if (start.listen)
+        QTimer::singleShot(0, &frm, [&frm] { frm.setListening(true); });
     if (!start.polls.isEmpty()) {
         std::vector<std::string> commands;
         for (const QString& command : start.polls)

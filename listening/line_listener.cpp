@@ -128,7 +128,7 @@ bool LineListener::takeGood(const std::vector<Candidate>& all, std::size_t limit
             || !CrcGood(std::string_view(buffer_).substr(0, *c.length)))
             continue;
         flushNoise();
-        emit(*c.length, c.role);
+        emitFrame(*c.length, c.role);
         consume(*c.length);
         return true;
     }
@@ -149,7 +149,7 @@ bool LineListener::mayGrow(
     return buffer_.size() < 4 || std::any_of(all.begin(), all.end(), waits);
 }
 
-void LineListener::emit(std::size_t length, Role role)
+void LineListener::emitFrame(std::size_t length, Role role)
 {
     const std::int64_t endUs = timeOf(length - 1);
     if (role == Role::Request && pending_ && !pending_->answered)

@@ -50,7 +50,7 @@ private:
     bool takeGood(const std::vector<Candidate>& all, std::size_t limit);
     bool mayGrow(
         const std::vector<Candidate>& all, std::size_t limit, bool closed, bool final) const;
-    void emit(std::size_t length, Role role);
+    void emitFrame(std::size_t length, Role role);
     void missedReply(std::int64_t atUs);
     void giveUpWaiting(std::int64_t atUs, bool ending);
     void emitRequest(FrameRow& row, int slave);

@@ -38,6 +38,46 @@ std::optional<ReadValues> ValuesOfReply(std::string_view request, std::string_vi
     return read;
 }
 
+namespace {
+
+    // Values packed as a write request carries them: bits low first, or big-endian words.
+    std::vector<std::uint16_t> packedValues(std::string_view data, std::size_t quantity, bool bits)
+    {
+        std::vector<std::uint16_t> values;
+        for (std::size_t i = 0; i < quantity; ++i) {
+            if (bits ? i / 8 >= data.size() : 2 * i + 1 >= data.size())
+                break;
+            values.push_back(bits ? std::uint16_t(ByteAt(data, i / 8) >> (i % 8) & 1)
+                                  : WordAt(data, 2 * i));
+        }
+        return values;
+    }
+
+} // namespace
+
+std::optional<ReadValues> ValuesOfWrite(std::string_view request, std::string_view reply)
+{
+    if (request.size() < 8 || reply.size() < 4 || reply.compare(0, 2, request, 0, 2) != 0)
+        return std::nullopt;
+    const std::uint8_t function = ByteAt(request, 1);
+    // The values, where the request's PDU puts them: (start, quantity, first data byte).
+    const std::string_view pdu = request.substr(0, request.size() - 2);
+    ReadValues w { ByteAt(request, 0), function, DataTable::Holding, 0, {} };
+    if (function == 5 || function == 6) {
+        w.table = function == 5 ? DataTable::Coils : DataTable::Holding;
+        w.start = WordAt(pdu, 2);
+        w.values = { function == 5 ? std::uint16_t(WordAt(pdu, 4) == 0xFF00) : WordAt(pdu, 4) };
+        return w;
+    }
+    const std::size_t at = function == 23 ? 6 : 2; // 23: after the read's start and count
+    if ((function != 15 && function != 16 && function != 23) || pdu.size() < at + 5)
+        return std::nullopt;
+    w.table = function == 15 ? DataTable::Coils : DataTable::Holding;
+    w.start = WordAt(pdu, at);
+    w.values = packedValues(pdu.substr(at + 5), WordAt(pdu, at + 2), function == 15);
+    return w;
+}
+
 std::optional<ReadSpan> SpanOfRequest(std::string_view request)
 {
     const auto table = request.size() >= 8 ? tableOf(ByteAt(request, 1)) : std::nullopt;

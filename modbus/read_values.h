@@ -1,5 +1,6 @@
 // The values a good reply to a read request carries, numbered as the request asked: what the
-// watch, the trend, the data log and quillet-cli's poll lines take.
+// watch, the trend, the data log and quillet-cli's poll lines take; and the values a write the
+// slave acknowledged put in place, for a listener's watch.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,10 @@ struct ReadValues
 
 // nullopt when the request is not a read (1, 2, 3, 4, 23) or the reply does not answer it.
 std::optional<ReadValues> ValuesOfReply(std::string_view request, std::string_view reply);
+
+// What a write request (5, 6, 15, 16, and 23's write part) put in place, once its good reply
+// came; nullopt for any other request, or a reply that does not acknowledge it.
+std::optional<ReadValues> ValuesOfWrite(std::string_view request, std::string_view reply);
 
 // What a read request asks for, values left empty: nullopt when it is not a read.
 struct ReadSpan

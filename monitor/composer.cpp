@@ -267,6 +267,8 @@ void Composer::judge(const QString& command)
         frame_ = built.frame;
     }
     preview_->setText(frame_.empty() ? QString() : text(modbus::HexBytes(frame_)));
+    if (why.empty() && listening_)
+        why = "listening: the port is never written (Listen is on)";
     if (why.empty() && !portOpen_)
         why = "open the port to send";
     problem_->setText(why.empty() ? QString() : "Cannot send: " + text(why));
@@ -286,7 +288,7 @@ bool Composer::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool Composer::canSend() const { return portOpen_ && !frame_.empty(); }
+bool Composer::canSend() const { return portOpen_ && !listening_ && !frame_.empty(); }
 
 void Composer::send()
 {
@@ -316,6 +318,12 @@ QString Composer::slave() const { return slave_->text(); }
 void Composer::setPortOpen(bool open)
 {
     portOpen_ = open;
+    judge(command_->currentText());
+}
+
+void Composer::setListening(bool on)
+{
+    listening_ = on;
     judge(command_->currentText());
 }
 

@@ -29,6 +29,8 @@ public:
     QString slave() const;
     // Send works only while the port is open.
     void setPortOpen(bool open);
+    // While the monitor listens nothing is sent; the reason shows where a problem would.
+    void setListening(bool on);
     // Takes a command as if typed into the command box; the fields follow it.
     void setCommand(const QString& command);
     QString command() const;
@@ -75,6 +77,7 @@ private:
     QLabel* problem_;
     QPushButton* send_;
     bool portOpen_ = false;
+    bool listening_ = false;
     const modbus::RegisterMap* map_ = nullptr;
     modbus::WordOrder order_ = modbus::WordOrder::ABCD;
     bool syncing_ = false;

@@ -5,6 +5,7 @@
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
+#include "monitor/listen_bar.h"
 #include "monitor/monitor_run.h"
 #include "monitor/poll_panel.h"
 #include "monitor/run_views.h"
@@ -68,6 +69,7 @@ void LineMonitor::build()
     bench_ = new BenchBar(this);
     composer_ = new Composer(this);
     pollPanel_ = new PollPanel(this);
+    listenBar_ = new ListenBar(this);
     frames_ = new CopyableTable(this);
     details_ = new CopyableTable(this);
     views_ = new RunViews(details_, this);
@@ -91,6 +93,7 @@ void LineMonitor::build()
     connectControls();
     connectRun();
     connectBench();
+    connectListening();
     showCounts();
     if (onBuilt)
         onBuilt();
@@ -107,6 +110,9 @@ void LineMonitor::applyHeldChoices()
     pollPanel_->setTimeoutMs(recording_.noReplyMs());
     composer_->setPortOpen(recording_.portState() == PortState::Open);
     pollPanel_->setPortOpen(recording_.portState() == PortState::Open);
+    composer_->setListening(recording_.listening());
+    pollPanel_->setListening(recording_.listening());
+    listenBar_->showListening(recording_.listening());
 }
 
 void LineMonitor::nameChildren()
@@ -163,7 +169,10 @@ void LineMonitor::layOut()
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(bench_);
+    auto* first = new QHBoxLayout;
+    first->addWidget(bench_, 1);
+    first->addWidget(listenBar_, 1);
+    layout->addLayout(first);
     layout->addWidget(composer_);
     layout->addWidget(pollPanel_);
     layout->addLayout(top);
@@ -183,6 +192,13 @@ void LineMonitor::orderTabs()
     chain.insert(chain.end(), { speed_, parity_, stopBits_, wordOrder_, echo_, frames_ });
     for (std::size_t i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
+    // The listening buttons share the bench's row: after its files, before the composer.
+    QWidget* before = bench_->findChild<QWidget*>("recentWorkspaces");
+    for (const char* name : { "listen", "findSpeed", "saveCapture" }) {
+        QWidget* next = listenBar_->findChild<QWidget*>(name);
+        setTabOrder(before, next);
+        before = next;
+    }
 }
 
 void LineMonitor::connectControls()
@@ -276,6 +292,9 @@ void LineMonitor::greyLineChoices()
         box->setEnabled(!network_);
         box->setToolTip(why);
     }
+    listenBar_->setRefusal(network_ ? "A network link has no line to hear: listening needs a "
+                                      "serial port"
+                                    : QString());
 }
 
 modbus::EchoMode LineMonitor::echo() const { return recording_.echo(); }
@@ -343,6 +362,8 @@ void LineMonitor::refreshView()
     if (follow_)
         frames_->scrollToBottom();
     showCounts();
+    if (recording_.listenSession())
+        showListening();
     const PollRun* run = recording_.run();
     if (!run)
         return;
@@ -422,6 +443,8 @@ void LineMonitor::showDetails()
 
 QString LineMonitor::statusText() const
 {
+    if (recording_.listening())
+        return listeningStatus();
     const modbus::LineCounts& c = recording_.counts();
     return QString("Since Open: %1 requests, %2 replies, %3 CRC BAD, %4 exceptions, %5 no reply")
         .arg(c.requests)

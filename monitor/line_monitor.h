@@ -26,6 +26,7 @@ namespace monitor {
 
 class BenchBar;
 class Composer;
+class ListenBar;
 class CopyableTable;
 class FrameTableModel;
 class PollPanel;
@@ -118,6 +119,19 @@ public:
     bool openWorkspace(const QString& path);
     BenchBar* benchBar() { return build(), bench_; }
 
+    // Listening to a line another master drives: the window reads, the monitor makes the rows,
+    // and nothing is sent (the composer and the poll panel say why). The window is asked
+    // through onListenChosen and answers with startListening or stopListening.
+    std::function<void(bool on)> onListenChosen;
+    std::function<void()> onFindSpeed;
+    void startListening(std::int64_t characterUs, std::int64_t silenceUs);
+    void stopListening();
+    bool listening() const { return recording_.listening(); }
+    // The frames heard in the last listening session as a pcap file; false when it cannot be
+    // written (told beside the Listen button).
+    bool saveCapture(const QString& path);
+    ListenBar* listenBar() { return build(), listenBar_; }
+
     CopyableTable* frames() { return build(), frames_; }
     CopyableTable* details() { return build(), details_; }
     QString statusText() const;
@@ -144,6 +158,9 @@ private:
     void refreshView();
     void connectRun();
     void connectBench();
+    void connectListening();
+    void showListening();
+    QString listeningStatus() const;
     void mapChanged();
     modbus::Workspace workspace(const QString& path) const;
     // The run's list from commands, with the composer's slave and map; those that build no
@@ -169,6 +186,7 @@ private:
     QString mapPath_;
     QString mapNote_; // how the last map loaded, or why it did not
     PollPanel* pollPanel_ = nullptr;
+    ListenBar* listenBar_ = nullptr;
     CopyableTable* frames_ = nullptr;
     CopyableTable* details_ = nullptr;
     RunViews* views_ = nullptr; // after details_: it holds them in its first tab

@@ -2,6 +2,7 @@
 
 #include "monitor/monitor_run.h"
 
+#include <QDateTime>
 #include <QTime>
 
 #include <algorithm>
@@ -13,6 +14,7 @@ LineRecording::LineRecording()
     : analyzer_(std::make_unique<modbus::FrameAnalyzer>())
 {
     clock_.start();
+    epochUsAtStart_ = QDateTime::currentMSecsSinceEpoch() * 1000;
 }
 
 LineRecording::~LineRecording() = default;
@@ -35,6 +37,8 @@ void LineRecording::sessionOpened(const std::string& line, std::optional<modbus:
 void LineRecording::written(
     const std::string& frame, int count, bool rawText, const std::string& notSent)
 {
+    if (listeningNow_)
+        return; // nothing is written while listening
     analyzer_->written(frame, count, rawText, now(), notSent);
     takeRows();
 }
@@ -50,8 +54,39 @@ void LineRecording::note(const std::string& text, bool streamEnded)
     takeRows();
 }
 
+void LineRecording::startListening(std::int64_t characterUs, std::int64_t silenceUs)
+{
+    stopRun(); // a run would write
+    composedWaiting_.clear();
+    composedOut_.clear();
+    listen_ = std::make_unique<modbus::ListenSession>(characterUs, silenceUs, epochUsAtStart_);
+    listeningNow_ = true;
+}
+
+void LineRecording::stopListening()
+{
+    if (!listeningNow_)
+        return;
+    listeningNow_ = false;
+    listen_->finish(now());
+    takeHeard();
+}
+
+void LineRecording::takeHeard()
+{
+    std::vector<modbus::FrameRow> rows = listen_->take();
+    if (!rows.empty() && onRows)
+        onRows(std::move(rows));
+}
+
 void LineRecording::read(const std::string& chunk)
 {
+    if (listeningNow_) {
+        lastReply_.clear(); // the design's boxes show replies to the window's own requests
+        listen_->read(chunk, now());
+        takeHeard();
+        return;
+    }
     analyzer_->read(chunk, now());
     lastReply_ = chunk;
     if (analyzer_->framing() != modbus::Framing::Rtu)
@@ -89,6 +124,8 @@ void LineRecording::keepReplies(const std::vector<modbus::FrameRow>& rows)
 
 void LineRecording::sendComposed(const std::string& frame)
 {
+    if (listeningNow_)
+        return;
     if (run_ && run_->outstanding()) {
         composedWaiting_ = frame; // never two requests out: it follows the poll's answer
         return;
@@ -145,7 +182,7 @@ void LineRecording::setEcho(modbus::EchoMode mode)
 
 PollRun* LineRecording::startRun(std::vector<std::string> frames, modbus::PollSettings settings)
 {
-    if (portState_ != PortState::Open || frames.empty())
+    if (portState_ != PortState::Open || frames.empty() || listeningNow_)
         return nullptr;
     const std::int64_t startUs = now().monoUs;
     run_ = std::make_unique<PollRun>(std::move(frames), settings, startUs);

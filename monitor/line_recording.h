@@ -4,6 +4,7 @@
 // it hands on the rows the analysis made.
 #pragma once
 
+#include "listening/listen_session.h"
 #include "modbus/frame_analysis.h"
 #include "runs/poll_schedule.h"
 
@@ -72,6 +73,14 @@ public:
     // Why the data log is not being written, once that is known; empty while it is.
     QString recordProblem() const;
 
+    // Listening to a line another master drives: reads go to a listener instead of the
+    // analysis, and nothing is sent. The last session stays for its statistics, watch and
+    // capture once listening stops.
+    void startListening(std::int64_t characterUs, std::int64_t silenceUs);
+    void stopListening();
+    bool listening() const { return listeningNow_; }
+    const modbus::ListenSession* listenSession() const { return listen_.get(); }
+
     const modbus::LineCounts& counts() const { return analyzer_->counts(); }
     modbus::LineTime now() const;
 
@@ -79,6 +88,7 @@ private:
     void takeRows();
     void settleComposed(const std::vector<modbus::FrameRow>& rows);
     void keepReplies(const std::vector<modbus::FrameRow>& rows);
+    void takeHeard();
 
     std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
     QElapsedTimer clock_;
@@ -92,6 +102,9 @@ private:
     std::string composedOut_; // a composed request sent and not answered yet
     bool composedSeen_ = false; // its own row has come: what follows may answer it
     std::string lastReply_;
+    std::unique_ptr<modbus::ListenSession> listen_;
+    bool listeningNow_ = false;
+    std::int64_t epochUsAtStart_ = 0; // the epoch time at which clock_ read 0
 };
 
 } // namespace monitor

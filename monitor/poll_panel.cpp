@@ -159,6 +159,13 @@ void PollPanel::setPortOpen(bool open)
     updateButtons();
 }
 
+void PollPanel::setListening(bool on)
+{
+    listening_ = on;
+    poll_->setToolTip(on ? "Listening: the port is never written (Listen is on)" : QString());
+    updateButtons();
+}
+
 void PollPanel::setStatus(const QString& text) { status_->setText(text); }
 
 int PollPanel::timeoutMs() const { return timeout_->value(); }
@@ -176,7 +183,7 @@ std::vector<std::string> PollPanel::commands() const
 
 void PollPanel::updateButtons()
 {
-    poll_->setEnabled(portOpen_ && !running_);
+    poll_->setEnabled(portOpen_ && !running_ && !listening_);
     stop_->setEnabled(running_);
     remove_->setEnabled(!frames_.empty());
 }

@@ -40,6 +40,8 @@ public:
     int count() const;
     void setRunning(bool running);
     void setPortOpen(bool open);
+    // While the monitor listens no run starts: a run writes.
+    void setListening(bool on);
     void setStatus(const QString& text);
     // The response time-out, ms: also how long "no reply" waits.
     int timeoutMs() const;
@@ -66,6 +68,7 @@ private:
     std::vector<std::string> frames_;
     bool running_ = false;
     bool portOpen_ = false;
+    bool listening_ = false;
 };
 
 } // namespace monitor

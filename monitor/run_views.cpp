@@ -82,6 +82,18 @@ void RunViews::show(const PollRun* run)
     trend_->setChosen(watchModel_->trended());
 }
 
+void RunViews::showListening(const modbus::ListenSession& heard)
+{
+    watchModel_->show(heard.watch().rows());
+    const std::string report = heard.statistics().report();
+    const QString text = "Heard on the line, slave by slave:\n"
+        + QString::fromStdString(report.empty() ? "nothing yet\n" : report)
+        + "\nA reply time runs from the end of its request to the end of the reply, as the "
+          "reads were stamped when their bytes arrived.";
+    if (statistics_->toPlainText() != text)
+        statistics_->setPlainText(text);
+}
+
 QString RunViews::statisticsText() const { return statistics_->toPlainText(); }
 
 } // namespace monitor

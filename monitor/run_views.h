@@ -3,6 +3,7 @@
 #pragma once
 
 #include "benchfiles/register_map.h"
+#include "listening/listen_session.h"
 
 #include <QTabWidget>
 
@@ -24,6 +25,8 @@ public:
 
     // Shows the run as it stands; nullptr: no run yet.
     void show(const PollRun* run);
+    // Shows what a listener heard: its watch and its statistics, slave by slave.
+    void showListening(const modbus::ListenSession& heard);
     void clear();
 
     TrendView* trend() const { return trend_; }

@@ -171,6 +171,18 @@ int WritePort(const modbus::ByteString& sData)
     return total;
 }
 
+void SetListenReads(bool on)
+{
+    if (onNetwork || !link().isOpen())
+        return;
+    idleReadLimit = -1; // neither the designed time-outs nor an idle limit now
+    // Win32's "return as soon as bytes arrive", the first waited for up to 20 ms.
+    constexpr CommTimeouts kListen = { kMaxDword, kMaxDword, 20, 1, 10 };
+    SetCommTimeouts(link().handle(), on ? &kListen : &kTimeouts);
+    if (!on)
+        idleReadLimit = 0;
+}
+
 void SetIdleReadLimit(int ms)
 {
     if (onNetwork) {

@@ -38,6 +38,10 @@ int WritePort(const modbus::ByteString& sData);
 // designed time-outs. Open starts with the designed ones.
 void SetIdleReadLimit(int ms);
 
+// Listening: reads return as soon as bytes arrive (waiting up to 20 ms for the first), so each
+// read's time is its bytes'. false restores the designed time-outs; Open starts with them.
+void SetListenReads(bool on);
+
 // Whether the open port is a pseudo-terminal, where parity does not apply.
 bool IsPseudoTerminal();
 

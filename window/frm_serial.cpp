@@ -269,6 +269,7 @@ void frmSerial::makeMonitor()
     // The scan panel is the monitor's widget: connected once it is made.
     monitor_->onBuilt = [this] { connectScan(); };
     monitor_->onSendRequest = [this](const std::string& frame) { sendComposed(frame); };
+    monitor_->onListenChosen = [this](bool on) { setListening(on); };
     connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);
     for (QRadioButton* speed : speedButtons())
         connect(speed, &QRadioButton::toggled, this, &frmSerial::updateMonitorTitle);

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -77,6 +78,9 @@ public:
     void startPolling(const std::vector<std::string>& commands, int everyMs, int count,
         const std::string& record);
     LineMonitor* monitor() const { return monitor_; }
+    // Listening to a line another master drives (the monitor's Listen, --listen): the port is
+    // opened if it is not, and never written until listening stops.
+    void setListening(bool on);
     // Speed from the speed buttons, parity and stop bits as chosen.
     comm::LineSettings lineSettings() const;
 
@@ -133,6 +137,9 @@ private:
     void tellInGeneralBox(const QString& text); // in Text2 and the log, behind a time stamp
     // What a network link learnt (a connection closed, made again), told where replies show.
     void tellLinkNews();
+    void stopListening();
+    void listenTick();
+    std::vector<QPushButton*> sendButtons() const;
     // Whether the Port box names a network link ("tcp://...") rather than a serial port.
     bool isNetworkLink() const;
     QPlainTextEdit* replyBox(modbus::ReplyKind kind) const;

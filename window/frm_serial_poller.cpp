@@ -28,6 +28,8 @@ namespace {
 
 void frmSerial::TMRComm_Timer()
 {
+    if (monitor_->listening())
+        return listenTick();
     // A polling run's next request must not wait behind an idle read; without a run the read
     // keeps its designed time-outs.
     SerialPort::SetIdleReadLimit(monitor_->idleReadLimitMs());
@@ -121,7 +123,8 @@ void frmSerial::lookForPort()
         return;
     portGone_ = false;
     monitor_->setPortState(monitor::PortState::Open);
-    TMRComm.setInterval(kTimerIntervalMs);
+    TMRComm.setInterval(monitor_->listening() ? 0 : kTimerIntervalMs);
+    SerialPort::SetListenReads(monitor_->listening()); // reopened with the designed time-outs
     tellInGeneralBox("Port " + txt0->text() + " is back; reopened.");
 }
 

@@ -37,6 +37,8 @@ void frmSerial::sendRequest(const QString& marker, const QString& fields, bool e
 
 void frmSerial::writeFrame(const modbus::ByteString& frame, bool rawText)
 {
+    if (monitor_->listening())
+        return; // never written while listening (its buttons are disabled)
     // On Modbus TCP the frame goes under an MBAP header; elsewhere as it is.
     const modbus::ByteString wire = monitor_->wireOf(frame, rawText);
     const int written = SerialPort::WritePort(wire);

@@ -84,6 +84,8 @@ void frmSerial::BTNOpenCom_Click()
 
 void frmSerial::BTNCloseCom_Click()
 {
+    if (monitor_->listening())
+        stopListening(); // nothing to hear on a closed port
     TMRComm.stop(); // also ends the looking for a port that went away
     portGone_ = false;
     Text2->clear();

@@ -86,7 +86,7 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     }
     EXPECT_EQ(order,
         std::vector<std::string>({ "stopBits", "wordOrder", "echo", "frames", "details",
-            "qt_tabwidget_tabbar", "map", "openWorkspace", "saveWorkspace", "function", "slave",
+            "qt_tabwidget_tabbar", "map", "openWorkspace", "saveWorkspace", "listen", "findSpeed", "function", "slave",
             "start", "quantity", "command", "pollList", "add", "interval", "count", "timeout",
             "record", "speed", "parity" }));
     QTest::keyClick(monitor->frames(), Qt::Key_F2); // from the table too

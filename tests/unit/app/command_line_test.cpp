@@ -51,6 +51,11 @@ TEST(CommandLine, OptionsPresetPortSpeedAndOpen)
                   named.start.lineGiven),
         std::tuple(QString("m.csv"), QString("w.json"), true, false));
     EXPECT_EQ(parse({ "--poll", "read temperature" }).exitCode, 2) << "no map: not a command";
+    const CommandLine listen = parse({ "--port", "COM5", "--listen", "--open" });
+    EXPECT_EQ(std::tuple(listen.start.listen, listen.start.open, listen.start.monitor),
+        std::tuple(true, false, true))
+        << "listening opens the port itself, in the monitor";
+    EXPECT_EQ(parse({ "--listen", "--poll", "read-input 0 1" }).exitCode, 2) << "a run writes";
 }
 
 TEST(CommandLine, TheToolkitsOwnOptionsAreLeftToTheToolkit)

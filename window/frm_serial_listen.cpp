@@ -1,0 +1,84 @@
+// Listening to a line another master drives: the port opened and never written, each read
+// handed to the monitor as its bytes arrive, the Send buttons disabled with the reason.
+#include "frm_serial.h"
+
+#include "lamp.h"
+#include "monitor/line_monitor.h"
+#include "window_constants.h"
+
+#include "exchange/exchange.h"
+#include "runs/scan_plan.h"
+#include "serial/serial_port.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace window {
+namespace {
+
+    const char* const kNeverWritten = "Listening: the port is never written (Listen is on in the "
+                                      "line monitor)";
+
+} // namespace
+
+std::vector<QPushButton*> frmSerial::sendButtons() const
+{
+    std::vector<QPushButton*> buttons;
+    for (const char* name : { "Command3", "Command1", "Command9", "Command2", "Command4", "BTNSend" })
+        buttons.push_back(child<QPushButton>(name));
+    return buttons;
+}
+
+void frmSerial::setListening(bool on)
+{
+    if (on == monitor_->listening())
+        return;
+    if (!on)
+        return stopListening();
+    if (isNetworkLink())
+        return; // the monitor's button says why
+    if (!TMRComm.isActive())
+        pressOpen();
+    if (!TMRComm.isActive() || portGone_)
+        return; // the Open failure has been told
+    const comm::LineSettings line = lineSettings();
+    const std::int64_t characterUs = SerialPort::IsPseudoTerminal()
+        ? 0 // a pty carries bytes with no line time
+        : modbus::CharacterUs(line.speed, line.parity, line.stopBits);
+    SerialPort::SetListenReads(true);
+    monitor_->startListening(characterUs, modbus::InterFrameUs(line.speed));
+    for (QPushButton* button : sendButtons()) {
+        button->setEnabled(false);
+        button->setToolTip(kNeverWritten);
+    }
+    TMRComm.setInterval(0); // each read waits for bytes itself
+    tellInGeneralBox("Listening on " + txt0->text() + ": it is never written meanwhile.");
+}
+
+void frmSerial::stopListening()
+{
+    monitor_->stopListening();
+    SerialPort::SetListenReads(false);
+    for (QPushButton* button : sendButtons()) {
+        button->setEnabled(true);
+        button->setToolTip({});
+    }
+    if (TMRComm.isActive() && !portGone_)
+        TMRComm.setInterval(kTimerIntervalMs);
+    tellInGeneralBox("Listening ended.");
+}
+
+void frmSerial::listenTick()
+{
+    const modbus::ByteString chunk = SerialPort::ReadPort();
+    monitor_->read(chunk);
+    Pic->setFillColor(!chunk.empty() ? kRed : Pic->fillColor() == kWhite ? kGrey : kWhite);
+    if (!chunk.empty())
+        return;
+    if (portGone_)
+        lookForPort();
+    else if (SerialPort::PortGone())
+        reportPortGone();
+}
+
+} // namespace window
