@@ -47,8 +47,8 @@ namespace {
         for (std::size_t i = 0; i < quantity; ++i) {
             if (bits ? i / 8 >= data.size() : 2 * i + 1 >= data.size())
                 break;
-            values.push_back(bits ? std::uint16_t(ByteAt(data, i / 8) >> (i % 8) & 1)
-                                  : WordAt(data, 2 * i));
+            values.push_back(
+                bits ? std::uint16_t(ByteAt(data, i / 8) >> (i % 8) & 1) : WordAt(data, 2 * i));
         }
         return values;
     }

@@ -85,9 +85,8 @@ void RunViews::show(const PollRun* run)
 void RunViews::showListening(const modbus::ListenSession& heard)
 {
     watchModel_->show(heard.watch().rows());
-    const std::string report = heard.statistics().report();
     const QString text = "Heard on the line, slave by slave:\n"
-        + QString::fromStdString(report.empty() ? "nothing yet\n" : report)
+        + QString::fromStdString(heard.statistics().report())
         + "\nA reply time runs from the end of its request to the end of the reply, as the "
           "reads were stamped when their bytes arrived.";
     if (statistics_->toPlainText() != text)

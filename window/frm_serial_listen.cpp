@@ -24,7 +24,8 @@ namespace {
 std::vector<QPushButton*> frmSerial::sendButtons() const
 {
     std::vector<QPushButton*> buttons;
-    for (const char* name : { "Command3", "Command1", "Command9", "Command2", "Command4", "BTNSend" })
+    for (const char* name :
+        { "Command3", "Command1", "Command9", "Command2", "Command4", "BTNSend" })
         buttons.push_back(child<QPushButton>(name));
     return buttons;
 }
@@ -37,9 +38,11 @@ void frmSerial::setListening(bool on)
         return stopListening();
     if (isNetworkLink())
         return; // the monitor's button says why
-    if (!TMRComm.isActive())
+    // Open as the user sees it: the Open button is disabled while the port is open.
+    const auto isOpen = [this] { return !child<QPushButton>("BTNOpenCom")->isEnabled(); };
+    if (!isOpen())
         pressOpen();
-    if (!TMRComm.isActive() || portGone_)
+    if (!isOpen() || portGone_)
         return; // the Open failure has been told
     const comm::LineSettings line = lineSettings();
     const std::int64_t characterUs = SerialPort::IsPseudoTerminal()
@@ -52,7 +55,7 @@ void frmSerial::setListening(bool on)
         button->setToolTip(kNeverWritten);
     }
     TMRComm.setInterval(0); // each read waits for bytes itself
-    tellInGeneralBox("Listening on " + txt0->text() + ": it is never written meanwhile.");
+    tellInGeneralBox("Port " + txt0->text() + " is listened to: it is never written meanwhile.");
 }
 
 void frmSerial::stopListening()
@@ -63,7 +66,7 @@ void frmSerial::stopListening()
         button->setEnabled(true);
         button->setToolTip({});
     }
-    if (TMRComm.isActive() && !portGone_)
+    if (!portGone_)
         TMRComm.setInterval(kTimerIntervalMs);
     tellInGeneralBox("Listening ended.");
 }

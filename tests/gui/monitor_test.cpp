@@ -4,12 +4,14 @@
 #include "tests/support/log_dir.h"
 #include "tests/support/window_fixture.h"
 
+#include "listening/pcap_file.h"
 #include "modbus/crc16.h"
 #include "monitor/bench_bar.h"
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
 #include "monitor/line_monitor.h"
+#include "monitor/listen_bar.h"
 #include "monitor/monitor_run.h"
 #include "monitor/poll_panel.h"
 #include "monitor/run_views.h"
@@ -86,9 +88,9 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     }
     EXPECT_EQ(order,
         std::vector<std::string>({ "stopBits", "wordOrder", "echo", "frames", "details",
-            "qt_tabwidget_tabbar", "map", "openWorkspace", "saveWorkspace", "listen", "findSpeed", "function", "slave",
-            "start", "quantity", "command", "pollList", "add", "interval", "count", "timeout",
-            "record", "speed", "parity" }));
+            "qt_tabwidget_tabbar", "map", "openWorkspace", "saveWorkspace", "listen", "findSpeed",
+            "function", "slave", "start", "quantity", "command", "pollList", "add", "interval",
+            "count", "timeout", "record", "speed", "parity" }));
     QTest::keyClick(monitor->frames(), Qt::Key_F2); // from the table too
     EXPECT_FALSE(monitor->isVisible());
     QTest::keyClick(&frm, Qt::Key_F2);
@@ -500,3 +502,63 @@ TEST(FrameTableModel, KeepsTheNewestRowsAndShowsLongFramesByTheirStart)
 }
 
 } // namespace
+
+// Listening to another master's polls: nothing is written, the Send buttons, the composer and
+// Poll say why, every frame gets its row, the watch holds what was read and written, the
+// statistics count per slave, and the capture holds every frame. Close ends listening.
+TEST_F(Monitor, ListeningWritesNothingAndTellsWhatTheOtherMasterAsked)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    QTest::mouseClick(monitor->listenBar()->findChild<QPushButton*>("listen"), Qt::LeftButton);
+    frm.TMRComm.stop(); // listening opened the port; ticks are driven by hand here
+    ASSERT_TRUE(monitor->listening());
+    EXPECT_FALSE(button("BTNOpenCom")->isEnabled()) << "opened to listen";
+    for (const char* name :
+        { "Command3", "Command1", "Command9", "Command2", "Command4", "BTNSend" }) {
+        EXPECT_FALSE(button(name)->isEnabled()) << name;
+        EXPECT_TRUE(button(name)->toolTip().startsWith("Listening: the port is never written"));
+    }
+    EXPECT_NE(monitor->composer()->findChild<QLabel*>("problem")->text().indexOf("listening"), -1);
+    EXPECT_FALSE(monitor->pollPanel()->findChild<QPushButton*>("poll")->isEnabled());
+    monitor->startRun({ bytesOf("30 03 00 00 00 01 80 2B") }, { 0, 3, 1'000'000 });
+    const auto framed = [](const char* hex) {
+        const std::string body = bytesOf(hex);
+        return body + *modbus::CRC16(body);
+    };
+    for (const std::string& chunk : { framed("30 03 00 00 00 02"), framed("30 03 04 00 0A 00 14"),
+             framed("30 06 00 05 00 07"), framed("30 06 00 05 00 07"), framed("31 03 00 00 00 01"),
+             std::string(), framed("30 03 00 01 00 01"), framed("30 83 02") })
+        tick(chunk);
+    EXPECT_TRUE(platform->writes().empty()) << "neither a run nor anything else wrote";
+    EXPECT_EQ(monitor->frames()->model()->rowCount(), 8) << "7 frames and a no reply";
+    EXPECT_EQ(monitor->statusText(),
+        "Listening: 4 requests, 2 good replies, 0 CRC BAD, 1 exceptions, 1 no reply");
+    const QAbstractItemModel* watch = monitor->views()->watch()->model();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watch->rowCount() == 3; }, 5000)) << "shown soon";
+    EXPECT_NE(monitor->views()->statisticsText().indexOf("slave 48: requests 3, good replies 2, "
+                                                         "exceptions 1 (code 2: 1)"),
+        -1)
+        << monitor->views()->statisticsText().toStdString();
+    ASSERT_EQ(watch->rowCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(watch->index(row, monitor::WatchModel::Row).data().toString() + " = "
+                + watch->index(row, monitor::WatchModel::Value).data().toString(),
+            QStringList({ "holding 0 @48 = 10", "holding 1 @48 = 20", "holding 5 @48 = 7" })[row]);
+    const QString capture = dir.dir.path() + "/heard.pcap";
+    ASSERT_TRUE(monitor->saveCapture(capture));
+    QFile file(capture);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const auto frames = modbus::ReadPcap(std::string(bytes.constData(), std::size_t(bytes.size())));
+    ASSERT_TRUE(frames);
+    EXPECT_EQ(frames->size(), 7u);
+
+    QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+    EXPECT_FALSE(monitor->listening()) << "Close ends listening";
+    EXPECT_FALSE(monitor->listenBar()->listening());
+    EXPECT_TRUE(button("BTNOpenCom")->isEnabled());
+    EXPECT_FALSE(button("Command3")->isEnabled()) << "closed: as designed";
+    EXPECT_NE(log().find("Port COM5: is listened to: it is never written meanwhile.\r\n"),
+        std::string::npos);
+    EXPECT_NE(log().find("Listening ended.\r\n"), std::string::npos) << log();
+}

@@ -3,6 +3,7 @@
 // (almost) no pairs; the capture written and read back.
 #include "exchange/exchange.h"
 #include "listening/line_listener.h"
+#include "listening/listen_session.h"
 #include "listening/pcap_file.h"
 #include "listening/speed_search.h"
 #include "modbus/crc16.h"
@@ -257,4 +258,53 @@ TEST(PcapFile, WrittenAndReadBack)
     EXPECT_EQ((*frames)[3].bytes, trace()[3].first);
     EXPECT_EQ((*frames)[3].atUs, t0 + 4500);
     EXPECT_FALSE(ReadPcap(file.substr(0, file.size() - 1))) << "a record cut short";
+}
+
+// What the monitor keeps of a listening session: every register and bit the other master read
+// or wrote (a write once its slave acknowledged it), rows at their time of day, the capture.
+TEST(ListenSession, TheWatchHoldsWhatWasReadAndWrittenAndTheCaptureEveryFrame)
+{
+    const std::int64_t charUs = CharacterUs(19200, 'n', 1);
+    const std::int64_t epochUs = 1'765'180'800'000'000;
+    ListenSession session(charUs, 7 * charUs / 2, epochUs);
+    const ByteString line = lineOf(trace());
+    for (const auto& [chunk, atUs] : reads(line, charUs, 30))
+        session.read(chunk, { atUs, 3'600'000 + atUs / 1000 }); // from 01:00 local time
+    const std::int64_t endUs = std::int64_t(line.size() + 100) * charUs;
+    session.finish({ endUs, 3'600'000 + endUs / 1000 });
+    const std::vector<FrameRow> rows = session.take();
+    const struct
+    {
+        int slave;
+        DataTable table;
+        unsigned address;
+        int value; // -1: never seen
+    } expected[] = {
+        { 17, DataTable::Coils, 0, 1 }, { 17, DataTable::Coils, 1, 0 }, // read 0 / 1, written 1 / 0
+        { 17, DataTable::Coils, 3, 1 }, { 17, DataTable::Coils, 9, 1 },
+        { 17, DataTable::Inputs, 2, 1 }, { 17, DataTable::Holding, 2, 7 },
+        { 17, DataTable::Holding, 4, 9 }, // 6, and 23's write
+        { 17, DataTable::Holding, 1, 20 }, { 5, DataTable::Coils, 4, 1 },
+        { 5, DataTable::Holding, 3, 4 }, { 5, DataTable::Holding, 4, 5 },
+        { 5, DataTable::InputRegisters, 8, 1000 },
+        { 5, DataTable::Holding, 300, -1 }, // an exception: nothing read
+        { 9, DataTable::Holding, 0, -1 }, // no reply: nothing read
+    };
+    for (const auto& e : expected) {
+        const WatchRow* row = session.watch().find({ std::uint8_t(e.slave), e.table, e.address });
+        EXPECT_EQ(row ? int(row->value) : -1, e.value)
+            << e.slave << " " << TableName(e.table) << " " << e.address;
+    }
+    const auto frames = ReadPcap(session.capture());
+    ASSERT_TRUE(frames);
+    ASSERT_EQ(frames->size(), session.captured());
+    std::size_t framesHeard = 0;
+    for (const FrameRow& row : rows) {
+        EXPECT_NEAR(double(row.time.wallMs), 3'600'000 + double(row.time.monoUs) / 1000, 1.0);
+        if (row.kind == RowKind::NoReply)
+            continue;
+        EXPECT_EQ((*frames)[framesHeard].bytes, row.bytes);
+        EXPECT_EQ((*frames)[framesHeard++].atUs, epochUs + row.time.monoUs);
+    }
+    EXPECT_EQ(framesHeard, frames->size());
 }
