@@ -104,36 +104,21 @@ namespace {
         return modbus::LineListener(timing.timed ? timing.characterUs : 0, port.interFrameUs());
     }
 
-    // Up to 1.5 s at one setting, less once it is clearly right.
-    void hearAt(const Options& o, modbus::HeardAt& heard)
-    {
-        Port port;
-        if (!port.open(
-                     o.port, { heard.setting.speed, heard.setting.parity, heard.setting.stopBits })
-                 .empty())
-            return;
-        modbus::LineListener listener = listenerFor(port);
-        const std::int64_t end = epochUs() + 1'500'000;
-        while (!CtrlCPressed() && epochUs() < end && !modbus::ClearlyRight(heard)) {
-            listener.read(port.read(std::min<std::int64_t>(100'000, end - epochUs())), epochUs());
-            heard.count(listener.take());
-        }
-        listener.finish(epochUs());
-        heard.count(listener.take());
-    }
-
-    // The common settings in turn, the scan's order; the one whose frames have good check bytes.
+    // The common settings in turn, the scan's order, up to 1.5 s each (less once one is clearly
+    // right); the one whose frames have good check bytes.
     std::optional<comm::LineSettings> findLine(const Options& o)
     {
-        std::vector<modbus::HeardAt> heard;
-        for (const modbus::ScanSetting& s : modbus::ScanOrder({})) {
-            heard.push_back({ s, 0, 0 });
-            hearAt(o, heard.back());
-            std::fprintf(stderr, "quillet-cli: %s\n", heard.back().text().c_str());
-            if (modbus::ClearlyRight(heard.back()) || CtrlCPressed())
-                break;
-        }
-        const std::optional<modbus::ScanSetting> best = modbus::BestSetting(heard);
+        modbus::SpeedHunt hunt(modbus::ScanOrder({}), 1'500'000);
+        do {
+            const modbus::ScanSetting& s = hunt.current();
+            Port port;
+            if (port.open(o.port, { s.speed, s.parity, s.stopBits }).empty()) {
+                hunt.begin(port.timing(0, 0).timed, epochUs());
+                while (!CtrlCPressed() && hunt.read(port.read(100'000), epochUs())) { }
+            }
+            std::fprintf(stderr, "quillet-cli: %s\n", hunt.heardNow().text().c_str());
+        } while (!CtrlCPressed() && hunt.next());
+        const std::optional<modbus::ScanSetting> best = hunt.best();
         if (!best)
             return std::nullopt;
         std::fprintf(stderr, "quillet-cli: the line is at %s\n", best->name().c_str());

@@ -1,5 +1,7 @@
 #include "speed_search.h"
 
+#include "exchange/exchange.h"
+
 #include <algorithm>
 
 namespace modbus {
@@ -47,6 +49,44 @@ std::optional<ScanSetting> BestSetting(const std::vector<HeardAt>& heard)
     if (best == heard.end() || best->goodFrames == 0)
         return std::nullopt;
     return best->setting;
+}
+
+SpeedHunt::SpeedHunt(std::vector<ScanSetting> order, std::int64_t dwellUs)
+    : order_(std::move(order))
+    , dwellUs_(dwellUs)
+{
+    heard_.push_back({ current(), 0, 0 });
+}
+
+void SpeedHunt::begin(bool timed, std::int64_t atUs)
+{
+    const ScanSetting& s = current();
+    listener_.emplace(
+        timed ? CharacterUs(s.speed, s.parity, s.stopBits) : 0, InterFrameUs(s.speed));
+    endUs_ = atUs + dwellUs_;
+}
+
+bool SpeedHunt::read(const ByteString& chunk, std::int64_t atUs)
+{
+    if (!listener_)
+        return false; // the port did not open at this setting
+    listener_->read(chunk, atUs);
+    heard_.back().count(listener_->take());
+    if (atUs < endUs_ && !ClearlyRight(heard_.back()))
+        return true;
+    // What is held is a frame cut by moving on, not noise: left uncounted.
+    listener_.reset();
+    return false;
+}
+
+bool SpeedHunt::next()
+{
+    listener_.reset();
+    if (ClearlyRight(heard_.back()) || at_ + 1 >= order_.size())
+        return false;
+    ++at_;
+    heard_.push_back({ current(), 0, 0 });
+    return true;
 }
 
 } // namespace modbus

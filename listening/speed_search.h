@@ -2,6 +2,8 @@
 // common setting, and the one whose frames have good check bytes kept.
 #pragma once
 
+#include "line_listener.h"
+
 #include "modbus/frame_analysis.h"
 #include "runs/scan_plan.h"
 
@@ -28,5 +30,33 @@ bool ClearlyRight(const HeardAt& heard);
 // The setting with the most good frames, garbled bytes deciding a tie; none when no setting
 // heard a good frame.
 std::optional<ScanSetting> BestSetting(const std::vector<HeardAt>& heard);
+
+// The search as the caller drives it, with reads and the time passed in: the setting to listen at
+// now, and when to move on (its time up, or clearly right).
+class SpeedHunt
+{
+public:
+    SpeedHunt(std::vector<ScanSetting> order, std::int64_t dwellUs);
+
+    const ScanSetting& current() const { return order_[at_]; }
+    // Listening at the current setting begins at atUs; timed: reads tell the line's time (not
+    // a pty).
+    void begin(bool timed, std::int64_t atUs);
+    // A read at the current setting; false once it has had its time or is clearly right.
+    bool read(const ByteString& chunk, std::int64_t atUs);
+    // What the current setting heard so far.
+    const HeardAt& heardNow() const { return heard_.back(); }
+    // On to the next setting; false when the search is over (one clearly right, or none left).
+    bool next();
+    std::optional<ScanSetting> best() const { return BestSetting(heard_); }
+
+private:
+    std::vector<ScanSetting> order_;
+    std::int64_t dwellUs_;
+    std::size_t at_ = 0;
+    std::vector<HeardAt> heard_;
+    std::optional<LineListener> listener_;
+    std::int64_t endUs_ = 0;
+};
 
 } // namespace modbus

@@ -242,6 +242,41 @@ TEST(SpeedSearch, TheSettingWhoseFramesHaveGoodCheckBytes)
     EXPECT_EQ(BestSetting({ garbled, right }), slow);
     EXPECT_EQ(BestSetting({ garbled, { plain, 4, 3 }, right }), slow) << "less noise wins a tie";
     EXPECT_EQ(BestSetting({ garbled }), std::nullopt) << "no good frame: no setting";
+
+    // Driven read by read, the time passed in: a second at each setting until one is clearly
+    // right; garbage at the others, and the last setting tried without reads when nothing fits.
+    const ByteString good = lineOf(trace()), noise = bytes({ 0xCF, 0xFC, 0xFF, 0x7F, 0x3F });
+    const struct
+    {
+        const char* how;
+        std::vector<ByteString> heardAt; // per setting in turn
+        std::vector<std::string> told;
+        std::optional<ScanSetting> best;
+    } hunts[] = {
+        { "right at the second", { noise, good, good },
+            { "19200 8E1: 0 frames with good check bytes, 5 bytes of noise",
+                "9600 8E1: 4 frames with good check bytes, 0 bytes of noise" },
+            slow },
+        { "nothing fits", { noise, noise, noise }, {}, std::nullopt },
+    };
+    for (const auto& h : hunts) {
+        SpeedHunt hunt({ fast, slow, plain }, 1'000'000);
+        std::vector<std::string> told;
+        std::int64_t t = 0;
+        do {
+            hunt.begin(false, t);
+            const ByteString& line = h.heardAt[told.size()];
+            for (std::size_t at = 0;
+                 hunt.read(at < line.size() ? line.substr(at, 8) : ByteString(), t += 100'000);
+                 at += 8) { }
+            told.push_back(hunt.heardNow().text());
+        } while (hunt.next());
+        EXPECT_EQ(hunt.best(), h.best) << h.how;
+        if (!h.told.empty())
+            EXPECT_EQ(told, h.told) << h.how;
+        else
+            EXPECT_EQ(told.size(), 3u) << h.how << ": every setting tried";
+    }
 }
 
 TEST(PcapFile, WrittenAndReadBack)
