@@ -270,6 +270,7 @@ void frmSerial::makeMonitor()
     monitor_->onBuilt = [this] { connectScan(); };
     monitor_->onSendRequest = [this](const std::string& frame) { sendComposed(frame); };
     monitor_->onListenChosen = [this](bool on) { setListening(on); };
+    monitor_->onFindSpeed = [this] { findSpeed(); };
     connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);
     for (QRadioButton* speed : speedButtons())
         connect(speed, &QRadioButton::toggled, this, &frmSerial::updateMonitorTitle);

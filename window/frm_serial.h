@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace modbus {
+class SpeedHunt;
+}
 
 namespace monitor {
 class LineMonitor;
@@ -81,6 +86,10 @@ public:
     // Listening to a line another master drives (the monitor's Listen, --listen): the port is
     // opened if it is not, and never written until listening stops.
     void setListening(bool on);
+    // The monitor's Find speed: the port (closed first if open) listened to at each common
+    // setting in turn, tick by tick; the one whose frames have good check bytes is taken for
+    // the next Open, and listening starts there.
+    void findSpeed();
     // Speed from the speed buttons, parity and stop bits as chosen.
     comm::LineSettings lineSettings() const;
 
@@ -139,6 +148,9 @@ private:
     void tellLinkNews();
     void stopListening();
     void listenTick();
+    void huntTick();
+    void huntAtCurrentSetting(const QString& heardBefore);
+    void endHunt();
     std::vector<QPushButton*> sendButtons() const;
     // Whether the Port box names a network link ("tcp://...") rather than a serial port.
     bool isNetworkLink() const;
@@ -171,6 +183,8 @@ private:
     QElapsedTimer lookedForPort_; // monotonic, since the last try
     std::string openSettings_; // the line settings of the last Open
     bool toldLogFailed_ = false;
+    std::shared_ptr<modbus::SpeedHunt> hunt_; // while Find speed goes on
+    QElapsedTimer huntClock_;
 };
 
 } // namespace window

@@ -32,8 +32,8 @@ std::vector<QPushButton*> frmSerial::sendButtons() const
 
 void frmSerial::setListening(bool on)
 {
-    if (on == monitor_->listening())
-        return;
+    if (on == monitor_->listening() || hunt_)
+        return; // Find speed starts listening once it is done
     if (!on)
         return stopListening();
     if (isNetworkLink())

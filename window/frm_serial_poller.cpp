@@ -28,6 +28,8 @@ namespace {
 
 void frmSerial::TMRComm_Timer()
 {
+    if (hunt_)
+        return huntTick();
     if (monitor_->listening())
         return listenTick();
     // A polling run's next request must not wait behind an idle read; without a run the read

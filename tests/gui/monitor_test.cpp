@@ -513,6 +513,7 @@ TEST_F(Monitor, ListeningWritesNothingAndTellsWhatTheOtherMasterAsked)
     frm.TMRComm.stop(); // listening opened the port; ticks are driven by hand here
     ASSERT_TRUE(monitor->listening());
     EXPECT_FALSE(button("BTNOpenCom")->isEnabled()) << "opened to listen";
+    EXPECT_EQ(platform->lastTimeouts.ReadIntervalTimeout, comm::kMaxDword) << "reads as bytes come";
     for (const char* name :
         { "Command3", "Command1", "Command9", "Command2", "Command4", "BTNSend" }) {
         EXPECT_FALSE(button(name)->isEnabled()) << name;
@@ -561,4 +562,30 @@ TEST_F(Monitor, ListeningWritesNothingAndTellsWhatTheOtherMasterAsked)
     EXPECT_NE(log().find("Port COM5: is listened to: it is never written meanwhile.\r\n"),
         std::string::npos);
     EXPECT_NE(log().find("Listening ended.\r\n"), std::string::npos) << log();
+}
+
+// Find speed hears the line at the common settings in turn (the first, 19200 8E1, is the line's
+// here), keeps it for the next Open and listens there; nothing is written meanwhile.
+TEST_F(Monitor, FindSpeedKeepsTheSettingWhoseFramesAreGoodAndListensThere)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    open();
+    QTest::mouseClick(monitor->listenBar()->findChild<QPushButton*>("findSpeed"), Qt::LeftButton);
+    frm.TMRComm.stop(); // ticks are driven by hand here
+    EXPECT_TRUE(button("BTNOpenCom")->isEnabled()) << "closed: the search opens it itself";
+    EXPECT_EQ(platform->lastSettings, "19200,e,8,1");
+    EXPECT_EQ(platform->lastTimeouts.ReadIntervalTimeout, comm::kMaxDword) << "reads as bytes come";
+    const auto framed = [](const char* hex) {
+        const std::string body = bytesOf(hex);
+        return body + *modbus::CRC16(body);
+    };
+    for (int poll = 0; poll < 3 && !monitor->listening(); ++poll) {
+        tick(framed("30 03 00 00 00 01"));
+        tick(framed("30 03 02 00 0A"));
+    }
+    frm.TMRComm.stop();
+    EXPECT_TRUE(monitor->listening());
+    EXPECT_EQ(monitor->listenBar()->note(), "The line is at 19200 8E1; listening there");
+    EXPECT_EQ(platform->lastSettings, "19200,e,8,1") << "opened there to listen";
+    EXPECT_TRUE(platform->writes().empty());
 }
