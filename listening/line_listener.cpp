@@ -42,7 +42,7 @@ void LineListener::read(const ByteString& chunk, std::int64_t atUs)
         return;
     }
     buffer_ += chunk;
-    reads_.emplace_back(buffer_.size(), atUs);
+    reads_.push_back({ buffer_.size(), atUs, ++readsSoFar_ });
     lastUs_ = atUs;
     extract(false);
 }
@@ -160,9 +160,9 @@ void LineListener::emitFrame(std::size_t length, Role role)
     row.function = FunctionName(ByteAt(row.bytes, 1));
     const int slave = ByteAt(row.bytes, 0);
     if (role == Role::Request)
-        emitRequest(row, slave);
+        emitRequest(row, slave, markOf(length - 1).serial);
     else if (role == Role::Reply)
-        emitReply(row, slave);
+        emitReply(row, slave, markOf(length - 1).serial);
     else {
         row.kind = RowKind::Late;
         row.verdict = "a reply to no request heard";
@@ -180,18 +180,21 @@ void LineListener::missedReply(std::int64_t atUs)
     stats_.noReply(ByteAt(pending_->frame, 0));
 }
 
-void LineListener::emitRequest(FrameRow& row, int slave)
+void LineListener::emitRequest(FrameRow& row, int slave, long read)
 {
     row.kind = RowKind::Request;
-    pending_ = Heard { row.bytes, row.time.monoUs, slave == 0 };
+    pending_ = Heard { row.bytes, row.time.monoUs, slave == 0, read };
     row.verdict = slave == 0 ? "broadcast: no reply expected" : "request";
     stats_.request(slave, row.time.monoUs);
 }
 
-void LineListener::emitReply(FrameRow& row, int slave)
+void LineListener::emitReply(FrameRow& row, int slave, long read)
 {
     const std::string differs = ReplyMismatch(pending_->frame, row.bytes);
-    const double ms = double(row.time.monoUs - pending_->endUs) / 1000.0;
+    // Ends brought by one read have one time: how long the reply took is not known then.
+    const std::optional<double> ms = read == pending_->read
+        ? std::nullopt
+        : std::optional(double(row.time.monoUs - pending_->endUs) / 1000.0);
     row.request = pending_->frame;
     row.replyMs = ms;
     pending_->answered = true;
@@ -238,20 +241,20 @@ void LineListener::flushNoise()
     noise_.clear();
 }
 
-std::int64_t LineListener::timeOf(std::size_t index) const
+LineListener::ReadMark LineListener::markOf(std::size_t index) const
 {
-    for (const auto& [end, atUs] : reads_)
-        if (end > index)
-            return atUs;
-    return lastUs_;
+    for (const ReadMark& mark : reads_)
+        if (mark.end > index)
+            return mark;
+    return { buffer_.size(), lastUs_, readsSoFar_ };
 }
 
 void LineListener::consume(std::size_t length)
 {
     buffer_.erase(0, length);
-    std::erase_if(reads_, [&](const auto& r) { return r.first <= length; });
-    for (auto& r : reads_)
-        r.first -= length;
+    std::erase_if(reads_, [&](const ReadMark& r) { return r.end <= length; });
+    for (ReadMark& r : reads_)
+        r.end -= length;
     // A silence crossed ends the noise before it: what follows starts afresh.
     const bool crossed = std::any_of(
         splits_.begin(), splits_.end(), [&](std::size_t s) { return s > 0 && s <= length; });

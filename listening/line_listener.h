@@ -30,6 +30,8 @@ public:
     // The rows made since the last call, oldest first. A row's time.monoUs is its last byte's.
     std::vector<FrameRow> take();
     const ListenStatistics& statistics() const { return stats_; }
+    // Bytes of a frame are held, or a request waits for its reply: a moment to keep reading.
+    bool midExchange() const { return !buffer_.empty() || (pending_ && !pending_->answered); }
 
 private:
     enum class Role { Request, Reply, Orphan };
@@ -43,6 +45,13 @@ private:
         ByteString frame;
         std::int64_t endUs = 0;
         bool answered = false;
+        long read = 0; // the read that brought its last byte
+    };
+    struct ReadMark
+    {
+        std::size_t end; // where in buffer_ the read's bytes end
+        std::int64_t atUs;
+        long serial;
     };
 
     void extract(bool closedAtEnd);
@@ -53,19 +62,21 @@ private:
     void emitFrame(std::size_t length, Role role);
     void missedReply(std::int64_t atUs);
     void giveUpWaiting(std::int64_t atUs, bool ending);
-    void emitRequest(FrameRow& row, int slave);
-    void emitReply(FrameRow& row, int slave);
+    void emitRequest(FrameRow& row, int slave, long read);
+    void emitReply(FrameRow& row, int slave, long read);
     void emitCrcBad(std::size_t length);
     void flushNoise();
     std::size_t segmentEnd() const;
-    std::int64_t timeOf(std::size_t index) const;
+    std::int64_t timeOf(std::size_t index) const { return markOf(index).atUs; }
+    ReadMark markOf(std::size_t index) const;
     void consume(std::size_t length);
 
     std::int64_t characterUs_;
     std::int64_t silenceUs_;
     ByteString buffer_;
     std::vector<std::size_t> splits_; // offsets in buffer_ a silence comes before
-    std::vector<std::pair<std::size_t, std::int64_t>> reads_; // where each read ends, and when
+    std::vector<ReadMark> reads_;
+    long readsSoFar_ = 0;
     std::int64_t lastUs_ = 0;
     ByteString noise_; // bytes skipped since the last frame
     std::int64_t noiseUs_ = 0;

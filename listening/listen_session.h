@@ -29,6 +29,7 @@ public:
     std::vector<FrameRow> take();
 
     const ListenStatistics& statistics() const { return listener_.statistics(); }
+    bool midExchange() const { return listener_.midExchange(); }
     const WatchTable& watch() const { return watch_; }
     // The frames heard as a classic pcap file; how many it holds.
     ByteString capture() const;

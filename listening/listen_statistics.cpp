@@ -64,20 +64,20 @@ void ListenStatistics::withdraw(int slave)
         slaves_.erase(s); // heard once, cut off: nothing to tell of it
 }
 
-void ListenStatistics::reply(int slave, double ms)
+void ListenStatistics::reply(int slave, std::optional<double> ms)
 {
     SlaveHeard& s = slaves_[slave];
     ++s.good;
-    if (s.replyMs.size() < kKept)
-        s.replyMs.push_back(ms);
+    if (ms && s.replyMs.size() < kKept)
+        s.replyMs.push_back(*ms);
 }
 
-void ListenStatistics::exception(int slave, int code, double ms)
+void ListenStatistics::exception(int slave, int code, std::optional<double> ms)
 {
     SlaveHeard& s = slaves_[slave];
     ++s.exceptions[code];
-    if (s.replyMs.size() < kKept)
-        s.replyMs.push_back(ms);
+    if (ms && s.replyMs.size() < kKept)
+        s.replyMs.push_back(*ms);
 }
 
 bool ListenStatistics::allGood() const

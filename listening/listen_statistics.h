@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ struct SlaveHeard
     long noReply = 0;
     long mismatched = 0;
     std::map<int, long> exceptions; // by code
-    std::vector<double> replyMs; // the first kKept replies' times
+    std::vector<double> replyMs; // the first kKept reply times known
     std::int64_t firstUs = 0, lastUs = 0; // the first and the last request heard
     std::int64_t lastButOneUs = 0;
 };
@@ -28,8 +29,9 @@ public:
     static constexpr std::size_t kKept = 1 << 20;
 
     void request(int slave, std::int64_t atUs);
-    void reply(int slave, double ms);
-    void exception(int slave, int code, double ms);
+    // ms: the reply time, when it is known.
+    void reply(int slave, std::optional<double> ms);
+    void exception(int slave, int code, std::optional<double> ms);
     // A request heard as listening ended, its reply not yet due: not counted after all.
     void withdraw(int slave);
     void crcBad(int slave) { ++slaves_[slave].crcBad; }

@@ -127,6 +127,11 @@ public:
     void startListening(std::int64_t characterUs, std::int64_t silenceUs);
     void stopListening();
     bool listening() const { return recording_.listening(); }
+    // Listening, and a frame or an exchange is under way: no moment to redraw.
+    bool midExchange() const
+    {
+        return recording_.listening() && recording_.listenSession()->midExchange();
+    }
     // The frames heard in the last listening session as a pcap file; false when it cannot be
     // written (told beside the Listen button).
     bool saveCapture(const QString& path);

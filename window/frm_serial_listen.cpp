@@ -10,11 +10,17 @@
 #include "runs/scan_plan.h"
 #include "serial/serial_port.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 
 namespace window {
 namespace {
+
+    // How long a listening tick keeps reading before the window takes its other events: past
+    // the first, at the end of an exchange; past the second, at once.
+    constexpr qint64 kListenTickMs = 100;
+    constexpr qint64 kLongestTickMs = 250;
 
     const char* const kNeverWritten = "Listening: the port is never written (Listen is on in the "
                                       "line monitor)";
@@ -73,8 +79,21 @@ void frmSerial::stopListening()
 
 void frmSerial::listenTick()
 {
-    const modbus::ByteString chunk = SerialPort::ReadPort();
-    monitor_->read(chunk);
+    // While bytes flow the tick keeps reading, each read returning as its bytes arrive: a
+    // request's end and its reply's are stamped apart however much else the window has queued.
+    // Past a while it yields between exchanges, and past a longer while anyway, so that a line
+    // that never rests leaves the window responsive.
+    QElapsedTimer reading;
+    reading.start();
+    modbus::ByteString chunk;
+    for (;;) {
+        chunk = SerialPort::ReadPort();
+        monitor_->read(chunk);
+        const qint64 ms = reading.elapsed();
+        if (chunk.empty() || ms >= kLongestTickMs
+            || (ms >= kListenTickMs && !monitor_->midExchange()))
+            break;
+    }
     Pic->setFillColor(!chunk.empty() ? kRed : Pic->fillColor() == kWhite ? kGrey : kWhite);
     if (!chunk.empty())
         return;

@@ -163,6 +163,17 @@ std::vector<PacedLine::Crossing> PacedLine::requests() const
     return requests_;
 }
 
+std::string PacedLine::tapWritten() const
+{
+    std::string written;
+    pollfd waiting { tap_, POLLIN, 0 };
+    char buffer[256];
+    for (ssize_t n = 0; poll(&waiting, 1, 0) == 1 && (waiting.revents & POLLIN)
+         && (n = read(tap_, buffer, sizeof buffer)) > 0;)
+        written.append(buffer, std::size_t(n));
+    return written;
+}
+
 std::vector<PacedLine::Crossing> PacedLine::replies() const
 {
     std::lock_guard lock(mutex_);

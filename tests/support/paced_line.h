@@ -49,6 +49,8 @@ public:
     // crosses. Its other end is held open, so what crosses before a listener opens it waits.
     // With garble, a listener set to another speed than the line's hears garbage.
     const std::string& tapPath() const { return tapPath_; }
+    // What a listener wrote into the tap so far: nothing, when it only listens.
+    std::string tapWritten() const;
     bool ok() const { return ok_; }
     std::vector<Crossing> requests() const; // program to slave, byte by byte
     std::vector<Crossing> replies() const;
