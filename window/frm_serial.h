@@ -151,6 +151,7 @@ private:
     void huntTick();
     void huntAtCurrentSetting(const QString& heardBefore);
     void endHunt();
+    void abandonHunt();
     std::vector<QPushButton*> sendButtons() const;
     // Whether the Port box names a network link ("tcp://...") rather than a serial port.
     bool isNetworkLink() const;

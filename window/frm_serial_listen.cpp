@@ -4,6 +4,7 @@
 
 #include "lamp.h"
 #include "monitor/line_monitor.h"
+#include "monitor/listen_bar.h"
 #include "window_constants.h"
 
 #include "exchange/exchange.h"
@@ -42,8 +43,11 @@ void frmSerial::setListening(bool on)
         return; // Find speed starts listening once it is done
     if (!on)
         return stopListening();
-    if (isNetworkLink())
-        return; // the monitor's button says why
+    if (isNetworkLink()) {
+        monitor_->listenBar()->setNote(
+            "A network link has no line to hear: listening needs a serial port");
+        return;
+    }
     // Open as the user sees it: the Open button is disabled while the port is open.
     const auto isOpen = [this] { return !child<QPushButton>("BTNOpenCom")->isEnabled(); };
     if (!isOpen())

@@ -51,6 +51,7 @@ bool frmSerial::openLog()
 
 void frmSerial::BTNOpenCom_Click()
 {
+    abandonHunt();
     toldLogFailed_ = false;
     if (!openLog())
         return;

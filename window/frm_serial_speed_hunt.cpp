@@ -34,6 +34,14 @@ void frmSerial::findSpeed()
     TMRComm.start(0); // each read waits for bytes itself
 }
 
+void frmSerial::abandonHunt()
+{
+    if (!hunt_)
+        return;
+    hunt_.reset(); // the port it held is the user's now
+    monitor_->listenBar()->setNote("Find speed stopped: the port was opened by hand");
+}
+
 void frmSerial::huntAtCurrentSetting(const QString& heardBefore)
 {
     const modbus::ScanSetting& s = hunt_->current();

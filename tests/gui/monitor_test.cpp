@@ -588,4 +588,13 @@ TEST_F(Monitor, FindSpeedKeepsTheSettingWhoseFramesAreGoodAndListensThere)
     EXPECT_EQ(monitor->listenBar()->note(), "The line is at 19200 8E1; listening there");
     EXPECT_EQ(platform->lastSettings, "19200,e,8,1") << "opened there to listen";
     EXPECT_TRUE(platform->writes().empty());
+
+    // Searching again, then Open pressed by hand: the search gives the port up.
+    QTest::mouseClick(monitor->listenBar()->findChild<QPushButton*>("findSpeed"), Qt::LeftButton);
+    EXPECT_FALSE(monitor->listening());
+    QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
+    frm.TMRComm.stop();
+    EXPECT_EQ(monitor->listenBar()->note(), "Find speed stopped: the port was opened by hand");
+    tick(framed("30 03 00 00 00 01"));
+    EXPECT_EQ(monitor->statusText().left(11), "Since Open:") << "an ordinary session now";
 }
