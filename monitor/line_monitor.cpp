@@ -362,9 +362,10 @@ void LineMonitor::refreshView()
     if (follow_)
         frames_->scrollToBottom();
     showCounts();
-    if (recording_.listenSession())
-        showListening();
     const PollRun* run = recording_.run();
+    // What was heard shows while listening, and until a run has something to show.
+    if (recording_.listenSession() && (recording_.listening() || !run))
+        return showListening();
     if (!run)
         return;
     views_->show(run);
