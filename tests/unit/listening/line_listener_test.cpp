@@ -121,11 +121,13 @@ TEST(LineListener, FramesArePairedHoweverTheReadsCutThem)
         EXPECT_EQ(heard(rows), expected) << f.how;
         // A reply time only where the request's end and the reply's came in separate reads:
         // one read gives both one time, and "0 ms" would be false.
-        for (const FrameRow& r : rows)
-            if (r.kind == RowKind::Reply && f.perRead == line.size())
+        for (const FrameRow& r : rows) {
+            if (r.kind == RowKind::Reply && f.perRead == line.size()) {
                 EXPECT_FALSE(r.replyMs) << f.how;
-            else if (r.kind == RowKind::Reply && f.perRead == 1)
+            } else if (r.kind == RowKind::Reply && f.perRead == 1) {
                 EXPECT_GT(r.replyMs.value_or(0), 0) << f.how;
+            }
+        }
     }
 }
 
