@@ -46,6 +46,7 @@ namespace {
         std::string order = "ABCD";
         std::string echo = "auto";
         std::vector<std::string> ports; // a second one: listen's other wire
+        std::string address; // "1,3,5-8"; empty: not given
     };
 
     // The port, its line, the slave and the waits of each exchange.
@@ -62,9 +63,9 @@ namespace {
             ->check(CLI::IsMember({ "none", "even", "odd" }));
         app.add_option("--stop-bits", o.line.stopBits, "1 or 2 (default 1)")
             ->check(CLI::IsMember({ 1, 2 }));
-        app.add_option("--address", o.address,
-               "Slave address or unit id (default 1; 0: a broadcast, which nobody answers)")
-            ->check(CLI::Range(0, 255));
+        app.add_option("--address", raw.address,
+            "Slave address or unit id (default 1; 0: a broadcast, which nobody answers); for a "
+            "read, a list such as 1,3,5-8 polls each in turn");
         app.add_option("--turnaround", o.turnaroundMs,
                "Pause in ms after a broadcast before the next request (default 100)")
             ->check(CLI::Range(0, 600000));
@@ -99,6 +100,10 @@ namespace {
                "--count", o.count, "With --every: this many polls (default 0: until Ctrl+C)")
             ->check(CLI::Range(0, 1'000'000'000));
         app.add_flag("--csv", o.csv, "With --every: one CSV row per poll");
+        app.add_option("--back-off", o.backOffCycles,
+               "With --every and several addresses: a slave that gave no reply 3 polls running "
+               "is polled once every N cycles until it answers (default 10; 1: never backed off)")
+            ->check(CLI::Range(1, 1'000'000));
         app.set_version_flag("--version", std::string("quillet-cli ") + QUILLET_VERSION);
         // Everything from the command word on is the request, negative numbers included.
         app.prefix_command();
@@ -174,7 +179,7 @@ namespace {
     std::string lonely(const Options& o, const CLI::App& app)
     {
         const bool every = o.everyMs.has_value();
-        for (const char* name : { "--csv", "--count" })
+        for (const char* name : { "--csv", "--count", "--back-off" })
             if (!every && app.get_option(name)->count() > 0)
                 return std::string(name) + " works with --every only";
         if (every && o.json)
@@ -192,6 +197,12 @@ namespace {
         parsed.options.request = request.fields;
         if (const std::string why = lonely(parsed.options, app); !why.empty())
             return done(2, "quillet-cli: " + why + "\n\n" + usage(app), parsed.notices);
+        if (parsed.options.addresses.size() > 1 && !isRead(request.fields))
+            return done(2,
+                "quillet-cli: a list of addresses is for reads: read-coils, read-discrete, "
+                "read-holding, read-input or read-write\n\n"
+                    + usage(app),
+                parsed.notices);
         if (parsed.options.everyMs && !isRead(request.fields))
             return done(2,
                 "quillet-cli: --every polls a read: read-coils, read-discrete, read-holding, "
@@ -229,6 +240,14 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     if (raw.ports.size() > 2)
         return done(2, "quillet-cli: --port given more than twice\n\n" + usage(app));
     parsed.options.port = raw.ports.empty() ? "" : raw.ports[0];
+    if (!raw.address.empty()) {
+        const auto list = modbus::ParseNumberList(raw.address, 0, 255);
+        if (!list)
+            return done(2,
+                "quillet-cli: --address takes 0..255, or a list such as 1,3,5-8\n\n" + usage(app));
+        parsed.options.addresses = *list;
+        parsed.options.address = list->front();
+    }
     parsed.options.secondPort = raw.ports.size() == 2 ? raw.ports[1] : "";
     parsed.options.line.parity = kParities.at(raw.parity);
     parsed.options.order = kOrders.at(raw.order);
@@ -238,7 +257,12 @@ Parsed ParseOptions(const std::vector<std::string>& args)
             "quillet-cli: " + why + "\n"
                 + (parsed.options.port.empty() ? "\n" + usage(app) : std::string()),
             parsed.notices);
+    if (parsed.options.addresses.empty())
+        parsed.options.addresses = { parsed.options.address }; // the default, or a workspace's
     const std::vector<std::string> words = app.remaining();
+    if (parsed.options.addresses.size() > 1 && !words.empty()
+        && (words[0] == "scan" || words[0] == "check"))
+        return done(2, "quillet-cli: " + words[0] + " takes one --address\n\n" + usage(app));
     if (!words.empty() && words[0] == "scan")
         return parseScan(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
     if (!words.empty() && words[0] == "listen")

@@ -23,7 +23,9 @@ struct Options
     std::string port;
     std::string secondPort; // listen: the other wire of a four-wire line; empty: none
     comm::LineSettings line;
-    int address = 1;
+    int address = 1; // the first of addresses
+    std::vector<int> addresses; // --address 1,3,5-8: each polled in turn (reads only)
+    int backOffCycles = 10; // a slave silent 3 polls running is polled once every so many cycles
     int timeoutMs = 1000; // to the reply's first byte, from the request's end on the line
     int byteTimeoutMs = 100; // between the pieces of a reply
     int turnaroundMs = 100; // after a broadcast, before the next request

@@ -25,6 +25,28 @@ int fail(const std::string& text, int code)
     return code;
 }
 
+// One request and its reply on stdout, the slave named first when several are asked in turn.
+int ask(const cli::Options& o, cli::Port& port, cli::Link& link, const modbus::ByteString& frame,
+    bool named)
+{
+    const modbus::Exchange exchange = link.transact(frame);
+    std::fputs(cli::NoteLines(exchange).c_str(), stderr);
+    if (!port.failure().empty())
+        return fail("quillet-cli: " + port.failure() + "\n", 1);
+    if (named && !o.json)
+        std::printf("slave %d\n", int(modbus::ByteAt(frame, 0)));
+    const std::string out = o.json ? cli::JsonOutput(exchange, o.order, o.map.get())
+                                   : cli::TextOutput(exchange, o.order, o.map.get(), isatty(1));
+    std::fputs(out.c_str(), stdout);
+    std::fflush(stdout);
+    if (exchange.good() || exchange.code() == "broadcast")
+        return 0;
+    return fail("quillet-cli: "
+            + (named ? "slave " + std::to_string(modbus::ByteAt(frame, 0)) + ": " : std::string())
+            + exchange.verdict() + "\n",
+        1);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -42,23 +64,22 @@ int main(int argc, char** argv)
         return cli::RunCheck(o);
     if (o.listen)
         return cli::RunListen(o);
-    const modbus::BuiltRequest request = modbus::BuildRequest(o.address, o.request);
-    if (!request.notSent.empty())
-        return fail("quillet-cli: not sent: " + request.notSent + "\n", 2);
+    std::vector<modbus::ByteString> frames;
+    for (const int address : o.addresses) {
+        const modbus::BuiltRequest request = modbus::BuildRequest(address, o.request);
+        if (!request.notSent.empty())
+            return fail("quillet-cli: not sent: " + request.notSent + "\n", 2);
+        frames.push_back(request.frame);
+    }
     cli::Port port;
     if (const std::string why = port.open(o.port, o.line, o.timeoutMs * 1000LL); !why.empty())
         return fail("quillet-cli: " + why + "\n", 1);
     cli::Link link(port, cli::LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo, o.turnaroundMs));
     if (o.everyMs)
-        return cli::RunPolls(port, link, o, request.frame);
-    const modbus::Exchange exchange = link.transact(request.frame);
-    std::fputs(cli::NoteLines(exchange).c_str(), stderr);
-    if (!port.failure().empty())
-        return fail("quillet-cli: " + port.failure() + "\n", 1);
-    const std::string out = o.json ? cli::JsonOutput(exchange, o.order, o.map.get())
-                                   : cli::TextOutput(exchange, o.order, o.map.get(), isatty(1));
-    std::fputs(out.c_str(), stdout);
-    if (exchange.good() || exchange.code() == "broadcast")
-        return 0;
-    return fail("quillet-cli: " + exchange.verdict() + "\n", 1);
+        return cli::RunPolls(port, link, o, frames);
+    int status = 0;
+    for (const modbus::ByteString& frame : frames)
+        if (const int asked = ask(o, port, link, frame, frames.size() > 1); asked != 0)
+            status = asked;
+    return status;
 }

@@ -9,7 +9,7 @@
 #include "modbus/read_values.h"
 #include "runs/data_log.h"
 #include "runs/poll_schedule.h"
-#include "runs/poll_statistics.h"
+#include "runs/run_statistics.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,9 +25,29 @@ namespace {
         return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
     }
 
-    // One poll: the request out, its answer in; what it came to for the statistics.
-    void poll(Link& link, const Options& o, const modbus::ByteString& frame,
-        modbus::PollStatistics& stats)
+    // The poll's line: local time, the slave when several are polled, the values or the verdict.
+    std::string pollLine(const Options& o, const modbus::Exchange& exchange,
+        const std::optional<modbus::ReadValues>& values)
+    {
+        if (o.csv)
+            return values ? modbus::DataLogRow(logfile::IsoLocalTimeNow(), *values) : std::string();
+        std::string line = logfile::IsoLocalTimeNow();
+        // Appended piece by piece: "\t" + text trips a false -Wrestrict in GCC 12.
+        if (o.addresses.size() > 1)
+            line.append("\tslave ")
+                .append(std::to_string(modbus::ByteAt(exchange.request().bytes, 0)));
+        if (values)
+            for (const std::uint16_t v : values->values)
+                line.append(1, '\t').append(std::to_string(v));
+        else
+            line.append(1, '\t').append(exchange.verdict());
+        return line.append(1, '\n');
+    }
+
+    // One poll: the request out, its answer in; what it came to for the statistics. Whether the
+    // slave answered at all (a reply of any kind).
+    bool poll(
+        Link& link, const Options& o, const modbus::ByteString& frame, modbus::RunStatistics& stats)
     {
         const modbus::Exchange exchange = link.transact(frame);
         std::fputs(NoteLines(exchange).c_str(), stderr);
@@ -37,24 +57,15 @@ namespace {
         const int code = answer && outcome == modbus::PollOutcome::Exception
             ? int(modbus::ByteAt(answer->bytes, 2))
             : 0;
-        stats.record(outcome, answer ? answer->replyMs : std::nullopt, code, nowUs());
+        stats.record(modbus::ByteAt(frame, 0), outcome, answer ? answer->replyMs : std::nullopt,
+            code, nowUs());
         const auto values = answer && exchange.good() ? modbus::ValuesOfReply(frame, answer->bytes)
                                                       : std::nullopt;
-        std::string line;
-        if (o.csv)
-            line = values ? modbus::DataLogRow(logfile::IsoLocalTimeNow(), *values) : std::string();
-        else {
-            line = logfile::IsoLocalTimeNow();
-            // Appended piece by piece: "\t" + text trips a false -Wrestrict in GCC 12.
-            if (values)
-                for (const std::uint16_t v : values->values)
-                    line.append(1, '\t').append(std::to_string(v));
-            else
-                line.append(1, '\t').append(exchange.verdict());
-            line.append(1, '\n');
-        }
-        std::fputs(line.c_str(), stdout);
+        std::fputs(pollLine(o, exchange, values).c_str(), stdout);
         std::fflush(stdout); // a line per poll, as it happens, also into a pipe
+        using modbus::PollOutcome;
+        return outcome == PollOutcome::Good || outcome == PollOutcome::Exception
+            || outcome == PollOutcome::CrcBad || outcome == PollOutcome::WrongReply;
     }
 
     // Waits for the next poll in short steps, so that Ctrl+C ends it at once.
@@ -65,42 +76,54 @@ namespace {
     }
 
     // The run's statistics and the line's counts on stderr; the exit status.
-    int report(const Port& port, const Link& link, const modbus::PollStatistics& stats)
+    int report(const Port& port, const Link& link, const modbus::RunStatistics& stats,
+        const modbus::SlaveBackOff& backOff)
     {
-        std::fputs(stats.report().c_str(), stderr);
+        std::fputs(stats.report(&backOff).c_str(), stderr);
         const modbus::LineCounts& counts = link.analysis().counts();
         std::fprintf(stderr, "late replies %d, stray bytes %d\n", counts.late, counts.strayBytes);
         if (!port.failure().empty()) {
             std::fprintf(stderr, "quillet-cli: %s\n", port.failure().c_str());
             return 1;
         }
-        const bool allGood = stats.count(modbus::PollOutcome::Good) == stats.requests();
-        return allGood && stats.requests() > 0 ? 0 : 1;
+        return stats.allGood() ? 0 : 1;
     }
 
 } // namespace
 
-int RunPolls(Port& port, Link& link, const Options& o, const modbus::ByteString& frame)
+int RunPolls(
+    Port& port, Link& link, const Options& o, const std::vector<modbus::ByteString>& frames)
 {
     CatchCtrlC();
     modbus::PollSchedule schedule(
-        1, { *o.everyMs * 1000LL, o.count, o.timeoutMs * 1000LL }, nowUs());
-    modbus::PollStatistics stats;
+        int(frames.size()), { *o.everyMs * 1000LL, o.count, o.timeoutMs * 1000LL }, nowUs());
+    modbus::RunStatistics stats;
     stats.started(nowUs());
+    modbus::SlaveBackOff backOff(frames.size() > 1 ? o.backOffCycles : 1);
     if (o.csv)
         std::fputs(modbus::DataLogHeader().c_str(), stdout);
     while (!schedule.finished() && !CtrlCPressed() && port.failure().empty()) {
-        if (!schedule.due(nowUs())) {
+        const std::optional<int> due = schedule.due(nowUs());
+        if (!due) {
             waitFor(schedule);
             continue;
         }
         schedule.sent(nowUs());
-        if (*o.everyMs > 0) // at 0 every poll is "late" by the last one's length
-            stats.recordLateness(schedule.lastLatenessUs()); // one request: a poll a cycle
-        poll(link, o, frame, stats);
+        if (*due == 0 && *o.everyMs > 0) // at 0 every cycle is "late" by the last one's length
+            stats.recordLateness(schedule.lastLatenessUs());
+        const modbus::ByteString& frame = frames[std::size_t(*due)];
+        const int slave = modbus::ByteAt(frame, 0);
+        const int cycle = schedule.cyclesStarted();
+        if (backOff.polls(slave, cycle)) {
+            const bool answered = poll(link, o, frame, stats);
+            if (const std::string told
+                = backOff.text(slave, backOff.record(slave, cycle, answered));
+                !told.empty())
+                std::fprintf(stderr, "quillet-cli: %s\n", told.c_str());
+        }
         schedule.answered(nowUs());
     }
-    return report(port, link, stats);
+    return report(port, link, stats, backOff);
 }
 
 } // namespace cli

@@ -1,5 +1,6 @@
-// quillet-cli --every: a polling run of one read, a line per poll on stdout and the run's
-// statistics on stderr at the end (also after Ctrl+C).
+// quillet-cli --every: a polling run of one read, to one slave or to each of a list in turn, a
+// line per poll on stdout and the run's statistics on stderr at the end (also after Ctrl+C). A
+// slave of a list that stops answering is backed off, so that the others keep their pace.
 #pragma once
 
 #include "cli_options.h"
@@ -7,10 +8,13 @@
 
 #include "modbus/byte_string.h"
 
+#include <vector>
+
 namespace cli {
 
-// Exit status: 0 when every poll had a good reply, 1 otherwise.
-// A port the platform refuses ends the run at once, told on stderr.
-int RunPolls(Port& port, Link& link, const Options& options, const modbus::ByteString& frame);
+// frames: the read to each slave, in turn. Exit status: 0 when every poll had a good reply, 1
+// otherwise. A port the platform refuses ends the run at once, told on stderr.
+int RunPolls(
+    Port& port, Link& link, const Options& options, const std::vector<modbus::ByteString>& frames);
 
 } // namespace cli

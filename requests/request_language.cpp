@@ -227,6 +227,26 @@ namespace {
 
 } // namespace
 
+std::optional<std::vector<int>> ParseNumberList(std::string_view text, int lowest, int highest)
+{
+    std::vector<int> numbers;
+    for (std::size_t from = 0; from <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        const std::string_view item = text.substr(from, comma - from);
+        const std::size_t dash = item.find('-', 1);
+        const auto first = ParseInteger(item.substr(0, dash));
+        const auto last
+            = dash == std::string_view::npos ? first : ParseInteger(item.substr(dash + 1));
+        if (!first || !last || *first < lowest || *last > highest || *first > *last)
+            return std::nullopt;
+        for (auto n = *first; n <= *last; ++n)
+            if (std::find(numbers.begin(), numbers.end(), int(n)) == numbers.end())
+                numbers.push_back(int(n));
+        from = comma + 1;
+    }
+    return numbers;
+}
+
 std::optional<std::int64_t> ParseInteger(std::string_view word)
 {
     const bool negative = word.starts_with('-');

@@ -27,6 +27,9 @@ std::vector<std::string> CommandWords(std::string_view text);
 
 // "10", "0x1F", "-5"; nullopt for anything else, or beyond 32 bits.
 std::optional<std::int64_t> ParseInteger(std::string_view word);
+// "1,3,5-8": numbers and ranges within lowest..highest, in the order given, each once; nullopt
+// for anything else.
+std::optional<std::vector<int>> ParseNumberList(std::string_view text, int lowest, int highest);
 // A whole number as ParseInteger reads it, or a decimal one: "21.5", "-3e2".
 std::optional<double> ParseNumber(std::string_view word);
 // words[from..end) joined by single blanks.

@@ -179,9 +179,14 @@ std::string PtySlave::respond(const std::string& frame)
 {
     // A slave keeps quiet about frames for other addresses, as on a shared line; a broadcast
     // (address 0) it carries out without a word.
-    const auto to = frame.empty() ? -1 : static_cast<std::uint8_t>(frame[0]);
-    if (frame.size() < 4 || frame.size() > MODBUS_RTU_MAX_ADU_LENGTH || (to != address_ && to != 0))
+    const int to = frame.empty() ? -1 : static_cast<std::uint8_t>(frame[0]);
+    const bool mine = addresses_.empty()
+        ? to == address_
+        : std::find(addresses_.begin(), addresses_.end(), to) != addresses_.end();
+    if (frame.size() < 4 || frame.size() > MODBUS_RTU_MAX_ADU_LENGTH || (!mine && to != 0))
         return {};
+    if (!addresses_.empty() && to != 0)
+        modbus_set_slave(ctx_, to);
     const std::string reply = answer(frame);
     return to == 0 ? std::string() : reply;
 }

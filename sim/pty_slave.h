@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct _modbus;
 struct _modbus_mapping_t;
@@ -36,6 +37,9 @@ public:
     // (another slave's frame, a broadcast, bad check bytes).
     std::string respond(const std::string& frame);
     int address() const { return address_; }
+    // Answers each of these addresses instead (one set of tables for all): a bench of several
+    // devices on one line.
+    void answerAs(const std::vector<int>& addresses) { addresses_ = addresses; }
     // The pty's end the slave reads, for waiting on it beside other things.
     int fd() const { return master_; }
 
@@ -48,6 +52,7 @@ private:
     std::string answerDeviceId(const std::string& frame);
 
     int address_;
+    std::vector<int> addresses_; // empty: address_ alone
     int registerCount_;
     int master_ = -1;
     int slave_ = -1; // held open so the master never sees a hang-up between terminal sessions

@@ -119,6 +119,15 @@ TEST_F(CliAgainstDemoSlave, PollingRunsPrintALinePerPollAndTheirStatistics)
     EXPECT_EQ(silent.status, 1);
     EXPECT_NE(silent.out.find("no reply 2"), std::string::npos) << silent.out;
     EXPECT_EQ(runCli(port() + "--every 10 write-register 0 1").status, 2) << "polls read only";
+    // A list of slaves: each asked in turn and named; a write to several is refused.
+    const CliRun two = runCli("--port " + slave.path()
+            + " --address 48,47 --timeout 100 "
+              "read-holding 0 1",
+        true);
+    EXPECT_EQ(two.status, 1);
+    EXPECT_NE(two.out.find("slave 48\n"), std::string::npos) << two.out;
+    EXPECT_NE(two.out.find("quillet-cli: slave 47: no reply"), std::string::npos) << two.out;
+    EXPECT_EQ(runCli("--port " + slave.path() + " --address 48,47 write-register 0 1").status, 2);
     const CliRun twoPorts = runCli(port() + "--port /dev/null read-input 0 1", true);
     EXPECT_EQ(twoPorts.status, 2);
     EXPECT_NE(twoPorts.out.find("--port twice is for listen"), std::string::npos) << twoPorts.out;
@@ -434,3 +443,43 @@ TEST(Cli, HelpAndVersionNeedNoPort)
 }
 
 } // namespace
+
+// Ten slaves on one line, slave 7 silent, a 200 ms time-out and a cycle every 150 ms: slave 7
+// is backed off after three polls without a reply and probed every tenth cycle, and the other
+// nine keep at least 90 % of their pace (without the back-off every cycle would take 200 ms
+// more: under 60 % measured).
+TEST(CliOnABench, ASilentSlaveIsBackedOffAndTheOthersKeepTheirPace)
+{
+    PtySlave slave(1, 10);
+    slave.answerAs({ 1, 2, 3, 4, 5, 6, 8, 9, 10 });
+    std::atomic<bool> stop = false;
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(20);
+    });
+    const CliRun run = runCli("--port " + slave.path()
+            + " --address 1-10 --timeout 200 --every 150 --count 40 read-holding 0 1",
+        true);
+    stop = true;
+    server.join();
+    EXPECT_EQ(run.status, 1) << "slave 7 never answered";
+    EXPECT_NE(run.out.find("quillet-cli: slave 7 backed off: no reply 3 times running, polled "
+                           "once every 10 cycles"),
+        std::string::npos)
+        << run.out;
+    const auto count = [&](const std::string& part) {
+        std::size_t n = 0;
+        for (std::size_t at = 0; (at = run.out.find(part, at)) != std::string::npos; ++at)
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("\tslave 7\tno reply"), 6u) << "3 polls, then cycles 13, 23 and 33";
+    EXPECT_NE(run.out.find("slave 7: requests 6, good replies 0, no reply 6"), std::string::npos);
+    for (int good : { 1, 2, 3, 4, 5, 6, 8, 9, 10 }) {
+        const std::string head = "slave " + std::to_string(good) + ": requests 40, good replies 40";
+        const std::size_t at = run.out.find(head);
+        ASSERT_NE(at, std::string::npos) << run.out;
+        const std::size_t rate = run.out.rfind(", ", run.out.find(" polls per second", at));
+        EXPECT_GE(std::atof(run.out.c_str() + rate + 2), 0.9 * 1000 / 150) << head;
+    }
+}

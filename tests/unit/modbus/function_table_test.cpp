@@ -232,6 +232,22 @@ TEST(RequestLanguage, RawBodiesAndValueForms)
     EXPECT_EQ(PrintRequest(ParseRequest("raw 04 00 no-crc").fields), "raw 04 00 no-crc");
     EXPECT_FALSE(ParseInteger("4294967296"));
     EXPECT_EQ(ParseInteger("-0x8000"), -32768);
+    // Lists of slave addresses: in the order given, each once; anything else refused.
+    const std::pair<const char*, std::optional<std::vector<int>>> lists[] = {
+        { "1,3,5-8", std::vector { 1, 3, 5, 6, 7, 8 } },
+        { "17", std::vector { 17 } },
+        { "9,2-3,3", std::vector { 9, 2, 3 } },
+        { "0-0,255", std::vector { 0, 255 } },
+        { "5-2", std::nullopt },
+        { "256", std::nullopt },
+        { "1,,2", std::nullopt },
+        { "", std::nullopt },
+        { "-1", std::nullopt },
+        { "1-", std::nullopt },
+        { "a", std::nullopt },
+    };
+    for (const auto& [text, numbers] : lists)
+        EXPECT_EQ(ParseNumberList(text, 0, 255), numbers) << text;
 }
 
 } // namespace

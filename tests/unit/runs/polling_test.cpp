@@ -7,6 +7,8 @@
 #include "runs/named_watch.h"
 #include "runs/poll_schedule.h"
 #include "runs/poll_statistics.h"
+#include "runs/run_statistics.h"
+#include "runs/slave_back_off.h"
 #include "runs/watch_table.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +84,82 @@ TEST(PollSchedule, IntervalsAnswersTimeOutsListsAndStop)
         for (const Step& step : run.steps)
             EXPECT_EQ(drive(schedule, step), step.expect) << run.what << " at " << step.ms << " ms";
     }
+}
+
+// A list reaching slaves 1, 2 and 3, cycle by cycle: "." answered, "x" no reply, "-" not
+// polled (backed off). Slave 2 falls silent after cycle 1 and is back from cycle 23 on: its next
+// probe, in cycle 24, finds it.
+TEST(SlaveBackOff, ASilentSlaveIsPolledOnceEveryTenCyclesAndAsBeforeWhenItAnswers)
+{
+    SlaveBackOff backOff(10);
+    std::vector<std::string> expected { "..." };
+    expected.insert(expected.end(), 3, ".x.");
+    expected.insert(expected.end(), 9, ".-.");
+    expected.push_back(".x."); // cycle 14: its probe
+    expected.insert(expected.end(), 9, ".-.");
+    expected.push_back("...");
+    std::vector<std::string> told;
+    for (int cycle = 1; cycle <= int(expected.size()); ++cycle) {
+        std::string seen;
+        for (int slave = 1; slave <= 3; ++slave) {
+            if (!backOff.polls(slave, cycle)) {
+                seen += '-';
+                continue;
+            }
+            const bool answers = slave != 2 || cycle == 1 || cycle >= 23;
+            seen += answers ? '.' : 'x';
+            if (const std::string t = backOff.text(slave, backOff.record(slave, cycle, answers));
+                !t.empty())
+                told.push_back(std::to_string(cycle) + ": " + t);
+        }
+        EXPECT_EQ(seen, expected[cycle - 1]) << "cycle " << cycle;
+    }
+    EXPECT_EQ(told,
+        (std::vector<std::string> {
+            "4: slave 2 backed off: no reply 3 times running, polled once every 10 cycles",
+            "24: slave 2 answers again: polled as before" }));
+    EXPECT_FALSE(backOff.backedOff(2));
+    // Two requests to a backed-off slave: one is its probe, the other waits for an answer.
+    SlaveBackOff two(5);
+    for (int cycle = 1; cycle <= 3; ++cycle)
+        two.record(7, cycle, false);
+    EXPECT_EQ(two.backedOffSlaves(), std::vector { 7 });
+    EXPECT_TRUE(two.polls(7, 8));
+    two.record(7, 8, false);
+    EXPECT_FALSE(two.polls(7, 8)) << "its second request in the same cycle";
+    SlaveBackOff never(1);
+    for (int cycle = 1; cycle <= 5; ++cycle)
+        never.record(7, cycle, false);
+    EXPECT_TRUE(never.polls(7, 6)) << "1: no back-off";
+}
+
+TEST(RunStatistics, SlaveBySlaveOnlyWhenSeveralArePolled)
+{
+    RunStatistics one, three;
+    for (RunStatistics* s : { &one, &three })
+        s->started(0);
+    for (int i = 1; i <= 4; ++i) {
+        one.record(5, PollOutcome::Good, 4.0, 0, i * 100'000);
+        for (int slave : { 1, 2, 3 })
+            three.record(slave, slave == 2 ? PollOutcome::NoReply : PollOutcome::Good,
+                slave == 2 ? std::nullopt : std::optional(4.0), 0, i * 100'000);
+    }
+    EXPECT_EQ(one.report(), one.total().report()) << "one slave: as before";
+    EXPECT_TRUE(one.allGood());
+    EXPECT_FALSE(three.allGood());
+    SlaveBackOff backOff(10);
+    for (int cycle = 1; cycle <= 3; ++cycle)
+        backOff.record(2, cycle, false);
+    const std::string report = three.report(&backOff);
+    EXPECT_EQ(report.substr(0, three.total().report().size()), three.total().report());
+    EXPECT_NE(report.find("slave 2: requests 4, good replies 0, no reply 4, other failures 0, "
+                          "10 polls per second, backed off\n"),
+        std::string::npos)
+        << report;
+    EXPECT_NE(report.find("slave 3: requests 4, good replies 4, no reply 0, other failures 0, "
+                          "reply time median 4 ms, 10 polls per second\n"),
+        std::string::npos)
+        << report;
 }
 
 TEST(PollStatistics, CountsPercentilesAndBins)
