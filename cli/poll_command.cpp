@@ -95,11 +95,12 @@ int RunPolls(
     Port& port, Link& link, const Options& o, const std::vector<modbus::ByteString>& frames)
 {
     CatchCtrlC();
-    modbus::PollSchedule schedule(
-        int(frames.size()), { *o.everyMs * 1000LL, o.count, o.timeoutMs * 1000LL }, nowUs());
+    const modbus::PollSettings settings { *o.everyMs * 1000LL, o.count, o.timeoutMs * 1000LL,
+        frames.size() > 1 ? o.backOffCycles : 1 };
+    modbus::PollSchedule schedule(int(frames.size()), settings, nowUs());
     modbus::RunStatistics stats;
     stats.started(nowUs());
-    modbus::SlaveBackOff backOff(frames.size() > 1 ? o.backOffCycles : 1);
+    modbus::SlaveBackOff backOff(settings.backOffCycles);
     if (o.csv)
         std::fputs(modbus::DataLogHeader().c_str(), stdout);
     while (!schedule.finished() && !CtrlCPressed() && port.failure().empty()) {

@@ -186,8 +186,8 @@ void LineMonitor::orderTabs()
     // Reading order: the bench's files and the composer as made, then the run's controls, the
     // line, the frames, the views.
     std::vector<QWidget*> chain { composer_->findChild<QWidget*>("send") };
-    for (const char* name :
-        { "pollList", "add", "remove", "interval", "count", "timeout", "poll", "stop", "record" })
+    for (const char* name : { "pollList", "add", "remove", "interval", "count", "timeout",
+             "backOff", "poll", "stop", "record" })
         chain.push_back(pollPanel_->findChild<QWidget*>(name));
     chain.insert(chain.end(), { speed_, parity_, stopBits_, wordOrder_, echo_, frames_ });
     for (std::size_t i = 1; i < chain.size(); ++i)
@@ -373,10 +373,14 @@ void LineMonitor::refreshView()
     const modbus::PollStatistics& s = run->statistics();
     // The run goes on without its data log, and says so for as long as it is shown.
     const QString problem = recording_.recordProblem();
-    pollPanel_->setStatus(QString("%1 polls, %2 good%3%4")
+    QString backedOff;
+    for (const int slave : run->backOff().backedOffSlaves())
+        backedOff += (backedOff.isEmpty() ? "; backed off: " : ", ") + QString::number(slave);
+    pollPanel_->setStatus(QString("%1 polls, %2 good%3%4%5")
                               .arg(s.requests())
                               .arg(s.count(modbus::PollOutcome::Good))
                               .arg(run->finished() ? ", done" : "")
+                              .arg(backedOff)
                               .arg(problem.isEmpty() ? "" : "; " + problem));
 }
 

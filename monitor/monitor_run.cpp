@@ -17,6 +17,7 @@ PollRun::PollRun(
     : frames_(std::move(frames))
     , settings_(settings)
     , schedule_(int(frames_.size()), settings, startUs)
+    , backOff_(settings.backOffCycles)
     , nowUs_(startUs)
 {
     stats_.started(startUs);
@@ -64,7 +65,8 @@ void PollRun::answered(const modbus::FrameRow& row, std::int64_t wallMs)
     const int code = outcome == modbus::PollOutcome::Exception && row.bytes.size() > 2
         ? int(modbus::ByteAt(row.bytes, 2))
         : 0;
-    stats_.record(outcome, row.replyMs, code, nowUs_);
+    stats_.record(modbus::ByteAt(frame, 0), outcome, row.replyMs, code, nowUs_);
+    judgeSlave(outcome);
     const auto values = outcome == modbus::PollOutcome::Good
         ? modbus::ValuesOfReply(frame, row.bytes)
         : std::nullopt;
@@ -92,16 +94,39 @@ void PollRun::tick(std::int64_t nowUs)
         silent.kind = RowKind::NoReply;
         answered(silent, 0);
     }
-    const std::optional<int> due = schedule_.due(nowUs);
-    if (!due || !onSend)
+    sendDue(nowUs);
+}
+
+void PollRun::sendDue(std::int64_t nowUs)
+{
+    for (std::optional<int> due; onSend && (due = schedule_.due(nowUs));) {
+        schedule_.sent(nowUs);
+        if (*due == 0 && settings_.intervalUs > 0)
+            stats_.recordLateness(schedule_.lastLatenessUs());
+        if (!backOff_.polls(
+                modbus::ByteAt(frames_[std::size_t(*due)], 0), schedule_.cyclesStarted())) {
+            schedule_.answered(nowUs); // passed over this cycle
+            continue;
+        }
+        out_ = *due;
+        seenOwnRequest_ = false;
+        sawOtherAddress_ = false;
+        onSend(frames_[std::size_t(out_)]); // its own row comes back through rows()
         return;
-    schedule_.sent(nowUs);
-    if (*due == 0 && settings_.intervalUs > 0)
-        stats_.recordLateness(schedule_.lastLatenessUs());
-    out_ = *due;
-    seenOwnRequest_ = false;
-    sawOtherAddress_ = false;
-    onSend(frames_[std::size_t(out_)]); // its own row comes back through rows()
+    }
+}
+
+// Whether the slave answered at all: a dead one is backed off, and its watch rows say so.
+void PollRun::judgeSlave(modbus::PollOutcome outcome)
+{
+    using modbus::PollOutcome;
+    const int slave = modbus::ByteAt(frames_[std::size_t(out_)], 0);
+    const bool answered = outcome == PollOutcome::Good || outcome == PollOutcome::Exception
+        || outcome == PollOutcome::CrcBad || outcome == PollOutcome::WrongReply;
+    const modbus::BackOffChange change
+        = backOff_.record(slave, schedule_.cyclesStarted(), answered);
+    if (change != modbus::BackOffChange::None)
+        watch_.markBackedOff(std::uint8_t(slave), change == modbus::BackOffChange::BackedOff);
 }
 
 void PollRun::setPaused(bool paused)

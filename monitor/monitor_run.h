@@ -5,7 +5,8 @@
 
 #include "modbus/frame_analysis.h"
 #include "runs/poll_schedule.h"
-#include "runs/poll_statistics.h"
+#include "runs/run_statistics.h"
+#include "runs/slave_back_off.h"
 #include "runs/watch_table.h"
 
 #include <cstdio>
@@ -46,18 +47,25 @@ public:
     // Set once a write of the data log failed; told once by the monitor.
     const std::string& recordFailure() const { return recordFailure_; }
 
-    const modbus::PollStatistics& statistics() const { return stats_; }
+    const modbus::PollStatistics& statistics() const { return stats_.total(); }
+    // In total and slave by slave, with the slaves backed off.
+    std::string report() const { return stats_.report(&backOff_); }
+    const modbus::SlaveBackOff& backOff() const { return backOff_; }
     const modbus::WatchTable& watch() const { return watch_; }
     const modbus::PollSchedule& schedule() const { return schedule_; }
 
 private:
     void answered(const modbus::FrameRow& row, std::int64_t wallMs);
     void record(const modbus::ReadValues& values);
+    // Sends the next request that is due, passing over those of backed-off slaves.
+    void sendDue(std::int64_t nowUs);
+    void judgeSlave(modbus::PollOutcome outcome);
 
     std::vector<std::string> frames_;
     modbus::PollSettings settings_;
     modbus::PollSchedule schedule_;
-    modbus::PollStatistics stats_;
+    modbus::RunStatistics stats_;
+    modbus::SlaveBackOff backOff_;
     modbus::WatchTable watch_;
     int out_ = -1; // the request out, its index; -1: none
     bool seenOwnRequest_ = false; // rows count only after the request's own row

@@ -33,6 +33,7 @@ PollPanel::PollPanel(QWidget* parent)
     , interval_(spin(this, 86'400'000, 1000, "interval"))
     , count_(new QLineEdit(this))
     , timeout_(spin(this, 60'000, 1000, "timeout"))
+    , backOff_(spin(this, 1000, 10, "backOff"))
     , poll_(new QPushButton("P&oll", this))
     , stop_(new QPushButton("Sto&p", this))
     , record_(new QPushButton("Record to &CSV…", this))
@@ -46,6 +47,11 @@ PollPanel::PollPanel(QWidget* parent)
     count_->setPlaceholderText("until Stop");
     count_->setFixedWidth(fontMetrics().horizontalAdvance("until Stop") + 16);
     timeout_->setMinimum(10);
+    backOff_->setMinimum(1);
+    backOff_->setSuffix(" cycles");
+    backOff_->setToolTip("A slave that gave no reply 3 polls running is polled once every so "
+                         "many cycles until it answers, so the others keep their pace (1: never "
+                         "backed off)");
     add_->setObjectName("add");
     remove_->setObjectName("remove");
     poll_->setObjectName("poll");
@@ -69,6 +75,8 @@ void PollPanel::layOut()
     row->addWidget(count_);
     row->addWidget(Caption("Time-o&ut", timeout_));
     row->addWidget(timeout_);
+    row->addWidget(Caption("Back off", backOff_));
+    row->addWidget(backOff_);
     for (QWidget* w : std::initializer_list<QWidget*> { poll_, stop_, record_, status_ })
         row->addWidget(w);
     row->setStretch(0, 1);
@@ -136,7 +144,8 @@ void PollPanel::start()
     if (frames.empty() || !onStart)
         return;
     onStart(frames,
-        { interval_->value() * 1000LL, count_->text().toInt(), timeout_->value() * 1000LL });
+        { interval_->value() * 1000LL, count_->text().toInt(), timeout_->value() * 1000LL,
+            backOff_->value() });
 }
 
 void PollPanel::chooseRecordFile()

@@ -61,6 +61,7 @@ private:
     QSpinBox* interval_;
     QLineEdit* count_;
     QSpinBox* timeout_;
+    QSpinBox* backOff_; // cycles between polls of a slave that stopped answering
     QPushButton* poll_;
     QPushButton* stop_;
     QPushButton* record_;

@@ -75,7 +75,7 @@ void RunViews::show(const PollRun* run)
     if (!run)
         return;
     watchModel_->show(run->watch().rows());
-    const QString text = QString::fromStdString(run->statistics().report()) + "\n" + kReplyTimeNote;
+    const QString text = QString::fromStdString(run->report()) + "\n" + kReplyTimeNote;
     if (statistics_->toPlainText() != text)
         statistics_->setPlainText(text);
     histogram_->show(run->statistics().histogram());

@@ -82,7 +82,10 @@ QString WatchModel::text(const modbus::WatchRow& row, int column) const
     case Changes:
         return QString::number(row.changes);
     case State:
-        return row.stale ? "stale" : row.changedLastPoll ? "changed" : QString();
+        return row.backedOff      ? "backed off"
+            : row.stale           ? "stale"
+            : row.changedLastPoll ? "changed"
+                                  : QString();
     default:
         return {};
     }

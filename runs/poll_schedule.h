@@ -15,6 +15,9 @@ struct PollSettings
     std::int64_t intervalUs = 1'000'000; // 0: as fast as replies allow
     int cycles = 0; // 0: until stopped
     std::int64_t timeoutUs = 1'000'000; // what an answer may take before it counts as no reply
+    // A slave of the list that gave no reply 3 polls running is polled once every so many
+    // cycles until it answers; 1: never backed off.
+    int backOffCycles = 10;
 };
 
 class PollSchedule

@@ -21,6 +21,13 @@ void WatchTable::update(const ReadValues& read, std::int64_t wallMs)
     }
 }
 
+void WatchTable::markBackedOff(std::uint8_t slave, bool backedOff)
+{
+    for (auto& [key, row] : rows_)
+        if (key.slave == slave)
+            row.backedOff = backedOff;
+}
+
 void WatchTable::markStale(std::string_view request)
 {
     const std::optional<ReadSpan> span = SpanOfRequest(request);

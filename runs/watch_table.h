@@ -29,6 +29,7 @@ struct WatchRow
     long changes = 0; // changes after the first value
     bool changedLastPoll = false;
     bool stale = false;
+    bool backedOff = false; // its slave stopped answering and is polled less often
 };
 
 class WatchTable
@@ -38,6 +39,8 @@ public:
     void update(const ReadValues& read, std::int64_t wallMs);
     // The request's last poll failed: its rows keep their values, marked stale.
     void markStale(std::string_view request);
+    // The slave is backed off (or polled as before again): its rows say so.
+    void markBackedOff(std::uint8_t slave, bool backedOff);
     void clear() { rows_.clear(); }
 
     // In order of slave, table and address.

@@ -6,6 +6,7 @@
 
 #include "listening/pcap_file.h"
 #include "modbus/crc16.h"
+#include "modbus/function_table.h"
 #include "monitor/bench_bar.h"
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
@@ -78,7 +79,7 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     QWidget* at = monitor->findChild<QComboBox*>("parity");
     at->setFocus();
     std::vector<std::string> order;
-    for (int i = 0; i < 24 && (order.empty() || order.back() != "parity"); ++i) {
+    for (int i = 0; i < 25 && (order.empty() || order.back() != "parity"); ++i) {
         QTest::keyClick(at, Qt::Key_Tab);
         at = monitor->focusWidget();
         ASSERT_NE(at, nullptr);
@@ -90,7 +91,7 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
         std::vector<std::string>({ "stopBits", "wordOrder", "echo", "frames", "details",
             "qt_tabwidget_tabbar", "map", "openWorkspace", "saveWorkspace", "listen", "findSpeed",
             "function", "slave", "start", "quantity", "command", "pollList", "add", "interval",
-            "count", "timeout", "record", "speed", "parity" }));
+            "count", "timeout", "backOff", "record", "speed", "parity" }));
     QTest::keyClick(monitor->frames(), Qt::Key_F2); // from the table too
     EXPECT_FALSE(monitor->isVisible());
     QTest::keyClick(&frm, Qt::Key_F2);
@@ -597,4 +598,42 @@ TEST_F(Monitor, FindSpeedKeepsTheSettingWhoseFramesAreGoodAndListensThere)
     EXPECT_EQ(monitor->listenBar()->note(), "Find speed stopped: the port was opened by hand");
     tick(framed("30 03 00 00 00 01"));
     EXPECT_EQ(monitor->statusText().left(11), "Since Open:") << "an ordinary session now";
+}
+
+// A monitor run over slaves 48 and 49, driven with invented times: 49 answers the first cycle
+// only, is backed off after three polls without a reply, probed every tenth cycle, and its
+// watch rows and the statistics say so; 48 keeps its pace.
+TEST(MonitorRun, ASilentSlaveIsBackedOffAndItsWatchRowsSaySo)
+{
+    const auto request = [](int slave) {
+        return modbus::BuildRequest(slave, modbus::ParseRequest("read-holding 0 1").fields).frame;
+    };
+    monitor::PollRun run(
+        { request(48), request(49) }, modbus::PollSettings { 100'000, 25, 50'000, 10 }, 0);
+    std::vector<int> sentTo;
+    run.onSend = [&](const std::string& frame) { sentTo.push_back(modbus::ByteAt(frame, 0)); };
+    std::size_t told = 0;
+    for (std::int64_t ms = 0; !run.finished() && ms < 10'000; ++ms) {
+        run.tick(ms * 1000);
+        if (sentTo.size() == told)
+            continue;
+        const int slave = sentTo[told++];
+        modbus::FrameRow asked, answer;
+        asked.kind = modbus::RowKind::Request;
+        asked.bytes = request(slave);
+        answer.bytes = std::string { char(slave), 3, 2, 0, 7 };
+        answer.bytes += *modbus::CRC16(answer.bytes);
+        answer.replyMs = 2.0;
+        const bool answers = slave == 48 || sentTo.size() <= 2;
+        run.rows(answers ? std::vector { asked, answer } : std::vector { asked }, ms);
+    }
+    EXPECT_EQ(std::count(sentTo.begin(), sentTo.end(), 48), 25);
+    EXPECT_EQ(std::count(sentTo.begin(), sentTo.end(), 49), 6) << "cycles 1-4, 14 and 24";
+    ASSERT_TRUE(run.watch().find({ 49, modbus::DataTable::Holding, 0 }));
+    EXPECT_TRUE(run.watch().find({ 49, modbus::DataTable::Holding, 0 })->backedOff);
+    EXPECT_FALSE(run.watch().find({ 48, modbus::DataTable::Holding, 0 })->backedOff);
+    EXPECT_NE(
+        run.report().find("slave 49: requests 6, good replies 1, no reply 5"), std::string::npos)
+        << run.report();
+    EXPECT_NE(run.report().find(", backed off\n"), std::string::npos);
 }
