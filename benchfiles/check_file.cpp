@@ -1,5 +1,7 @@
 #include "check_file.h"
 
+#include "requests/read_back.h"
+
 #include "map_values.h"
 #include "modbus/function_table.h"
 #include "modbus/number_format.h"
@@ -97,8 +99,13 @@ namespace {
         if (expect == std::string_view::npos)
             return "no \"expect\": read-holding 0 2 expect 10 20";
         step.text = std::string(trim(line.substr(0, expect)));
-        const NamedRequest named = map ? ParseNamedRequest(step.text, *map, step.order)
-                                       : NamedRequest { ParseRequest(step.text), nullptr };
+        // "write-register 5 1234 verify": the write read back and compared.
+        std::string_view command = step.text;
+        step.verify = command.ends_with(" verify");
+        if (step.verify)
+            command = trim(command.substr(0, command.size() - 7));
+        const NamedRequest named = map ? ParseNamedRequest(command, *map, step.order)
+                                       : NamedRequest { ParseRequest(command), nullptr };
         if (!named.parsed.error.empty())
             return named.parsed.error;
         step.request = named.parsed.fields;
@@ -109,6 +116,9 @@ namespace {
             return "cannot read what is expected: values (? for any, 15..35 for a range), ok, or "
                    "exception N";
         step.expected = *expected;
+        if (step.verify && !ReadBackOf(step.request))
+            return "verify reads back a write: write-coil, write-register, write-coils, "
+                   "write-registers or read-write";
         return refusal(step);
     }
 

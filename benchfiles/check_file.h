@@ -1,5 +1,6 @@
 // Scripted checks: a text file of steps, one a line, each a request-language command followed
 // by what is expected ("read-holding 0 2  expect 10 20"), or "wait MS". # starts a comment.
+// A write followed by "verify" is read back too ("write-register 5 1234 verify  expect ok").
 // Expectations: values ("10 20", "?" for any, "15..35" for a range), "ok" (a good reply),
 // "exception N".
 // With a map, steps may name registers and expect engineering values: "read temperature
@@ -35,6 +36,8 @@ struct CheckStep
     // A step that names a map's entry ("read-input temperature") expects engineering values.
     std::optional<MapEntry> entry;
     WordOrder order = WordOrder::ABCD;
+    // "write-register 5 1234 verify": a good reply is not enough, the values must read back.
+    bool verify = false;
 };
 
 struct CheckFile

@@ -4,6 +4,7 @@
 
 #include "modbus/function_table.h"
 #include "requests/named_request.h"
+#include "requests/read_back.h"
 #include "requests/request_language.h"
 #include "scan_options.h"
 
@@ -90,6 +91,13 @@ namespace {
         app.add_option("--word-order", raw.order, "ABCD, CDAB, BADC or DCBA (default ABCD)")
             ->check(CLI::IsMember({ "ABCD", "CDAB", "BADC", "DCBA" }));
         app.add_flag("--json", o.json, "Print one JSON object");
+        app.add_flag("--verify", o.verify,
+            "After a write, read the same coils or registers back: passes only when they hold "
+            "what was written (also after the request's words)");
+        app.add_option("--write-with", o.writeWith,
+               "16: write-register goes as function 16 with one register, for devices that "
+               "refuse 6 (also after the request's words)")
+            ->check(CLI::IsMember({ 6, 16 }));
         app.add_option("--map", o.mapFile, "A register map (CSV): names and engineering values");
         app.add_option("--workspace", o.workspace,
             "A workspace saved by Quillet: its port, line, slave, time-out, order and map, "
@@ -189,12 +197,52 @@ namespace {
     }
 
     // The request's words, names too with a map; --every polls only a read.
-    Parsed parseRequest(Parsed parsed, const std::vector<std::string>& words, const CLI::App& app)
+    // --verify and --write-with N may follow the request's words: taken out of them.
+    std::string takeWriteOptions(Options& o, std::vector<std::string>& words)
     {
+        for (std::size_t i = 0; i < words.size();) {
+            if (words[i] == "--verify") {
+                o.verify = true;
+                words.erase(words.begin() + std::ptrdiff_t(i));
+            } else if (words[i] == "--write-with") {
+                if (i + 1 >= words.size() || (words[i + 1] != "6" && words[i + 1] != "16"))
+                    return "--write-with takes 6 or 16";
+                o.writeWith = std::stoi(words[i + 1]);
+                words.erase(
+                    words.begin() + std::ptrdiff_t(i), words.begin() + std::ptrdiff_t(i) + 2);
+            } else {
+                ++i;
+            }
+        }
+        return {};
+    }
+
+    // What --verify and --write-with ask of the request; the request as it will go.
+    std::string fitWriteOptions(Options& o)
+    {
+        if (o.writeWith == 16 && (o.request.raw || o.request.function != 6))
+            return "--write-with 16 writes one register: it goes with write-register";
+        o.request = o.writeWith == 16 ? modbus::WithFunction16(o.request) : o.request;
+        if (!o.verify)
+            return {};
+        if (!modbus::ReadBackOf(o.request))
+            return "--verify reads back a write: write-coil, write-register, write-coils, "
+                   "write-registers or read-write";
+        if (o.address == 0)
+            return "--verify cannot read back a broadcast (address 0)";
+        return {};
+    }
+
+    Parsed parseRequest(Parsed parsed, std::vector<std::string> words, const CLI::App& app)
+    {
+        if (const std::string why = takeWriteOptions(parsed.options, words); !why.empty())
+            return done(2, "quillet-cli: " + why + "\n\n" + usage(app), parsed.notices);
         const modbus::ParsedRequest request = cli::request(parsed.options, words);
         if (!request.error.empty())
             return done(2, "quillet-cli: " + request.error + "\n\n" + usage(app), parsed.notices);
         parsed.options.request = request.fields;
+        if (const std::string why = fitWriteOptions(parsed.options); !why.empty())
+            return done(2, "quillet-cli: " + why + "\n\n" + usage(app), parsed.notices);
         if (const std::string why = lonely(parsed.options, app); !why.empty())
             return done(2, "quillet-cli: " + why + "\n\n" + usage(app), parsed.notices);
         if (parsed.options.addresses.size() > 1 && !isRead(request.fields))

@@ -25,6 +25,8 @@ struct Options
     comm::LineSettings line;
     int address = 1; // the first of addresses
     std::vector<int> addresses; // --address 1,3,5-8: each polled in turn (reads only)
+    bool verify = false; // a write read back and compared
+    int writeWith = 6; // 16: write-register as function 16
     int backOffCycles = 10; // a slave silent 3 polls running is polled once every so many cycles
     int timeoutMs = 1000; // to the reply's first byte, from the request's end on the line
     int byteTimeoutMs = 100; // between the pieces of a reply

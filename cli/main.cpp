@@ -10,6 +10,8 @@
 
 #include "exchange/exchange.h"
 #include "modbus/function_table.h"
+#include "requests/read_back.h"
+#include "requests/request_language.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -23,6 +25,23 @@ int fail(const std::string& text, int code)
 {
     std::fputs(text.c_str(), stderr);
     return code;
+}
+
+// --verify: the written coils or registers read back. 0 when they hold what was written; else
+// each difference told, 1.
+int verifyWrite(const cli::Options& o, cli::Link& link, int address)
+{
+    const modbus::RequestFields readFields = *modbus::ReadBackOf(o.request);
+    const modbus::ByteString read = modbus::BuildRequest(address, readFields).frame;
+    const modbus::Exchange exchange = link.transact(read);
+    std::fputs(cli::NoteLines(exchange).c_str(), stderr);
+    if (!exchange.good())
+        return fail("quillet-cli: verify: the read-back got " + exchange.verdict() + "\n", 1);
+    const std::string differs = modbus::ReadBackMismatch(o.request, read, exchange.answer()->bytes);
+    if (!differs.empty())
+        return fail("quillet-cli: verify failed: " + differs + "\n", 1);
+    std::printf("verified: read back as written (%s)\n", modbus::PrintRequest(readFields).c_str());
+    return 0;
 }
 
 // One request and its reply on stdout, the slave named first when several are asked in turn.
@@ -39,6 +58,8 @@ int ask(const cli::Options& o, cli::Port& port, cli::Link& link, const modbus::B
                                    : cli::TextOutput(exchange, o.order, o.map.get(), isatty(1));
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
+    if (exchange.good() && o.verify)
+        return verifyWrite(o, link, modbus::ByteAt(frame, 0));
     if (exchange.good() || exchange.code() == "broadcast")
         return 0;
     return fail("quillet-cli: "

@@ -132,6 +132,11 @@ std::optional<std::string> PtySlave::answerOwn(const std::string& frame)
     const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(frame[i]); };
     if (modbus::CRC16(frame.substr(0, frame.size() - 2)) != frame.substr(frame.size() - 2))
         return std::nullopt;
+    if (ignoreWrites_ && (byte(1) == 5 || byte(1) == 6 || byte(1) == 15 || byte(1) == 16)) {
+        // Acknowledged as done: 5 and 6 echo the request, 15 and 16 its first six bytes.
+        std::string ack = frame.substr(0, 6);
+        return ack + *modbus::CRC16(ack);
+    }
     if (byte(1) == 8) {
         // Return Query Data gives the request back; other diagnostics are not kept here.
         std::string reply = frame;

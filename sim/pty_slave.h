@@ -40,6 +40,8 @@ public:
     // Answers each of these addresses instead (one set of tables for all): a bench of several
     // devices on one line.
     void answerAs(const std::vector<int>& addresses) { addresses_ = addresses; }
+    // A device that acknowledges writes (5, 6, 15, 16) and keeps its old values.
+    void ignoreWrites(bool ignore) { ignoreWrites_ = ignore; }
     // The pty's end the slave reads, for waiting on it beside other things.
     int fd() const { return master_; }
 
@@ -53,6 +55,7 @@ private:
 
     int address_;
     std::vector<int> addresses_; // empty: address_ alone
+    bool ignoreWrites_ = false;
     int registerCount_;
     int master_ = -1;
     int slave_ = -1; // held open so the master never sees a hang-up between terminal sessions

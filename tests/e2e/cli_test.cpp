@@ -483,3 +483,64 @@ TEST(CliOnABench, ASilentSlaveIsBackedOffAndTheOthersKeepTheirPace)
         EXPECT_GE(std::atof(run.out.c_str() + rate + 2), 0.9 * 1000 / 150) << head;
     }
 }
+
+// Write and verify against a slave that keeps its writes and one that acknowledges them and
+// keeps its old values: every verify passes on the first and fails on the second, naming each
+// address with what was written and what was read; the same in a check file.
+TEST(CliVerify, WritesReadBackAsWrittenOrEveryDifferenceIsNamed)
+{
+    const std::string steps = writeFile("verify.check",
+        "write-register 5 1234 verify  expect ok\n"
+        "write-coils 3 1 0 1 verify  expect ok\n"
+        "write-registers 10 7 8 verify  expect ok\n"
+        "write-coil 0 1 verify  expect ok\n");
+    for (const bool ignores : { false, true }) {
+        PtySlave slave(48, 20);
+        slave.ignoreWrites(ignores);
+        std::atomic<bool> stop = false;
+        std::thread server([&] {
+            while (!stop)
+                slave.serveOnce(20);
+        });
+        const std::string port = "--port " + slave.path() + " --address 48 ";
+        const struct
+        {
+            std::string arguments;
+            const char* keptShows;
+            const char* ignoredShows;
+        } runs[] = {
+            { "write-register 5 1234 --verify", "verified: read back as written (read-holding 5 1)",
+                "quillet-cli: verify failed: holding 5: wrote 1234, read 0" },
+            { "--verify write-coils 3 1 0 1", "verified",
+                "verify failed: coil 3: wrote 1, read 0; coil 5: wrote 1, read 0" },
+            { "write-register 6 -2 --write-with 16 --verify", "Start\t6 (0x0006)",
+                "holding 6: wrote 65534, read 0" },
+        };
+        for (const auto& r : runs) {
+            const CliRun run = runCli(port + r.arguments, true);
+            EXPECT_EQ(run.status, ignores ? 1 : 0) << r.arguments << "\n" << run.out;
+            EXPECT_NE(run.out.find(ignores ? r.ignoredShows : r.keptShows), std::string::npos)
+                << r.arguments << "\n"
+                << run.out;
+        }
+        const CliRun check = runCli(port + "check " + steps);
+        EXPECT_EQ(check.status, ignores ? 1 : 0) << check.out;
+        const std::size_t failed = [&] {
+            std::size_t n = 0;
+            for (std::size_t at = 0; (at = check.out.find("not ok", at)) != std::string::npos; ++at)
+                ++n;
+            return n;
+        }();
+        EXPECT_EQ(failed, ignores ? 4u : 0u) << check.out;
+        if (ignores) {
+            EXPECT_NE(check.out.find("# line 1: got read back: holding 5: wrote 1234, read 0"),
+                std::string::npos)
+                << check.out;
+        }
+        stop = true;
+        server.join();
+    }
+    EXPECT_EQ(runCli("--port /dev/null --verify read-holding 0 1").status, 2) << "not a write";
+    EXPECT_EQ(runCli("--port /dev/null --write-with 16 write-coil 0 1").status, 2);
+    EXPECT_EQ(runCli("--port /dev/null --address 0 write-register 0 1 --verify").status, 2);
+}

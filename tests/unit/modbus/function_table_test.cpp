@@ -3,6 +3,7 @@
 #include "modbus/crc16.h"
 #include "modbus/frame_details.h"
 #include "modbus/function_table.h"
+#include "requests/read_back.h"
 #include "requests/request_language.h"
 
 #include <gtest/gtest.h>
@@ -204,6 +205,28 @@ TEST(RequestLanguage, RefusalsSayWhy)
             = parsed.error.empty() ? BuildRequest(1, parsed.fields).notSent : parsed.error;
         EXPECT_EQ(said, why) << command;
     }
+}
+
+// Write and verify: the read that reads a write back, and function 16 for one register.
+TEST(ReadBack, TheReadOfEachWrite)
+{
+    const std::pair<const char*, const char*> reads[] = {
+        { "write-coil 7 1", "read-coils 7 1" },
+        { "write-coils 3 1 0 1", "read-coils 3 3" },
+        { "write-register 5 1234", "read-holding 5 1" },
+        { "write-registers 10 7 8", "read-holding 10 2" },
+        { "read-write 0 2 40 1 2 3", "read-holding 40 3" }, // what it wrote, not what it read
+        { "mask-write 4 0xF0 0x01", "" }, // its result depends on what was there
+        { "read-holding 0 1", "" },
+        { "raw 06 00 01 00 02", "" },
+    };
+    for (const auto& [write, read] : reads) {
+        const auto back = ReadBackOf(ParseRequest(write).fields);
+        EXPECT_EQ(back ? PrintRequest(*back) : "", read) << write;
+    }
+    const RequestFields one = WithFunction16(ParseRequest("write-register 6 77").fields);
+    EXPECT_EQ(HexBytes(BuildRequest(1, one).frame).substr(0, 26), "01 10 00 06 00 01 02 00 4D");
+    EXPECT_EQ(WithFunction16(ParseRequest("write-coil 6 1").fields).function, 5);
 }
 
 TEST(RequestLanguage, RawBodiesAndValueForms)

@@ -1,0 +1,61 @@
+#include "read_back.h"
+
+#include "modbus/read_values.h"
+
+namespace modbus {
+
+std::optional<RequestFields> ReadBackOf(const RequestFields& write)
+{
+    if (write.raw || write.values.empty())
+        return std::nullopt;
+    RequestFields read;
+    read.quantity = unsigned(write.values.size());
+    switch (write.function) {
+    case 5:
+    case 15:
+        read.function = 1;
+        read.start = write.start;
+        return read;
+    case 6:
+    case 16:
+        read.function = 3;
+        read.start = write.start;
+        return read;
+    case 23:
+        read.function = 3;
+        read.start = write.writeStart;
+        return read;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::string ReadBackMismatch(
+    const RequestFields& write, std::string_view readFrame, std::string_view readReply)
+{
+    const std::optional<ReadValues> read = ValuesOfReply(readFrame, readReply);
+    if (!read || read->values.size() < write.values.size())
+        return "the read-back brought no values to compare";
+    const bool bits = read->table == DataTable::Coils;
+    std::string differs;
+    for (std::size_t i = 0; i < write.values.size(); ++i) {
+        // Written as typed (-5 is 65531 in a register; any non-zero sets a coil).
+        const auto wrote
+            = bits ? std::uint16_t(write.values[i] != 0) : std::uint16_t(write.values[i]);
+        if (wrote == read->values[i])
+            continue;
+        differs += (differs.empty() ? "" : "; ") + std::string(TableName(read->table)) + " "
+            + std::to_string(read->start + i) + ": wrote " + std::to_string(wrote) + ", read "
+            + std::to_string(read->values[i]);
+    }
+    return differs;
+}
+
+RequestFields WithFunction16(RequestFields write)
+{
+    if (!write.raw && write.function == 6)
+        write.function = 16;
+    return write;
+}
+
+} // namespace modbus
