@@ -1,9 +1,12 @@
 #include "composer.h"
 
+#include "requests/read_back.h"
+
 #include "modbus/function_table.h"
 #include "requests/named_request.h"
 #include "requests/request_language.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -54,6 +57,8 @@ Composer::Composer(QWidget* parent)
     , preview_(new QLabel(this))
     , problem_(new QLabel(this))
     , send_(new QPushButton("S&end", this))
+    , readBack_(new QCheckBox("Read back", this))
+    , writeWith16_(new QCheckBox("One register with 16", this))
 {
     buildFields();
     layOut();
@@ -97,6 +102,11 @@ void Composer::buildFields()
     preview_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     problem_->setObjectName("problem");
     send_->setObjectName("send");
+    readBack_->setObjectName("readBack");
+    readBack_->setToolTip("After a write, read the same coils or registers back and say whether "
+                          "they hold what was written");
+    writeWith16_->setObjectName("writeWith16");
+    writeWith16_->setToolTip("Write one register with function 16, for devices that refuse 6");
     connectFields();
 }
 
@@ -108,6 +118,7 @@ void Composer::connectFields()
     });
     connect(slave_, &QLineEdit::textEdited, this, &Composer::fieldsChanged);
     connect(check_, &QComboBox::currentIndexChanged, this, &Composer::fieldsChanged);
+    connect(writeWith16_, &QCheckBox::toggled, this, [this] { judge(command_->currentText()); });
     connect(command_, &QComboBox::editTextChanged, this, &Composer::commandTyped);
     connect(send_, &QPushButton::clicked, this, &Composer::send);
     for (const auto keys : { Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter }) {
@@ -142,14 +153,16 @@ void Composer::layOut()
     grid->addWidget(command_, 1, 1, 1, 5);
     grid->addWidget(preview_, 1, 6, 1, column - 7);
     grid->addWidget(send_, 1, column - 1);
-    grid->addWidget(problem_, 2, 1, 1, column - 1);
+    grid->addWidget(problem_, 2, 1, 1, column - 3);
+    grid->addWidget(readBack_, 2, column - 2);
+    grid->addWidget(writeWith16_, 2, column - 1);
     orderTabs();
 }
 
 void Composer::orderTabs()
 {
     QWidget* order[] = { function_, slave_, start_.edit, quantity_.edit, writeStart_.edit,
-        values_.edit, check_, command_, send_ };
+        values_.edit, check_, command_, readBack_, writeWith16_, send_ };
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     // Text boxes take Return for themselves before a shortcut sees it.
@@ -261,8 +274,9 @@ void Composer::judge(const QString& command)
     std::string why = parsed.error;
     if (why.empty() && (!slave || *slave < 0 || *slave > 255))
         why = "the slave address must be 0..255";
+    fields_ = writeWith16_->isChecked() ? modbus::WithFunction16(parsed.fields) : parsed.fields;
     if (why.empty()) {
-        const modbus::BuiltRequest built = modbus::BuildRequest(int(*slave), parsed.fields);
+        const modbus::BuiltRequest built = modbus::BuildRequest(int(*slave), fields_);
         why = built.notSent;
         frame_ = built.frame;
     }
@@ -273,6 +287,13 @@ void Composer::judge(const QString& command)
         why = "open the port to send";
     problem_->setText(why.empty() ? QString() : "Cannot send: " + text(why));
     send_->setEnabled(canSend());
+}
+
+std::optional<modbus::RequestFields> Composer::readBackWrite() const
+{
+    if (!readBack_->isChecked() || frame_.empty() || !modbus::ReadBackOf(fields_))
+        return std::nullopt;
+    return fields_;
 }
 
 bool Composer::eventFilter(QObject* watched, QEvent* event)

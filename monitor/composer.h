@@ -9,7 +9,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -36,6 +38,9 @@ public:
     QString command() const;
     QString preview() const;
     QString problem() const;
+    // With "Read back" ticked, the write being composed, to be read back once it is answered;
+    // nullopt otherwise, or for a request that cannot be read back.
+    std::optional<modbus::RequestFields> readBackWrite() const;
     // The frame the fields make now; empty when they make none.
     std::string frame() const { return frame_; }
     bool canSend() const;
@@ -76,6 +81,9 @@ private:
     QLabel* preview_;
     QLabel* problem_;
     QPushButton* send_;
+    QCheckBox* readBack_;
+    QCheckBox* writeWith16_; // write-register as function 16, for devices that refuse 6
+    modbus::RequestFields fields_; // what frame_ was made of
     bool portOpen_ = false;
     bool listening_ = false;
     const modbus::RegisterMap* map_ = nullptr;

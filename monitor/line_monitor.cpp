@@ -221,7 +221,9 @@ void LineMonitor::connectControls()
     });
     connect(frames_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &LineMonitor::showDetails);
-    composer_->onSend = [this](const std::string& frame) { recording_.sendComposed(frame); };
+    composer_->onSend = [this](const std::string& frame) {
+        recording_.sendComposed(frame, composer_->readBackWrite());
+    };
     // F2 closes the monitor as it opened it, whichever control has the focus.
     connect(new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &QWidget::close);
 }

@@ -2,6 +2,9 @@
 
 #include "monitor/monitor_run.h"
 
+#include "modbus/function_table.h"
+#include "requests/read_back.h"
+
 #include <QDateTime>
 #include <QTime>
 
@@ -92,6 +95,11 @@ void LineRecording::read(const std::string& chunk)
     if (analyzer_->framing() != modbus::Framing::Rtu)
         lastReply_.clear(); // takeRows keeps the replies the read carried
     takeRows();
+    // The read-back goes a read after the write's answer: its exchange is over by then.
+    if (readBack_ && readBack_->readInReads >= 0 && readBack_->readInReads-- == 0) {
+        readBack_->readSent = true;
+        sendComposed(readBack_->readFrame);
+    }
     if (run_ && composedOut_.empty())
         run_->tick(now().monoUs); // sends what is due, through the window's own path
 }
@@ -107,6 +115,8 @@ void LineRecording::takeRows()
     keepReplies(rows);
     if (onRows)
         onRows(std::move(rows));
+    if (!readBackNote_.empty())
+        note(std::exchange(readBackNote_, {}), false); // after the reply it judges
 }
 
 void LineRecording::keepReplies(const std::vector<modbus::FrameRow>& rows)
@@ -122,10 +132,18 @@ void LineRecording::keepReplies(const std::vector<modbus::FrameRow>& rows)
             lastReply_ += row.wire; // as it came: it is nobody's frame
 }
 
-void LineRecording::sendComposed(const std::string& frame)
+void LineRecording::sendComposed(
+    const std::string& frame, std::optional<modbus::RequestFields> verify)
 {
     if (listeningNow_)
         return;
+    if (verify) {
+        const auto read = modbus::ReadBackOf(*verify);
+        readBack_ = ReadBack { *verify, modbus::BuildRequest(modbus::ByteAt(frame, 0), *read).frame,
+            false };
+    } else if (readBack_ && frame != readBack_->readFrame) {
+        readBack_.reset(); // another request: the last write's read-back is not waited for
+    }
     if (run_ && run_->outstanding()) {
         composedWaiting_ = frame; // never two requests out: it follows the poll's answer
         return;
@@ -146,11 +164,34 @@ void LineRecording::settleComposed(const std::vector<modbus::FrameRow>& rows)
         const bool ends = (row.replyMs && row.kind != modbus::RowKind::Echo)
             || row.kind == modbus::RowKind::NoReply || row.kind == modbus::RowKind::NotFrame
             || row.kind == modbus::RowKind::Interrupted;
-        if (composedSeen_ && ends)
+        if (composedSeen_ && ends) {
             composedOut_.clear();
+            composedEnded(row);
+        }
     }
     if (!composedWaiting_.empty() && !(run_ && run_->outstanding()) && composedOut_.empty())
         sendComposed(std::exchange(composedWaiting_, {}));
+}
+
+// A composed write to be read back: its answer sends the read, the read's answer is compared.
+void LineRecording::composedEnded(const modbus::FrameRow& row)
+{
+    if (!readBack_)
+        return;
+    const bool good = row.kind == modbus::RowKind::Reply;
+    if (!readBack_->readSent && good) {
+        readBack_->readInReads = 1;
+        return;
+    }
+    const std::string differs = good
+        ? modbus::ReadBackMismatch(readBack_->write, readBack_->readFrame, row.bytes)
+        : std::string();
+    readBackNote_ = !good
+        ? "read back: not done, " + std::string(readBack_->readSent ? "the read" : "the write")
+            + " came to " + row.verdict
+        : differs.empty() ? "read back: as written"
+                          : "read back: " + differs;
+    readBack_.reset();
 }
 
 void LineRecording::setPortState(PortState state)

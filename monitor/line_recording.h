@@ -6,6 +6,7 @@
 
 #include "listening/listen_session.h"
 #include "modbus/frame_analysis.h"
+#include "modbus/request_fields.h"
 #include "runs/poll_schedule.h"
 
 #include <QElapsedTimer>
@@ -50,8 +51,11 @@ public:
     const std::string& lastReplyBytes() const { return lastReply_; }
     // What the link learnt: a connection closed or made again.
     void note(const std::string& text, bool streamEnded);
-    // The composer's request: at once, or after the answer to the poll out.
-    void sendComposed(const std::string& frame);
+    // The composer's request: at once, or after the answer to the poll out. verify: the write
+    // it carries, read back once it is answered well, the outcome told as a row
+    // ("read back: as written", "read back: holding 5: wrote 1234, read 1000").
+    void sendComposed(
+        const std::string& frame, std::optional<modbus::RequestFields> verify = std::nullopt);
     void setPortState(PortState state);
     PortState portState() const { return portState_; }
 
@@ -89,6 +93,7 @@ private:
     void settleComposed(const std::vector<modbus::FrameRow>& rows);
     void keepReplies(const std::vector<modbus::FrameRow>& rows);
     void takeHeard();
+    void composedEnded(const modbus::FrameRow& row);
 
     std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
     QElapsedTimer clock_;
@@ -102,6 +107,15 @@ private:
     std::string composedOut_; // a composed request sent and not answered yet
     bool composedSeen_ = false; // its own row has come: what follows may answer it
     std::string lastReply_;
+    struct ReadBack
+    {
+        modbus::RequestFields write;
+        std::string readFrame;
+        bool readSent = false;
+        int readInReads = -1; // reads before the read-back goes; -1: not yet due
+    };
+    std::optional<ReadBack> readBack_; // a composed write to be read back
+    std::string readBackNote_; // its outcome, told once the rows that settled it are out
     std::unique_ptr<modbus::ListenSession> listen_;
     bool listeningNow_ = false;
     std::int64_t epochUsAtStart_ = 0; // the epoch time at which clock_ read 0

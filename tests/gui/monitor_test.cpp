@@ -22,6 +22,7 @@
 #include "requests/request_language.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
@@ -79,7 +80,7 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     QWidget* at = monitor->findChild<QComboBox*>("parity");
     at->setFocus();
     std::vector<std::string> order;
-    for (int i = 0; i < 25 && (order.empty() || order.back() != "parity"); ++i) {
+    for (int i = 0; i < 27 && (order.empty() || order.back() != "parity"); ++i) {
         QTest::keyClick(at, Qt::Key_Tab);
         at = monitor->focusWidget();
         ASSERT_NE(at, nullptr);
@@ -88,10 +89,11 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
         order.push_back(named->objectName().toStdString());
     }
     EXPECT_EQ(order,
-        std::vector<std::string>({ "stopBits", "wordOrder", "echo", "frames", "details",
-            "qt_tabwidget_tabbar", "map", "openWorkspace", "saveWorkspace", "listen", "findSpeed",
-            "function", "slave", "start", "quantity", "command", "pollList", "add", "interval",
-            "count", "timeout", "backOff", "record", "speed", "parity" }));
+        std::vector<std::string>(
+            { "stopBits", "wordOrder", "echo", "frames", "details", "qt_tabwidget_tabbar", "map",
+                "openWorkspace", "saveWorkspace", "listen", "findSpeed", "function", "slave",
+                "start", "quantity", "command", "readBack", "writeWith16", "pollList", "add",
+                "interval", "count", "timeout", "backOff", "record", "speed", "parity" }));
     QTest::keyClick(monitor->frames(), Qt::Key_F2); // from the table too
     EXPECT_FALSE(monitor->isVisible());
     QTest::keyClick(&frm, Qt::Key_F2);
@@ -243,6 +245,57 @@ TEST_F(Monitor, TheComposerSendsAFunction4RequestLogsItAndShowsItsRows)
     EXPECT_EQ(monitor->findChild<QLineEdit*>("values")->text(), "04 00 00 00 02");
     composer->setCommand("write-coils 3 1 0 x");
     EXPECT_EQ(composer->problem(), "Cannot send: not a number: \"x\" (write-coils START BIT...)");
+}
+
+// "Read back" with a composed write: once the write is answered, the same registers are read,
+// and a row tells whether they hold what was written; "One register with 16" writes it as 16.
+TEST_F(Monitor, AComposedWriteIsReadBackAndTheOutcomeIsARow)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    open();
+    monitor::Composer* composer = monitor->composer();
+    composer->setSlave("1");
+    monitor->findChild<QCheckBox*>("readBack")->setChecked(true);
+    const auto framed = [](const char* hex) {
+        const std::string body = bytesOf(hex);
+        return body + *modbus::CRC16(body);
+    };
+    const struct
+    {
+        const char* command;
+        bool with16;
+        const char* write; // the write as it went
+        std::string ack;
+        const char* read;
+        std::string readReply;
+        const char* told;
+    } cases[] = {
+        { "write-register 5 1234", false, "01 06 00 05 04 D2", framed("01 06 00 05 04 D2"),
+            "01 03 00 05 00 01", framed("01 03 02 04 D2"), "read back: as written" },
+        { "write-register 5 1234", true, "01 10 00 05 00 01 02 04 D2", framed("01 10 00 05 00 01"),
+            "01 03 00 05 00 01", framed("01 03 02 03 E8"),
+            "read back: holding 5: wrote 1234, read 1000" },
+        { "write-coils 2 1 1", false, "01 0F 00 02 00 02 01 03", framed("01 0F 00 02 00 02"),
+            "01 01 00 02 00 02", framed("01 01 01 01"), "read back: coil 3: wrote 1, read 0" },
+    };
+    for (const auto& c : cases) {
+        platform->calls.clear();
+        monitor->findChild<QCheckBox*>("writeWith16")->setChecked(c.with16);
+        composer->setCommand(c.command);
+        composer->send();
+        tick(c.ack);
+        // The read-back goes a tick after the write's answer is settled (an echo of 6 is told
+        // from a reply a read later).
+        for (int n = 0; n < 4 && platform->writes().size() < 2; ++n)
+            tick("");
+        tick(c.readReply);
+        const auto writes = platform->writes();
+        ASSERT_EQ(writes.size(), 2u) << c.command;
+        EXPECT_EQ(modbus::HexBytes(writes[0]).substr(0, std::strlen(c.write)), c.write);
+        EXPECT_EQ(modbus::HexBytes(writes[1]).substr(0, std::strlen(c.read)), c.read);
+        const auto* rows = static_cast<monitor::FrameTableModel*>(monitor->frames()->model());
+        EXPECT_EQ(rows->row(rows->rowCount() - 1).verdict, c.told) << c.command;
+    }
 }
 
 TEST_F(Monitor, APollingRunOfThreePollsShowsItsCountsAndItsWatch)
