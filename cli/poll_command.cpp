@@ -10,6 +10,7 @@
 #include "runs/data_log.h"
 #include "runs/poll_schedule.h"
 #include "runs/run_statistics.h"
+#include "runs/timing_advice.h"
 
 #include <algorithm>
 #include <chrono>
@@ -77,9 +78,10 @@ namespace {
 
     // The run's statistics and the line's counts on stderr; the exit status.
     int report(const Port& port, const Link& link, const modbus::RunStatistics& stats,
-        const modbus::SlaveBackOff& backOff)
+        const modbus::SlaveBackOff& backOff, double wireMs)
     {
         std::fputs(stats.report(&backOff).c_str(), stderr);
+        std::fputs(modbus::TimingAdvice(stats.total(), wireMs).c_str(), stderr);
         const modbus::LineCounts& counts = link.analysis().counts();
         std::fprintf(stderr, "late replies %d, stray bytes %d\n", counts.late, counts.strayBytes);
         if (!port.failure().empty()) {
@@ -124,7 +126,10 @@ int RunPolls(
         }
         schedule.answered(nowUs());
     }
-    return report(port, link, stats, backOff);
+    double wireMs = 0; // the longest exchange's own time on the line
+    for (const modbus::ByteString& frame : frames)
+        wireMs = std::max(wireMs, modbus::WireMs(frame, port.timing(0, 0).characterUs));
+    return report(port, link, stats, backOff, wireMs);
 }
 
 } // namespace cli

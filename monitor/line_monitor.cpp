@@ -370,7 +370,7 @@ void LineMonitor::refreshView()
         return showListening();
     if (!run)
         return;
-    views_->show(run);
+    views_->show(run, recording_.characterUs());
     pollPanel_->setRunning(!run->finished());
     const modbus::PollStatistics& s = run->statistics();
     // The run goes on without its data log, and says so for as long as it is shown.

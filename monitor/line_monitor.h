@@ -62,6 +62,8 @@ public:
     // What the link learnt, as a row: a connection closed or made again.
     void note(const std::string& text, bool streamEnded) { recording_.note(text, streamEnded); }
 
+    // One character's time on the session's line (0: a network), for the timing advice.
+    void setCharacterUs(std::int64_t us) { recording_.setCharacterUs(us); }
     // The line as the title shows it: "COM5: 9600 8E1".
     void setLineTitle(const QString& line);
     // Parity ('n', 'e', 'o') and stop bits shown in the top row; changes go to onLineChosen.

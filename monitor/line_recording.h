@@ -59,6 +59,9 @@ public:
     void setPortState(PortState state);
     PortState portState() const { return portState_; }
 
+    // One character's time on the session's line (0: a network): for the timing advice.
+    void setCharacterUs(std::int64_t us) { characterUs_ = us; }
+    std::int64_t characterUs() const { return characterUs_; }
     void setNoReplyMs(int ms);
     int noReplyMs() const { return noReplyMs_; }
     void setEcho(modbus::EchoMode mode);
@@ -100,6 +103,7 @@ private:
     std::unique_ptr<PollRun> run_;
     PortState portState_ = PortState::Closed;
     int noReplyMs_ = 1000;
+    std::int64_t characterUs_ = 0;
     modbus::EchoMode echo_ = modbus::EchoMode::Auto;
     std::string recordPath_;
     QString recordProblem_;

@@ -2,9 +2,11 @@
 
 #include "modbus/read_values.h"
 #include "runs/data_log.h"
+#include "runs/timing_advice.h"
 
 #include "logfile/local_time.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -140,6 +142,14 @@ void PollRun::setPaused(bool paused)
 }
 
 void PollRun::stop() { schedule_.stop(); }
+
+std::string PollRun::report(std::int64_t characterUs) const
+{
+    double wireMs = 0;
+    for (const std::string& frame : frames_)
+        wireMs = std::max(wireMs, modbus::WireMs(frame, characterUs));
+    return stats_.report(&backOff_) + modbus::TimingAdvice(stats_.total(), wireMs);
+}
 
 bool PollRun::recordTo(const std::string& path)
 {

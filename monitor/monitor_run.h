@@ -49,7 +49,8 @@ public:
 
     const modbus::PollStatistics& statistics() const { return stats_.total(); }
     // In total and slave by slave, with the slaves backed off.
-    std::string report() const { return stats_.report(&backOff_); }
+    // With the timing advice, for a line at characterUs a character (0: a network).
+    std::string report(std::int64_t characterUs = 0) const;
     const modbus::SlaveBackOff& backOff() const { return backOff_; }
     const modbus::WatchTable& watch() const { return watch_; }
     const modbus::PollSchedule& schedule() const { return schedule_; }

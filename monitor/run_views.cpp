@@ -70,12 +70,12 @@ void RunViews::clear()
     trend_->clear();
 }
 
-void RunViews::show(const PollRun* run)
+void RunViews::show(const PollRun* run, std::int64_t characterUs)
 {
     if (!run)
         return;
     watchModel_->show(run->watch().rows());
-    const QString text = QString::fromStdString(run->report()) + "\n" + kReplyTimeNote;
+    const QString text = QString::fromStdString(run->report(characterUs)) + "\n" + kReplyTimeNote;
     if (statistics_->toPlainText() != text)
         statistics_->setPlainText(text);
     histogram_->show(run->statistics().histogram());

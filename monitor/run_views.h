@@ -23,8 +23,9 @@ class RunViews : public QTabWidget
 public:
     RunViews(CopyableTable* details, QWidget* parent = nullptr);
 
-    // Shows the run as it stands; nullptr: no run yet.
-    void show(const PollRun* run);
+    // Shows the run as it stands; nullptr: no run yet. characterUs: the line's character time,
+    // for the timing advice (0: a network, or not known).
+    void show(const PollRun* run, std::int64_t characterUs = 0);
     // Shows what a listener heard: its watch and its statistics, slave by slave.
     void showListening(const modbus::ListenSession& heard);
     void clear();

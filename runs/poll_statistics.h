@@ -41,6 +41,8 @@ public:
     double errorPercent() const;
     // nullopt before the first reply time.
     std::optional<double> percentileMs(double fraction) const;
+    // The reply times kept, in the order they came.
+    const std::vector<double>& replyTimes() const { return times_; }
     std::optional<double> minMs() const;
     std::optional<double> maxMs() const;
     const std::vector<HistogramBin>& histogram() const { return bins_; }

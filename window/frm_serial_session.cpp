@@ -7,6 +7,7 @@
 #include "time_stamp.h"
 #include "window_constants.h"
 
+#include "exchange/exchange.h"
 #include "serial/link_address.h"
 #include "serial/serial_port.h"
 
@@ -70,6 +71,9 @@ void frmSerial::BTNOpenCom_Click()
     portGone_ = false;
     openSettings_ = settings; // a port that comes back is reopened as it was opened
     const std::optional<modbus::Framing> network = SerialPort::NetworkFraming();
+    const comm::LineSettings line = lineSettings();
+    monitor_->setCharacterUs(
+        network ? 0 : modbus::CharacterUs(line.speed, line.parity, line.stopBits));
     monitor_->sessionOpened(
         network ? txt0->text() : QString::fromStdString(lineSettings().shortForm()), network);
     // Said once, at the Open it concerns; the log keeps the LINE it was asked for.

@@ -9,6 +9,7 @@
 #include "runs/poll_statistics.h"
 #include "runs/run_statistics.h"
 #include "runs/slave_back_off.h"
+#include "runs/timing_advice.h"
 #include "runs/watch_table.h"
 
 #include <gtest/gtest.h>
@@ -160,6 +161,50 @@ TEST(RunStatistics, SlaveBySlaveOnlyWhenSeveralArePolled)
                           "reply time median 4 ms, 10 polls per second\n"),
         std::string::npos)
         << report;
+}
+
+// What reply times advise: a time-out that fits them, and a USB adapter's 16 ms steps.
+TEST(TimingAdvice, ATimeOutThatFitsAndTheLatencyTimersSteps)
+{
+    const auto times = [](std::initializer_list<double> pattern, int copies) {
+        std::vector<double> all;
+        for (int i = 0; i < copies; ++i)
+            all.insert(all.end(), pattern);
+        return all;
+    };
+    const struct
+    {
+        const char* how;
+        std::vector<double> ms;
+        bool steps;
+    } cases[] = {
+        { "a fast slave behind a 16 ms timer", times({ 15.9, 16.2, 16.6, 17.1 }, 5), true },
+        { "a slower one straddling two steps", times({ 16.4, 31.8, 32.5 }, 5), true },
+        { "a fast slave on a good adapter", times({ 4.4, 4.6, 4.5 }, 5), false },
+        { "times all over", times({ 5, 9, 13, 16, 21, 26, 30, 33, 38, 41 }, 2), false },
+        { "too few to tell", times({ 16.1 }, 9), false },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(InUsbLatencySteps(c.ms), c.steps) << c.how;
+
+    const std::string request = *ParseHexBytes("01 03 00 00 00 02 C4 0B");
+    EXPECT_NEAR(WireMs(request, 520), 17 * 0.52, 1e-9) << "8 bytes out, 9 back";
+    PollStatistics stats;
+    stats.started(0);
+    for (int i = 0; i < 9; ++i)
+        stats.record(PollOutcome::Good, 16.0 + 0.1 * i, 0, i * 100'000);
+    EXPECT_EQ(TimingAdvice(stats, 8.84), "") << "nine replies: too few";
+    stats.record(PollOutcome::Good, 16.9, 0, 1'000'000);
+    EXPECT_EQ(TimingAdvice(stats, 8.84),
+        "suggested time-out 51 ms (the larger of 3 × p99 16.9 ms and the wire's 8.84 ms + 20 ms)\n"
+        "reply times come in steps of 16 ms: the signature of a USB adapter's latency timer (16 "
+        "ms by default); set it to 1 ms (Linux: /sys/bus/usb-serial/devices/ttyUSB0/"
+        "latency_timer; Windows: the port's Advanced settings, Latency Timer)\n");
+    PollStatistics quick;
+    quick.started(0);
+    for (int i = 0; i < 10; ++i)
+        quick.record(PollOutcome::Good, 4.0, 0, i * 100'000);
+    EXPECT_EQ(TimingAdvice(quick, 8.84).substr(0, 26), "suggested time-out 29 ms (") << "wire + 20";
 }
 
 TEST(PollStatistics, CountsPercentilesAndBins)

@@ -1,0 +1,61 @@
+#include "timing_advice.h"
+
+#include "modbus/number_format.h"
+#include "modbus/read_values.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace modbus {
+namespace {
+
+    constexpr std::size_t kFewest = 10; // replies before any advice
+    constexpr double kStepMs = 16; // an FTDI-style adapter's default latency timer
+
+    // The reply a request asks for: a read's data, else a write's 8-byte answer.
+    std::size_t replyBytes(std::string_view request)
+    {
+        const std::optional<ReadSpan> span = SpanOfRequest(request);
+        if (!span)
+            return 8;
+        const bool bits = span->table == DataTable::Coils || span->table == DataTable::Inputs;
+        return 5 + (bits ? (span->count + 7) / 8 : 2 * span->count);
+    }
+
+} // namespace
+
+double WireMs(std::string_view request, std::int64_t characterUs)
+{
+    return double((request.size() + replyBytes(request)) * std::size_t(characterUs)) / 1000.0;
+}
+
+bool InUsbLatencySteps(const std::vector<double>& replyMs)
+{
+    if (replyMs.size() < kFewest)
+        return false;
+    const auto onStep = [](double ms) {
+        const double off = std::fmod(ms, kStepMs);
+        return ms >= kStepMs - 2 && (off <= 2 || off >= kStepMs - 2);
+    };
+    const auto stepped = std::count_if(replyMs.begin(), replyMs.end(), onStep);
+    return double(stepped) >= 0.8 * double(replyMs.size());
+}
+
+std::string TimingAdvice(const PollStatistics& stats, double wireMs)
+{
+    const std::optional<double> p99 = stats.percentileMs(0.99);
+    if (stats.replyTimes().size() < kFewest || !p99)
+        return {};
+    const double suggested = std::ceil(std::max(3 * *p99, wireMs + 20));
+    std::string text = "suggested time-out " + FloatText(suggested, 6)
+        + " ms (the larger of 3 × p99 " + FloatText(*p99, 4) + " ms and the wire's "
+        + FloatText(wireMs, 3) + " ms + 20 ms)\n";
+    if (InUsbLatencySteps(stats.replyTimes()))
+        text += "reply times come in steps of 16 ms: the signature of a USB adapter's latency "
+                "timer (16 ms by default); set it to 1 ms (Linux: "
+                "/sys/bus/usb-serial/devices/ttyUSB0/latency_timer; Windows: the port's "
+                "Advanced settings, Latency Timer)\n";
+    return text;
+}
+
+} // namespace modbus
