@@ -343,7 +343,7 @@ bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
     if (later)
         emitStray(*later, at); // noise before a good frame
     else if (lineSilent || buffer_.size() >= kMaxFrame)
-        emitNotFrame(std::min(buffer_.size(), kMaxFrame), at);
+        emitNotFrame(std::min(buffer_.size(), kMaxFrame), at, length.value_or(0));
     else
         return false;
     return true;
@@ -456,12 +456,18 @@ void FrameAnalyzer::emitStray(std::size_t length, LineTime at)
     consume(length);
 }
 
-void FrameAnalyzer::emitNotFrame(std::size_t length, LineTime at)
+void FrameAnalyzer::emitNotFrame(std::size_t length, LineTime at, std::size_t expected)
 {
     FrameRow& row = add(RowKind::NotFrame, at);
     row.bytes = buffer_.substr(0, length);
     row.reads = readsWithin(length);
-    row.verdict = "not a frame";
+    // Fewer bytes than its first bytes promise: a frame cut short, or one whose check bytes are
+    // good at a length its byte count does not give.
+    const std::string counts
+        = std::to_string(length) + " of " + std::to_string(expected) + " bytes";
+    row.verdict = expected <= length ? "not a frame"
+        : CrcGood(row.bytes) ? "not a frame: wrong length, " + counts + " with good check bytes"
+                             : "not a frame: cut short, " + counts;
     if (request_)
         request_->answered = true; // something came, though not a reply
     consume(length);

@@ -151,7 +151,8 @@ private:
     std::string_view requestFrame() const;
     std::pair<RowKind, std::string> judge(std::string_view frame);
     void emitReceived(std::size_t length, LineTime at);
-    void emitNotFrame(std::size_t length, LineTime at);
+    // expected: the bytes its first ones promise (0: unknown).
+    void emitNotFrame(std::size_t length, LineTime at, std::size_t expected = 0);
     void consume(std::size_t length);
     int readsWithin(std::size_t length) const;
     std::optional<std::size_t> goodFrameAfterStart() const;

@@ -2,13 +2,17 @@
 // --tcp, --rtu-tcp, --udp or --rtu-udp PORT the same slave on the network too.
 #include "served_links.h"
 
+#include "logfile/local_time.h"
 #include "modbus/byte_string.h"
 #include "quillet_version.h"
+#include "requests/request_language.h"
 
 #include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string_view>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -40,24 +44,74 @@ struct Served
     int port;
 };
 
-// "--tcp 1502 --udp 0": the network links asked for (port 0: any free one); false on a word
-// it does not know.
-bool readArguments(int argc, char** argv, std::vector<Served>& served)
+const char* const kUsage
+    = "usage: quillet-sim [--slaves LIST] [--fault [SLAVE:]FAULT]... [--faults FILE]\n"
+      "                   [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] [--rtu-udp PORT]\n"
+      "  --slaves 1,3,5-8   the addresses it answers (default 48), every one with the demo tables\n"
+      "  --fault SPEC       misbehave on purpose, for one slave (48:no-reply=3) or all "
+      "(delay=50):\n"
+      "      delay=MS | delay=MIN-MAX          wait before each reply\n"
+      "      exception=A-B[/CODE]              an exception (2) for requests starting at A..B\n"
+      "      bad-crc=N  no-reply=N  half-frame=N  stray=N  wrong-function=N  wrong-length=N\n"
+      "                                        every Nth reply (N omitted: every one)\n"
+      "      ignore-writes                     acknowledge writes, keep the old values\n"
+      "      echo                              send every request back before the reply\n"
+      "  --faults FILE      a fault a line, # for comments\n"
+      "  --tcp, --rtu-tcp, --udp, --rtu-udp PORT   also on the network (0: any free port)\n"
+      "Prints the pty's path, then each network address, on stdout; what it receives and\n"
+      "sends, with the time and the faults applied, on stderr.\n";
+
+struct SimOptions
 {
-    static const std::pair<std::string_view, ServedAs> kOptions[]
+    std::vector<Served> served;
+    std::vector<int> slaves { 48 };
+    FaultPlan faults;
+};
+
+// The value after option i, or nullptr when there is none.
+const char* valueAfter(int argc, char** argv, int i)
+{
+    return i + 1 < argc ? argv[i + 1] : nullptr;
+}
+
+// One option and its value; empty when taken, else why not.
+std::string readOption(std::string_view option, const char* value, SimOptions& o)
+{
+    static const std::pair<std::string_view, ServedAs> kLinks[]
         = { { "--tcp", ServedAs::Tcp }, { "--rtu-tcp", ServedAs::RtuTcp },
               { "--udp", ServedAs::Udp }, { "--rtu-udp", ServedAs::RtuUdp } };
-    for (int i = 1; i < argc; i += 2) {
-        const auto* option = std::find_if(std::begin(kOptions), std::end(kOptions),
-            [&](const auto& o) { return o.first == argv[i]; });
-        int port = -1;
-        const char* text = i + 1 < argc ? argv[i + 1] : "";
-        const auto [end, ec] = std::from_chars(text, text + std::strlen(text), port);
-        if (option == std::end(kOptions) || ec != std::errc() || *end || port < 0 || port > 65535)
-            return false;
-        served.push_back({ option->second, port });
+    if (!value)
+        return std::string(option) + " needs a value";
+    for (const auto& [name, as] : kLinks)
+        if (option == name) {
+            const auto port = modbus::ParseInteger(value);
+            if (!port || *port < 0 || *port > 65535)
+                return std::string(option) + " takes a port, 0..65535";
+            o.served.push_back({ as, int(*port) });
+            return {};
+        }
+    if (option == "--slaves") {
+        const auto list = modbus::ParseNumberList(value, 1, 247);
+        o.slaves = list.value_or(std::vector<int> {});
+        return list ? "" : "--slaves takes 1..247, or a list such as 1,3,5-8";
     }
-    return true;
+    if (option == "--fault")
+        return o.faults.add(value);
+    if (option == "--faults") {
+        std::ifstream file(value);
+        const std::string text((std::istreambuf_iterator<char>(file)), {});
+        return file ? o.faults.addFile(text) : std::string("cannot read ") + value;
+    }
+    return "unknown option " + std::string(option);
+}
+
+// The command line; empty when it was understood, else why not.
+std::string readArguments(int argc, char** argv, SimOptions& o)
+{
+    for (int i = 1; i < argc; i += 2)
+        if (std::string why = readOption(argv[i], valueAfter(argc, argv, i), o); !why.empty())
+            return why;
+    return {};
 }
 
 // The network links asked for, each one's address printed where a terminal reads it.
@@ -74,15 +128,35 @@ bool listen(ServedLinks& links, const std::vector<Served>& asked)
     return true;
 }
 
+// What the slave received and sent, with the time, as a monitor would show it.
+void printExchange(const std::string& request, const std::string& sent, const std::string& note)
+{
+    const std::string now = logfile::IsoLocalTimeNow();
+    std::fprintf(stderr, "%s <- %s\n", now.c_str(), modbus::HexBytes(request).c_str());
+    std::fprintf(stderr, "%s -> %s%s\n", logfile::IsoLocalTimeNow().c_str(),
+        sent.empty() ? "(nothing)" : modbus::HexBytes(sent).c_str(),
+        note.empty() ? "" : ("  [" + note + "]").c_str());
+}
+
+std::string slavesText(const std::vector<int>& slaves)
+{
+    std::string text;
+    for (const int slave : slaves)
+        text += (text.empty() ? "" : ",") + std::to_string(slave);
+    return text;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::vector<Served> asked;
-    if (!readArguments(argc, argv, asked)) {
-        std::fprintf(stderr,
-            "usage: quillet-sim [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] "
-            "[--rtu-udp PORT]\n");
+    if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    SimOptions o;
+    if (const std::string why = readArguments(argc, argv, o); !why.empty()) {
+        std::fprintf(stderr, "quillet-sim: %s\n\n%s", why.c_str(), kUsage);
         return 2;
     }
     const pid_t parent = getppid();
@@ -91,23 +165,25 @@ int main(int argc, char** argv)
     for (int sig : { SIGINT, SIGTERM, SIGHUP })
         std::signal(sig, requestStop);
 
-    PtySlave slave(48, 100);
+    PtySlave slave(o.slaves.front(), 100);
     if (!slave.ok()) {
         std::fprintf(stderr, "quillet-sim: cannot create a pty\n");
         return 1;
     }
     fillDemoValues(slave);
+    slave.answerAs(o.slaves);
+    slave.setFaults(std::move(o.faults));
+    slave.onExchange = printExchange;
 
     std::printf("%s\n", slave.path().c_str());
     ServedLinks links(slave);
-    if (!listen(links, asked))
+    if (!listen(links, o.served))
         return 1;
     std::fprintf(stderr,
-        "quillet-sim: slave 48 on %s (functions 1, 2, 3, 4, 5, 6, 15, 16, 17, 22, 23, 43/14; "
+        "quillet-sim: slave %s on %s (functions 1, 2, 3, 4, 5, 6, 8, 15, 16, 17, 22, 23, 43/14; "
         "coils, inputs and registers 0..99). Ctrl-C stops.\n",
-        slave.path().c_str());
+        slavesText(o.slaves).c_str(), slave.path().c_str());
     while (!stopRequested && getppid() == parent)
-        for (const std::string& request : links.serveOnce(200))
-            std::fprintf(stderr, "quillet-sim: request %s\n", modbus::HexBytes(request).c_str());
+        links.serveOnce(200);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <modbus/modbus.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fcntl.h>
 #include <iterator>
 #include <optional>
@@ -12,6 +13,7 @@
 #include <pty.h>
 #include <sys/socket.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -132,7 +134,9 @@ std::optional<std::string> PtySlave::answerOwn(const std::string& frame)
     const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(frame[i]); };
     if (modbus::CRC16(frame.substr(0, frame.size() - 2)) != frame.substr(frame.size() - 2))
         return std::nullopt;
-    if (ignoreWrites_ && (byte(1) == 5 || byte(1) == 6 || byte(1) == 15 || byte(1) == 16)) {
+    const SlaveFaults* faults = faults_.of(byte(0));
+    const bool ignores = ignoreWrites_ || (faults && faults->ignoresWrites());
+    if (ignores && (byte(1) == 5 || byte(1) == 6 || byte(1) == 15 || byte(1) == 16)) {
         // Acknowledged as done: 5 and 6 echo the request, 15 and 16 its first six bytes.
         std::string ack = frame.substr(0, 6);
         return ack + *modbus::CRC16(ack);
@@ -193,7 +197,14 @@ std::string PtySlave::respond(const std::string& frame)
     if (!addresses_.empty() && to != 0)
         modbus_set_slave(ctx_, to);
     const std::string reply = answer(frame);
-    return to == 0 ? std::string() : reply;
+    SlaveFaults* faults = faults_.of(to);
+    FaultedReply sent = faults && to != 0 ? faults->apply(frame, reply, random_)
+                                          : FaultedReply { to == 0 ? std::string() : reply, 0, {} };
+    if (sent.delayMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(sent.delayMs));
+    if (onExchange)
+        onExchange(frame, sent.bytes, sent.note);
+    return sent.bytes;
 }
 
 std::string PtySlave::readFrame(int timeoutMs)

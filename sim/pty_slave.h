@@ -3,7 +3,10 @@
 // real serial port, for tests with two adapters wired together.
 #pragma once
 
+#include "slave_faults.h"
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +45,13 @@ public:
     void answerAs(const std::vector<int>& addresses) { addresses_ = addresses; }
     // A device that acknowledges writes (5, 6, 15, 16) and keeps its old values.
     void ignoreWrites(bool ignore) { ignoreWrites_ = ignore; }
+    // Faults per slave (see FaultPlan), applied to every reply from now on; a delay is waited
+    // out before the reply goes.
+    void setFaults(FaultPlan plan) { faults_ = std::move(plan); }
+    // Each request answered or not: the request, what went back, the faults applied.
+    std::function<void(
+        const std::string& request, const std::string& sent, const std::string& note)>
+        onExchange;
     // The pty's end the slave reads, for waiting on it beside other things.
     int fd() const { return master_; }
 
@@ -56,6 +66,8 @@ private:
     int address_;
     std::vector<int> addresses_; // empty: address_ alone
     bool ignoreWrites_ = false;
+    FaultPlan faults_;
+    std::mt19937 random_ { 48 }; // delays in a range: the same from run to run
     int registerCount_;
     int master_ = -1;
     int slave_ = -1; // held open so the master never sees a hang-up between terminal sessions

@@ -544,3 +544,54 @@ TEST(CliVerify, WritesReadBackAsWrittenOrEveryDifferenceIsNamed)
     EXPECT_EQ(runCli("--port /dev/null --write-with 16 write-coil 0 1").status, 2);
     EXPECT_EQ(runCli("--port /dev/null --address 0 write-register 0 1 --verify").status, 2);
 }
+
+// The simulator's faults as the exchange's corners: each through a single request and a check
+// step, the verdict naming the fault.
+TEST(CliAgainstFaults, EachFaultIsNamedByItsVerdict)
+{
+    const struct
+    {
+        const char* fault;
+        const char* arguments;
+        int status;
+        const char* shows; // in the CLI's output, and in the check's "got" where it fails
+    } faults[] = {
+        { "delay=60", "read-holding 0 1", 0, "CRC OK, " }, // its reply time: below
+        { "exception=0-9/2", "read-holding 0 1", 1, "exception 2 ILLEGAL DATA ADDRESS" },
+        { "bad-crc", "read-holding 0 1", 1, "CRC BAD (expected" },
+        { "no-reply", "read-holding 0 1", 1, "no reply" },
+        { "half-frame", "read-holding 0 2", 1, "not a frame: cut short, 4 of 9 bytes" },
+        { "stray", "read-holding 0 1", 0, "2 stray bytes before the reply" },
+        { "wrong-function", "read-holding 0 1", 1, "reply to function 2, asked 3" },
+        { "wrong-length", "read-holding 0 2", 1, "not a frame: wrong length, 8 of 9 bytes" },
+        { "echo", "read-holding 0 1", 0, "this adapter hears itself" },
+        { "ignore-writes", "write-register 5 9 --verify", 1, "verify failed: holding 5: wrote 9" },
+    };
+    for (const auto& f : faults) {
+        PtySlave slave(48, 20);
+        FaultPlan plan;
+        ASSERT_EQ(plan.add(f.fault), "") << f.fault;
+        slave.setFaults(std::move(plan));
+        std::atomic<bool> stop = false;
+        std::thread server([&] {
+            while (!stop)
+                slave.serveOnce(20);
+        });
+        const std::string port = "--port " + slave.path() + " --address 48 --timeout 300 ";
+        const CliRun run = runCli(port + f.arguments, true);
+        EXPECT_EQ(run.status, f.status) << f.fault << "\n" << run.out;
+        EXPECT_NE(run.out.find(f.shows), std::string::npos) << f.fault << "\n" << run.out;
+        if (std::string(f.fault) == "delay=60") {
+            EXPECT_GE(std::atof(run.out.c_str() + run.out.find("CRC OK, ") + 8), 60.0) << run.out;
+        }
+        if (f.status == 1 && std::string(f.fault) != "ignore-writes") {
+            const CliRun check = runCli(port + "check "
+                + writeFile("fault.check", std::string(f.arguments) + "  expect ok\n"));
+            EXPECT_NE(check.out.find(std::string("got ") + f.shows), std::string::npos)
+                << f.fault << "\n"
+                << check.out;
+        }
+        stop = true;
+        server.join();
+    }
+}

@@ -90,3 +90,39 @@ TEST_F(DemoSlave, StaysInStepWhileForeignAndOwnRequestsAlternate)
 }
 
 } // namespace
+
+// Faults as the simulator reads them: refused specs say why, every Nth counts the slave's
+// replies, a file's bad line is named, a slave's own faults before those for all.
+TEST(SlaveFaults, SpecsEveryNthAndFiles)
+{
+    const std::pair<const char*, const char*> refused[] = {
+        { "delay=abc", "delay takes N or MIN-MAX: delay=abc" },
+        { "delay=80-20", "delay takes N or MIN-MAX: delay=80-20" },
+        { "no-reply=0", "no-reply takes N, every Nth reply: no-reply=0" },
+        { "echo=2", "echo takes no value" },
+        { "shout", "unknown fault: shout" },
+    };
+    for (const auto& [spec, why] : refused)
+        EXPECT_EQ(SlaveFaults().add(spec), why) << spec;
+    SlaveFaults every3;
+    ASSERT_EQ(every3.add("bad-crc=3"), "");
+    std::mt19937 random(1);
+    const std::string request = framed(bytes({ 48, 3, 0, 0, 0, 1 }));
+    const std::string reply = framed(bytes({ 48, 3, 2, 0, 10 }));
+    std::string seen;
+    for (int i = 0; i < 6; ++i)
+        seen += every3.apply(request, reply, random).bytes == reply ? '.' : 'x';
+    EXPECT_EQ(seen, "..x..x");
+    SlaveFaults delays;
+    ASSERT_EQ(delays.add("delay=20-40"), "");
+    for (int i = 0; i < 20; ++i) {
+        const int ms = delays.apply(request, reply, random).delayMs;
+        EXPECT_TRUE(ms >= 20 && ms <= 40) << ms;
+    }
+    FaultPlan plan;
+    EXPECT_EQ(plan.addFile("# a bench\ndelay=5\n48:no-reply  # this one is dead\n"), "");
+    EXPECT_TRUE(plan.of(48) && plan.of(48)->apply(request, reply, random).bytes.empty());
+    EXPECT_EQ(plan.of(7)->apply(request, reply, random).delayMs, 5) << "the faults for all";
+    EXPECT_EQ(FaultPlan().addFile("delay=5\n\n300:echo\n"),
+        "line 3: a fault's slave is 1..247: 300:echo");
+}

@@ -164,7 +164,7 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
                 + " | CRC OK" } },
         { "cut short, then silence",
             { { 'W', kRead, 0 }, { 'R', kReply.substr(0, 5), 20 }, { 'R', "", 276 } },
-            { tx, "RX 30 03 02 00 0A | not a frame", "hint" } },
+            { tx, "RX 30 03 02 00 0A | not a frame: cut short, 5 of 7 bytes", "hint" } },
     };
     for (const Scenario& s : scenarios)
         EXPECT_EQ(rowsOf(s.events), s.rows) << s.what;

@@ -1,0 +1,169 @@
+#include "slave_faults.h"
+
+#include "modbus/crc16.h"
+#include "requests/request_language.h"
+
+namespace {
+
+const char* const kEveryKinds[]
+    = { "bad-crc", "no-reply", "half-frame", "stray", "wrong-function", "wrong-length" };
+
+std::string withCrc(std::string body)
+{
+    const std::string crc = *modbus::CRC16(body);
+    return body + crc;
+}
+
+// The register or coil a request starts at, for the functions that name one.
+std::optional<unsigned> startOf(const std::string& request)
+{
+    const auto fn = request.size() >= 6 ? std::uint8_t(request[1]) : 0;
+    if ((fn >= 1 && fn <= 6) || fn == 15 || fn == 16 || fn == 23)
+        return unsigned(std::uint8_t(request[2])) << 8 | std::uint8_t(request[3]);
+    return std::nullopt;
+}
+
+// "50" or "20-80", within 0..65535.
+std::optional<std::pair<int, int>> rangeOf(std::string_view text)
+{
+    const std::size_t dash = text.find('-');
+    const auto low = modbus::ParseInteger(text.substr(0, dash));
+    const auto high = dash == text.npos ? low : modbus::ParseInteger(text.substr(dash + 1));
+    if (!low || !high || *low < 0 || *high > 65535 || *low > *high)
+        return std::nullopt;
+    return std::pair(int(*low), int(*high));
+}
+
+} // namespace
+
+std::string SlaveFaults::add(std::string_view spec)
+{
+    const std::size_t eq = spec.find('=');
+    const std::string kind(spec.substr(0, eq));
+    const std::string_view arg = eq == std::string_view::npos ? "" : spec.substr(eq + 1);
+    if (kind == "ignore-writes" || kind == "echo") {
+        (kind == "echo" ? echo_ : ignoreWrites_) = true;
+        return arg.empty() ? "" : kind + " takes no value";
+    }
+    if (kind == "delay" || kind == "exception") {
+        const auto range = rangeOf(arg.substr(0, arg.find('/')));
+        if (!range)
+            return kind + " takes N or MIN-MAX: " + std::string(spec);
+        (kind == "delay" ? delayMin_ : exceptionFrom_) = range->first;
+        (kind == "delay" ? delayMax_ : exceptionTo_) = range->second;
+        if (const std::size_t slash = arg.find('/'); kind == "exception" && slash != arg.npos)
+            exceptionCode_ = int(modbus::ParseInteger(arg.substr(slash + 1)).value_or(2));
+        return {};
+    }
+    for (const char* every : kEveryKinds)
+        if (kind == every) {
+            const auto n = arg.empty() ? std::optional<std::int64_t>(1) : modbus::ParseInteger(arg);
+            if (!n || *n < 1)
+                return kind + " takes N, every Nth reply: " + std::string(spec);
+            kinds_[kind].n = int(*n);
+            return {};
+        }
+    return "unknown fault: " + std::string(spec);
+}
+
+FaultedReply SlaveFaults::apply(const std::string& request, std::string reply, std::mt19937& random)
+{
+    FaultedReply out;
+    if (echo_)
+        out.bytes = request; // an adapter that hears itself
+    if (echo_)
+        out.note = "echo";
+    if (reply.empty())
+        return out;
+    if (delayMax_ > 0) {
+        out.delayMs = std::uniform_int_distribution<int>(delayMin_, delayMax_)(random);
+        out.note
+            += (out.note.empty() ? "" : ", ") + ("delay " + std::to_string(out.delayMs) + " ms");
+    }
+    out.bytes += deform(request, std::move(reply), out);
+    return out;
+}
+
+std::string SlaveFaults::deform(const std::string& request, std::string reply, FaultedReply& out)
+{
+    const auto tell
+        = [&](const char* what) { out.note += (out.note.empty() ? "" : ", ") + std::string(what); };
+    const auto start = startOf(request);
+    if (exceptionFrom_ >= 0 && start && int(*start) >= exceptionFrom_
+        && int(*start) <= exceptionTo_) {
+        reply
+            = withCrc({ request[0], char(std::uint8_t(request[1]) | 0x80), char(exceptionCode_) });
+        tell("exception");
+    }
+    const auto due = [&](const char* kind) {
+        const auto it = kinds_.find(kind);
+        return it != kinds_.end() && it->second.due();
+    };
+    if (due("no-reply")) {
+        tell("no reply");
+        return {};
+    }
+    if (due("wrong-function") && reply.size() > 3) {
+        reply = withCrc(
+            reply.substr(0, 1) + char(reply[1] ^ 0x01) + reply.substr(2, reply.size() - 4));
+        tell("wrong function");
+    }
+    if (due("wrong-length") && reply.size() > 5) {
+        reply = withCrc(reply.substr(0, reply.size() - 3)); // a data byte short
+        tell("wrong length");
+    }
+    if (due("bad-crc")) {
+        reply.back() = char(reply.back() ^ 0xFF);
+        tell("bad CRC");
+    }
+    if (due("half-frame")) {
+        reply.resize(reply.size() / 2);
+        tell("half a frame");
+    }
+    if (due("stray")) {
+        reply.insert(0, "\xFF\x00", 2);
+        tell("stray bytes");
+    }
+    return reply;
+}
+
+std::string FaultPlan::add(std::string_view spec)
+{
+    const std::size_t colon = spec.find(':');
+    int slave = 0;
+    if (colon != std::string_view::npos) {
+        const auto n = modbus::ParseInteger(spec.substr(0, colon));
+        if (!n || *n < 1 || *n > 247)
+            return "a fault's slave is 1..247: " + std::string(spec);
+        slave = int(*n);
+        spec.remove_prefix(colon + 1);
+    }
+    return slaves_[slave].add(spec);
+}
+
+std::string FaultPlan::addFile(std::string_view text)
+{
+    int number = 0;
+    for (std::size_t from = 0; from < text.size();) {
+        const std::size_t end = std::min(text.find('\n', from), text.size());
+        std::string line(text.substr(from, end - from));
+        from = end + 1;
+        ++number;
+        line = line.substr(0, line.find('#'));
+        line.erase(0, line.find_first_not_of(" \t\r"));
+        line.erase(line.find_last_not_of(" \t\r") + 1);
+        if (line.empty())
+            continue;
+        if (std::string why = add(line); !why.empty())
+            return "line " + std::to_string(number) + ": " + why;
+    }
+    return {};
+}
+
+SlaveFaults* FaultPlan::of(int slave)
+{
+    if (const auto it = slaves_.find(slave); it != slaves_.end())
+        return &it->second;
+    const auto all = slaves_.find(0);
+    return all == slaves_.end() ? nullptr : &all->second;
+}

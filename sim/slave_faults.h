@@ -1,0 +1,59 @@
+// A simulated slave that misbehaves on purpose, for testing masters: faults chosen per slave
+// ("48:delay=20-80", "no-reply=3"), each turning the reply it would give into what goes on the
+// line. Plain C++: the random numbers and the request are passed in.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct FaultedReply
+{
+    std::string bytes; // what goes on the line; empty: nothing
+    int delayMs = 0; // before it goes
+    std::string note; // the faults applied, for the traffic print: "delay 50 ms, bad CRC"
+};
+
+class SlaveFaults
+{
+public:
+    // One fault: delay=MS or delay=MIN-MAX, exception=A-B[/CODE], bad-crc=N, no-reply=N,
+    // half-frame=N, stray=N, wrong-function=N, wrong-length=N (every Nth reply; N omitted: every
+    // one), ignore-writes, echo. Empty when taken, else why not.
+    std::string add(std::string_view spec);
+    bool ignoresWrites() const { return ignoreWrites_; }
+    bool empty() const { return kinds_.empty() && !ignoreWrites_; }
+    // The request and the reply the tables give (empty: none due) into what is sent.
+    FaultedReply apply(const std::string& request, std::string reply, std::mt19937& random);
+
+private:
+    struct Every
+    {
+        int n = 1;
+        long seen = 0;
+        bool due() { return ++seen % n == 0; }
+    };
+    std::string deform(const std::string& request, std::string reply, FaultedReply& out);
+    std::map<std::string, Every> kinds_;
+    int delayMin_ = 0, delayMax_ = 0;
+    int exceptionFrom_ = -1, exceptionTo_ = -1, exceptionCode_ = 2;
+    bool ignoreWrites_ = false;
+    bool echo_ = false;
+};
+
+// Faults for several slaves: "48:delay=50" for one, "delay=50" for all. Files hold a spec a
+// line; # starts a comment.
+class FaultPlan
+{
+public:
+    std::string add(std::string_view spec);
+    std::string addFile(std::string_view text);
+    // The faults of a slave (its own, else those for all); null when it has none.
+    SlaveFaults* of(int slave);
+
+private:
+    std::map<int, SlaveFaults> slaves_; // 0: for every slave
+};
