@@ -46,6 +46,7 @@ struct Served
 
 const char* const kUsage
     = "usage: quillet-sim [--slaves LIST] [--fault [SLAVE:]FAULT]... [--faults FILE]\n"
+      "                   [--identify OBJECTS]\n"
       "                   [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] [--rtu-udp PORT]\n"
       "  --slaves 1,3,5-8   the addresses it answers (default 48), every one with the demo tables\n"
       "  --fault SPEC       misbehave on purpose, for one slave (48:no-reply=3) or all "
@@ -57,6 +58,7 @@ const char* const kUsage
       "      ignore-writes                     acknowledge writes, keep the old values\n"
       "      echo                              send every request back before the reply\n"
       "  --faults FILE      a fault a line, # for comments\n"
+      "  --identify VENDOR,PRODUCT,REVISION[,URL,NAME,MODEL,APP]   what 43/14 reports\n"
       "  --tcp, --rtu-tcp, --udp, --rtu-udp PORT   also on the network (0: any free port)\n"
       "Prints the pty's path, then each network address, on stdout; what it receives and\n"
       "sends, with the time and the faults applied, on stderr.\n";
@@ -66,6 +68,7 @@ struct SimOptions
     std::vector<Served> served;
     std::vector<int> slaves { 48 };
     FaultPlan faults;
+    std::vector<std::string> identity; // 43/14's objects 0..6; empty: the demo's
 };
 
 // The value after option i, or nullptr when there is none.
@@ -97,6 +100,16 @@ std::string readOption(std::string_view option, const char* value, SimOptions& o
     }
     if (option == "--fault")
         return o.faults.add(value);
+    if (option == "--identify") {
+        // "Vendor,Product,Revision[,URL,Product name,Model,User application]"
+        o.identity.clear();
+        for (std::string_view rest = value;; rest.remove_prefix(rest.find(',') + 1)) {
+            o.identity.emplace_back(rest.substr(0, rest.find(',')));
+            if (rest.find(',') == std::string_view::npos)
+                break;
+        }
+        return o.identity.size() <= 7 ? "" : "--identify takes up to 7 objects, comma-separated";
+    }
     if (option == "--faults") {
         std::ifstream file(value);
         const std::string text((std::istreambuf_iterator<char>(file)), {});
@@ -171,6 +184,11 @@ int main(int argc, char** argv)
         return 1;
     }
     fillDemoValues(slave);
+    if (!o.identity.empty()) {
+        std::string objects[7];
+        std::copy(o.identity.begin(), o.identity.end(), objects);
+        slave.setIdentification(objects);
+    }
     slave.answerAs(o.slaves);
     slave.setFaults(std::move(o.faults));
     slave.onExchange = printExchange;

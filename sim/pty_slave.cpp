@@ -114,12 +114,42 @@ PtySlave::~PtySlave()
         modbus_free(ctx_);
     if (map_)
         modbus_mapping_free(map_);
+    for (const auto& [slave, mapping] : others_)
+        modbus_mapping_free(mapping);
     for (int fd : { link_[0], link_[1], slave_, master_ })
         if (fd >= 0)
             close(fd);
 }
 
 std::uint16_t* PtySlave::registers() { return map_->tab_registers; }
+std::uint16_t* PtySlave::registers(int slave) { return mappingOf(slave)->tab_registers; }
+
+void PtySlave::answerAs(const std::vector<int>& addresses)
+{
+    addresses_ = addresses;
+    if (!map_)
+        return;
+    const auto bytes = std::size_t(registerCount_);
+    for (const int slave : addresses) {
+        if (slave == address_ || others_.count(slave))
+            continue;
+        _modbus_mapping_t* own
+            = modbus_mapping_new(registerCount_, registerCount_, registerCount_, registerCount_);
+        if (!own)
+            continue;
+        std::copy_n(map_->tab_bits, bytes, own->tab_bits);
+        std::copy_n(map_->tab_input_bits, bytes, own->tab_input_bits);
+        std::copy_n(map_->tab_registers, bytes, own->tab_registers);
+        std::copy_n(map_->tab_input_registers, bytes, own->tab_input_registers);
+        others_[slave] = own;
+    }
+}
+
+_modbus_mapping_t* PtySlave::mappingOf(int slave)
+{
+    const auto it = others_.find(slave);
+    return it == others_.end() ? map_ : it->second;
+}
 std::uint16_t* PtySlave::inputRegisters() { return map_->tab_input_registers; }
 std::uint8_t* PtySlave::coils() { return map_->tab_bits; }
 std::uint8_t* PtySlave::inputs() { return map_->tab_input_bits; }
@@ -233,7 +263,7 @@ std::string PtySlave::answer(const std::string& frame)
     std::uint8_t query[MODBUS_RTU_MAX_ADU_LENGTH];
     const int rc = modbus_receive(ctx_, query);
     if (rc > 0)
-        modbus_reply(ctx_, query, rc, map_);
+        modbus_reply(ctx_, query, rc, mappingOf(static_cast<std::uint8_t>(frame[0])));
     waiting(link_[1]); // what libmodbus left unread must not start the next frame
     return waiting(link_[0]);
 }

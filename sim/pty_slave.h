@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,9 +41,11 @@ public:
     // (another slave's frame, a broadcast, bad check bytes).
     std::string respond(const std::string& frame);
     int address() const { return address_; }
-    // Answers each of these addresses instead (one set of tables for all): a bench of several
-    // devices on one line.
-    void answerAs(const std::vector<int>& addresses) { addresses_ = addresses; }
+    // Answers each of these addresses instead, a bench of several devices on one line: each
+    // its own four tables, starting as copies of the first slave's.
+    void answerAs(const std::vector<int>& addresses);
+    // A slave's holding registers (any other address: the first slave's).
+    std::uint16_t* registers(int slave);
     // A device that acknowledges writes (5, 6, 15, 16) and keeps its old values.
     void ignoreWrites(bool ignore) { ignoreWrites_ = ignore; }
     // Faults per slave (see FaultPlan), applied to every reply from now on; a delay is waited
@@ -65,6 +68,8 @@ private:
 
     int address_;
     std::vector<int> addresses_; // empty: address_ alone
+    std::map<int, _modbus_mapping_t*> others_; // the tables of addresses other than address_
+    _modbus_mapping_t* mappingOf(int slave);
     bool ignoreWrites_ = false;
     FaultPlan faults_;
     std::mt19937 random_ { 48 }; // delays in a range: the same from run to run

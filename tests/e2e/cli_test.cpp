@@ -8,7 +8,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <sys/wait.h>
 #include <thread>
 
@@ -460,6 +463,11 @@ TEST(CliOnABench, ASilentSlaveIsBackedOffAndTheOthersKeepTheirPace)
     const CliRun run = runCli("--port " + slave.path()
             + " --address 1-10 --timeout 200 --every 150 --count 40 read-holding 0 1",
         true);
+    // Each device its own tables: a write to one leaves the others as they were.
+    const std::string port = "--port " + slave.path() + " --timeout 200 ";
+    EXPECT_EQ(runCli(port + "--address 2 write-register 0 77").status, 0);
+    EXPECT_NE(runCli(port + "--address 2 read-holding 0 1").out.find("\t77\t"), std::string::npos);
+    EXPECT_NE(runCli(port + "--address 3 read-holding 0 1").out.find("\t0\t"), std::string::npos);
     stop = true;
     server.join();
     EXPECT_EQ(run.status, 1) << "slave 7 never answered";
@@ -594,4 +602,32 @@ TEST(CliAgainstFaults, EachFaultIsNamedByItsVerdict)
         stop = true;
         server.join();
     }
+}
+
+// quillet-sim's own command line: several slaves, an identity, a fault, and what it refuses.
+TEST(CliAgainstTheSimulator, ItsCommandLineMakesTheBenchItSays)
+{
+    const std::string sim = QUILLET_SIM;
+    // The shell's pid first: it becomes the simulator's.
+    FILE* running = popen(("echo $$; exec " + sim
+                              + " --slaves 3,4 --identify 'Acme,Pump,2.1' --fault "
+                                "4:exception=0-9/3 2>/dev/null")
+                              .c_str(),
+        "r");
+    char pid[32] = {}, path[256] = {};
+    ASSERT_TRUE(std::fgets(pid, sizeof pid, running) && std::fgets(path, sizeof path, running));
+    const std::string port = "--port " + std::string(path, std::strcspn(path, "\n")) + " ";
+    EXPECT_NE(
+        runCli(port + "--address 3 device-id").out.find("0 VendorName\tAcme"), std::string::npos);
+    EXPECT_NE(runCli(port + "--address 3 read-holding 0 1").out.find("\t10\t"), std::string::npos);
+    EXPECT_NE(runCli(port + "--address 4 read-holding 0 1", true).out.find("exception 3"),
+        std::string::npos);
+    EXPECT_EQ(runCli(port + "--address 48 --timeout 100 read-holding 0 1").status, 1)
+        << "48 is not on this bench";
+    kill(pid_t(std::atoi(pid)), SIGTERM);
+    pclose(running);
+    for (const char* bad : { "--fault shout", "--slaves 0", "--faults /nonexistent" })
+        EXPECT_EQ(WEXITSTATUS(std::system((sim + " " + bad + " >/dev/null 2>&1").c_str())), 2)
+            << bad;
+    EXPECT_EQ(WEXITSTATUS(std::system((sim + " --help >/dev/null").c_str())), 0);
 }
