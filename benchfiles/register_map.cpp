@@ -1,5 +1,7 @@
 #include "register_map.h"
 
+#include "map_values.h"
+
 #include "modbus/text_trim.h"
 #include "requests/request_language.h"
 
@@ -108,6 +110,19 @@ namespace {
 
     using Columns = std::map<std::string, std::size_t>;
 
+    // The optional "value" column: a number in engineering units, or one of the entry's names.
+    std::string readStartValue(const std::string& text, MapEntry& e)
+    {
+        if (text.empty())
+            return {};
+        e.value = NamedValue(e, text);
+        if (!e.value)
+            e.value = number(text, 0);
+        if (!e.value || e.type == ValueType::String)
+            return "the value \"" + text + "\" is not a number or one of the entry's names";
+        return {};
+    }
+
     // The columns after the type: word order, scale and offset, unit, names, description.
     template <typename Cell> std::string readScaling(const Cell& cell, MapEntry& e)
     {
@@ -131,7 +146,7 @@ namespace {
             e.names = *names;
         }
         e.description = cell("description");
-        return {};
+        return readStartValue(cell("value"), e);
     }
 
     // One row as an entry, or why not.

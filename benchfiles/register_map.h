@@ -31,6 +31,7 @@ struct MapEntry
     std::string unit;
     std::vector<std::pair<long, std::string>> names; // enum: value, name
     std::string description;
+    std::optional<double> value; // a start value (engineering units), for a simulated slave
 
     // Registers (or bits) the entry covers.
     unsigned count() const;

@@ -1,5 +1,6 @@
 // quillet-sim: a Modbus RTU slave at address 48 on a new pty, for trying the terminal; with
 // --tcp, --rtu-tcp, --udp or --rtu-udp PORT the same slave on the network too.
+#include "map_tables.h"
 #include "served_links.h"
 
 #include "logfile/local_time.h"
@@ -46,7 +47,7 @@ struct Served
 
 const char* const kUsage
     = "usage: quillet-sim [--slaves LIST] [--fault [SLAVE:]FAULT]... [--faults FILE]\n"
-      "                   [--identify OBJECTS]\n"
+      "                   [--map FILE] [--identify OBJECTS]\n"
       "                   [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] [--rtu-udp PORT]\n"
       "  --slaves 1,3,5-8   the addresses it answers (default 48), every one with the demo tables\n"
       "  --fault SPEC       misbehave on purpose, for one slave (48:no-reply=3) or all "
@@ -58,6 +59,7 @@ const char* const kUsage
       "      ignore-writes                     acknowledge writes, keep the old values\n"
       "      echo                              send every request back before the reply\n"
       "  --faults FILE      a fault a line, # for comments\n"
+      "  --map FILE         start values from a register map's \"value\" column\n"
       "  --identify VENDOR,PRODUCT,REVISION[,URL,NAME,MODEL,APP]   what 43/14 reports\n"
       "  --tcp, --rtu-tcp, --udp, --rtu-udp PORT   also on the network (0: any free port)\n"
       "Prints the pty's path, then each network address, on stdout; what it receives and\n"
@@ -69,6 +71,7 @@ struct SimOptions
     std::vector<int> slaves { 48 };
     FaultPlan faults;
     std::vector<std::string> identity; // 43/14's objects 0..6; empty: the demo's
+    modbus::RegisterMap map; // start values, where its "value" column gives them
 };
 
 // The value after option i, or nullptr when there is none.
@@ -100,6 +103,14 @@ std::string readOption(std::string_view option, const char* value, SimOptions& o
     }
     if (option == "--fault")
         return o.faults.add(value);
+    if (option == "--map") {
+        std::ifstream file(value);
+        const std::string text((std::istreambuf_iterator<char>(file)), {});
+        o.map = modbus::ReadRegisterMap(text);
+        if (!file)
+            return std::string("cannot read ") + value;
+        return o.map.refused.empty() ? "" : value + (": " + o.map.refused.front());
+    }
     if (option == "--identify") {
         // "Vendor,Product,Revision[,URL,Product name,Model,User application]"
         o.identity.clear();
@@ -190,6 +201,10 @@ int main(int argc, char** argv)
         slave.setIdentification(objects);
     }
     slave.answerAs(o.slaves);
+    if (const std::string why = FillFromMap(slave, o.slaves, o.map); !why.empty()) {
+        std::fprintf(stderr, "quillet-sim: the map's %s\n", why.c_str());
+        return 2;
+    }
     slave.setFaults(std::move(o.faults));
     slave.onExchange = printExchange;
 

@@ -123,6 +123,9 @@ PtySlave::~PtySlave()
 
 std::uint16_t* PtySlave::registers() { return map_->tab_registers; }
 std::uint16_t* PtySlave::registers(int slave) { return mappingOf(slave)->tab_registers; }
+std::uint16_t* PtySlave::inputRegisters(int slave) { return mappingOf(slave)->tab_input_registers; }
+std::uint8_t* PtySlave::coils(int slave) { return mappingOf(slave)->tab_bits; }
+std::uint8_t* PtySlave::inputs(int slave) { return mappingOf(slave)->tab_input_bits; }
 
 void PtySlave::answerAs(const std::vector<int>& addresses)
 {

@@ -44,8 +44,12 @@ public:
     // Answers each of these addresses instead, a bench of several devices on one line: each
     // its own four tables, starting as copies of the first slave's.
     void answerAs(const std::vector<int>& addresses);
-    // A slave's holding registers (any other address: the first slave's).
+    // A slave's tables (any other address: the first slave's); each registerCount long.
     std::uint16_t* registers(int slave);
+    std::uint16_t* inputRegisters(int slave);
+    std::uint8_t* coils(int slave);
+    std::uint8_t* inputs(int slave);
+    int registerCount() const { return registerCount_; }
     // A device that acknowledges writes (5, 6, 15, 16) and keeps its old values.
     void ignoreWrites(bool ignore) { ignoreWrites_ = ignore; }
     // Faults per slave (see FaultPlan), applied to every reply from now on; a delay is waited

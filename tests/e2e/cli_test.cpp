@@ -608,10 +608,17 @@ TEST(CliAgainstFaults, EachFaultIsNamedByItsVerdict)
 TEST(CliAgainstTheSimulator, ItsCommandLineMakesTheBenchItSays)
 {
     const std::string sim = QUILLET_SIM;
+    const std::string map = writeFile("bench.csv",
+        "table,address,name,type,scale,unit,enum,value\n"
+        "holding,10,setpoint,u16,0.1,degC,,21.5\n"
+        "holding,20,flow,f32,,,,2.5\n"
+        "coil,3,pump,bool,,,0=off;1=on,on\n"
+        "holding,30,mode,u16,,,0=idle;2=run,run\n");
     // The shell's pid first: it becomes the simulator's.
     FILE* running = popen(("echo $$; exec " + sim
                               + " --slaves 3,4 --identify 'Acme,Pump,2.1' --fault "
-                                "4:exception=0-9/3 2>/dev/null")
+                                "4:exception=0-9/3 --map "
+                              + map + " 2>/dev/null")
                               .c_str(),
         "r");
     char pid[32] = {}, path[256] = {};
@@ -620,13 +627,25 @@ TEST(CliAgainstTheSimulator, ItsCommandLineMakesTheBenchItSays)
     EXPECT_NE(
         runCli(port + "--address 3 device-id").out.find("0 VendorName\tAcme"), std::string::npos);
     EXPECT_NE(runCli(port + "--address 3 read-holding 0 1").out.find("\t10\t"), std::string::npos);
+    // The map's start values, in every slave's tables: 215 for 21.5 x 0.1, 2.5 as a float.
+    EXPECT_NE(
+        runCli(port + "--address 4 read-holding 10 1").out.find("\t215\t"), std::string::npos);
+    EXPECT_NE(
+        runCli(port + "--address 3 --map " + map + " read-holding 20 2").out.find("flow\t2.5"),
+        std::string::npos);
+    EXPECT_NE(
+        runCli(port + "--address 3 read-coils 3 1").out.find("Coils 3..3: 1"), std::string::npos);
+    EXPECT_NE(runCli(port + "--address 3 read-holding 30 1").out.find("\t2\t"), std::string::npos);
     EXPECT_NE(runCli(port + "--address 4 read-holding 0 1", true).out.find("exception 3"),
         std::string::npos);
     EXPECT_EQ(runCli(port + "--address 48 --timeout 100 read-holding 0 1").status, 1)
         << "48 is not on this bench";
     kill(pid_t(std::atoi(pid)), SIGTERM);
     pclose(running);
-    for (const char* bad : { "--fault shout", "--slaves 0", "--faults /nonexistent" })
+    const std::string beyond
+        = writeFile("beyond.csv", "table,address,name,type,value\nholding,100,x,u16,1\n");
+    for (const std::string& bad : std::vector<std::string> {
+             "--fault shout", "--slaves 0", "--faults /nonexistent", "--map " + beyond })
         EXPECT_EQ(WEXITSTATUS(std::system((sim + " " + bad + " >/dev/null 2>&1").c_str())), 2)
             << bad;
     EXPECT_EQ(WEXITSTATUS(std::system((sim + " --help >/dev/null").c_str())), 0);

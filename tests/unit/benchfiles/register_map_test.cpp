@@ -95,6 +95,21 @@ TEST(RegisterMap, EachRefusalNamesItsLineAndTheRestLoads)
                 "line 18: overlaps \"j\" (line 14)" }));
     ASSERT_EQ(map.entries.size(), 2u);
     EXPECT_EQ(map.entries[1].name, "j");
+    // Start values for a simulated slave: a number in engineering units, or one of the names.
+    const RegisterMap valued = ReadRegisterMap("table,address,name,type,scale,enum,value\n"
+                                               "holding,0,a,u16,0.1,,21.5\n"
+                                               "holding,1,b,u16,,0=off;1=on,on\n"
+                                               "holding,2,c,string2,,,x\n"
+                                               "holding,4,d,u16,,,many\n"
+                                               "holding,5,e,u16\n");
+    EXPECT_EQ(valued.refused,
+        std::vector<std::string>(
+            { "line 4: the value \"x\" is not a number or one of the entry's names",
+                "line 5: the value \"many\" is not a number or one of the entry's names" }));
+    ASSERT_EQ(valued.entries.size(), 3u);
+    EXPECT_EQ(valued.entries[0].value, 21.5);
+    EXPECT_EQ(valued.entries[1].value, 1.0);
+    EXPECT_EQ(valued.entries[2].value, std::nullopt);
     EXPECT_EQ(ReadRegisterMap("# no table\naddress,name\n0,x\n").refused,
         std::vector<std::string>(
             { "line 2: the header must name the columns table, address and name" }));
