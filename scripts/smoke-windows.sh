@@ -63,7 +63,7 @@ run_window_round_trip() {
     centre=$(widget_centre Command3) || fail "Command3 is not in the widget table"
     # shellcheck disable=SC2086 # "x y", two arguments
     xdotool mousemove --window "$id" $centre click 1
-    wait_for 30 grep -q "request 30 03 00 00 00 01 80 2B" "$simlog" \
+    wait_for 30 grep -q "<- 30 03 00 00 00 01 80 2B" "$simlog" \
         || fail "$what: the slave did not receive the function 3 request"
     wait_for 30 grep -q "  :< Reply  2 butes :  Data :  10: CRC : 45 87" "$log" \
         || fail "$what: the decoded reply is not in the log: $(cat "$log")"
