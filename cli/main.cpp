@@ -40,7 +40,9 @@ int verifyWrite(const cli::Options& o, cli::Link& link, int address)
     const std::string differs = modbus::ReadBackMismatch(o.request, read, exchange.answer()->bytes);
     if (!differs.empty())
         return fail("quillet-cli: verify failed: " + differs + "\n", 1);
-    std::printf("verified: read back as written (%s)\n", modbus::PrintRequest(readFields).c_str());
+    // Beside --json's object, on stderr: stdout stays one JSON object.
+    std::fprintf(o.json ? stderr : stdout, "verified: read back as written (%s)\n",
+        modbus::PrintRequest(readFields).c_str());
     return 0;
 }
 

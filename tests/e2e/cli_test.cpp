@@ -531,6 +531,9 @@ TEST(CliVerify, WritesReadBackAsWrittenOrEveryDifferenceIsNamed)
                 << r.arguments << "\n"
                 << run.out;
         }
+        const CliRun json = runCli(port + "--json write-register 5 1234 --verify");
+        EXPECT_EQ(json.out.find("verified"), std::string::npos) << "stdout stays one object";
+        EXPECT_EQ(json.out.substr(0, 1) + json.out.substr(json.out.size() - 2), "{}\n") << json.out;
         const CliRun check = runCli(port + "check " + steps);
         EXPECT_EQ(check.status, ignores ? 1 : 0) << check.out;
         const std::size_t failed = [&] {
