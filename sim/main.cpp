@@ -1,5 +1,6 @@
 // quillet-sim: a Modbus RTU slave at address 48 on a new pty, for trying the terminal; with
 // --tcp, --rtu-tcp, --udp or --rtu-udp PORT the same slave on the network too.
+#include "cli/file_text.h"
 #include "map_tables.h"
 #include "served_links.h"
 
@@ -12,8 +13,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string_view>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -50,7 +49,7 @@ const char* const kUsage
       "                   [--map FILE] [--identify OBJECTS]\n"
       "                   [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] [--rtu-udp PORT]\n"
       "  --slaves 1,3,5-8   the addresses it answers (default 48), every one with the demo tables\n"
-      "  --fault SPEC       misbehave on purpose, for one slave (48:no-reply=3) or all "
+      "  --fault FAULT      misbehave on purpose, for one slave (48:no-reply=3) or all "
       "(delay=50):\n"
       "      delay=MS | delay=MIN-MAX          wait before each reply\n"
       "      exception=A-B[/CODE]              an exception (2) for requests starting at A..B\n"
@@ -80,22 +79,42 @@ const char* valueAfter(int argc, char** argv, int i)
     return i + 1 < argc ? argv[i + 1] : nullptr;
 }
 
-// One option and its value; empty when taken, else why not.
-std::string readOption(std::string_view option, const char* value, SimOptions& o)
+// --tcp PORT and the other links; nullopt when the option is none of them.
+std::optional<std::string> readLink(std::string_view option, const char* value, SimOptions& o)
 {
     static const std::pair<std::string_view, ServedAs> kLinks[]
         = { { "--tcp", ServedAs::Tcp }, { "--rtu-tcp", ServedAs::RtuTcp },
               { "--udp", ServedAs::Udp }, { "--rtu-udp", ServedAs::RtuUdp } };
-    if (!value)
-        return std::string(option) + " needs a value";
     for (const auto& [name, as] : kLinks)
         if (option == name) {
             const auto port = modbus::ParseInteger(value);
             if (!port || *port < 0 || *port > 65535)
                 return std::string(option) + " takes a port, 0..65535";
             o.served.push_back({ as, int(*port) });
-            return {};
+            return "";
         }
+    return std::nullopt;
+}
+
+// "Vendor,Product,Revision[,URL,Product name,Model,User application]": what 43/14 reports.
+std::string readIdentity(std::string_view value, SimOptions& o)
+{
+    o.identity.clear();
+    for (std::string_view rest = value;; rest.remove_prefix(rest.find(',') + 1)) {
+        o.identity.emplace_back(rest.substr(0, rest.find(',')));
+        if (rest.find(',') == std::string_view::npos)
+            break;
+    }
+    return o.identity.size() <= 7 ? "" : "--identify takes up to 7 objects, comma-separated";
+}
+
+// One option and its value; empty when taken, else why not.
+std::string readOption(std::string_view option, const char* value, SimOptions& o)
+{
+    if (!value)
+        return std::string(option) + " needs a value";
+    if (const std::optional<std::string> why = readLink(option, value, o))
+        return *why;
     if (option == "--slaves") {
         const auto list = modbus::ParseNumberList(value, 1, 247);
         o.slaves = list.value_or(std::vector<int> {});
@@ -103,29 +122,19 @@ std::string readOption(std::string_view option, const char* value, SimOptions& o
     }
     if (option == "--fault")
         return o.faults.add(value);
+    if (option == "--faults") {
+        const std::optional<std::string> text = cli::FileText(value);
+        return text ? o.faults.addFile(*text) : std::string("cannot read ") + value;
+    }
     if (option == "--map") {
-        std::ifstream file(value);
-        const std::string text((std::istreambuf_iterator<char>(file)), {});
-        o.map = modbus::ReadRegisterMap(text);
-        if (!file)
+        const std::optional<std::string> text = cli::FileText(value);
+        o.map = modbus::ReadRegisterMap(text.value_or(""));
+        if (!text)
             return std::string("cannot read ") + value;
         return o.map.refused.empty() ? "" : value + (": " + o.map.refused.front());
     }
-    if (option == "--identify") {
-        // "Vendor,Product,Revision[,URL,Product name,Model,User application]"
-        o.identity.clear();
-        for (std::string_view rest = value;; rest.remove_prefix(rest.find(',') + 1)) {
-            o.identity.emplace_back(rest.substr(0, rest.find(',')));
-            if (rest.find(',') == std::string_view::npos)
-                break;
-        }
-        return o.identity.size() <= 7 ? "" : "--identify takes up to 7 objects, comma-separated";
-    }
-    if (option == "--faults") {
-        std::ifstream file(value);
-        const std::string text((std::istreambuf_iterator<char>(file)), {});
-        return file ? o.faults.addFile(text) : std::string("cannot read ") + value;
-    }
+    if (option == "--identify")
+        return readIdentity(value, o);
     return "unknown option " + std::string(option);
 }
 
@@ -152,11 +161,15 @@ bool listen(ServedLinks& links, const std::vector<Served>& asked)
     return true;
 }
 
-// What the slave received and sent, with the time, as a monitor would show it.
-void printExchange(const std::string& request, const std::string& sent, const std::string& note)
+// What the slave received and sent, each with its own time, as a monitor would show it.
+void printRequest(const std::string& request)
 {
-    const std::string now = logfile::IsoLocalTimeNow();
-    std::fprintf(stderr, "%s <- %s\n", now.c_str(), modbus::HexBytes(request).c_str());
+    std::fprintf(stderr, "%s <- %s\n", logfile::IsoLocalTimeNow().c_str(),
+        modbus::HexBytes(request).c_str());
+}
+
+void printReply(const std::string& sent, const std::string& note)
+{
     std::fprintf(stderr, "%s -> %s%s\n", logfile::IsoLocalTimeNow().c_str(),
         sent.empty() ? "(nothing)" : modbus::HexBytes(sent).c_str(),
         note.empty() ? "" : ("  [" + note + "]").c_str());
@@ -168,6 +181,35 @@ std::string slavesText(const std::vector<int>& slaves)
     for (const int slave : slaves)
         text += (text.empty() ? "" : ",") + std::to_string(slave);
     return text;
+}
+
+// The bench as the options make it: its slaves, their tables and identity, their faults, the
+// traffic printed. Empty, or why the map's values cannot go in.
+std::string setUp(PtySlave& slave, SimOptions& o)
+{
+    fillDemoValues(slave);
+    if (!o.identity.empty()) {
+        std::string objects[7];
+        std::copy(o.identity.begin(), o.identity.end(), objects);
+        slave.setIdentification(objects);
+    }
+    slave.answerAs(o.slaves);
+    if (std::string why = FillFromMap(slave, o.slaves, o.map); !why.empty())
+        return why;
+    slave.setFaults(std::move(o.faults));
+    slave.onRequest = printRequest;
+    slave.onReply = printReply;
+    return {};
+}
+
+// Stops on Ctrl-C, SIGTERM, SIGHUP, and when whoever started it goes, even without a signal of
+// its own. The parent's pid, for the serving loop to watch.
+pid_t stopWithParent()
+{
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    for (int sig : { SIGINT, SIGTERM, SIGHUP })
+        std::signal(sig, requestStop);
+    return getppid();
 }
 
 } // namespace
@@ -183,30 +225,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "quillet-sim: %s\n\n%s", why.c_str(), kUsage);
         return 2;
     }
-    const pid_t parent = getppid();
-    // Go when whoever started us goes, even without a signal of its own.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    for (int sig : { SIGINT, SIGTERM, SIGHUP })
-        std::signal(sig, requestStop);
+    const pid_t parent = stopWithParent();
 
     PtySlave slave(o.slaves.front(), 100);
     if (!slave.ok()) {
         std::fprintf(stderr, "quillet-sim: cannot create a pty\n");
         return 1;
     }
-    fillDemoValues(slave);
-    if (!o.identity.empty()) {
-        std::string objects[7];
-        std::copy(o.identity.begin(), o.identity.end(), objects);
-        slave.setIdentification(objects);
-    }
-    slave.answerAs(o.slaves);
-    if (const std::string why = FillFromMap(slave, o.slaves, o.map); !why.empty()) {
+    if (const std::string why = setUp(slave, o); !why.empty()) {
         std::fprintf(stderr, "quillet-sim: the map's %s\n", why.c_str());
         return 2;
     }
-    slave.setFaults(std::move(o.faults));
-    slave.onExchange = printExchange;
 
     std::printf("%s\n", slave.path().c_str());
     ServedLinks links(slave);

@@ -229,14 +229,16 @@ std::string PtySlave::respond(const std::string& frame)
         return {};
     if (!addresses_.empty() && to != 0)
         modbus_set_slave(ctx_, to);
+    if (onRequest)
+        onRequest(frame);
     const std::string reply = answer(frame);
     SlaveFaults* faults = faults_.of(to);
     FaultedReply sent = faults && to != 0 ? faults->apply(frame, reply, random_)
                                           : FaultedReply { to == 0 ? std::string() : reply, 0, {} };
     if (sent.delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(sent.delayMs));
-    if (onExchange)
-        onExchange(frame, sent.bytes, sent.note);
+    if (onReply)
+        onReply(sent.bytes, sent.note);
     return sent.bytes;
 }
 

@@ -55,10 +55,10 @@ public:
     // Faults per slave (see FaultPlan), applied to every reply from now on; a delay is waited
     // out before the reply goes.
     void setFaults(FaultPlan plan) { faults_ = std::move(plan); }
-    // Each request answered or not: the request, what went back, the faults applied.
-    std::function<void(
-        const std::string& request, const std::string& sent, const std::string& note)>
-        onExchange;
+    // Each request to this bench as it came (before any delay), and what went back with the
+    // faults applied (empty: nothing).
+    std::function<void(const std::string& request)> onRequest;
+    std::function<void(const std::string& sent, const std::string& note)> onReply;
     // The pty's end the slave reads, for waiting on it beside other things.
     int fd() const { return master_; }
 

@@ -34,13 +34,46 @@ std::optional<std::pair<int, int>> rangeOf(std::string_view text)
     return std::pair(int(*low), int(*high));
 }
 
+void tell(FaultedReply& out, const std::string& what)
+{
+    out.note += (out.note.empty() ? "" : ", ") + what;
+}
+
+// The faults that spoil every Nth reply, in the order they apply; false when the reply is too
+// short for one.
+struct Spoiler
+{
+    const char* kind;
+    const char* note;
+    bool (*spoil)(std::string& reply);
+};
+const Spoiler kSpoilers[] = {
+    { "wrong-function", "wrong function",
+        [](std::string& r) {
+            if (r.size() <= 3)
+                return false;
+            r = withCrc(r.substr(0, 1) + char(r[1] ^ 0x01) + r.substr(2, r.size() - 4));
+            return true;
+        } },
+    { "wrong-length", "wrong length",
+        [](std::string& r) {
+            if (r.size() <= 5)
+                return false;
+            r = withCrc(r.substr(0, r.size() - 3)); // a data byte short
+            return true;
+        } },
+    { "bad-crc", "bad CRC", [](std::string& r) { return r.back() ^= char(0xFF), true; } },
+    { "half-frame", "half a frame", [](std::string& r) { return r.resize(r.size() / 2), true; } },
+    { "stray", "stray bytes", [](std::string& r) { return r.insert(0, "\xFF\x00", 2), true; } },
+};
+
 } // namespace
 
-std::string SlaveFaults::add(std::string_view spec)
+std::string SlaveFaults::add(std::string_view fault)
 {
-    const std::size_t eq = spec.find('=');
-    const std::string kind(spec.substr(0, eq));
-    const std::string_view arg = eq == std::string_view::npos ? "" : spec.substr(eq + 1);
+    const std::size_t eq = fault.find('=');
+    const std::string kind(fault.substr(0, eq));
+    const std::string_view arg = eq == std::string_view::npos ? "" : fault.substr(eq + 1);
     if (kind == "ignore-writes" || kind == "echo") {
         (kind == "echo" ? echo_ : ignoreWrites_) = true;
         return arg.empty() ? "" : kind + " takes no value";
@@ -48,7 +81,7 @@ std::string SlaveFaults::add(std::string_view spec)
     if (kind == "delay" || kind == "exception") {
         const auto range = rangeOf(arg.substr(0, arg.find('/')));
         if (!range)
-            return kind + " takes N or MIN-MAX: " + std::string(spec);
+            return kind + " takes N or MIN-MAX: " + std::string(fault);
         (kind == "delay" ? delayMin_ : exceptionFrom_) = range->first;
         (kind == "delay" ? delayMax_ : exceptionTo_) = range->second;
         if (const std::size_t slash = arg.find('/'); kind == "exception" && slash != arg.npos)
@@ -59,86 +92,66 @@ std::string SlaveFaults::add(std::string_view spec)
         if (kind == every) {
             const auto n = arg.empty() ? std::optional<std::int64_t>(1) : modbus::ParseInteger(arg);
             if (!n || *n < 1)
-                return kind + " takes N, every Nth reply: " + std::string(spec);
+                return kind + " takes N, every Nth reply: " + std::string(fault);
             kinds_[kind].n = int(*n);
             return {};
         }
-    return "unknown fault: " + std::string(spec);
+    return "unknown fault: " + std::string(fault);
 }
 
 FaultedReply SlaveFaults::apply(const std::string& request, std::string reply, std::mt19937& random)
 {
     FaultedReply out;
-    if (echo_)
+    if (echo_) {
         out.bytes = request; // an adapter that hears itself
-    if (echo_)
-        out.note = "echo";
+        tell(out, "echo");
+    }
     if (reply.empty())
         return out;
     if (delayMax_ > 0) {
         out.delayMs = std::uniform_int_distribution<int>(delayMin_, delayMax_)(random);
-        out.note
-            += (out.note.empty() ? "" : ", ") + ("delay " + std::to_string(out.delayMs) + " ms");
+        tell(out, "delay " + std::to_string(out.delayMs) + " ms");
     }
-    out.bytes += deform(request, std::move(reply), out);
+    if (const auto start = startOf(request);
+        start && int(*start) >= exceptionFrom_ && int(*start) <= exceptionTo_) {
+        reply
+            = withCrc({ request[0], char(std::uint8_t(request[1]) | 0x80), char(exceptionCode_) });
+        tell(out, "exception");
+    }
+    if (due("no-reply")) {
+        tell(out, "no reply");
+        return out;
+    }
+    out.bytes += spoiled(std::move(reply), out);
     return out;
 }
 
-std::string SlaveFaults::deform(const std::string& request, std::string reply, FaultedReply& out)
+bool SlaveFaults::due(const char* kind)
 {
-    const auto tell
-        = [&](const char* what) { out.note += (out.note.empty() ? "" : ", ") + std::string(what); };
-    const auto start = startOf(request);
-    if (exceptionFrom_ >= 0 && start && int(*start) >= exceptionFrom_
-        && int(*start) <= exceptionTo_) {
-        reply
-            = withCrc({ request[0], char(std::uint8_t(request[1]) | 0x80), char(exceptionCode_) });
-        tell("exception");
-    }
-    const auto due = [&](const char* kind) {
-        const auto it = kinds_.find(kind);
-        return it != kinds_.end() && it->second.due();
-    };
-    if (due("no-reply")) {
-        tell("no reply");
-        return {};
-    }
-    if (due("wrong-function") && reply.size() > 3) {
-        reply = withCrc(
-            reply.substr(0, 1) + char(reply[1] ^ 0x01) + reply.substr(2, reply.size() - 4));
-        tell("wrong function");
-    }
-    if (due("wrong-length") && reply.size() > 5) {
-        reply = withCrc(reply.substr(0, reply.size() - 3)); // a data byte short
-        tell("wrong length");
-    }
-    if (due("bad-crc")) {
-        reply.back() = char(reply.back() ^ 0xFF);
-        tell("bad CRC");
-    }
-    if (due("half-frame")) {
-        reply.resize(reply.size() / 2);
-        tell("half a frame");
-    }
-    if (due("stray")) {
-        reply.insert(0, "\xFF\x00", 2);
-        tell("stray bytes");
-    }
+    const auto it = kinds_.find(kind);
+    return it != kinds_.end() && it->second.due();
+}
+
+std::string SlaveFaults::spoiled(std::string reply, FaultedReply& out)
+{
+    for (const Spoiler& s : kSpoilers)
+        if (due(s.kind) && s.spoil(reply))
+            tell(out, s.note);
     return reply;
 }
 
-std::string FaultPlan::add(std::string_view spec)
+std::string FaultPlan::add(std::string_view fault)
 {
-    const std::size_t colon = spec.find(':');
+    const std::size_t colon = fault.find(':');
     int slave = 0;
     if (colon != std::string_view::npos) {
-        const auto n = modbus::ParseInteger(spec.substr(0, colon));
+        const auto n = modbus::ParseInteger(fault.substr(0, colon));
         if (!n || *n < 1 || *n > 247)
-            return "a fault's slave is 1..247: " + std::string(spec);
+            return "a fault's slave is 1..247: " + std::string(fault);
         slave = int(*n);
-        spec.remove_prefix(colon + 1);
+        fault.remove_prefix(colon + 1);
     }
-    return slaves_[slave].add(spec);
+    return slaves_[slave].add(fault);
 }
 
 std::string FaultPlan::addFile(std::string_view text)

@@ -23,7 +23,7 @@ public:
     // One fault: delay=MS or delay=MIN-MAX, exception=A-B[/CODE], bad-crc=N, no-reply=N,
     // half-frame=N, stray=N, wrong-function=N, wrong-length=N (every Nth reply; N omitted: every
     // one), ignore-writes, echo. Empty when taken, else why not.
-    std::string add(std::string_view spec);
+    std::string add(std::string_view fault);
     bool ignoresWrites() const { return ignoreWrites_; }
     bool empty() const { return kinds_.empty() && !ignoreWrites_; }
     // The request and the reply the tables give (empty: none due) into what is sent.
@@ -36,7 +36,8 @@ private:
         long seen = 0;
         bool due() { return ++seen % n == 0; }
     };
-    std::string deform(const std::string& request, std::string reply, FaultedReply& out);
+    bool due(const char* kind);
+    std::string spoiled(std::string reply, FaultedReply& out);
     std::map<std::string, Every> kinds_;
     int delayMin_ = 0, delayMax_ = 0;
     int exceptionFrom_ = -1, exceptionTo_ = -1, exceptionCode_ = 2;
@@ -44,12 +45,12 @@ private:
     bool echo_ = false;
 };
 
-// Faults for several slaves: "48:delay=50" for one, "delay=50" for all. Files hold a spec a
+// Faults for several slaves: "48:delay=50" for one, "delay=50" for all. Files hold a fault a
 // line; # starts a comment.
 class FaultPlan
 {
 public:
-    std::string add(std::string_view spec);
+    std::string add(std::string_view fault);
     std::string addFile(std::string_view text);
     // The faults of a slave (its own, else those for all); null when it has none.
     SlaveFaults* of(int slave);

@@ -91,9 +91,9 @@ TEST_F(DemoSlave, StaysInStepWhileForeignAndOwnRequestsAlternate)
 
 } // namespace
 
-// Faults as the simulator reads them: refused specs say why, every Nth counts the slave's
+// Faults as the simulator reads them: refused faults say why, every Nth counts the slave's
 // replies, a file's bad line is named, a slave's own faults before those for all.
-TEST(SlaveFaults, SpecsEveryNthAndFiles)
+TEST(SlaveFaults, RefusalsEveryNthAndFiles)
 {
     const std::pair<const char*, const char*> refused[] = {
         { "delay=abc", "delay takes N or MIN-MAX: delay=abc" },
@@ -102,8 +102,8 @@ TEST(SlaveFaults, SpecsEveryNthAndFiles)
         { "echo=2", "echo takes no value" },
         { "shout", "unknown fault: shout" },
     };
-    for (const auto& [spec, why] : refused)
-        EXPECT_EQ(SlaveFaults().add(spec), why) << spec;
+    for (const auto& [fault, why] : refused)
+        EXPECT_EQ(SlaveFaults().add(fault), why) << fault;
     SlaveFaults every3;
     ASSERT_EQ(every3.add("bad-crc=3"), "");
     std::mt19937 random(1);
