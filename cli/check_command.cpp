@@ -2,12 +2,12 @@
 
 #include "cli_port.h"
 #include "file_text.h"
+#include "read_back_exchange.h"
 #include "reply_output.h"
 
 #include "benchfiles/check_file.h"
 #include "modbus/function_table.h"
 #include "modbus/number_format.h"
-#include "requests/read_back.h"
 
 #include <charconv>
 #include <chrono>
@@ -84,20 +84,6 @@ namespace {
         return bool(out);
     }
 
-    // A verify step's read-back: passed when the coils or registers hold what was written.
-    modbus::StepResult readBack(Link& link, const Options& o, const modbus::CheckStep& step)
-    {
-        const modbus::ByteString read
-            = modbus::BuildRequest(o.address, *modbus::ReadBackOf(step.request)).frame;
-        const modbus::Exchange exchange = link.transact(read);
-        std::fputs(NoteLines(exchange).c_str(), stderr);
-        if (!exchange.good())
-            return { false, "read back: " + exchange.verdict() };
-        const std::string differs
-            = modbus::ReadBackMismatch(step.request, read, exchange.answer()->bytes);
-        return { differs.empty(), "read back: " + differs };
-    }
-
     // One request step: sent, answered (or not), judged, reported in TAP.
     Outcome runStep(Link& link, const Options& o, const modbus::CheckStep& step, std::size_t number)
     {
@@ -109,7 +95,9 @@ namespace {
             std::fputs(NoteLines(exchange).c_str(), stderr);
             result = modbus::JudgeStep(step, exchange);
             if (result.passed && step.verify && exchange.good())
-                result = readBack(link, o, step);
+                if (const std::string differs = ReadBackDifference(link, step.request, o.address);
+                    !differs.empty())
+                    result = { false, "read back: " + differs };
         }
         std::printf("%s %zu - %s\n", result.passed ? "ok" : "not ok", number, step.text.c_str());
         if (!result.passed)

@@ -83,6 +83,21 @@ namespace {
             ->check(CLI::IsMember({ "off", "on", "auto" }));
     }
 
+    // A polling run: its pace, its count, its rows, its slaves that stop answering.
+    void describePolling(CLI::App& app, Options& o)
+    {
+        app.add_option("--every", o.everyMs, "Poll a read every MS ms (0: as fast as it answers)")
+            ->check(CLI::Range(0, 86'400'000));
+        app.add_option(
+               "--count", o.count, "With --every: this many polls (default 0: until Ctrl+C)")
+            ->check(CLI::Range(0, 1'000'000'000));
+        app.add_flag("--csv", o.csv, "With --every: one CSV row per poll");
+        app.add_option("--back-off", o.backOffCycles,
+               "With --every and several addresses: a slave that gave no reply 3 polls running "
+               "is polled once every N cycles until it answers (default 10; 1: never backed off)")
+            ->check(CLI::Range(1, 1'000'000));
+    }
+
     void describe(CLI::App& app, Options& o, Raw& raw)
     {
         // As in most tools, a later option overrides an earlier one (scripts add to a base).
@@ -102,16 +117,7 @@ namespace {
         app.add_option("--workspace", o.workspace,
             "A workspace saved by Quillet: its port, line, slave, time-out, order and map, "
             "where options do not say otherwise");
-        app.add_option("--every", o.everyMs, "Poll a read every MS ms (0: as fast as it answers)")
-            ->check(CLI::Range(0, 86'400'000));
-        app.add_option(
-               "--count", o.count, "With --every: this many polls (default 0: until Ctrl+C)")
-            ->check(CLI::Range(0, 1'000'000'000));
-        app.add_flag("--csv", o.csv, "With --every: one CSV row per poll");
-        app.add_option("--back-off", o.backOffCycles,
-               "With --every and several addresses: a slave that gave no reply 3 polls running "
-               "is polled once every N cycles until it answers (default 10; 1: never backed off)")
-            ->check(CLI::Range(1, 1'000'000));
+        describePolling(app, o);
         app.set_version_flag("--version", std::string("quillet-cli ") + QUILLET_VERSION);
         // Everything from the command word on is the request, negative numbers included.
         app.prefix_command();
@@ -260,6 +266,48 @@ namespace {
         return parsed;
     }
 
+    // The options read as text: the ports (a second for listen), the addresses, the choices.
+    // Empty, or why they cannot be taken.
+    std::string takeRaw(const Raw& raw, Options& o)
+    {
+        if (raw.ports.size() > 2)
+            return "--port given more than twice";
+        o.port = raw.ports.empty() ? "" : raw.ports[0];
+        o.secondPort = raw.ports.size() == 2 ? raw.ports[1] : "";
+        if (!raw.address.empty()) {
+            const auto list = modbus::ParseNumberList(raw.address, 0, 255);
+            if (!list)
+                return "--address takes 0..255, or a list such as 1,3,5-8";
+            o.addresses = *list;
+            o.address = list->front();
+        }
+        o.line.parity = kParities.at(raw.parity);
+        o.order = kOrders.at(raw.order);
+        o.echo = *modbus::EchoFromName(raw.echo);
+        return {};
+    }
+
+    // What the words after the options ask: scan, listen, check, or a request.
+    Parsed parseCommand(Parsed parsed, const std::vector<std::string>& words, const CLI::App& app)
+    {
+        const std::string command = words.empty() ? std::string() : words[0];
+        const std::vector<std::string> rest(words.begin() + (words.empty() ? 0 : 1), words.end());
+        if (parsed.options.addresses.size() > 1 && (command == "scan" || command == "check"))
+            return done(2, "quillet-cli: " + command + " takes one --address\n\n" + usage(app));
+        if (command == "scan")
+            return parseScan(parsed, rest);
+        if (command == "listen")
+            return parseListen(parsed, rest);
+        if (!parsed.options.secondPort.empty())
+            return done(2,
+                "quillet-cli: --port twice is for listen, which hears the two wires of a "
+                "four-wire line\n\n"
+                    + usage(app));
+        if (command == "check")
+            return parseCheck(parsed, rest, app);
+        return parseRequest(parsed, words, app);
+    }
+
 } // namespace
 
 const std::vector<int>& StandardSpeeds()
@@ -285,21 +333,8 @@ Parsed ParseOptions(const std::vector<std::string>& args)
     } catch (const CLI::ParseError& e) {
         return done(2, "quillet-cli: " + std::string(e.what()) + "\n\n" + usage(app));
     }
-    if (raw.ports.size() > 2)
-        return done(2, "quillet-cli: --port given more than twice\n\n" + usage(app));
-    parsed.options.port = raw.ports.empty() ? "" : raw.ports[0];
-    if (!raw.address.empty()) {
-        const auto list = modbus::ParseNumberList(raw.address, 0, 255);
-        if (!list)
-            return done(2,
-                "quillet-cli: --address takes 0..255, or a list such as 1,3,5-8\n\n" + usage(app));
-        parsed.options.addresses = *list;
-        parsed.options.address = list->front();
-    }
-    parsed.options.secondPort = raw.ports.size() == 2 ? raw.ports[1] : "";
-    parsed.options.line.parity = kParities.at(raw.parity);
-    parsed.options.order = kOrders.at(raw.order);
-    parsed.options.echo = *modbus::EchoFromName(raw.echo);
+    if (const std::string why = takeRaw(raw, parsed.options); !why.empty())
+        return done(2, "quillet-cli: " + why + "\n\n" + usage(app));
     if (const std::string why = settle(parsed, app); !why.empty())
         return done(2,
             "quillet-cli: " + why + "\n"
@@ -307,22 +342,7 @@ Parsed ParseOptions(const std::vector<std::string>& args)
             parsed.notices);
     if (parsed.options.addresses.empty())
         parsed.options.addresses = { parsed.options.address }; // the default, or a workspace's
-    const std::vector<std::string> words = app.remaining();
-    if (parsed.options.addresses.size() > 1 && !words.empty()
-        && (words[0] == "scan" || words[0] == "check"))
-        return done(2, "quillet-cli: " + words[0] + " takes one --address\n\n" + usage(app));
-    if (!words.empty() && words[0] == "scan")
-        return parseScan(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
-    if (!words.empty() && words[0] == "listen")
-        return parseListen(parsed, std::vector<std::string>(words.begin() + 1, words.end()));
-    if (!parsed.options.secondPort.empty())
-        return done(2,
-            "quillet-cli: --port twice is for listen, which hears the two wires of a four-wire "
-            "line\n\n"
-                + usage(app));
-    if (!words.empty() && words[0] == "check")
-        return parseCheck(parsed, std::vector<std::string>(words.begin() + 1, words.end()), app);
-    return parseRequest(parsed, words, app);
+    return parseCommand(parsed, app.remaining(), app);
 }
 
 } // namespace cli

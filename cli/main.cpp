@@ -4,6 +4,7 @@
 #include "cli_port.h"
 #include "listen_command.h"
 #include "poll_command.h"
+#include "read_back_exchange.h"
 #include "reply_json.h"
 #include "reply_output.h"
 #include "scan_command.h"
@@ -31,18 +32,12 @@ int fail(const std::string& text, int code)
 // each difference told, 1.
 int verifyWrite(const cli::Options& o, cli::Link& link, int address)
 {
-    const modbus::RequestFields readFields = *modbus::ReadBackOf(o.request);
-    const modbus::ByteString read = modbus::BuildRequest(address, readFields).frame;
-    const modbus::Exchange exchange = link.transact(read);
-    std::fputs(cli::NoteLines(exchange).c_str(), stderr);
-    if (!exchange.good())
-        return fail("quillet-cli: verify: the read-back got " + exchange.verdict() + "\n", 1);
-    const std::string differs = modbus::ReadBackMismatch(o.request, read, exchange.answer()->bytes);
-    if (!differs.empty())
+    if (const std::string differs = cli::ReadBackDifference(link, o.request, address);
+        !differs.empty())
         return fail("quillet-cli: verify failed: " + differs + "\n", 1);
     // Beside --json's object, on stderr: stdout stays one JSON object.
     std::fprintf(o.json ? stderr : stdout, "verified: read back as written (%s)\n",
-        modbus::PrintRequest(readFields).c_str());
+        modbus::PrintRequest(*modbus::ReadBackOf(o.request)).c_str());
     return 0;
 }
 

@@ -64,9 +64,20 @@ namespace {
                                                       : std::nullopt;
         std::fputs(pollLine(o, exchange, values).c_str(), stdout);
         std::fflush(stdout); // a line per poll, as it happens, also into a pipe
-        using modbus::PollOutcome;
-        return outcome == PollOutcome::Good || outcome == PollOutcome::Exception
-            || outcome == PollOutcome::CrcBad || outcome == PollOutcome::WrongReply;
+        return modbus::SlaveAnswered(outcome);
+    }
+
+    // The poll of a slave, unless it is backed off this cycle; a change of its back-off told.
+    void pollUnlessBackedOff(Link& link, const Options& o, const modbus::ByteString& frame,
+        int cycle, modbus::RunStatistics& stats, modbus::SlaveBackOff& backOff)
+    {
+        const int slave = modbus::ByteAt(frame, 0);
+        if (!backOff.polls(slave, cycle))
+            return;
+        const bool answered = poll(link, o, frame, stats);
+        const std::string told = backOff.text(slave, backOff.record(slave, cycle, answered));
+        if (!told.empty())
+            std::fprintf(stderr, "quillet-cli: %s\n", told.c_str());
     }
 
     // Waits for the next poll in short steps, so that Ctrl+C ends it at once.
@@ -114,22 +125,12 @@ int RunPolls(
         schedule.sent(nowUs());
         if (*due == 0 && *o.everyMs > 0) // at 0 every cycle is "late" by the last one's length
             stats.recordLateness(schedule.lastLatenessUs());
-        const modbus::ByteString& frame = frames[std::size_t(*due)];
-        const int slave = modbus::ByteAt(frame, 0);
-        const int cycle = schedule.cyclesStarted();
-        if (backOff.polls(slave, cycle)) {
-            const bool answered = poll(link, o, frame, stats);
-            if (const std::string told
-                = backOff.text(slave, backOff.record(slave, cycle, answered));
-                !told.empty())
-                std::fprintf(stderr, "quillet-cli: %s\n", told.c_str());
-        }
+        pollUnlessBackedOff(
+            link, o, frames[std::size_t(*due)], schedule.cyclesStarted(), stats, backOff);
         schedule.answered(nowUs());
     }
-    double wireMs = 0; // the longest exchange's own time on the line
-    for (const modbus::ByteString& frame : frames)
-        wireMs = std::max(wireMs, modbus::WireMs(frame, port.timing(0, 0).characterUs));
-    return report(port, link, stats, backOff, wireMs);
+    return report(
+        port, link, stats, backOff, modbus::LongestWireMs(frames, port.timing(0, 0).characterUs));
 }
 
 } // namespace cli

@@ -73,13 +73,7 @@ void LineMonitor::build()
     frames_ = new CopyableTable(this);
     details_ = new CopyableTable(this);
     views_ = new RunViews(details_, this);
-    parity_ = choice(this, { "none", "even", "odd" });
-    stopBits_ = choice(this, { "1", "2" });
-    speed_ = choice(this,
-        { "as the main window", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200",
-            "230400" });
-    wordOrder_ = choice(this, { "ABCD", "CDAB", "BADC", "DCBA" });
-    echo_ = choice(this, { "auto", "off", "on" });
+    makeChoices();
     status_ = new QLabel(this);
     portNote_ = new QLabel(this);
     nameChildren();
@@ -97,6 +91,17 @@ void LineMonitor::build()
     showCounts();
     if (onBuilt)
         onBuilt();
+}
+
+void LineMonitor::makeChoices()
+{
+    parity_ = choice(this, { "none", "even", "odd" });
+    stopBits_ = choice(this, { "1", "2" });
+    speed_ = choice(this,
+        { "as the main window", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200",
+            "230400" });
+    wordOrder_ = choice(this, { "ABCD", "CDAB", "BADC", "DCBA" });
+    echo_ = choice(this, { "auto", "off", "on" });
 }
 
 void LineMonitor::applyHeldChoices()

@@ -151,6 +151,7 @@ protected:
 
 private:
     void build();
+    void makeChoices(); // the line's and the values' choice boxes
     void applyHeldChoices();
     void greyLineChoices();
     void nameChildren();

@@ -121,12 +121,9 @@ void PollRun::sendDue(std::int64_t nowUs)
 // Whether the slave answered at all: a dead one is backed off, and its watch rows say so.
 void PollRun::judgeSlave(modbus::PollOutcome outcome)
 {
-    using modbus::PollOutcome;
     const int slave = modbus::ByteAt(frames_[std::size_t(out_)], 0);
-    const bool answered = outcome == PollOutcome::Good || outcome == PollOutcome::Exception
-        || outcome == PollOutcome::CrcBad || outcome == PollOutcome::WrongReply;
     const modbus::BackOffChange change
-        = backOff_.record(slave, schedule_.cyclesStarted(), answered);
+        = backOff_.record(slave, schedule_.cyclesStarted(), modbus::SlaveAnswered(outcome));
     if (change != modbus::BackOffChange::None)
         watch_.markBackedOff(std::uint8_t(slave), change == modbus::BackOffChange::BackedOff);
 }
@@ -145,10 +142,8 @@ void PollRun::stop() { schedule_.stop(); }
 
 std::string PollRun::report(std::int64_t characterUs) const
 {
-    double wireMs = 0;
-    for (const std::string& frame : frames_)
-        wireMs = std::max(wireMs, modbus::WireMs(frame, characterUs));
-    return stats_.report(&backOff_) + modbus::TimingAdvice(stats_.total(), wireMs);
+    return stats_.report(&backOff_)
+        + modbus::TimingAdvice(stats_.total(), modbus::LongestWireMs(frames_, characterUs));
 }
 
 bool PollRun::recordTo(const std::string& path)

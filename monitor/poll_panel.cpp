@@ -47,11 +47,7 @@ PollPanel::PollPanel(QWidget* parent)
     count_->setPlaceholderText("until Stop");
     count_->setFixedWidth(fontMetrics().horizontalAdvance("until Stop") + 16);
     timeout_->setMinimum(10);
-    backOff_->setMinimum(1);
-    backOff_->setSuffix(" cycles");
-    backOff_->setToolTip("A slave that gave no reply 3 polls running is polled once every so "
-                         "many cycles until it answers, so the others keep their pace (1: never "
-                         "backed off)");
+    setUpBackOff();
     add_->setObjectName("add");
     remove_->setObjectName("remove");
     poll_->setObjectName("poll");
@@ -61,6 +57,15 @@ PollPanel::PollPanel(QWidget* parent)
     layOut();
     connectButtons();
     updateButtons();
+}
+
+void PollPanel::setUpBackOff()
+{
+    backOff_->setMinimum(1);
+    backOff_->setSuffix(" cycles");
+    backOff_->setToolTip("A slave that gave no reply 3 polls running is polled once every so "
+                         "many cycles until it answers, so the others keep their pace (1: never "
+                         "backed off)");
 }
 
 void PollPanel::layOut()

@@ -49,6 +49,7 @@ public:
     void start();
 
 private:
+    void setUpBackOff();
     void layOut();
     void connectButtons();
     void addCurrent();

@@ -146,6 +146,12 @@ std::string PollStatistics::report() const
     return text;
 }
 
+bool SlaveAnswered(PollOutcome outcome)
+{
+    return outcome == PollOutcome::Good || outcome == PollOutcome::Exception
+        || outcome == PollOutcome::CrcBad || outcome == PollOutcome::WrongReply;
+}
+
 PollOutcome OutcomeOf(RowKind kind)
 {
     switch (kind) {

@@ -72,5 +72,8 @@ private:
 
 // What a frame row that ends a poll means for the statistics.
 PollOutcome OutcomeOf(RowKind kind);
+// Whether the slave answered at all (a reply of any kind, good or not): what the back-off
+// watches. Another slave's reply or bytes that make no frame are not its answer.
+bool SlaveAnswered(PollOutcome outcome);
 
 } // namespace modbus

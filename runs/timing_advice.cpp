@@ -29,6 +29,14 @@ double WireMs(std::string_view request, std::int64_t characterUs)
     return double((request.size() + replyBytes(request)) * std::size_t(characterUs)) / 1000.0;
 }
 
+double LongestWireMs(const std::vector<std::string>& requests, std::int64_t characterUs)
+{
+    double longest = 0;
+    for (const std::string& request : requests)
+        longest = std::max(longest, WireMs(request, characterUs));
+    return longest;
+}
+
 bool InUsbLatencySteps(const std::vector<double>& replyMs)
 {
     if (replyMs.size() < kFewest)

@@ -14,6 +14,9 @@ namespace modbus {
 // A request and its reply on a line at characterUs a character (0: a network, no wire time).
 double WireMs(std::string_view request, std::int64_t characterUs);
 
+// The longest of these requests' WireMs: what a run's time-out must leave room for.
+double LongestWireMs(const std::vector<std::string>& requests, std::int64_t characterUs);
+
 // Whether reply times come in 16 ms steps: most of them (and their median) at a multiple of
 // 16 ms, few between. Needs 10 times at least.
 bool InUsbLatencySteps(const std::vector<double>& replyMs);
