@@ -2,6 +2,7 @@
 // --tcp, --rtu-tcp, --udp or --rtu-udp PORT the same slave on the network too.
 #include "cli/file_text.h"
 #include "map_tables.h"
+#include "serial_device.h"
 #include "served_links.h"
 
 #include "logfile/local_time.h"
@@ -9,10 +10,13 @@
 #include "quillet_version.h"
 #include "requests/request_language.h"
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <memory>
 #include <string_view>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -48,6 +52,7 @@ const char* const kUsage
     = "usage: quillet-sim [--slaves LIST] [--fault [SLAVE:]FAULT]... [--faults FILE]\n"
       "                   [--map FILE] [--identify OBJECTS]\n"
       "                   [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] [--rtu-udp PORT]\n"
+      "                   [--port DEVICE [--speed N] [--parity P] [--stop-bits N]]\n"
       "  --slaves 1,3,5-8   the addresses it answers (default 48), every one with the demo tables\n"
       "  --fault FAULT      misbehave on purpose, for one slave (48:no-reply=3) or all "
       "(delay=50):\n"
@@ -61,8 +66,11 @@ const char* const kUsage
       "  --map FILE         start values from a register map's \"value\" column\n"
       "  --identify VENDOR,PRODUCT,REVISION[,URL,NAME,MODEL,APP]   what 43/14 reports\n"
       "  --tcp, --rtu-tcp, --udp, --rtu-udp PORT   also on the network (0: any free port)\n"
-      "Prints the pty's path, then each network address, on stdout; what it receives and\n"
-      "sends, with the time and the faults applied, on stderr.\n";
+      "  --port DEVICE      on that serial port instead of a new pty (an adapter wired to the\n"
+      "                     master under test), at --speed (19200), --parity none|even|odd\n"
+      "                     (none) and --stop-bits 1|2 (1)\n"
+      "Prints the pty's (or port's) path, then each network address, on stdout; what it\n"
+      "receives and sends, with the time and the faults applied, on stderr.\n";
 
 struct SimOptions
 {
@@ -71,6 +79,9 @@ struct SimOptions
     FaultPlan faults;
     std::vector<std::string> identity; // 43/14's objects 0..6; empty: the demo's
     modbus::RegisterMap map; // start values, where its "value" column gives them
+    std::string device; // a serial port to serve on; empty: a new pty
+    comm::LineSettings line;
+    bool lineGiven = false;
 };
 
 // The value after option i, or nullptr when there is none.
@@ -96,6 +107,33 @@ std::optional<std::string> readLink(std::string_view option, const char* value, 
     return std::nullopt;
 }
 
+// --port and its line's settings; nullopt when the option is none of them.
+std::optional<std::string> readSerial(std::string_view option, const char* value, SimOptions& o)
+{
+    static const std::pair<std::string_view, char> kParities[]
+        = { { "none", 'n' }, { "even", 'e' }, { "odd", 'o' } };
+    const auto number = modbus::ParseInteger(value);
+    if (option == "--port")
+        o.device = value;
+    else if (option == "--speed" && number && SerialDeviceSpeed(int(*number)))
+        o.line.speed = int(*number);
+    else if (option == "--stop-bits" && number && (*number == 1 || *number == 2))
+        o.line.stopBits = int(*number);
+    else if (option == "--parity") {
+        const auto* parity = std::find_if(std::begin(kParities), std::end(kParities),
+            [&](const auto& p) { return p.first == value; });
+        if (parity == std::end(kParities))
+            return "--parity takes none, even or odd";
+        o.line.parity = parity->second;
+    } else if (option == "--speed" || option == "--stop-bits")
+        return option == "--speed" ? "--speed takes 1200 .. 230400 (a common speed)"
+                                   : "--stop-bits takes 1 or 2";
+    else
+        return std::nullopt;
+    o.lineGiven = o.lineGiven || option != "--port";
+    return "";
+}
+
 // "Vendor,Product,Revision[,URL,Product name,Model,User application]": what 43/14 reports.
 std::string readIdentity(std::string_view value, SimOptions& o)
 {
@@ -114,6 +152,8 @@ std::string readOption(std::string_view option, const char* value, SimOptions& o
     if (!value)
         return std::string(option) + " needs a value";
     if (const std::optional<std::string> why = readLink(option, value, o))
+        return *why;
+    if (const std::optional<std::string> why = readSerial(option, value, o))
         return *why;
     if (option == "--slaves") {
         const auto list = modbus::ParseNumberList(value, 1, 247);
@@ -144,6 +184,8 @@ std::string readArguments(int argc, char** argv, SimOptions& o)
     for (int i = 1; i < argc; i += 2)
         if (std::string why = readOption(argv[i], valueAfter(argc, argv, i), o); !why.empty())
             return why;
+    if (o.lineGiven && o.device.empty())
+        return "--speed, --parity and --stop-bits set a --port's line (a pty has none)";
     return {};
 }
 
@@ -202,6 +244,14 @@ std::string setUp(PtySlave& slave, SimOptions& o)
     return {};
 }
 
+// On a new pty, or on the serial port asked for.
+std::unique_ptr<PtySlave> makeSlave(const SimOptions& o)
+{
+    if (o.device.empty())
+        return std::make_unique<PtySlave>(o.slaves.front(), 100);
+    return std::make_unique<PtySlave>(o.slaves.front(), 100, o.device, o.line);
+}
+
 // Stops on Ctrl-C, SIGTERM, SIGHUP, and when whoever started it goes, even without a signal of
 // its own. The parent's pid, for the serving loop to watch.
 pid_t stopWithParent()
@@ -227,9 +277,11 @@ int main(int argc, char** argv)
     }
     const pid_t parent = stopWithParent();
 
-    PtySlave slave(o.slaves.front(), 100);
+    const std::unique_ptr<PtySlave> made = makeSlave(o);
+    PtySlave& slave = *made;
     if (!slave.ok()) {
-        std::fprintf(stderr, "quillet-sim: cannot create a pty\n");
+        std::fprintf(stderr, "quillet-sim: %s\n",
+            o.device.empty() ? "cannot create a pty" : slave.failure().c_str());
         return 1;
     }
     if (const std::string why = setUp(slave, o); !why.empty()) {
@@ -242,9 +294,10 @@ int main(int argc, char** argv)
     if (!listen(links, o.served))
         return 1;
     std::fprintf(stderr,
-        "quillet-sim: slave %s on %s (functions 1, 2, 3, 4, 5, 6, 8, 15, 16, 17, 22, 23, 43/14; "
+        "quillet-sim: slave %s on %s%s (functions 1, 2, 3, 4, 5, 6, 8, 15, 16, 17, 22, 23, 43/14; "
         "coils, inputs and registers 0..99). Ctrl-C stops.\n",
-        slavesText(o.slaves).c_str(), slave.path().c_str());
+        slavesText(o.slaves).c_str(), slave.path().c_str(),
+        o.device.empty() ? "" : (" at " + o.line.shortForm()).c_str());
     while (!stopRequested && getppid() == parent)
         links.serveOnce(200);
     return 0;

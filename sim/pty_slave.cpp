@@ -1,12 +1,13 @@
 #include "pty_slave.h"
 
+#include "serial_device.h"
+
 #include "modbus/crc16.h"
 
 #include <modbus/modbus.h>
 
 #include <algorithm>
 #include <chrono>
-#include <fcntl.h>
 #include <iterator>
 #include <optional>
 #include <poll.h>
@@ -69,24 +70,14 @@ PtySlave::PtySlave(int address, int registerCount)
     startLibmodbus();
 }
 
-PtySlave::PtySlave(int address, int registerCount, const std::string& device, int bitsPerSecond)
+PtySlave::PtySlave(
+    int address, int registerCount, const std::string& device, const comm::LineSettings& line)
     : address_(address)
     , registerCount_(registerCount)
     , path_(device)
 {
-    const std::pair<int, speed_t> speeds[]
-        = { { 9600, B9600 }, { 19200, B19200 }, { 115200, B115200 } };
-    const auto* speed = std::find_if(std::begin(speeds), std::end(speeds),
-        [&](const auto& s) { return s.first == bitsPerSecond; });
-    if (speed == std::end(speeds) || (master_ = open(device.c_str(), O_RDWR | O_NOCTTY)) < 0)
-        return;
-    termios tio {};
-    tcgetattr(master_, &tio);
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
-    cfsetspeed(&tio, speed->second);
-    if (tcsetattr(master_, TCSANOW, &tio) == 0)
+    master_ = OpenSerialDevice(device, line, failure_);
+    if (master_ >= 0)
         startLibmodbus();
 }
 

@@ -5,6 +5,8 @@
 
 #include "slave_faults.h"
 
+#include "serial/line_settings.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -19,14 +21,17 @@ class PtySlave
 {
 public:
     PtySlave(int address, int registerCount);
-    // On the serial device at that path instead, raw 8N1 at bitsPerSecond.
-    PtySlave(int address, int registerCount, const std::string& device, int bitsPerSecond);
+    // On the serial device at that path instead, raw at the line's settings; when it cannot be
+    // opened, ok() is false and failure() says why.
+    PtySlave(
+        int address, int registerCount, const std::string& device, const comm::LineSettings& line);
     ~PtySlave();
     PtySlave(const PtySlave&) = delete;
     PtySlave& operator=(const PtySlave&) = delete;
 
     bool ok() const { return ctx_ != nullptr; }
     const std::string& path() const { return path_; }
+    const std::string& failure() const { return failure_; }
     std::uint16_t* registers();
     std::uint16_t* inputRegisters();
     std::uint8_t* coils();
@@ -82,6 +87,7 @@ private:
     int slave_ = -1; // held open so the master never sees a hang-up between terminal sessions
     int link_[2] = { -1, -1 }; // ours, libmodbus's
     std::string path_;
+    std::string failure_;
     _modbus* ctx_ = nullptr;
     _modbus_mapping_t* map_ = nullptr;
     std::string objects_[7];

@@ -1,6 +1,7 @@
 // quillet-cli against the demo slave: every command, and the exit status for a good reply, an
 // exception, no reply and a usage error. The slave serves on a thread of the fixture's own.
 #include "cli_run.h"
+#include "modbus/crc16.h"
 #include "sim/pty_slave.h"
 #include "tests/support/paced_line.h"
 
@@ -12,7 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 
 namespace {
@@ -652,4 +656,36 @@ TEST(CliAgainstTheSimulator, ItsCommandLineMakesTheBenchItSays)
         EXPECT_EQ(WEXITSTATUS(std::system((sim + " " + bad + " >/dev/null 2>&1").c_str())), 2)
             << bad;
     EXPECT_EQ(WEXITSTATUS(std::system((sim + " --help >/dev/null").c_str())), 0);
+}
+
+// On a serial port (a pty's far end stands for the adapter): the line set as asked, as far as a
+// pty keeps it (it drops parity), a request answered there.
+TEST(CliAgainstTheSimulator, ServesASerialPortAtTheLineItIsGiven)
+{
+    int master = -1, device = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &device, name, nullptr, nullptr), 0);
+    FILE* running = popen(("echo $$; exec " + std::string(QUILLET_SIM) + " --port " + name
+                              + " --speed 9600 --parity even --stop-bits 2 2>/dev/null")
+                              .c_str(),
+        "r");
+    char pid[32] = {}, path[256] = {};
+    ASSERT_TRUE(std::fgets(pid, sizeof pid, running) && std::fgets(path, sizeof path, running));
+    EXPECT_EQ(std::string(path), std::string(name) + "\n");
+    termios line {};
+    ASSERT_EQ(tcgetattr(device, &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), speed_t(B9600));
+    EXPECT_TRUE(line.c_cflag & CSTOPB);
+    const std::string request("\x30\x03\x00\x00\x00\x01\x80\x2B", 8);
+    ASSERT_EQ(write(master, request.data(), request.size()), ssize_t(request.size()));
+    std::string reply;
+    pollfd wait { master, POLLIN, 0 };
+    for (char buf[64]; reply.size() < 7 && poll(&wait, 1, 2000) > 0;)
+        reply.append(buf, std::size_t(std::max<ssize_t>(0, read(master, buf, sizeof buf))));
+    EXPECT_EQ(reply.substr(0, 5), std::string("\x30\x03\x02\x00\x0A", 5));
+    EXPECT_TRUE(modbus::CrcGood(reply));
+    kill(pid_t(std::atoi(pid)), SIGTERM);
+    pclose(running);
+    close(master);
+    close(device);
 }

@@ -98,7 +98,7 @@ TEST_F(TwoAdapters, ReadHoldingRegisterRoundTripThroughTheWindow)
     const std::string device = fromEnvironment("QUILLET_SLAVE_PORT");
     if (master.empty() || device.empty())
         GTEST_SKIP() << "set QUILLET_MASTER_PORT and QUILLET_SLAVE_PORT to two wired adapters";
-    PtySlave slave(48, 10, device, 19200);
+    PtySlave slave(48, 10, device, comm::LineSettings {});
     ASSERT_TRUE(slave.ok()) << device;
     slave.registers()[0] = 10;
     std::atomic<bool> stop { false };
