@@ -53,8 +53,9 @@ namespace {
         const modbus::Exchange exchange = link.transact(frame);
         std::fputs(NoteLines(exchange).c_str(), stderr);
         const modbus::FrameRow* answer = exchange.answer();
+        const modbus::FrameRow* came = exchange.outcomeRow();
         const modbus::PollOutcome outcome
-            = answer ? modbus::OutcomeOf(answer->kind) : modbus::PollOutcome::NoReply;
+            = came ? modbus::OutcomeOf(came->kind) : modbus::PollOutcome::NoReply;
         const int code = answer && outcome == modbus::PollOutcome::Exception
             ? int(modbus::ByteAt(answer->bytes, 2))
             : 0;

@@ -95,7 +95,7 @@ std::string Exchange::verdict() const
 
 std::string Exchange::code() const
 {
-    const FrameRow* a = answer() ? answer() : lastWord();
+    const FrameRow* a = outcomeRow();
     if (!a && request().verdict.starts_with("broadcast"))
         return "broadcast";
     if (!a && request().verdict.starts_with("not sent"))

@@ -49,6 +49,9 @@ public:
     const std::vector<FrameRow>& rows() const { return rows_; }
     const FrameRow& request() const { return rows_[requestAt_]; }
     const FrameRow* answer() const;
+    // The answer, or the last row that says what came instead (not a frame, another address);
+    // nullptr when nothing came.
+    const FrameRow* outcomeRow() const { return answer() ? answer() : lastWord(); }
     // The answer's verdict, or what came instead: "no reply", "not a frame", ...
     std::string verdict() const;
     bool good() const { return answer() && answer()->kind == RowKind::Reply; }

@@ -560,8 +560,8 @@ TEST(CliVerify, WritesReadBackAsWrittenOrEveryDifferenceIsNamed)
     EXPECT_EQ(runCli("--port /dev/null --address 0 write-register 0 1 --verify").status, 2);
 }
 
-// The simulator's faults as the exchange's corners: each through a single request and a check
-// step, the verdict naming the fault.
+// The simulator's faults as the exchange's corners: each through a single request, a check step
+// and a polling run, the verdict naming the fault.
 TEST(CliAgainstFaults, EachFaultIsNamedByItsVerdict)
 {
     const struct
@@ -570,17 +570,23 @@ TEST(CliAgainstFaults, EachFaultIsNamedByItsVerdict)
         const char* arguments;
         int status;
         const char* shows; // in the CLI's output, and in the check's "got" where it fails
+        const char* polls; // in a polling run's statistics; nullptr: writes are not polled
     } faults[] = {
-        { "delay=60", "read-holding 0 1", 0, "CRC OK, " }, // its reply time: below
-        { "exception=0-9/2", "read-holding 0 1", 1, "exception 2 ILLEGAL DATA ADDRESS" },
-        { "bad-crc", "read-holding 0 1", 1, "CRC BAD (expected" },
-        { "no-reply", "read-holding 0 1", 1, "no reply" },
-        { "half-frame", "read-holding 0 2", 1, "not a frame: cut short, 4 of 9 bytes" },
-        { "stray", "read-holding 0 1", 0, "2 stray bytes before the reply" },
-        { "wrong-function", "read-holding 0 1", 1, "reply to function 2, asked 3" },
-        { "wrong-length", "read-holding 0 2", 1, "not a frame: wrong length, 8 of 9 bytes" },
-        { "echo", "read-holding 0 1", 0, "this adapter hears itself" },
-        { "ignore-writes", "write-register 5 9 --verify", 1, "verify failed: holding 5: wrote 9" },
+        { "delay=60", "read-holding 0 1", 0, "CRC OK, ", "good replies 3" }, // time: below
+        { "exception=0-9/2", "read-holding 0 1", 1, "exception 2 ILLEGAL DATA ADDRESS",
+            "exceptions 3" },
+        { "bad-crc", "read-holding 0 1", 1, "CRC BAD (expected", "CRC BAD 3" },
+        { "no-reply", "read-holding 0 1", 1, "no reply", "no reply 3" },
+        { "half-frame", "read-holding 0 2", 1, "not a frame: cut short, 4 of 9 bytes",
+            "not a frame 3" },
+        { "stray", "read-holding 0 1", 0, "2 stray bytes before the reply", "good replies 3" },
+        { "wrong-function", "read-holding 0 1", 1, "reply to function 2, asked 3",
+            "wrong reply 3" },
+        { "wrong-length", "read-holding 0 2", 1, "not a frame: wrong length, 8 of 9 bytes",
+            "not a frame 3" },
+        { "echo", "read-holding 0 1", 0, "this adapter hears itself", "good replies 3" },
+        { "ignore-writes", "write-register 5 9 --verify", 1, "verify failed: holding 5: wrote 9",
+            nullptr },
     };
     for (const auto& f : faults) {
         PtySlave slave(48, 20);
@@ -598,6 +604,10 @@ TEST(CliAgainstFaults, EachFaultIsNamedByItsVerdict)
         EXPECT_NE(run.out.find(f.shows), std::string::npos) << f.fault << "\n" << run.out;
         if (std::string(f.fault) == "delay=60") {
             EXPECT_GE(std::atof(run.out.c_str() + run.out.find("CRC OK, ") + 8), 60.0) << run.out;
+        }
+        if (f.polls) {
+            const CliRun run = runCli(port + "--every 100 --count 3 " + f.arguments, true);
+            EXPECT_NE(run.out.find(f.polls), std::string::npos) << f.fault << "\n" << run.out;
         }
         if (f.status == 1 && std::string(f.fault) != "ignore-writes") {
             const CliRun check = runCli(port + "check "

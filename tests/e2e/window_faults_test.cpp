@@ -1,5 +1,6 @@
-// The simulator's faults in the window: a monitor run against a slave that misbehaves, each
-// fault named by the verdict of a row in the monitor, as quillet-cli names it.
+// The simulator's faults in the window: a polling run and a composed request against a slave
+// that misbehaves, each fault named by the verdict of a row in the monitor, as quillet-cli names
+// it, and the run counting each poll under the fault's outcome.
 #include "tests/support/window_fixture.h"
 
 #include "modbus/function_table.h"
@@ -7,6 +8,8 @@
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
 #include "monitor/line_monitor.h"
+#include "monitor/monitor_run.h"
+#include "monitor/poll_panel.h"
 #include "requests/request_language.h"
 #include "sim/pty_slave.h"
 
@@ -15,6 +18,8 @@
 #include <QTimer>
 
 #include <atomic>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -48,21 +53,28 @@ bool waitFor(monitor::LineMonitor* monitor, const std::string& part)
 
 TEST(WindowAgainstFaults, EachFaultIsNamedByARowOfTheMonitor)
 {
+    using modbus::PollOutcome;
     const struct
     {
         const char* fault;
         const char* command;
         const char* shows;
+        std::optional<PollOutcome> polls; // how a polling run counts each poll; none: no run
     } faults[] = {
-        { "exception=0-9/2", "read-holding 0 1", "exception 2 ILLEGAL DATA ADDRESS" },
-        { "bad-crc", "read-holding 0 1", "CRC BAD (expected" },
-        { "no-reply", "read-holding 0 1", "no reply" },
-        { "half-frame", "read-holding 0 2", "not a frame: cut short, 4 of 9 bytes" },
-        { "stray", "read-holding 0 1", "2 stray bytes before the reply" },
-        { "wrong-function", "read-holding 0 1", "reply to function 2, asked 3" },
-        { "wrong-length", "read-holding 0 2", "not a frame: wrong length, 8 of 9 bytes" },
-        { "echo", "read-holding 0 1", "echo" },
-        { "ignore-writes", "write-register 5 9", "read back: holding 5: wrote 9, read 60" },
+        { "delay=60", "read-holding 0 1", "CRC OK", PollOutcome::Good }, // its time: below
+        { "exception=0-9/2", "read-holding 0 1", "exception 2 ILLEGAL DATA ADDRESS",
+            PollOutcome::Exception },
+        { "bad-crc", "read-holding 0 1", "CRC BAD (expected", PollOutcome::CrcBad },
+        { "no-reply", "read-holding 0 1", "no reply", PollOutcome::NoReply },
+        { "half-frame", "read-holding 0 2", "not a frame: cut short, 4 of 9 bytes",
+            PollOutcome::NotFrame },
+        { "stray", "read-holding 0 1", "2 stray bytes before the reply", PollOutcome::Good },
+        { "wrong-function", "read-holding 0 1", "reply to function 2, asked 3",
+            PollOutcome::WrongReply },
+        { "wrong-length", "read-holding 0 2", "not a frame: wrong length, 8 of 9 bytes",
+            PollOutcome::NotFrame },
+        { "echo", "read-holding 0 1", "echo", PollOutcome::Good },
+        { "ignore-writes", "write-register 5 9", "read back: holding 5: wrote 9, read 60", {} },
     };
     for (const auto& f : faults) {
         PtySlave slave(48, 20);
@@ -83,6 +95,17 @@ TEST(WindowAgainstFaults, EachFaultIsNamedByARowOfTheMonitor)
             frm.toggleMonitor();
             monitor::LineMonitor* monitor = frm.monitor();
             frm.pressOpen();
+            if (f.polls) {
+                frm.findChild<QLineEdit*>("Text1")->setText("48");
+                monitor->pollPanel()->setTimeoutMs(300);
+                frm.startPolling({ f.command }, 100, 3, "");
+                EXPECT_TRUE(waitFor(monitor, f.shows)) << f.fault;
+                EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->run()->finished(); }, 5000));
+                EXPECT_EQ(monitor->run()->statistics().count(*f.polls), 3) << f.fault;
+                if (std::string_view(f.fault) == "delay=60") {
+                    EXPECT_GE(monitor->run()->statistics().minMs().value_or(0), 60.0);
+                }
+            }
             monitor::Composer* composer = monitor->composer();
             composer->setSlave("48");
             composer->setCommand(f.command);
