@@ -13,6 +13,19 @@
 
 namespace monitor {
 
+namespace {
+
+    // Whether a row ends the exchange of the request before it: an answer, or what came
+    // instead.
+    bool endsExchange(const modbus::FrameRow& row)
+    {
+        return (row.replyMs && row.kind != modbus::RowKind::Echo)
+            || row.kind == modbus::RowKind::NoReply || row.kind == modbus::RowKind::NotFrame
+            || row.kind == modbus::RowKind::Interrupted;
+    }
+
+} // namespace
+
 LineRecording::LineRecording()
     : analyzer_(std::make_unique<modbus::FrameAnalyzer>())
 {
@@ -35,6 +48,7 @@ void LineRecording::sessionOpened(const std::string& line, std::optional<modbus:
         analyzer_->setNetwork(*network);
     analyzer_->setNoReplyUs(noReplyMs_ * 1000LL);
     analyzer_->setEcho(echo_); // "auto" learns anew: another adapter may be in use
+    buttonOutUntilUs_.reset();
 }
 
 void LineRecording::written(
@@ -43,7 +57,17 @@ void LineRecording::written(
     if (listeningNow_)
         return; // nothing is written while listening
     analyzer_->written(frame, count, rawText, now(), notSent);
+    // A button's request (its answer or its no-reply time) is waited for by what we send.
+    buttonOutUntilUs_.reset();
+    if (!sendingOwn_ && !rawText && count > 0 && !analyzer_->broadcastSent())
+        buttonOutUntilUs_ = now().monoUs + noReplyMs_ * 1000LL;
+    buttonSeen_ = false; // rows before its own request row end earlier requests
     takeRows();
+}
+
+bool LineRecording::buttonOut() const
+{
+    return buttonOutUntilUs_ && now().monoUs < *buttonOutUntilUs_;
 }
 
 std::string LineRecording::wireOf(const std::string& frame, bool rawText) const
@@ -100,7 +124,8 @@ void LineRecording::read(const std::string& chunk)
         readBack_->readSent = true;
         sendComposed(readBack_->readFrame);
     }
-    if (run_ && composedOut_.empty())
+    sendWaiting();
+    if (run_ && composedOut_.empty() && !buttonOut())
         run_->tick(now().monoUs); // sends what is due, through the window's own path
 }
 
@@ -144,33 +169,41 @@ void LineRecording::sendComposed(
     } else if (readBack_ && frame != readBack_->readFrame) {
         readBack_.reset(); // another request: the last write's read-back is not waited for
     }
-    if (run_ && run_->outstanding()) {
-        composedWaiting_ = frame; // never two requests out: it follows the poll's answer
+    if ((run_ && run_->outstanding()) || buttonOut()) {
+        composedWaiting_ = frame; // never two requests out: it follows the answer
         return;
     }
     composedOut_ = frame;
     composedSeen_ = false;
+    sendingOwn_ = true;
     if (onSendRequest)
         onSendRequest(frame);
+    sendingOwn_ = false;
+}
+
+void LineRecording::sendWaiting()
+{
+    if (!composedWaiting_.empty() && !(run_ && run_->outstanding()) && composedOut_.empty()
+        && !buttonOut())
+        sendComposed(std::exchange(composedWaiting_, {}));
 }
 
 void LineRecording::settleComposed(const std::vector<modbus::FrameRow>& rows)
 {
     for (const modbus::FrameRow& row : rows) {
+        buttonSeen_ = buttonSeen_ || row.kind == modbus::RowKind::Request;
+        if (buttonSeen_ && endsExchange(row))
+            buttonOutUntilUs_.reset();
         if (composedOut_.empty())
-            break;
+            continue;
         if (row.kind == modbus::RowKind::Request)
             composedSeen_ = row.bytes == composedOut_;
-        const bool ends = (row.replyMs && row.kind != modbus::RowKind::Echo)
-            || row.kind == modbus::RowKind::NoReply || row.kind == modbus::RowKind::NotFrame
-            || row.kind == modbus::RowKind::Interrupted;
-        if (composedSeen_ && ends) {
+        if (composedSeen_ && endsExchange(row)) {
             composedOut_.clear();
             composedEnded(row);
         }
     }
-    if (!composedWaiting_.empty() && !(run_ && run_->outstanding()) && composedOut_.empty())
-        sendComposed(std::exchange(composedWaiting_, {}));
+    sendWaiting();
 }
 
 // A composed write to be read back: its answer sends the read, the read's answer is compared.
@@ -200,6 +233,7 @@ void LineRecording::setPortState(PortState state)
     if (state != PortState::Open) {
         composedWaiting_.clear(); // a request for a port that is gone is not sent later
         composedOut_.clear();
+        buttonOutUntilUs_.reset();
     }
     if (!run_)
         return;
@@ -228,8 +262,10 @@ PollRun* LineRecording::startRun(std::vector<std::string> frames, modbus::PollSe
     const std::int64_t startUs = now().monoUs;
     run_ = std::make_unique<PollRun>(std::move(frames), settings, startUs);
     run_->onSend = [this](const std::string& frame) {
+        sendingOwn_ = true;
         if (onSendRequest)
             onSendRequest(frame);
+        sendingOwn_ = false;
     };
     run_->onTimedOut = [this] { analyzer_->timedOut(now()); };
     composedWaiting_.clear();
@@ -237,7 +273,8 @@ PollRun* LineRecording::startRun(std::vector<std::string> frames, modbus::PollSe
     recordProblem_.clear();
     if (!recordPath_.empty() && !run_->recordTo(recordPath_))
         recordProblem_ = "cannot open the data log " + QString::fromStdString(recordPath_);
-    run_->tick(startUs); // the first request goes at once
+    if (!buttonOut())
+        run_->tick(startUs); // the first request goes at once, unless a button's is out
     return run_.get();
 }
 

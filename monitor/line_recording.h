@@ -1,7 +1,7 @@
 // What the monitor records from the start, apart from the widgets that show it: the line's
 // frame analysis, the polling run, and whose turn the line is (a composed request waits for the
-// poll out, and no poll goes while it is out). The window feeds it what was written and read;
-// it hands on the rows the analysis made.
+// poll or a button's request out, and no poll goes while either is out). The window feeds it what
+// was written and read; it hands on the rows the analysis made.
 #pragma once
 
 #include "listening/listen_session.h"
@@ -51,7 +51,8 @@ public:
     const std::string& lastReplyBytes() const { return lastReply_; }
     // What the link learnt: a connection closed or made again.
     void note(const std::string& text, bool streamEnded);
-    // The composer's request: at once, or after the answer to the poll out. verify: the write
+    // The composer's request: at once, or after the answer to the poll or button's request out
+    // (or that request's no-reply time). verify: the write
     // it carries, read back once it is answered well, the outcome told as a row
     // ("read back: as written", "read back: holding 5: wrote 1234, read 1000").
     void sendComposed(
@@ -97,6 +98,9 @@ private:
     void keepReplies(const std::vector<modbus::FrameRow>& rows);
     void takeHeard();
     void composedEnded(const modbus::FrameRow& row);
+    void sendWaiting();
+    // A button's request out and within its no-reply time: a composed request or a poll waits.
+    bool buttonOut() const;
 
     std::unique_ptr<modbus::FrameAnalyzer> analyzer_;
     QElapsedTimer clock_;
@@ -109,6 +113,10 @@ private:
     QString recordProblem_;
     std::string composedWaiting_; // a composed request held while a poll is out
     std::string composedOut_; // a composed request sent and not answered yet
+    bool sendingOwn_ = false; // what is being written is the run's or the composer's
+    // Until when a design button's request may still be answered; nullopt: none is out.
+    std::optional<std::int64_t> buttonOutUntilUs_;
+    bool buttonSeen_ = false; // its own row has come: what follows may answer it
     bool composedSeen_ = false; // its own row has come: what follows may answer it
     std::string lastReply_;
     struct ReadBack

@@ -87,9 +87,12 @@ namespace {
 
     // The designed read over a network: up to 256 ms (or the idle limit) for the first bytes,
     // then until 20 ms pass without more, as the serial read's interval time-out ends a reply.
+    // A Modbus UDP datagram is a frame by itself: joined to the next it would be none.
     modbus::ByteString readNetwork()
     {
         modbus::ByteString got = net().read((idleReadLimit > 0 ? idleReadLimit : 256) * 1000LL);
+        if (FramingOf(net().address().kind) == modbus::Framing::MbapDatagram)
+            return got;
         while (!got.empty() && got.size() < kPiece) {
             const modbus::ByteString more = net().read(20'000);
             if (more.empty())

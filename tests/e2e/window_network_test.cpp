@@ -1,4 +1,4 @@
-// The window over network links, against the demo slave behind Modbus TCP and RTU over TCP:
+// The window over network links, against the demo slave behind each of the four links:
 // the design's buttons, the composer and a polling run, the monitor's frames as they were on
 // the wire, the log named after the link, and a refusal told as an Open failure.
 #include "tests/support/log_dir.h"
@@ -33,12 +33,14 @@ protected:
         frm.close();
         stopServing();
     }
-    // The slave on Modbus TCP and RTU over TCP at these ports (0: any free one).
+    // The slave on Modbus TCP and RTU over TCP at these ports (0: any free one), and on both
+    // datagram links at any free port.
     void serve(std::pair<int, int> ports)
     {
         links = std::make_unique<ServedLinks>(slave);
-        ASSERT_TRUE(
-            links->add(ServedAs::Tcp, ports.first) && links->add(ServedAs::RtuTcp, ports.second));
+        ASSERT_TRUE(links->add(ServedAs::Tcp, ports.first)
+            && links->add(ServedAs::RtuTcp, ports.second) && links->add(ServedAs::Udp, 0)
+            && links->add(ServedAs::RtuUdp, 0));
         stop = false;
         server = std::thread([this] {
             while (!stop)
@@ -101,7 +103,10 @@ TEST_F(OverTheNetwork, EveryWayOfAskingWorksAndTheMonitorShowsTheWire)
         frm.startPolling({ "read-holding 4 1" }, 20, 5, "");
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return monitor->run() && monitor->run()->finished(); }, 10000));
-        EXPECT_EQ(monitor->run()->statistics().count(modbus::PollOutcome::Good), 5) << address;
+        monitor->frames()->selectAll();
+        EXPECT_EQ(monitor->run()->statistics().count(modbus::PollOutcome::Good), 5)
+            << address << "\n"
+            << monitor->frames()->selectedAsText().toStdString();
         QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
         const std::string log = LogDir::read(window::LogFileName(QString::fromStdString(address)));
         EXPECT_NE(log.find("LINK " + address + "\r\n"), std::string::npos) << log;

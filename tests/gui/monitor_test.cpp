@@ -335,8 +335,9 @@ TEST_F(Monitor, APollingRunOfThreePollsShowsItsCountsAndItsWatch)
 }
 
 // Never two requests out: a composed request waits for the poll out and goes after its answer,
-// and no poll goes while it is out; a design button's request goes at once, and the poll it
-// cuts short is not counted lost. A data log that cannot be opened is said in the run's status.
+// and no poll goes while it is out; a design button's request goes at once, the poll it cuts
+// short is not counted lost, and what we send waits for the button's answer. A data log that cannot
+// be opened is said in the run's status.
 TEST_F(Monitor, ARequestComposedDuringARunWaitsForThePollsAnswer)
 {
     monitor::LineMonitor* monitor = openMonitor();
@@ -363,7 +364,13 @@ TEST_F(Monitor, ARequestComposedDuringARunWaitsForThePollsAnswer)
     EXPECT_EQ(platform->writes()[2], poll) << "the run goes on";
 
     QTest::mouseClick(button("Command3"), Qt::LeftButton); // at once, as designed
+    const std::size_t sent = platform->writes().size();
+    monitor->findChild<QPushButton*>("send")->click();
+    tick("");
+    EXPECT_EQ(platform->writes().size(), sent) << "nothing more while the button's request is out";
     tick(kReply);
+    ASSERT_EQ(platform->writes().size(), sent + 1);
+    EXPECT_EQ(platform->writes().back(), write) << "the composed request follows its answer";
     const modbus::PollStatistics& s = monitor->run()->statistics();
     EXPECT_EQ(std::tuple(s.requests(), s.count(modbus::PollOutcome::Good),
                   s.count(modbus::PollOutcome::NoReply)),
