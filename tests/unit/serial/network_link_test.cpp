@@ -1,19 +1,26 @@
 // A network link as quillet-cli runs its requests over it, against a peer the test scripts:
 // late replies never given to the wrong request, a hang-up told once and the connection made
-// again at the next request, half a frame then a hang-up, refusals told plainly.
+// again at the next request, half a frame then a hang-up, refusals told plainly; and the
+// window's reads of datagrams.
 #include "cli/cli_port.h"
 #include "modbus/crc16.h"
 #include "modbus/function_table.h"
 #include "modbus/mbap_frame.h"
 #include "modbus/read_values.h"
 #include "requests/request_language.h"
+#include "serial/serial_port.h"
 #include "tests/support/fault_server.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <chrono>
+#include <cstring>
 #include <functional>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace modbus;
 
@@ -182,4 +189,34 @@ TEST(NetworkLink, FailuresToConnectAreToldPlainlyWithinTheTimeOut)
         EXPECT_EQ(port.open(row.address, {}, 1'000'000), row.told);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << row.address;
     }
+}
+
+// The window's reads over a datagram link: a Modbus UDP datagram is a frame by itself, so a read
+// brings one even when several wait (joined, they would be no frame); RTU over UDP joins what
+// came in pieces, as a gateway may send one reply in several datagrams.
+TEST(NetworkLink, TheWindowReadsModbusUdpOneDatagramAtATime)
+{
+    const int peer = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in at {};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof at;
+    ASSERT_EQ(bind(peer, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(getsockname(peer, reinterpret_cast<sockaddr*>(&at), &size), 0);
+    const std::string port = std::to_string(ntohs(at.sin_port));
+    for (const std::string scheme : { "udp://", "rtu+udp://" }) {
+        ASSERT_TRUE(SerialPort::OpenPort(scheme + "127.0.0.1:" + port, "", nullptr));
+        ASSERT_EQ(SerialPort::WritePort("hello"), 5); // tells the peer where to answer
+        char got[16];
+        sockaddr_in from {};
+        socklen_t fromSize = sizeof from;
+        ASSERT_EQ(
+            recvfrom(peer, got, sizeof got, 0, reinterpret_cast<sockaddr*>(&from), &fromSize), 5);
+        for (const char* datagram : { "first", "second" })
+            sendto(peer, datagram, std::strlen(datagram), 0, reinterpret_cast<sockaddr*>(&from),
+                fromSize);
+        EXPECT_EQ(SerialPort::ReadPort(), scheme == "udp://" ? "first" : "firstsecond") << scheme;
+        SerialPort::ClosePort();
+    }
+    close(peer);
 }
