@@ -52,9 +52,9 @@ public:
     // What the link learnt: a connection closed or made again.
     void note(const std::string& text, bool streamEnded);
     // The composer's request: at once, or after the answer to the poll or button's request out
-    // (or that request's no-reply time). verify: the write
-    // it carries, read back once it is answered well, the outcome told as a row
-    // ("read back: as written", "read back: holding 5: wrote 1234, read 1000").
+    // (or that request's no-reply time). verify: the write it carries, read back once it is
+    // answered well, the outcome told as a row ("read back: as written", "read back: holding 5:
+    // wrote 1234, read 1000").
     void sendComposed(
         const std::string& frame, std::optional<modbus::RequestFields> verify = std::nullopt);
     void setPortState(PortState state);
@@ -111,7 +111,7 @@ private:
     modbus::EchoMode echo_ = modbus::EchoMode::Auto;
     std::string recordPath_;
     QString recordProblem_;
-    std::string composedWaiting_; // a composed request held while a poll is out
+    std::string composedWaiting_; // a composed request held while another request is out
     std::string composedOut_; // a composed request sent and not answered yet
     bool sendingOwn_ = false; // what is being written is the run's or the composer's
     // Until when a design button's request may still be answered; nullopt: none is out.

@@ -113,24 +113,28 @@ std::optional<std::string> readSerial(std::string_view option, const char* value
     static const std::pair<std::string_view, char> kParities[]
         = { { "none", 'n' }, { "even", 'e' }, { "odd", 'o' } };
     const auto number = modbus::ParseInteger(value);
-    if (option == "--port")
+    if (option == "--port") {
         o.device = value;
-    else if (option == "--speed" && number && SerialDeviceSpeed(int(*number)))
+        return "";
+    }
+    if (option == "--speed") {
+        if (!number || !SerialDeviceSpeed(int(*number)))
+            return "--speed takes 1200 .. 230400 (a common speed)";
         o.line.speed = int(*number);
-    else if (option == "--stop-bits" && number && (*number == 1 || *number == 2))
+    } else if (option == "--stop-bits") {
+        if (!number || (*number != 1 && *number != 2))
+            return "--stop-bits takes 1 or 2";
         o.line.stopBits = int(*number);
-    else if (option == "--parity") {
+    } else if (option == "--parity") {
         const auto* parity = std::find_if(std::begin(kParities), std::end(kParities),
             [&](const auto& p) { return p.first == value; });
         if (parity == std::end(kParities))
             return "--parity takes none, even or odd";
         o.line.parity = parity->second;
-    } else if (option == "--speed" || option == "--stop-bits")
-        return option == "--speed" ? "--speed takes 1200 .. 230400 (a common speed)"
-                                   : "--stop-bits takes 1 or 2";
-    else
+    } else {
         return std::nullopt;
-    o.lineGiven = o.lineGiven || option != "--port";
+    }
+    o.lineGiven = true;
     return "";
 }
 
