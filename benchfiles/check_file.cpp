@@ -84,17 +84,21 @@ namespace {
         return {};
     }
 
+    // "wait 500" as a step, or why not.
+    std::string readWait(const std::vector<std::string_view>& w, CheckStep& step)
+    {
+        const auto ms = w.size() == 2 ? ParseInteger(w[1]) : std::nullopt;
+        if (!ms || *ms < 0 || *ms > 3'600'000)
+            return "wait takes milliseconds: wait 500";
+        step.waitMs = int(*ms);
+        return {};
+    }
+
     // One line as a step, or why not.
     std::string readStep(std::string_view line, CheckStep& step, const RegisterMap* map)
     {
-        const std::vector<std::string_view> w = words(line);
-        if (w[0] == "wait") {
-            const auto ms = w.size() == 2 ? ParseInteger(w[1]) : std::nullopt;
-            if (!ms || *ms < 0 || *ms > 3'600'000)
-                return "wait takes milliseconds: wait 500";
-            step.waitMs = int(*ms);
-            return {};
-        }
+        if (const std::vector<std::string_view> w = words(line); w[0] == "wait")
+            return readWait(w, step);
         const std::size_t expect = line.find(" expect ");
         if (expect == std::string_view::npos)
             return "no \"expect\": read-holding 0 2 expect 10 20";

@@ -32,12 +32,22 @@ ListenBar::ListenBar(QWidget* parent)
     save_->setToolTip("The frames heard as a pcap file, for Wireshark (link type 147)");
     save_->setEnabled(false);
     note_->setObjectName("listenNote");
+    arrange();
+    connectButtons();
+}
+
+void ListenBar::arrange()
+{
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     for (QWidget* w : { static_cast<QWidget*>(listen_), static_cast<QWidget*>(findSpeed_),
              static_cast<QWidget*>(save_) })
         row->addWidget(w);
     row->addWidget(note_, 1);
+}
+
+void ListenBar::connectButtons()
+{
     connect(listen_, &QPushButton::toggled, this, [this](bool on) {
         if (onListen)
             onListen(on);

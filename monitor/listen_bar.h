@@ -31,6 +31,9 @@ public:
     QString note() const;
 
 private:
+    void arrange();
+    void connectButtons();
+
     QPushButton* listen_;
     QPushButton* findSpeed_;
     QPushButton* save_;

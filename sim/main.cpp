@@ -266,6 +266,23 @@ pid_t stopWithParent()
     return getppid();
 }
 
+// Its path and links printed, then requests answered until told to stop. The exit status.
+int serve(PtySlave& slave, const SimOptions& o, pid_t parent)
+{
+    std::printf("%s\n", slave.path().c_str());
+    ServedLinks links(slave);
+    if (!listen(links, o.served))
+        return 1;
+    std::fprintf(stderr,
+        "quillet-sim: slave %s on %s%s (functions 1, 2, 3, 4, 5, 6, 8, 15, 16, 17, 22, 23, 43/14; "
+        "coils, inputs and registers 0..99). Ctrl-C stops.\n",
+        slavesText(o.slaves).c_str(), slave.path().c_str(),
+        o.device.empty() ? "" : (" at " + o.line.shortForm()).c_str());
+    while (!stopRequested && getppid() == parent)
+        links.serveOnce(200);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -293,16 +310,5 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    std::printf("%s\n", slave.path().c_str());
-    ServedLinks links(slave);
-    if (!listen(links, o.served))
-        return 1;
-    std::fprintf(stderr,
-        "quillet-sim: slave %s on %s%s (functions 1, 2, 3, 4, 5, 6, 8, 15, 16, 17, 22, 23, 43/14; "
-        "coils, inputs and registers 0..99). Ctrl-C stops.\n",
-        slavesText(o.slaves).c_str(), slave.path().c_str(),
-        o.device.empty() ? "" : (" at " + o.line.shortForm()).c_str());
-    while (!stopRequested && getppid() == parent)
-        links.serveOnce(200);
-    return 0;
+    return serve(slave, o, parent);
 }

@@ -125,6 +125,8 @@ private:
     bool pressRoleButton(const QKeyEvent* event);
     bool isDisabledAccessKey(const QKeyEvent* key) const;
     bool openLog();
+    // The monitor told of a port just opened: its line or network link, its note, its state.
+    void tellMonitorOpened();
     void makeMonitor();
     void connectScan();
     // A workspace's part that is the window's: the port text, the speed and the line.

@@ -50,6 +50,21 @@ bool frmSerial::openLog()
     return false;
 }
 
+void frmSerial::tellMonitorOpened()
+{
+    const std::optional<modbus::Framing> network = SerialPort::NetworkFraming();
+    const comm::LineSettings line = lineSettings();
+    monitor_->setCharacterUs(
+        network ? 0 : modbus::CharacterUs(line.speed, line.parity, line.stopBits));
+    monitor_->sessionOpened(
+        network ? txt0->text() : QString::fromStdString(line.shortForm()), network);
+    // Said once, at the Open it concerns; the log keeps the LINE it was asked for.
+    monitor_->setPortNote(parity_ != 'n' && SerialPort::IsPseudoTerminal()
+            ? txt0->text() + " is a pseudo-terminal: parity does not apply there"
+            : QString());
+    monitor_->setPortState(monitor::PortState::Open);
+}
+
 void frmSerial::BTNOpenCom_Click()
 {
     abandonHunt();
@@ -70,17 +85,7 @@ void frmSerial::BTNOpenCom_Click()
     SwitchTags();
     portGone_ = false;
     openSettings_ = settings; // a port that comes back is reopened as it was opened
-    const std::optional<modbus::Framing> network = SerialPort::NetworkFraming();
-    const comm::LineSettings line = lineSettings();
-    monitor_->setCharacterUs(
-        network ? 0 : modbus::CharacterUs(line.speed, line.parity, line.stopBits));
-    monitor_->sessionOpened(
-        network ? txt0->text() : QString::fromStdString(lineSettings().shortForm()), network);
-    // Said once, at the Open it concerns; the log keeps the LINE it was asked for.
-    monitor_->setPortNote(parity_ != 'n' && SerialPort::IsPseudoTerminal()
-            ? txt0->text() + " is a pseudo-terminal: parity does not apply there"
-            : QString());
-    monitor_->setPortState(monitor::PortState::Open);
+    tellMonitorOpened();
     TMRComm.start(kTimerIntervalMs);
     // Deliberate: a slave that resets when the port opens gets a moment before the first
     // request can go out. The window is unresponsive for that long, as designed.
