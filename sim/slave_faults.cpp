@@ -3,10 +3,9 @@
 #include "modbus/crc16.h"
 #include "requests/request_language.h"
 
-namespace {
+#include <algorithm>
 
-const char* const kEveryKinds[]
-    = { "bad-crc", "no-reply", "half-frame", "stray", "wrong-function", "wrong-length" };
+namespace {
 
 std::string withCrc(std::string body)
 {
@@ -84,19 +83,23 @@ std::string SlaveFaults::add(std::string_view fault)
             return kind + " takes N or MIN-MAX: " + std::string(fault);
         (kind == "delay" ? delayMin_ : exceptionFrom_) = range->first;
         (kind == "delay" ? delayMax_ : exceptionTo_) = range->second;
-        if (const std::size_t slash = arg.find('/'); kind == "exception" && slash != arg.npos)
-            exceptionCode_ = int(modbus::ParseInteger(arg.substr(slash + 1)).value_or(2));
+        if (const std::size_t slash = arg.find('/'); kind == "exception" && slash != arg.npos) {
+            const auto code = modbus::ParseInteger(arg.substr(slash + 1));
+            if (!code || *code < 1 || *code > 255)
+                return "an exception's code is 1..255: " + std::string(fault);
+            exceptionCode_ = int(*code);
+        }
         return {};
     }
-    for (const char* every : kEveryKinds)
-        if (kind == every) {
-            const auto n = arg.empty() ? std::optional<std::int64_t>(1) : modbus::ParseInteger(arg);
-            if (!n || *n < 1)
-                return kind + " takes N, every Nth reply: " + std::string(fault);
-            kinds_[kind].n = int(*n);
-            return {};
-        }
-    return "unknown fault: " + std::string(fault);
+    const bool spoils
+        = std::ranges::any_of(kSpoilers, [&](const Spoiler& s) { return kind == s.kind; });
+    if (!spoils && kind != "no-reply")
+        return "unknown fault: " + std::string(fault);
+    const auto n = arg.empty() ? std::optional<std::int64_t>(1) : modbus::ParseInteger(arg);
+    if (!n || *n < 1)
+        return kind + " takes N, every Nth reply: " + std::string(fault);
+    kinds_[kind].n = int(*n);
+    return {};
 }
 
 FaultedReply SlaveFaults::apply(const std::string& request, std::string reply, std::mt19937& random)

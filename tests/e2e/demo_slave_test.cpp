@@ -101,6 +101,8 @@ TEST(SlaveFaults, RefusalsEveryNthAndFiles)
         { "no-reply=0", "no-reply takes N, every Nth reply: no-reply=0" },
         { "echo=2", "echo takes no value" },
         { "shout", "unknown fault: shout" },
+        { "exception=0-9/x", "an exception's code is 1..255: exception=0-9/x" },
+        { "stray=-1", "stray takes N, every Nth reply: stray=-1" },
     };
     for (const auto& [fault, why] : refused)
         EXPECT_EQ(SlaveFaults().add(fault), why) << fault;
