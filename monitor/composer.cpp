@@ -96,6 +96,9 @@ void Composer::buildFields()
         "Leave the check bytes off or send them wrong, to see how a slave takes a bad frame");
     command_->setEditable(true);
     command_->setInsertPolicy(QComboBox::NoInsert);
+    // An inline completion would send a value nobody typed ("50" completed to "500" from the
+    // history): the history is offered by the list and Up/Down, never inserted.
+    command_->setCompleter(nullptr);
     command_->setObjectName("command");
     command_->setToolTip("The same request as a quillet-cli command; typing one fills the fields");
     preview_->setObjectName("preview");
@@ -324,6 +327,8 @@ void Composer::send()
     command_->insertItem(0, command);
     while (command_->count() > kHistory)
         command_->removeItem(command_->count() - 1);
+    // The newest is the current entry, so that Down goes to the one sent before it.
+    command_->setCurrentIndex(0);
     command_->setEditText(command);
     syncing_ = false;
 }

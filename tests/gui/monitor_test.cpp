@@ -247,6 +247,43 @@ TEST_F(Monitor, TheComposerSendsAFunction4RequestLogsItAndShowsItsRows)
     EXPECT_EQ(composer->problem(), "Cannot send: not a number: \"x\" (write-coils START BIT...)");
 }
 
+// The command box sends exactly what was typed: its history is offered, never inserted, so a
+// value typed after a longer one sent before is not completed into it.
+TEST_F(Monitor, TheCommandBoxSendsExactlyTheTextTypedAndOffersItsHistory)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    open();
+    monitor->composer()->setSlave("48");
+    auto* box = monitor->findChild<QComboBox*>("command");
+    QLineEdit* command = box->lineEdit();
+    command->setFocus();
+    const char* typed[][2] = {
+        { "write-register 3 500", "30 06 00 03 01 F4" },
+        { "write-register 3 50", "30 06 00 03 00 32" },
+        { "write-register 3 5", "30 06 00 03 00 05" },
+        { "write-register 3 500", "30 06 00 03 01 F4" },
+    };
+    for (const auto& t : typed) {
+        command->selectAll();
+        QTest::keyClick(command, Qt::Key_Delete);
+        QTest::keyClicks(command, t[0]);
+        EXPECT_EQ(command->text().toStdString(), t[0]);
+        QTest::keyClick(command, Qt::Key_Return, Qt::ControlModifier);
+        ASSERT_FALSE(platform->writes().empty());
+        EXPECT_EQ(modbus::HexBytes(platform->writes().back()).substr(0, 17), t[1]) << t[0];
+        tick(platform->writes().back()); // answered: the next may go
+    }
+    EXPECT_EQ(platform->writes().size(), std::size(typed));
+    // The history, newest first and each once, is there to be chosen with Up and Down.
+    ASSERT_EQ(box->count(), 3);
+    EXPECT_EQ(box->itemText(1), "write-register 3 5");
+    QTest::keyClick(box, Qt::Key_Down);
+    EXPECT_EQ(command->text(), "write-register 3 5");
+    QTest::keyClick(box, Qt::Key_Down);
+    EXPECT_EQ(command->text(), "write-register 3 50");
+    EXPECT_EQ(monitor->findChild<QLineEdit*>("values")->text(), "50") << "the fields follow";
+}
+
 // "Read back" with a composed write: once the write is answered, the same registers are read,
 // and a row tells whether they hold what was written; "One register with 16" writes it as 16.
 TEST_F(Monitor, AComposedWriteIsReadBackAndTheOutcomeIsARow)
