@@ -153,6 +153,10 @@ namespace {
                 return readInt(
                     v, w.byteTimeoutMs, 1, 60'000, "the byte time-out must be 1..60000 ms");
             } },
+        { "graceMs",
+            [](const json& v, Workspace& w) {
+                return readInt(v, w.graceMs, 0, 60'000, "the grace must be 0..60000 ms");
+            } },
     };
 
     struct Reading
@@ -285,6 +289,7 @@ std::string WriteWorkspace(const Workspace& w)
     put(poll, "count", w.count);
     put(poll, "timeoutMs", w.timeoutMs);
     put(poll, "byteTimeoutMs", w.byteTimeoutMs);
+    put(poll, "graceMs", w.graceMs);
     if (!poll.empty())
         root["poll"] = poll;
     put(root, "map", w.map);

@@ -31,6 +31,7 @@ struct Workspace
     std::optional<int> byteTimeoutMs;
     std::optional<std::string> map; // as the file holds it: relative to the workspace, or not
     std::optional<WordOrder> order;
+    std::optional<int> graceMs; // quiet kept after an unanswered request before its like
     bool operator==(const Workspace&) const = default;
 };
 

@@ -29,6 +29,7 @@ std::string ApplyWorkspace(const std::string& path, const std::set<std::string>&
     take("--address", w.slave, o.address);
     take("--timeout", w.timeoutMs, o.timeoutMs);
     take("--byte-timeout", w.byteTimeoutMs, o.byteTimeoutMs);
+    take("--grace", w.graceMs, o.graceMs);
     take("--echo", w.echo, o.echo);
     take("--word-order", w.order, o.order);
     if (w.map && !given.count("--map"))

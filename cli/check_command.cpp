@@ -178,7 +178,7 @@ int RunCheck(const Options& o)
         std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
         return 1;
     }
-    Link link(port, LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo, o.turnaroundMs));
+    Link link(port, LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo, o.turnaroundMs, o.graceMs));
     const std::vector<Outcome> outcomes = runSteps(port, link, o, *file);
     return passedAll(o, port, junit, outcomes) ? 0 : 1;
 }

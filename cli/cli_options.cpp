@@ -77,6 +77,11 @@ namespace {
         app.add_option("--byte-timeout", o.byteTimeoutMs,
                "Longest pause in ms between the pieces of a reply (default 100)")
             ->check(CLI::Range(1, 600000));
+        app.add_option("--grace", o.graceMs,
+               "Quiet in ms kept after a request that got no reply before one whose reply would "
+               "look the same, so that a late reply is not taken for its answer (default 100; 0: "
+               "none)")
+            ->check(CLI::Range(0, 60000));
         app.add_option("--echo", raw.echo,
                "on: the adapter hears itself (two-wire RS-485), off: it does not, auto: told "
                "from what comes back (default auto)")

@@ -31,6 +31,7 @@ struct Options
     int timeoutMs = 1000; // to the reply's first byte, from the request's end on the line
     int byteTimeoutMs = 100; // between the pieces of a reply
     int turnaroundMs = 100; // after a broadcast, before the next request
+    int graceMs = 100; // after an unanswered request, before one whose reply looks the same
     modbus::EchoMode echo = modbus::EchoMode::Auto;
     modbus::WordOrder order = modbus::WordOrder::ABCD;
     bool json = false;

@@ -1,5 +1,7 @@
 #include "cli_port.h"
 
+#include "exchange/echo_probe.h"
+#include "modbus/function_table.h"
 #include "serial/win32/device_gone.h"
 #include "serial/win32_comm.h"
 
@@ -106,33 +108,61 @@ Link::Link(Port& port, const LinkSettings& settings)
     , turnaroundUs_(settings.turnaroundUs)
     , timing_(port.timing(settings.responseUs, settings.byteUs))
     , line_(port.linkName())
+    // Transaction ids tell late replies apart on MBAP links: no grace is needed there.
+    , gate_(port.interFrameUs(),
+          comm::FramingOf(port.address().kind) == modbus::Framing::Rtu ? settings.graceUs : 0)
 {
     if (port.address().network())
         line_.setNetwork(comm::FramingOf(port.address().kind));
     line_.setEcho(settings.echo);
 }
 
-void Link::keepSilence()
+void Link::holdLine(const modbus::ByteString& frame)
 {
-    // The standard's 3.5 characters between frames, kept after whatever the line last carried.
-    const std::int64_t until = quietSinceUs_ + port_.interFrameUs();
-    if (const std::int64_t left = until - now().monoUs; left > 0)
-        std::this_thread::sleep_for(std::chrono::microseconds(left));
+    // What arrives meanwhile came after the last exchange ended: the analysis judges it against
+    // that request. Bounded: a line that never stops talking still gets its request.
+    for (int reads = 0; reads < 16;) {
+        const std::int64_t hold = gate_.holdUs(frame, now().monoUs);
+        if (hold <= 0 && reads > 0)
+            return;
+        const modbus::ByteString waiting = port_.read(hold);
+        const modbus::LineTime at = now();
+        if (waiting.empty() && hold <= 0)
+            return;
+        if (waiting.empty())
+            continue;
+        ++reads;
+        line_.readAway(waiting, at);
+        gate_.heard(at.monoUs);
+    }
 }
 
-void Link::readAway()
+bool Link::needsEchoProbe(const modbus::ByteString& frame) const
 {
-    // What waits now came after the last exchange ended: the analysis judges it against that
-    // request when this one is written. Bounded: a line that never stops talking still gets
-    // its request.
-    for (int reads = 0; reads < 16; ++reads) {
-        const modbus::ByteString waiting = port_.read(0);
-        if (waiting.empty())
-            return;
-        const modbus::LineTime at = now();
-        line_.readAway(waiting, at);
-        quietSinceUs_ = at.monoUs;
-    }
+    // Only a serial line in auto, before a write whose reply is a copy, and only until known.
+    return !port_.address().network() && line_.echo() == modbus::EchoMode::Auto
+        && !line_.echoHeard() && frame.size() >= 4 && modbus::ByteAt(frame, 0) != 0
+        && modbus::ReplyCopiesRequest(frame);
+}
+
+void Link::findEcho()
+{
+    const modbus::ByteString probe = modbus::EchoProbeFrame();
+    const modbus::LineTime sentAt = now();
+    if (port_.write(probe) != int(probe.size()))
+        return; // told by the request's own write
+    modbus::EchoProbe heard(sentAt.monoUs, timing_.timed ? timing_.characterUs : 0);
+    while (!heard.done() && port_.failure().empty())
+        heard.read(port_.read(heard.nextWaitUs(now().monoUs)), now().monoUs);
+    const modbus::LineTime at = now();
+    if (!heard.others().empty())
+        line_.readAway(heard.others(), at);
+    line_.learnEcho(heard.heard(), at,
+        heard.heard() ? modbus::kHearsItself
+                      : "this adapter does not hear itself: a copy of a write is its reply "
+                        "(echo off)");
+    gate_.heard(std::max(at.monoUs,
+        sentAt.monoUs + std::int64_t(probe.size()) * timing_.characterUs));
 }
 
 bool Link::tellNews()
@@ -149,11 +179,14 @@ bool Link::tellNews()
 
 modbus::Exchange Link::transact(const modbus::ByteString& frame)
 {
-    keepSilence();
-    readAway();
-    keepSilence();
+    holdLine(frame);
+    if (needsEchoProbe(frame)) {
+        findEcho();
+        holdLine(frame);
+    }
     const modbus::ByteString wire = line_.wireOf(frame);
     const modbus::LineTime sentAt = now();
+    gate_.sending(frame, sentAt.monoUs);
     const int written = port_.write(wire);
     tellNews(); // a connection made again, or not, is told before the request
     modbus::Exchange exchange(line_, wire, written, timing_, sentAt, port_.down());
@@ -165,10 +198,14 @@ modbus::Exchange Link::transact(const modbus::ByteString& frame)
     // an exchange without news is left as it ended.
     if (tellNews())
         exchange.read({}, now());
-    quietSinceUs_
+    std::int64_t quietFrom
         = std::max(now().monoUs, sentAt.monoUs + std::int64_t(wire.size()) * timing_.characterUs);
-    if (line_.broadcastSent() && written == int(wire.size()))
-        quietSinceUs_ += turnaroundUs_ - port_.interFrameUs(); // the slaves act on it first
+    if (exchange.outcome() == modbus::Outcome::Broadcast)
+        quietFrom += turnaroundUs_ - port_.interFrameUs(); // the slaves act on it first
+    const modbus::Outcome outcome = exchange.outcome();
+    const bool unanswered = outcome == modbus::Outcome::NoReply
+        || outcome == modbus::Outcome::EchoOnly || outcome == modbus::Outcome::OtherAddress;
+    gate_.ended(frame, unanswered, quietFrom);
     return exchange;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "exchange/exchange.h"
+#include "exchange/request_gate.h"
 #include "modbus/byte_string.h"
 #include "serial/line_settings.h"
 #include "serial/link_address.h"
@@ -58,11 +59,16 @@ struct LinkSettings
     modbus::EchoMode echo = modbus::EchoMode::Auto;
     // After a broadcast, which nobody answers: the time slaves get to act on it.
     std::int64_t turnaroundUs = 100'000;
+    // After a request that got no reply, the quiet kept before one whose reply would look the
+    // same, so that its late reply is not taken for the next one's answer.
+    std::int64_t graceUs = kDefaultGraceUs;
+    static constexpr std::int64_t kDefaultGraceUs = 100'000;
 };
 
 // A run's requests on one port: the line's analysis carried from one request to the next (an
-// echo told, a late reply recognised), the silence kept before each request, and what waited
-// read away and judged first.
+// echo told, a late reply recognised), the silence and any grace kept before each request with
+// what arrives meanwhile read away and judged, and the adapter's echo found before a write that
+// needs it.
 class Link
 {
 public:
@@ -71,8 +77,11 @@ public:
     const modbus::FrameAnalyzer& analysis() const { return line_; }
 
 private:
-    void keepSilence();
-    void readAway();
+    // Reads the line until the request may go: the silence between frames, a grace after an
+    // unanswered request of the same shape.
+    void holdLine(const modbus::ByteString& frame);
+    bool needsEchoProbe(const modbus::ByteString& frame) const;
+    void findEcho();
     // What the port learnt of its connection, as notes in the analysis; whether there was any.
     bool tellNews();
 
@@ -80,14 +89,15 @@ private:
     std::int64_t turnaroundUs_;
     modbus::ExchangeTiming timing_;
     modbus::FrameAnalyzer line_;
-    std::int64_t quietSinceUs_ = 0;
+    modbus::RequestGate gate_;
 };
 
 // The settings of a run's link from the command line's.
-inline LinkSettings LinkOf(
-    int timeoutMs, int byteTimeoutMs, modbus::EchoMode echo, int turnaroundMs = 100)
+inline LinkSettings LinkOf(int timeoutMs, int byteTimeoutMs, modbus::EchoMode echo,
+    int turnaroundMs = 100, int graceMs = LinkSettings::kDefaultGraceUs / 1000)
 {
-    return { timeoutMs * 1000LL, byteTimeoutMs * 1000LL, echo, turnaroundMs * 1000LL };
+    return { timeoutMs * 1000LL, byteTimeoutMs * 1000LL, echo, turnaroundMs * 1000LL,
+        graceMs * 1000LL };
 }
 
 } // namespace cli

@@ -57,7 +57,7 @@ int ask(const cli::Options& o, cli::Port& port, cli::Link& link, const modbus::B
     std::fflush(stdout);
     if (exchange.good() && o.verify)
         return verifyWrite(o, link, modbus::ByteAt(frame, 0));
-    if (exchange.good() || exchange.code() == "broadcast")
+    if (modbus::Succeeded(exchange.outcome()))
         return 0;
     return fail("quillet-cli: "
             + (named ? "slave " + std::to_string(modbus::ByteAt(frame, 0)) + ": " : std::string())
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
     cli::Port port;
     if (const std::string why = port.open(o.port, o.line, o.timeoutMs * 1000LL); !why.empty())
         return fail("quillet-cli: " + why + "\n", 1);
-    cli::Link link(port, cli::LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo, o.turnaroundMs));
+    cli::Link link(port, cli::LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo, o.turnaroundMs, o.graceMs));
     if (o.everyMs)
         return cli::RunPolls(port, link, o, frames);
     int status = 0;

@@ -53,9 +53,7 @@ namespace {
         const modbus::Exchange exchange = link.transact(frame);
         std::fputs(NoteLines(exchange).c_str(), stderr);
         const modbus::FrameRow* answer = exchange.answer();
-        const modbus::FrameRow* came = exchange.outcomeRow();
-        const modbus::PollOutcome outcome
-            = came ? modbus::OutcomeOf(came->kind) : modbus::PollOutcome::NoReply;
+        const modbus::PollOutcome outcome = exchange.outcome();
         const int code = answer && outcome == modbus::PollOutcome::Exception
             ? int(modbus::ByteAt(answer->bytes, 2))
             : 0;

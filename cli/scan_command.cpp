@@ -59,7 +59,7 @@ namespace {
                 std::fprintf(stderr, "quillet-cli: %s\n", why.c_str());
                 run.opened(false);
             } else {
-                run.opened(true);
+                run.opened(true, port->timing(0, 0).timed);
             }
             break;
         case modbus::ScanRun::Need::Send: {

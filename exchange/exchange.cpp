@@ -20,13 +20,18 @@ Exchange::Exchange(FrameAnalyzer& line, const ByteString& frame, int written,
     // Reads here return as bytes arrive, so their times tell gaps and echoes; the exchange
     // says when the time is up, not the analysis's own second.
     line.setCharacterUs(timing.timed ? timing.characterUs : 0);
+    line.setTimedReads(timing.timed);
     line.setGapUs(timing.silenceUs);
     line.setNoReplyUs(std::numeric_limits<std::int64_t>::max());
     line.written(frame, written, false, sentAt, notSent);
     // What waited is judged before the request's own row, the last that written() makes.
     rows_ = line.take();
     requestAt_ = rows_.size() - 1;
-    done_ = written < int(frame.size()) || line.broadcastSent();
+    if (written < int(frame.size()))
+        unsent_ = written <= 0 && !notSent.empty() ? Outcome::NotConnected : Outcome::ShortWrite;
+    else if (line.broadcastSent())
+        unsent_ = Outcome::Broadcast;
+    done_ = unsent_.has_value();
 }
 
 std::int64_t Exchange::nextWaitUs(std::int64_t nowUs) const
@@ -73,8 +78,20 @@ void Exchange::collect()
 
 const FrameRow* Exchange::answer() const { return answer_ ? &rows_[*answer_] : nullptr; }
 
+const FrameRow* Exchange::firstAfterRequest(RowKind kind) const
+{
+    for (std::size_t i = requestAt_ + 1; i < rows_.size(); ++i)
+        if (rows_[i].kind == kind)
+            return &rows_[i];
+    return nullptr;
+}
+
 const FrameRow* Exchange::lastWord() const
 {
+    // Only another slave spoke: that says more than the silence of the one asked.
+    if (const FrameRow* other = firstAfterRequest(RowKind::OtherAddress);
+        other && !firstAfterRequest(RowKind::NotFrame))
+        return other;
     for (std::size_t i = rows_.size(); i > requestAt_ + 1; --i) {
         const RowKind kind = rows_[i - 1].kind;
         if (kind != RowKind::Hint && kind != RowKind::Note && kind != RowKind::Stray
@@ -90,33 +107,29 @@ std::string Exchange::verdict() const
         return a->verdict;
     if (const FrameRow* last = lastWord())
         return last->verdict;
-    return request().verdict == "sent" ? "no reply" : request().verdict;
+    return unsent_ ? request().verdict : "no reply";
 }
 
-std::string Exchange::code() const
+Outcome Exchange::outcome() const
 {
+    if (unsent_)
+        return *unsent_;
     const FrameRow* a = outcomeRow();
-    if (!a && request().verdict.starts_with("broadcast"))
-        return "broadcast";
-    if (!a && request().verdict.starts_with("not sent"))
-        return "not-connected";
-    if (!a)
-        return request().verdict == "sent" ? "no-reply" : "short-write";
-    switch (a->kind) {
+    switch (a ? a->kind : RowKind::NoReply) {
     case RowKind::Reply:
-        return "ok";
+        return Outcome::Good;
     case RowKind::Exception:
-        return "exception";
+        return Outcome::Exception;
     case RowKind::CrcBad:
-        return "crc-bad";
+        return Outcome::CrcBad;
     case RowKind::Mismatch:
-        return "wrong-reply";
-    case RowKind::NoReply:
-        return a->verdict == "no reply" ? "no-reply" : "echo-only";
+        return Outcome::WrongReply;
     case RowKind::OtherAddress:
-        return "no-reply"; // only another slave spoke
-    default:
-        return "not-a-frame";
+        return Outcome::OtherAddress;
+    case RowKind::NotFrame:
+        return Outcome::NotFrame;
+    default: // no reply, or none yet when the next request went out
+        return firstAfterRequest(RowKind::Echo) ? Outcome::EchoOnly : Outcome::NoReply;
     }
 }
 

@@ -3,6 +3,7 @@
 // in. Times are passed in, so tests drive it with invented ones.
 #pragma once
 
+#include "modbus/exchange_outcome.h"
 #include "modbus/frame_analysis.h"
 
 #include <optional>
@@ -54,10 +55,11 @@ public:
     const FrameRow* outcomeRow() const { return answer() ? answer() : lastWord(); }
     // The answer's verdict, or what came instead: "no reply", "not a frame", ...
     std::string verdict() const;
-    bool good() const { return answer() && answer()->kind == RowKind::Reply; }
-    // The verdict as a stable word for scripts: ok, exception, crc-bad, wrong-reply,
-    // not-a-frame, no-reply, echo-only, short-write, not-connected, broadcast.
-    std::string code() const;
+    // What the request came to; everything a caller decides follows from it.
+    Outcome outcome() const;
+    bool good() const { return outcome() == Outcome::Good; }
+    // The outcome as a stable word for scripts (OutcomeCode).
+    std::string code() const { return std::string(OutcomeCode(outcome())); }
     // What else was seen: stray bytes, late replies, an echo told: "1 stray byte before the
     // reply".
     std::vector<std::string> notes() const;
@@ -66,6 +68,8 @@ private:
     void collect();
     // The last row after the request that says what came instead of an answer.
     const FrameRow* lastWord() const;
+    // The first row of this kind after the request; nullptr when there is none.
+    const FrameRow* firstAfterRequest(RowKind kind) const;
     void finish(LineTime at);
 
     FrameAnalyzer* line_;
@@ -77,6 +81,7 @@ private:
     std::vector<FrameRow> rows_;
     std::size_t requestAt_ = 0;
     std::optional<std::size_t> answer_;
+    std::optional<Outcome> unsent_; // a request that did not go whole, or a broadcast
 };
 
 } // namespace modbus

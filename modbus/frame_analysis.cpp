@@ -76,6 +76,9 @@ void FrameAnalyzer::written(
     request_ = Request {};
     request_->raw = rawText;
     request_->writtenUs = at.monoUs;
+    // Where reads follow the line, the write began at `at` and the request left the line its
+    // characters later; elsewhere the write returned once it had gone.
+    request_->endUs = at.monoUs + (timedReads_ ? std::int64_t(frame.size()) * characterUs_ : 0);
     request_->frame = frame;
     FrameRow& row = add(RowKind::Request, at);
     if (const MbapCut cut = ReadMbapDatagram(frame);
@@ -193,8 +196,9 @@ void FrameAnalyzer::timedOut(LineTime at)
 
 bool FrameAnalyzer::pendingLengthKnown() const
 {
+    // Bytes that make a whole frame already, and still wait, wait for the line's silence.
     const std::optional<std::size_t> length = ReplyFrameLength(buffer_, 0, requestFrame());
-    return !length || *length > 0;
+    return !length || (*length > 0 && *length > buffer_.size());
 }
 
 void FrameAnalyzer::noticeSilence(LineTime at, bool nextRequest, bool timeUp)
@@ -240,7 +244,9 @@ void FrameAnalyzer::emitHint(LineTime at)
 void FrameAnalyzer::extract(LineTime at, bool lineSilent)
 {
     while (!buffer_.empty()) {
-        const Step step = request_ && !request_->echoChecked ? checkEcho(at, lineSilent) : Step::Go;
+        const Step step = request_ && !request_->echoChecked && echoApplies()
+        ? checkEcho(at, lineSilent)
+        : Step::Go;
         if (step == Step::Wait)
             return;
         if (step == Step::Go && !takeFrame(at, lineSilent))
@@ -253,15 +259,38 @@ std::string_view FrameAnalyzer::requestFrame() const
     return request_ && !request_->raw ? std::string_view(request_->frame) : std::string_view();
 }
 
+bool FrameAnalyzer::echoApplies() const
+{
+    // No adapter between a master and a Modbus TCP or UDP server hears itself.
+    return framing_ == Framing::Rtu && echo_ != EchoMode::Off;
+}
+
+void FrameAnalyzer::learnEcho(bool heard, LineTime at, const std::string& how)
+{
+    // An echo seen outweighs one found missing; nothing else changes what is known.
+    if (echo_ != EchoMode::Auto || heard_ == true || (heard_ == false && !heard))
+        return;
+    heard_ = heard;
+    if (heard)
+        echo_ = EchoMode::On;
+    if (!how.empty())
+        add(RowKind::Note, at).verdict = how;
+}
+
 FrameAnalyzer::Step FrameAnalyzer::checkEcho(LineTime at, bool lineSilent)
 {
     const ByteString& sent = request_->frame;
     const std::string_view buffer = buffer_;
+    // Known not to hear itself: a copy of a request whose reply is a copy is that reply. A copy
+    // of any other request is still an echo, which its content tells.
+    if (echo_ == EchoMode::Auto && heard_ == false && !request_->raw && ReplyCopiesRequest(sent)) {
+        request_->echoChecked = true;
+        return Step::Go;
+    }
     const auto startsSent = [&](std::string_view part) { return sent.starts_with(part); };
-    if (echo_ != EchoMode::Off && !sent.empty() && buffer.size() < sent.size() && !lineSilent
-        && startsSent(buffer))
+    if (!sent.empty() && buffer.size() < sent.size() && !lineSilent && startsSent(buffer))
         return Step::Wait; // may still become the echo
-    if (echo_ == EchoMode::Off || sent.empty() || !buffer.starts_with(sent)) {
+    if (sent.empty() || !buffer.starts_with(sent)) {
         request_->echoChecked = true;
         return Step::Go;
     }
@@ -291,9 +320,16 @@ bool FrameAnalyzer::echoByTime(std::int64_t copyEndUs) const
 {
     // No slave's copy can be complete before the request has left, 3.5 characters of silence
     // have passed and the copy's own characters have crossed the line.
-    const auto n = std::int64_t(request_->frame.size());
+    return tooSoonForReply(copyEndUs, request_->frame.size());
+}
+
+bool FrameAnalyzer::tooSoonForReply(std::int64_t endUs, std::size_t length) const
+{
+
+    // A reply starts 3.5 characters after the request has left the line at the soonest, and
+    // takes its own characters to cross; an adapter's latency only delays bytes.
     return characterUs_ > 0
-        && copyEndUs < request_->writtenUs + 2 * n * characterUs_ + 7 * characterUs_ / 2;
+        && endUs < request_->endUs + (std::int64_t(length) * 2 + 7) * characterUs_ / 2;
 }
 
 std::int64_t FrameAnalyzer::timeOfByte(std::size_t index) const
@@ -316,11 +352,8 @@ void FrameAnalyzer::emitEcho(LineTime at)
     row.verdict = "echo of the request";
     row.reads = readsWithin(sent.size());
     consume(sent.size());
-    if (echo_ == EchoMode::Auto) {
-        echo_ = EchoMode::On; // said once: the adapter does not change within a session
-        add(RowKind::Note, at).verdict
-            = "this adapter hears itself: its echo is set aside from now on (echo on)";
-    }
+    // Said once: the adapter does not change within a session.
+    learnEcho(true, at, kHearsItself);
 }
 
 bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
@@ -333,20 +366,37 @@ bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
     }
     // Only bytes that made no good frame at the start pay for looking further on.
     const std::optional<std::size_t> later = goodFrameAfterStart();
+    // On a line that hands bytes over as they come, the reply may still begin further on in
+    // what is arriving, or a frame's real end may still come: judged once the line is silent.
+    const bool settled = lineSilent || buffer_.size() >= kMaxFrame;
+    if (!later && !settled && !mayBeginReply())
+        return false;
     if (length && *length == 0)
         return takeUnknown(later, at, lineSilent);
     if (length && *length <= buffer_.size())
         if (!later || *later >= *length) {
+            if (!later && !settled)
+                return false;
             emitReceived(*length, at); // its check bytes are wrong
             return true;
         }
     if (later)
         emitStray(*later, at); // noise before a good frame
-    else if (lineSilent || buffer_.size() >= kMaxFrame)
+    else if (settled)
         emitNotFrame(std::min(buffer_.size(), kMaxFrame), at, length.value_or(0));
     else
         return false;
     return true;
+}
+
+bool FrameAnalyzer::mayBeginReply() const
+{
+    const std::string_view asked = requestFrame();
+    if (asked.size() < 2 || buffer_.empty() || request_->answered)
+        return true;
+    if (ByteAt(buffer_, 0) != ByteAt(asked, 0))
+        return false;
+    return buffer_.size() < 2 || (ByteAt(buffer_, 1) & 0x7F) == ByteAt(asked, 1);
 }
 
 bool FrameAnalyzer::takeUnknown(std::optional<std::size_t> later, LineTime at, bool lineSilent)
@@ -376,12 +426,22 @@ std::optional<std::size_t> FrameAnalyzer::goodFrameAfterStart() const
 
 std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
 {
+    const std::string_view asked = requestFrame();
+    if (timedReads_ && !asked.empty() && !request_->answered
+        && tooSoonForReply(timeOfByte(frame.size() - 1), frame.size())) {
+        if (frame == asked) {
+            request_->echoSeen = true;
+            return { RowKind::Echo, "echo of the request" };
+        }
+        ++counts_.late;
+        return { RowKind::Late, "too soon to answer this request: a late reply to the one before" };
+    }
     if (!CrcGood(frame)) {
         ++counts_.crcBad;
         return { RowKind::CrcBad,
             "CRC BAD (expected " + HexBytes(checkBytes(frame).value_or("\0\0")) + ")" };
     }
-    if (const std::string_view asked = requestFrame(); !asked.empty()) {
+    if (!asked.empty()) {
         std::string differs = ReplyMismatch(asked, frame);
         const bool fitsPrevious = !previous_.empty() && ReplyMismatch(previous_, frame).empty();
         if ((differs.empty() && request_->silent) || (!differs.empty() && fitsPrevious)) {
@@ -420,15 +480,25 @@ void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
     verdict += gapNote(length);
     if (kind == RowKind::Reply && request_ && request_->copyTaken && !request_->answered)
         verdict += ", a copy of the request: if this adapter hears itself, set echo on";
+    // The echo would have come before the reply: a reply to a request it does not copy, with
+    // no echo ahead of it, shows an adapter that does not hear itself.
+    if ((kind == RowKind::Reply || kind == RowKind::Exception) && !requestFrame().empty()
+        && !request_->echoSeen && !request_->answered && echoApplies()
+        && !ReplyCopiesRequest(requestFrame()))
+        learnEcho(false, came, {});
     row.verdict = verdict;
     // Another slave's frame, or a late one, is not the answer: the asked one may still reply.
-    if (request_ && !request_->answered && kind != RowKind::OtherAddress && kind != RowKind::Late) {
+    if (request_ && !request_->answered && kind != RowKind::OtherAddress && kind != RowKind::Late
+        && kind != RowKind::Echo) {
         request_->answered = true;
-        row.replyMs = double(came.monoUs - request_->writtenUs) / 1000.0;
+        // Timed at the read that brought its last byte, though judged at a silence after it.
+        const std::int64_t lastByteUs = std::min(came.monoUs, timeOfByte(length - 1));
+        row.replyMs = double(std::max<std::int64_t>(0, lastByteUs - request_->endUs)) / 1000.0;
     }
     if (request_)
         request_->heldAt.reset();
-    ++counts_.replies;
+    if (kind != RowKind::Echo)
+        ++counts_.replies;
     consume(length);
 }
 

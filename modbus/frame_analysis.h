@@ -23,6 +23,10 @@ struct LineTime
     std::int64_t wallMs = 0; // milliseconds since local midnight
 };
 
+// Said when the adapter is found to hear itself, once a session.
+inline constexpr const char* kHearsItself
+    = "this adapter hears itself: its echo is set aside from now on (echo on)";
+
 enum class RowKind {
     Request,
     Reply,
@@ -47,7 +51,9 @@ struct FrameRow
     ByteString bytes;
     std::string function; // "3 Read Holding Registers", "raw text", or empty
     std::string verdict;
-    std::optional<double> replyMs; // from the end of the request's write to the end of the read
+    // From the request's end on the line to the end of the read that brought the reply's last
+    // byte.
+    std::optional<double> replyMs;
     int reads = 1; // how many reads carried the frame
     ByteString request; // the request it follows, for the details; empty when none
     // Modbus TCP: the frame as it was on the network (MBAP header and PDU), while bytes holds
@@ -106,8 +112,20 @@ public:
     // The echo setting; Auto becomes On once an echo is told, for the rest of the session.
     void setEcho(EchoMode mode) { echo_ = mode; }
     EchoMode echo() const { return echo_; }
+    // In auto, whether the adapter hears itself once known: from an echo seen, a read answered
+    // with none before it, or a probe. Unknown until then.
+    std::optional<bool> echoHeard() const { return heard_; }
+    // What was found of the echo, said once as a row (how: its words; empty: not said).
+    void learnEcho(bool heard, LineTime at, const std::string& how);
+    // Whether the echo setting applies: on serial lines and RTU over a network, never where
+    // MBAP frames carry their own length.
+    bool echoApplies() const;
     // One character's time on the line, when known: it tells an echo from a reply by time.
     void setCharacterUs(std::int64_t us) { characterUs_ = us; }
+    // Reads that follow the line's speed, and written() given the write's start: the request
+    // leaves the line its characters later, and a frame complete sooner than a reply to it
+    // could be is no reply to it (an echo, or a late reply to the request before).
+    void setTimedReads(bool timed) { timedReads_ = timed; }
     // Reads that return as bytes arrive: a pause longer than this inside a frame is told.
     void setGapUs(std::int64_t us) { gapUs_ = us; }
     // The request's time is up: what is held is judged, and nothing more is its answer.
@@ -124,6 +142,7 @@ private:
         ByteString frame;
         bool raw = false;
         std::int64_t writtenUs = 0;
+        std::int64_t endUs = 0; // when it had left the line
         bool echoChecked = false;
         bool answered = false;
         bool silent = false; // its time ran out with no reply
@@ -143,6 +162,10 @@ private:
     Step checkEcho(LineTime at, bool lineSilent);
     void emitEcho(LineTime at);
     bool echoByTime(std::int64_t copyEndUs) const;
+    bool tooSoonForReply(std::int64_t endUs, std::size_t length) const;
+    // Whether bytes at the buffer's start may begin the reply to the request (its slave, its
+    // function or that function's exception), as far as they go.
+    bool mayBeginReply() const;
     std::int64_t timeOfByte(std::size_t index) const;
     std::string gapNote(std::size_t length) const;
     void emitStray(std::size_t length, LineTime at);
@@ -171,7 +194,9 @@ private:
     LineCounts counts_;
     std::int64_t noReplyUs_ = 1'000'000;
     EchoMode echo_ = EchoMode::Auto;
+    std::optional<bool> heard_;
     std::int64_t characterUs_ = 0;
+    bool timedReads_ = false;
     std::int64_t gapUs_ = 0;
     Framing framing_ = Framing::Rtu;
     bool network_ = false;

@@ -57,6 +57,9 @@ void LineRecording::written(
     if (listeningNow_)
         return; // nothing is written while listening
     analyzer_->written(frame, count, rawText, now(), notSent);
+    // Our own request that did not go whole, or a broadcast, has no answer to wait for.
+    if (sendingOwn_ && (count < int(frame.size()) || analyzer_->broadcastSent()))
+        composedOut_.clear();
     // A button's request (its answer or its no-reply time) is waited for by what we send.
     buttonOutUntilUs_.reset();
     if (!sendingOwn_ && !rawText && count > 0 && !analyzer_->broadcastSent())
@@ -169,7 +172,7 @@ void LineRecording::sendComposed(
     } else if (readBack_ && frame != readBack_->readFrame) {
         readBack_.reset(); // another request: the last write's read-back is not waited for
     }
-    if ((run_ && run_->outstanding()) || buttonOut()) {
+    if ((run_ && run_->outstanding()) || buttonOut() || !composedOut_.empty()) {
         composedWaiting_ = frame; // never two requests out: it follows the answer
         return;
     }

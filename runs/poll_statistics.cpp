@@ -40,6 +40,10 @@ void PollStatistics::record(
     PollOutcome outcome, std::optional<double> replyMs, int exceptionCode, std::int64_t nowUs)
 {
     ++requests_;
+    // Nothing but an echo, or nothing sent, is counted as no reply, as the report says it.
+    if (outcome == Outcome::EchoOnly || outcome == Outcome::ShortWrite
+        || outcome == Outcome::NotConnected)
+        outcome = Outcome::NoReply;
     ++outcomes_[outcome];
     if (outcome == PollOutcome::Exception)
         ++exceptions_[exceptionCode];
@@ -144,12 +148,6 @@ std::string PollStatistics::report() const
             + " (p99)\n";
     }
     return text;
-}
-
-bool SlaveAnswered(PollOutcome outcome)
-{
-    return outcome == PollOutcome::Good || outcome == PollOutcome::Exception
-        || outcome == PollOutcome::CrcBad || outcome == PollOutcome::WrongReply;
 }
 
 PollOutcome OutcomeOf(RowKind kind)

@@ -2,6 +2,7 @@
 // Plain data fed by the run; the time is passed in.
 #pragma once
 
+#include "modbus/exchange_outcome.h"
 #include "modbus/frame_analysis.h"
 
 #include <cstdint>
@@ -12,7 +13,8 @@
 
 namespace modbus {
 
-enum class PollOutcome { Good, CrcBad, Exception, NoReply, OtherAddress, NotFrame, WrongReply };
+// A poll's outcome is the exchange's: what is counted is what the verdict said.
+using PollOutcome = Outcome;
 
 struct HistogramBin
 {
@@ -72,8 +74,5 @@ private:
 
 // What a frame row that ends a poll means for the statistics.
 PollOutcome OutcomeOf(RowKind kind);
-// Whether the slave answered at all (a reply of any kind, good or not): what the back-off
-// watches. Another slave's reply or bytes that make no frame are not its answer.
-bool SlaveAnswered(PollOutcome outcome);
 
 } // namespace modbus

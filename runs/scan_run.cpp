@@ -57,9 +57,10 @@ std::int64_t ScanRun::readWaitUs(std::int64_t nowUs) const
     return exchange_->nextWaitUs(nowUs);
 }
 
-void ScanRun::opened(bool ok)
+void ScanRun::opened(bool ok, bool timed)
 {
     open_ = ok;
+    timed_ = timed;
     if (!ok) {
         failure_ = "the port cannot be opened at " + setting().name();
         stopped_ = true;
@@ -75,7 +76,7 @@ void ScanRun::sent(int written, LineTime at)
     const ExchangeTiming timing = options_.network
         ? ExchangeTiming { waitUs, 100'000, 0, 100'000, false }
         : ExchangeTiming { waitUs, 100'000, CharacterUs(s.speed, s.parity, s.stopBits),
-              SilenceUs(s.speed) };
+              SilenceUs(s.speed), timed_ };
     exchange_ = std::make_unique<Exchange>(line_, frame(), written, timing, at);
     late_ = false;
 }

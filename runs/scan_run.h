@@ -35,7 +35,9 @@ public:
     ByteString frame() const; // what Send sends
     std::int64_t readWaitUs(std::int64_t nowUs) const;
 
-    void opened(bool ok);
+    // timed: the port's reads follow the line's speed (not a pseudo-terminal), so a frame
+    // complete sooner than a reply could be is none.
+    void opened(bool ok, bool timed = false);
     void sent(int written, LineTime at);
     void read(const ByteString& chunk, LineTime at);
     void stop() { stopped_ = true; }
@@ -61,6 +63,7 @@ private:
     int settingAt_ = 0;
     int address_ = 0;
     bool open_ = false;
+    bool timed_ = false; // the port's reads follow the line's speed
     bool stopped_ = false;
     bool late_ = false; // reading the silence after an exchange, for late bytes
     Phase phase_ = Phase::Probe;

@@ -5,6 +5,9 @@
 #include "exchange/exchange.h"
 #include "runs/scan_plan.h"
 
+#include <cstdlib>
+#include <string_view>
+
 namespace comm {
 
 SerialLink::Failure SerialLink::open(
@@ -48,6 +51,13 @@ std::int64_t SerialLink::interFrameUs() const { return modbus::InterFrameUs(int(
 
 std::int64_t SerialLink::silenceUs() const { return modbus::SilenceUs(int(dcb_.BaudRate)); }
 
-bool SerialLink::timed() const { return isOpen() && !IsPseudoTerminal(handle_); }
+bool SerialLink::timed() const
+{
+    // A pseudo-terminal hands bytes over at once, unless it is bridged to a line that paces
+    // them (QUILLET_TIMED_PTY=1: a bridge to a real port, or a test's paced line).
+    const char* bridged = std::getenv("QUILLET_TIMED_PTY");
+    return isOpen()
+        && (!IsPseudoTerminal(handle_) || (bridged && std::string_view(bridged) == "1"));
+}
 
 } // namespace comm

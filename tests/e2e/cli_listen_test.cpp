@@ -99,7 +99,10 @@ TEST(CliListen, HearsAnotherMastersPollsPairsThemAndCapturesThem)
     const std::string bytes((std::istreambuf_iterator<char>(file)), {});
     const auto frames = modbus::ReadPcap(bytes);
     ASSERT_TRUE(frames);
-    EXPECT_EQ(frames->size(), 10u * 2 + 1 + 2);
+    // The write was preceded by the echo probe (to 248, which nobody answers): a quillet-cli
+    // session that has not yet learnt its adapter's echo finds it before a write of 6.
+    ASSERT_EQ(frames->size(), 10u * 2 + 1 + 1 + 2);
+    EXPECT_EQ(modbus::ByteAt((*frames)[21].bytes, 0), 248);
 }
 
 // The demo slave answers at 9600 bit/s while another master polls it; a listener at another

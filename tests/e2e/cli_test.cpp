@@ -199,11 +199,22 @@ private:
     std::thread thread_;
 };
 
-// The faults of real lines, each between quillet-cli and the demo slave at 19200 bit/s: one
-// request, a poll, a check step. No false success, no value to the wrong request, every good
-// reply kept, each verdict naming what was wrong.
+// The paced line taken for a serial port, as a bridge to a real line is: its reads follow the
+// line's speed, so the line's time rules apply.
+class TimedPty
+{
+public:
+    TimedPty() { setenv("QUILLET_TIMED_PTY", "1", 1); }
+    ~TimedPty() { unsetenv("QUILLET_TIMED_PTY"); }
+};
+
+// The faults of real lines, each between quillet-cli and the demo slave at 19200 bit/s, with
+// the bytes handed over byte by byte, a chunk at once and as a USB adapter does: one request, a
+// poll, a check step. No false success, no value to the wrong request, every good reply kept,
+// each verdict naming what was wrong.
 TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
 {
+    const TimedPty timed;
     const struct
     {
         const char* what;
@@ -218,6 +229,17 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
             "read-holding 0 1", false, "no reply (only the adapter's echo)" },
         { "the same, echo on, a write", { .echo = true, .noSlave = true }, "--echo on ",
             "write-register 5 1234", false, "no reply (only the adapter's echo)" },
+        // In auto, the echo is found before a write whose reply is a copy of it.
+        { "the same, echo auto, a write", { .echo = true, .noSlave = true }, "",
+            "write-register 5 1234", false, "no reply (only the adapter's echo)" },
+        { "the same, echo auto, a coil", { .echo = true, .noSlave = true }, "", "write-coil 5 1",
+            false, "no reply (only the adapter's echo)" },
+        { "an echo, echo auto, a write answered", { .echo = true }, "", "write-register 5 1234",
+            true, "CRC OK" },
+        { "no echo, echo auto, a write answered", {}, "", "write-register 5 1234", true,
+            "CRC OK" },
+        { "a reply from another address", { .otherAddress = true }, "", "read-holding 0 2", false,
+            "reply from 49, asked 48" },
         { "an echo and a slave that takes 50 ms", { .echo = true, .delayMs = 50 }, "",
             "read-holding 0 2", true, "CRC OK" },
         { "a stray byte before the reply", { .strayByte = true }, "", "read-holding 0 2", true,
@@ -230,7 +252,13 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
         { "fewer registers than asked", { .shortReply = true }, "", "read-holding 0 2", false,
             "2 data bytes, asked 4" },
     };
-    for (const auto& r : rows) {
+    for (const auto& [delivery, how] :
+        { std::pair(bench::Delivery::ByteByByte, "byte by byte"),
+            std::pair(bench::Delivery::AtOnce, "at once"), std::pair(bench::Delivery::Usb, "USB") })
+    for (const auto& row : rows) {
+        auto r = row;
+        r.faults.delivery = delivery;
+        const std::string what = std::string(r.what) + ", " + how;
         PtySlave slave(48, 10);
         for (int n = 0; n < 10; ++n)
             slave.registers()[n] = std::uint16_t(10 * (n + 1));
@@ -240,11 +268,11 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
         const std::string base
             = "--port " + line.path() + " --address 48 --timeout 300 " + r.options;
         const CliRun once = runCli(base + r.command, true);
-        EXPECT_EQ(once.status, r.good ? 0 : 1) << r.what << "\n" << once.out;
-        EXPECT_NE(once.out.find(r.verdict), std::string::npos) << r.what << "\n" << once.out;
+        EXPECT_EQ(once.status, r.good ? 0 : 1) << what << "\n" << once.out;
+        EXPECT_NE(once.out.find(r.verdict), std::string::npos) << what << "\n" << once.out;
         if (std::string(r.command).starts_with("read")) {
             const CliRun polls = runCli(base + "--every 0 --count 2 " + r.command, true);
-            EXPECT_EQ(polls.status, r.good ? 0 : 1) << r.what << "\n" << polls.out;
+            EXPECT_EQ(polls.status, r.good ? 0 : 1) << what << "\n" << polls.out;
             if (r.good)
                 EXPECT_NE(polls.out.find("\t10\t20\n"), std::string::npos) << polls.out;
             else
@@ -253,9 +281,9 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
         const std::string steps
             = writeFile("faulty.check", std::string(r.command) + " expect ok\n");
         const CliRun check = runCli(base + "check " + steps, true);
-        EXPECT_EQ(check.status, r.good ? 0 : 1) << r.what << "\n" << check.out;
+        EXPECT_EQ(check.status, r.good ? 0 : 1) << what << "\n" << check.out;
         EXPECT_NE(check.out.find(r.good ? "ok 1 - " : "not ok 1 - "), std::string::npos)
-            << r.what << "\n"
+            << what << "\n"
             << check.out;
     }
 }
@@ -292,6 +320,23 @@ TEST(CliOnFaultyLines, LateRepliesAndAnEchoToldOnce)
         EXPECT_NE(polls.out.find("late reply to the previous request"), std::string::npos)
             << polls.out;
         EXPECT_EQ(polls.out.find("\t0\n"), std::string::npos) << "no value from a late reply";
+    }
+    // Every fifth reply 150 ms late against a 100 ms time-out, to a request of the same shape:
+    // the grace reads each away and counts it, so no poll takes another's reply.
+    const TimedPty timed;
+    for (const bench::Delivery delivery :
+        { bench::Delivery::ByteByByte, bench::Delivery::AtOnce, bench::Delivery::Usb }) {
+        bench::PacedLine late(
+            slave.path(), 19200, false, { .delayMs = 150, .lateEvery = 5, .delivery = delivery });
+        const CliRun polls = runCli("--port " + late.path()
+                + " --address 48 --timeout 100 --every 0 --count 30 read-holding 0 1",
+            true);
+        EXPECT_NE(polls.out.find("requests 30, good replies 24, CRC BAD 0, exceptions 0, no reply "
+                                 "6, other address 0, not a frame 0, wrong reply 0"),
+            std::string::npos)
+            << int(delivery) << "\n"
+            << polls.out;
+        EXPECT_NE(polls.out.find("late replies 6,"), std::string::npos) << polls.out;
     }
     {
         bench::PacedLine echo(slave.path(), 19200, false, { .echo = true, .noSlave = true });

@@ -271,7 +271,8 @@ TEST_F(Monitor, TheCommandBoxSendsExactlyTheTextTypedAndOffersItsHistory)
         QTest::keyClick(command, Qt::Key_Return, Qt::ControlModifier);
         ASSERT_FALSE(platform->writes().empty());
         EXPECT_EQ(modbus::HexBytes(platform->writes().back()).substr(0, 17), t[1]) << t[0];
-        tick(platform->writes().back()); // answered: the next may go
+        tick(platform->writes().back()); // answered by a copy, told from an echo by the
+        tick(""); //                        read after it: the next may go
     }
     EXPECT_EQ(platform->writes().size(), std::size(typed));
     // The history, newest first and each once, is there to be chosen with Up and Down.
@@ -408,6 +409,14 @@ TEST_F(Monitor, ARequestComposedDuringARunWaitsForThePollsAnswer)
     tick(kReply);
     ASSERT_EQ(platform->writes().size(), sent + 1);
     EXPECT_EQ(platform->writes().back(), write) << "the composed request follows its answer";
+    // The composer's own earlier request is waited for too.
+    monitor->composer()->setCommand("read-holding 0 1");
+    monitor->findChild<QPushButton*>("send")->click();
+    EXPECT_EQ(platform->writes().size(), sent + 1) << "held while the composed write is out";
+    tick(write);
+    tick("");
+    ASSERT_EQ(platform->writes().size(), sent + 2);
+    EXPECT_EQ(modbus::HexBytes(platform->writes().back()), "01 03 00 00 00 01 84 0A");
     const modbus::PollStatistics& s = monitor->run()->statistics();
     EXPECT_EQ(std::tuple(s.requests(), s.count(modbus::PollOutcome::Good),
                   s.count(modbus::PollOutcome::NoReply)),

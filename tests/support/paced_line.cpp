@@ -54,13 +54,15 @@ PacedLine::PacedLine(const std::string& farPath, int bitsPerSecond, bool garble,
     tcsetattr(far_, TCSANOW, &tio);
     toSlave_ = std::thread([this] { forward(master_, far_, requests_, false); });
     toProgram_ = std::thread([this] { forward(far_, master_, replies_, garble_); });
+    if (faults_.delivery == Delivery::Usb)
+        usb_ = std::thread([this] { usbTimer(); });
     ok_ = true;
 }
 
 PacedLine::~PacedLine()
 {
     stop_ = true;
-    for (std::thread* t : { &toSlave_, &toProgram_ })
+    for (std::thread* t : { &toSlave_, &toProgram_, &usb_ })
         if (t->joinable())
             t->join();
     for (int fd : { master_, client_, far_, tap_, tapClient_ })
@@ -82,18 +84,16 @@ void PacedLine::forward(int from, int to, std::vector<Crossing>& log, bool garbl
             continue;
         const Clock::time_point took = Clock::now();
         std::string bytes(buf, std::size_t(n));
-        if (toSlave && faults_.echo) {
-            // The adapter hears its own bytes as they cross: the program reads them back.
-            if (write(master_, bytes.data(), bytes.size()) != n)
-                return;
-        }
-        if (toSlave && faults_.noSlave)
+        if (toSlave && faults_.noSlave && !faults_.echo)
             continue;
         if (!toSlave)
             bytes = faulted(bytes);
-        if (!toSlave && faults_.delayMs)
+        const bool late
+            = !toSlave && (faults_.lateEvery == 0 || ++repliesSent_ % faults_.lateEvery == 0);
+        if (faults_.delayMs && late)
             lineFree = std::max(lineFree, took + std::chrono::milliseconds(faults_.delayMs));
-        if (!pace(to, bytes, garble, log, took, lineFree))
+        // With no slave the request still crosses, for an adapter that hears itself.
+        if (!pace(toSlave && faults_.noSlave ? -1 : to, bytes, garble, log, took, lineFree))
             return;
     }
 }
@@ -111,7 +111,11 @@ bool PacedLine::pace(int to, const std::string& bytes, bool garble, std::vector<
         // Read across speeds, a byte's bits land in the wrong places: here, inverted.
         const auto byte = static_cast<unsigned char>(
             garble && speedDiffers(master_) ? ~static_cast<unsigned char>(bytes[i]) : bytes[i]);
-        if (write(to, &byte, 1) != 1)
+        // The adapter hears its own bytes as they cross: the program reads them back.
+        const bool last = i + 1 == bytes.size();
+        if (!reply && faults_.echo && !deliver(static_cast<unsigned char>(bytes[i]), last))
+            return false;
+        if (reply ? !deliver(byte, last) : to >= 0 && write(to, &byte, 1) != 1)
             return false;
         std::lock_guard lock(mutex_); // also keeps the tap's bytes in the wire's order
         // With garble, a listener at another speed than the line's hears garbage too.
@@ -121,6 +125,31 @@ bool PacedLine::pace(int to, const std::string& bytes, bool garble, std::vector<
         log.push_back({ took, lineFree, Clock::now() });
     }
     return true;
+}
+
+bool PacedLine::deliver(unsigned char byte, bool last)
+{
+    std::lock_guard lock(deliveryMutex_);
+    held_.push_back(static_cast<char>(byte));
+    const bool now = faults_.delivery == Delivery::ByteByByte
+        || (faults_.delivery == Delivery::AtOnce && last)
+        || (faults_.delivery == Delivery::Usb && held_.size() >= 62);
+    if (!now)
+        return true;
+    const bool whole = write(master_, held_.data(), held_.size()) == ssize_t(held_.size());
+    held_.clear();
+    return whole;
+}
+
+void PacedLine::usbTimer()
+{
+    for (Clock::time_point tick = Clock::now(); !stop_;) {
+        tick += std::chrono::milliseconds(16);
+        std::this_thread::sleep_until(tick);
+        std::lock_guard lock(deliveryMutex_);
+        if (!held_.empty() && write(master_, held_.data(), held_.size()) > 0)
+            held_.clear();
+    }
 }
 
 std::string PacedLine::faulted(std::string reply) const
@@ -141,6 +170,8 @@ std::string PacedLine::faulted(std::string reply) const
     std::string body = reply.substr(0, reply.size() - 2);
     if (faults_.wrongFunction)
         body[1] = 4;
+    if (faults_.otherAddress)
+        body[0] = static_cast<char>(body[0] + 1);
     const bool registers = body[1] == 3 || body[1] == 4;
     if (faults_.shortReply && registers && static_cast<unsigned char>(body[2]) >= 4) {
         body[2] = static_cast<char>(static_cast<unsigned char>(body[2]) - 2);

@@ -12,6 +12,11 @@
 
 namespace bench {
 
+// How bytes that crossed the line reach the program's reads: byte by byte as each crosses (a
+// UART), a whole chunk once its last byte has crossed, or as a USB adapter hands them over
+// (held until its 16 ms latency timer fires or 62 bytes wait).
+enum class Delivery { ByteByByte, AtOnce, Usb };
+
 // The faults of real lines and devices, each the fixture's own doing on every exchange.
 struct LineFaults
 {
@@ -20,8 +25,11 @@ struct LineFaults
     bool strayByte = false; // a 0x00 before each reply (a driver switching on)
     int gapMs = 0; // a pause this long after each reply's third byte
     int delayMs = 0; // each reply held back this long (a slow slave, or a late one)
+    int lateEvery = 0; // with delayMs: only every this many replies are held back
     bool wrongFunction = false; // replies carry function 4 whatever was asked
     bool shortReply = false; // register replies carry one register fewer than asked
+    bool otherAddress = false; // replies carry the next address (another slave answering)
+    Delivery delivery = Delivery::ByteByByte;
 };
 
 class PacedLine
@@ -57,6 +65,11 @@ public:
 
 private:
     void forward(int from, int to, std::vector<Crossing>& log, bool garble);
+    // A byte that has crossed towards the program, handed over as the delivery does; last: the
+    // last of what the sender wrote at once.
+    bool deliver(unsigned char byte, bool last);
+    // A USB adapter's latency timer: what it holds goes every 16 ms.
+    void usbTimer();
     // One chunk onto the line towards to, paced byte by byte.
     bool pace(int to, const std::string& bytes, bool garble, std::vector<Crossing>& log,
         Clock::time_point took, Clock::time_point& lineFree);
@@ -73,7 +86,10 @@ private:
     std::atomic<bool> stop_ { false };
     mutable std::mutex mutex_;
     std::vector<Crossing> requests_, replies_;
-    std::thread toSlave_, toProgram_;
+    std::thread toSlave_, toProgram_, usb_;
+    std::mutex deliveryMutex_;
+    std::string held_; // crossed, not yet handed to the program
+    int repliesSent_ = 0; // for lateEvery
     bool ok_ = false;
 };
 

@@ -12,7 +12,7 @@ TEST(Workspace, RoundTripsAndOpensOnlyWhatItHolds)
 {
     const Workspace full { "/dev/ttyUSB0", 19200, 'e', 2, EchoMode::On, 17, "read temperature",
         std::vector<std::string> { "read-input 0 10", "read-holding 100 2" }, 250, 40, 300, 150,
-        "maps/demo slave.csv", WordOrder::CDAB };
+        "maps/demo slave.csv", WordOrder::CDAB, 250 };
     const OpenedWorkspace opened = ReadWorkspace(WriteWorkspace(full));
     EXPECT_EQ(opened.refused, std::vector<std::string>());
     EXPECT_EQ(opened.notices, std::vector<std::string>());
