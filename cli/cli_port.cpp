@@ -161,8 +161,10 @@ void Link::findEcho()
         heard.heard() ? modbus::kHearsItself
                       : "this adapter does not hear itself: a copy of a write is its reply "
                         "(echo off)");
-    gate_.heard(std::max(at.monoUs,
-        sentAt.monoUs + std::int64_t(probe.size()) * timing_.characterUs));
+    // A whole silence after it, not just the standard's 3.5 characters: a slave that measures
+    // the gap coarsely must not take the probe and the request for one frame.
+    gate_.heard(std::max(at.monoUs, sentAt.monoUs + std::int64_t(probe.size()) * timing_.characterUs)
+        + timing_.silenceUs);
 }
 
 bool Link::tellNews()

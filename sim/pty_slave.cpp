@@ -228,8 +228,13 @@ std::string PtySlave::respond(const std::string& frame)
     const bool mine = addresses_.empty()
         ? to == address_
         : std::find(addresses_.begin(), addresses_.end(), to) != addresses_.end();
-    if (frame.size() < 4 || frame.size() > MODBUS_RTU_MAX_ADU_LENGTH || (!mine && to != 0))
+    if (frame.size() < 4 || frame.size() > MODBUS_RTU_MAX_ADU_LENGTH)
         return {};
+    // An adapter that hears itself gives back every frame, whoever it is for.
+    const SlaveFaults* adapter = faults_.of(to);
+    const std::string echo = adapter && adapter->echoes() ? frame : std::string();
+    if (!mine && to != 0)
+        return echo;
     if (!addresses_.empty() && to != 0)
         modbus_set_slave(ctx_, to);
     if (onRequest)
@@ -237,7 +242,7 @@ std::string PtySlave::respond(const std::string& frame)
     const std::string reply = answer(frame);
     SlaveFaults* faults = faults_.of(to);
     FaultedReply sent = faults && to != 0 ? faults->apply(frame, reply, random_)
-                                          : FaultedReply { to == 0 ? std::string() : reply, 0, {} };
+                                          : FaultedReply { to == 0 ? echo : reply, 0, {} };
     if (sent.delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(sent.delayMs));
     if (onReply)

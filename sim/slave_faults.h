@@ -25,6 +25,7 @@ public:
     // one), ignore-writes, echo. Empty when taken, else why not.
     std::string add(std::string_view fault);
     bool ignoresWrites() const { return ignoreWrites_; }
+    bool echoes() const { return echo_; }
     bool empty() const { return kinds_.empty() && !ignoreWrites_; }
     // The request and the reply the tables give (empty: none due) into what is sent.
     FaultedReply apply(const std::string& request, std::string reply, std::mt19937& random);

@@ -258,6 +258,9 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
     for (const auto& row : rows) {
         auto r = row;
         r.faults.delivery = delivery;
+        // Handed over whole, a reply shows no gap inside it: nothing can tell one.
+        if (delivery == bench::Delivery::AtOnce && r.faults.gapMs)
+            r.verdict = "CRC OK";
         const std::string what = std::string(r.what) + ", " + how;
         PtySlave slave(48, 10);
         for (int n = 0; n < 10; ++n)
@@ -336,7 +339,8 @@ TEST(CliOnFaultyLines, LateRepliesAndAnEchoToldOnce)
             std::string::npos)
             << int(delivery) << "\n"
             << polls.out;
-        EXPECT_NE(polls.out.find("late replies 6,"), std::string::npos) << polls.out;
+        // The last poll's late reply comes after the run has ended.
+        EXPECT_NE(polls.out.find("late replies 5,"), std::string::npos) << polls.out;
     }
     {
         bench::PacedLine echo(slave.path(), 19200, false, { .echo = true, .noSlave = true });
