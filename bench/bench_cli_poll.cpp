@@ -1,6 +1,7 @@
-// quillet-cli --every 0 against the demo slave on a line paced at 115200 bit/s: polls per
-// second beside the line's own limit for that request, and the reply time the program reports
-// beside the line's record of it.
+// quillet-cli --every 0 against the demo slave on a line paced at 115200 bit/s, taken for a timed
+// serial line: polls per second beside the line's own limit for that request, and the reply time
+// the program reports beside the line's record of it. Then what finding the adapter's echo costs
+// once, and what the grace costs a failed poll.
 #include "tests/support/paced_line.h"
 
 #include "bench_util.h"
@@ -22,10 +23,53 @@ double numberAfter(const std::string& text, const std::string& label)
     return at == std::string::npos ? 0 : std::atof(text.c_str() + at + label.size());
 }
 
+// Wall time of one quillet-cli run, ms.
+double runMs(const std::string& arguments)
+{
+    const auto start = bench::Clock::now();
+    bench::output(std::string(QUILLET_CLI) + " " + arguments + " >/dev/null 2>&1");
+    return bench::msBetween(start, bench::Clock::now());
+}
+
+double medianRunMs(const std::string& arguments, int runs = 15)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(runMs(arguments));
+    return bench::percentile(times, 50);
+}
+
+void echoAndGraceCosts(const std::string& slavePath)
+{
+    {
+        // A write whose reply is a copy, on a line without echo: with the probe (auto) and
+        // without it (off), one run each time, the process's start included in both.
+        bench::PacedLine line(slavePath, kSpeed);
+        const std::string base = "--port " + line.path() + " --speed 115200 --address 48 ";
+        const double probed = medianRunMs(base + "write-register 5 1");
+        const double plain = medianRunMs(base + "--echo off write-register 5 1");
+        std::printf("echo probe: write-register 5 1 median %.2f ms in auto (probe first), %.2f ms "
+                    "with --echo off: %.2f ms once a session\n",
+            probed, plain, probed - plain);
+    }
+    {
+        // No slave: each poll waits its 100 ms time-out, then the grace before the next one.
+        bench::PacedLine line(slavePath, kSpeed, false, { .noSlave = true });
+        const std::string base = "--port " + line.path()
+            + " --speed 115200 --address 48 --timeout 100 --every 0 --count 10 ";
+        const double graced = runMs(base + "read-holding 0 1") / 10;
+        const double bare = runMs(base + "--grace 0 read-holding 0 1") / 10;
+        std::printf("grace: a failed poll every %.1f ms with --grace 100, %.1f ms with --grace 0: "
+                    "%.1f ms a failed poll\n",
+            graced, bare, graced - bare);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    setenv("QUILLET_TIMED_PTY", "1", 1); // the paced line stands for a real one
     const int polls = argc > 1 ? std::atoi(argv[1]) : 500;
     PtySlave slave(48, 10);
     std::atomic<bool> stop { false };
@@ -79,6 +123,7 @@ int main(int argc, char** argv)
                 "crossed); the request's own %zu bytes take %.3f ms on the line\n",
         numberAfter(stats, "median "), bench::percentile(onLine, 50), kRequestBytes,
         double(kRequestBytes) * byteMs);
+    echoAndGraceCosts(slave.path());
     bench::rerun("scripts/bench cli_poll [polls]");
     return 0;
 }

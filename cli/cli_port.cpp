@@ -158,9 +158,7 @@ void Link::findEcho()
     if (!heard.others().empty())
         line_.readAway(heard.others(), at);
     line_.learnEcho(heard.heard(), at,
-        heard.heard() ? modbus::kHearsItself
-                      : "this adapter does not hear itself: a copy of a write is its reply "
-                        "(echo off)");
+        heard.heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
     // A whole silence after it, not just the standard's 3.5 characters: a slave that measures
     // the gap coarsely must not take the probe and the request for one frame.
     gate_.heard(std::max(at.monoUs, sentAt.monoUs + std::int64_t(probe.size()) * timing_.characterUs)

@@ -1,34 +1,17 @@
 #include "exchange_outcome.h"
 
+#include <array>
+
 namespace modbus {
 
 std::string_view OutcomeCode(Outcome outcome)
 {
-    switch (outcome) {
-    case Outcome::Good:
-        return "ok";
-    case Outcome::Exception:
-        return "exception";
-    case Outcome::CrcBad:
-        return "crc-bad";
-    case Outcome::WrongReply:
-        return "wrong-reply";
-    case Outcome::OtherAddress:
-        return "other-address";
-    case Outcome::NotFrame:
-        return "not-a-frame";
-    case Outcome::NoReply:
-        return "no-reply";
-    case Outcome::EchoOnly:
-        return "echo-only";
-    case Outcome::ShortWrite:
-        return "short-write";
-    case Outcome::NotConnected:
-        return "not-connected";
-    case Outcome::Broadcast:
-        return "broadcast";
-    }
-    return "no-reply";
+    // In the order of the enumeration.
+    static constexpr std::array<std::string_view, 11> kCodes = { "ok", "exception", "crc-bad",
+        "wrong-reply", "other-address", "not-a-frame", "no-reply", "echo-only", "short-write",
+        "not-connected", "broadcast" };
+    static_assert(kCodes.size() == std::size_t(Outcome::Broadcast) + 1);
+    return kCodes[std::size_t(outcome)];
 }
 
 bool Succeeded(Outcome outcome) { return outcome == Outcome::Good || outcome == Outcome::Broadcast; }

@@ -26,6 +26,9 @@ struct LineTime
 // Said when the adapter is found to hear itself, once a session.
 inline constexpr const char* kHearsItself
     = "this adapter hears itself: its echo is set aside from now on (echo on)";
+// Said when a probe finds that it does not.
+inline constexpr const char* kDoesNotHearItself
+    = "this adapter does not hear itself: a copy of a write is its reply (echo off)";
 
 enum class RowKind {
     Request,

@@ -56,6 +56,10 @@ LineMonitor::LineMonitor(QWidget* parent)
         if (onSendRequest)
             onSendRequest(frame);
     };
+    recording_.onSendProbe = [this](const std::string& frame) {
+        if (onSendProbe)
+            onSendProbe(frame);
+    };
     refresh_.setSingleShot(true);
     refresh_.setInterval(100);
     connect(&refresh_, &QTimer::timeout, this, &LineMonitor::refreshView);

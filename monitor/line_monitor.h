@@ -75,6 +75,8 @@ public:
     std::function<void(int bitsPerSecond)> onSpeedChosen;
     // What the composer sends: the whole frame.
     std::function<void(const std::string& frame)> onSendRequest;
+    // The echo probe, written as it is and logged nowhere.
+    std::function<void(const std::string& frame)> onSendProbe;
     void setPortState(PortState state);
     // A line about the port beside the line settings, e.g. that parity does not apply on it.
     void setPortNote(const QString& note);

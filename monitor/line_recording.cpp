@@ -56,6 +56,11 @@ void LineRecording::written(
 {
     if (listeningNow_)
         return; // nothing is written while listening
+    if (probe_) {
+        // A design button's request goes at once: the echo is found another time.
+        probe_.reset();
+        composedWaiting_ = std::exchange(afterProbe_, {});
+    }
     analyzer_->written(frame, count, rawText, now(), notSent);
     // Our own request that did not go whole, or a broadcast, has no answer to wait for.
     if (sendingOwn_ && (count < int(frame.size()) || analyzer_->broadcastSent()))
@@ -87,6 +92,8 @@ void LineRecording::note(const std::string& text, bool streamEnded)
 void LineRecording::startListening(std::int64_t characterUs, std::int64_t silenceUs)
 {
     stopRun(); // a run would write
+    probe_.reset();
+    afterProbe_.clear();
     composedWaiting_.clear();
     composedOut_.clear();
     listen_ = std::make_unique<modbus::ListenSession>(characterUs, silenceUs, epochUsAtStart_);
@@ -115,6 +122,11 @@ void LineRecording::read(const std::string& chunk)
         lastReply_.clear(); // the design's boxes show replies to the window's own requests
         listen_->read(chunk, now());
         takeHeard();
+        return;
+    }
+    if (probe_) {
+        lastReply_.clear(); // the probe's echo is nobody's reply in the design's boxes
+        probeRead(chunk);
         return;
     }
     analyzer_->read(chunk, now());
@@ -168,14 +180,48 @@ void LineRecording::sendComposed(
     if (verify) {
         const auto read = modbus::ReadBackOf(*verify);
         readBack_ = ReadBack { *verify, modbus::BuildRequest(modbus::ByteAt(frame, 0), *read).frame,
-            false };
-    } else if (readBack_ && frame != readBack_->readFrame) {
+            false, -1, frame };
+    } else if (readBack_ && frame != readBack_->readFrame && frame != readBack_->writeFrame) {
         readBack_.reset(); // another request: the last write's read-back is not waited for
     }
-    if ((run_ && run_->outstanding()) || buttonOut() || !composedOut_.empty()) {
+    if ((run_ && run_->outstanding()) || buttonOut() || !composedOut_.empty() || probe_) {
         composedWaiting_ = frame; // never two requests out: it follows the answer
         return;
     }
+    if (needsEchoProbe(frame)) {
+        afterProbe_ = frame;
+        probe_.emplace(now().monoUs, characterUs_);
+        onSendProbe(modbus::EchoProbeFrame());
+        return;
+    }
+    transmit(frame);
+}
+
+bool LineRecording::needsEchoProbe(const std::string& frame) const
+{
+    return onSendProbe && analyzer_->echoApplies() && analyzer_->echo() == modbus::EchoMode::Auto
+        && !analyzer_->echoHeard() && characterUs_ > 0 && frame.size() >= 4
+        && modbus::ByteAt(frame, 0) != 0 && modbus::ReplyCopiesRequest(frame);
+}
+
+void LineRecording::probeRead(const std::string& chunk)
+{
+    probe_->read(chunk, now().monoUs);
+    if (!probe_->done())
+        return;
+    const modbus::LineTime at = now();
+    if (!probe_->others().empty())
+        analyzer_->readAway(probe_->others(), at);
+    analyzer_->learnEcho(probe_->heard(), at,
+        probe_->heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
+    probe_.reset();
+    takeRows();
+    // It goes at the next read: a silence after the probe.
+    composedWaiting_ = std::exchange(afterProbe_, {});
+}
+
+void LineRecording::transmit(const std::string& frame)
+{
     composedOut_ = frame;
     composedSeen_ = false;
     sendingOwn_ = true;
@@ -234,6 +280,8 @@ void LineRecording::setPortState(PortState state)
 {
     portState_ = state;
     if (state != PortState::Open) {
+        probe_.reset();
+        afterProbe_.clear();
         composedWaiting_.clear(); // a request for a port that is gone is not sent later
         composedOut_.clear();
         buttonOutUntilUs_.reset();

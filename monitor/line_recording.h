@@ -4,6 +4,7 @@
 // was written and read; it hands on the rows the analysis made.
 #pragma once
 
+#include "exchange/echo_probe.h"
 #include "listening/listen_session.h"
 #include "modbus/frame_analysis.h"
 #include "modbus/request_fields.h"
@@ -37,6 +38,8 @@ public:
     std::function<void(std::vector<modbus::FrameRow>)> onRows;
     // Sends a whole frame the window's own way.
     std::function<void(const std::string& frame)> onSendRequest;
+    // Writes the echo probe as it is, logged nowhere: it is no request of the user's.
+    std::function<void(const std::string& frame)> onSendProbe;
 
     // A port session begins: counts start again, hints name the line ("19200 8N1") or the
     // network link ("tcp://10.0.0.5:502"), which carries frames its own way.
@@ -99,6 +102,10 @@ private:
     void takeHeard();
     void composedEnded(const modbus::FrameRow& row);
     void sendWaiting();
+    void transmit(const std::string& frame);
+    // In auto, before a composed write answered by a copy of itself, while the echo is unknown.
+    bool needsEchoProbe(const std::string& frame) const;
+    void probeRead(const std::string& chunk);
     // A button's request out and within its no-reply time: a composed request or a poll waits.
     bool buttonOut() const;
 
@@ -125,9 +132,13 @@ private:
         std::string readFrame;
         bool readSent = false;
         int readInReads = -1; // reads before the read-back goes; -1: not yet due
+        std::string writeFrame; // the write it follows, which may wait for its turn
     };
     std::optional<ReadBack> readBack_; // a composed write to be read back
     std::string readBackNote_; // its outcome, told once the rows that settled it are out
+    // The adapter's echo being found; the composed write waits for it.
+    std::optional<modbus::EchoProbe> probe_;
+    std::string afterProbe_;
     std::unique_ptr<modbus::ListenSession> listen_;
     bool listeningNow_ = false;
     std::int64_t epochUsAtStart_ = 0; // the epoch time at which clock_ read 0

@@ -269,6 +269,7 @@ void frmSerial::makeMonitor()
     // The scan panel is the monitor's widget: connected once it is made.
     monitor_->onBuilt = [this] { connectScan(); };
     monitor_->onSendRequest = [this](const std::string& frame) { sendComposed(frame); };
+    monitor_->onSendProbe = [](const std::string& frame) { SerialPort::WritePort(frame); };
     monitor_->onListenChosen = [this](bool on) { setListening(on); };
     monitor_->onFindSpeed = [this] { findSpeed(); };
     connect(txt0, &QLineEdit::textChanged, this, &frmSerial::updateMonitorTitle);

@@ -221,36 +221,36 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
         bench::LineFaults faults;
         const char* options;
         const char* command;
-        bool good;
+        const char* code; // the outcome as --json gives it
         const char* verdict;
     } rows[] = {
-        { "a good line", {}, "", "read-holding 0 2", true, "CRC OK" },
+        { "a good line", {}, "", "read-holding 0 2", "ok", "CRC OK" },
         { "an adapter that hears itself, no slave", { .echo = true, .noSlave = true }, "",
-            "read-holding 0 1", false, "no reply (only the adapter's echo)" },
+            "read-holding 0 1", "echo-only", "no reply (only the adapter's echo)" },
         { "the same, echo on, a write", { .echo = true, .noSlave = true }, "--echo on ",
-            "write-register 5 1234", false, "no reply (only the adapter's echo)" },
+            "write-register 5 1234", "echo-only", "no reply (only the adapter's echo)" },
         // In auto, the echo is found before a write whose reply is a copy of it.
         { "the same, echo auto, a write", { .echo = true, .noSlave = true }, "",
-            "write-register 5 1234", false, "no reply (only the adapter's echo)" },
+            "write-register 5 1234", "echo-only", "no reply (only the adapter's echo)" },
         { "the same, echo auto, a coil", { .echo = true, .noSlave = true }, "", "write-coil 5 1",
-            false, "no reply (only the adapter's echo)" },
+            "echo-only", "no reply (only the adapter's echo)" },
         { "an echo, echo auto, a write answered", { .echo = true }, "", "write-register 5 1234",
-            true, "CRC OK" },
-        { "no echo, echo auto, a write answered", {}, "", "write-register 5 1234", true,
+            "ok", "CRC OK" },
+        { "no echo, echo auto, a write answered", {}, "", "write-register 5 1234", "ok",
             "CRC OK" },
-        { "a reply from another address", { .otherAddress = true }, "", "read-holding 0 2", false,
-            "reply from 49, asked 48" },
+        { "a reply from another address", { .otherAddress = true }, "", "read-holding 0 2",
+            "other-address", "reply from 49, asked 48" },
         { "an echo and a slave that takes 50 ms", { .echo = true, .delayMs = 50 }, "",
-            "read-holding 0 2", true, "CRC OK" },
-        { "a stray byte before the reply", { .strayByte = true }, "", "read-holding 0 2", true,
+            "read-holding 0 2", "ok", "CRC OK" },
+        { "a stray byte before the reply", { .strayByte = true }, "", "read-holding 0 2", "ok",
             "1 stray byte before the reply" },
         // Wide enough that a loaded machine's scheduling does not merge the two reads.
         { "a gap of 60 ms inside the reply", { .gapMs = 60 }, "--byte-timeout 300 ",
-            "read-holding 0 2", true, " ms inside the reply" },
-        { "a reply to another function", { .wrongFunction = true }, "", "read-holding 0 2", false,
-            "reply to function 4, asked 3" },
-        { "fewer registers than asked", { .shortReply = true }, "", "read-holding 0 2", false,
-            "2 data bytes, asked 4" },
+            "read-holding 0 2", "ok", " ms inside the reply" },
+        { "a reply to another function", { .wrongFunction = true }, "", "read-holding 0 2",
+            "wrong-reply", "reply to function 4, asked 3" },
+        { "fewer registers than asked", { .shortReply = true }, "", "read-holding 0 2",
+            "wrong-reply", "2 data bytes, asked 4" },
     };
     for (const auto& [delivery, how] :
         { std::pair(bench::Delivery::ByteByByte, "byte by byte"),
@@ -270,13 +270,14 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
         ASSERT_TRUE(line.ok());
         const std::string base
             = "--port " + line.path() + " --address 48 --timeout 300 " + r.options;
+        const bool good = std::string_view(r.code) == "ok";
         const CliRun once = runCli(base + r.command, true);
-        EXPECT_EQ(once.status, r.good ? 0 : 1) << what << "\n" << once.out;
+        EXPECT_EQ(once.status, good ? 0 : 1) << what << "\n" << once.out;
         EXPECT_NE(once.out.find(r.verdict), std::string::npos) << what << "\n" << once.out;
         if (std::string(r.command).starts_with("read")) {
             const CliRun polls = runCli(base + "--every 0 --count 2 " + r.command, true);
-            EXPECT_EQ(polls.status, r.good ? 0 : 1) << what << "\n" << polls.out;
-            if (r.good)
+            EXPECT_EQ(polls.status, good ? 0 : 1) << what << "\n" << polls.out;
+            if (good)
                 EXPECT_NE(polls.out.find("\t10\t20\n"), std::string::npos) << polls.out;
             else
                 EXPECT_NE(polls.out.find(r.verdict), std::string::npos) << polls.out;
@@ -284,10 +285,14 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
         const std::string steps
             = writeFile("faulty.check", std::string(r.command) + " expect ok\n");
         const CliRun check = runCli(base + "check " + steps, true);
-        EXPECT_EQ(check.status, r.good ? 0 : 1) << what << "\n" << check.out;
-        EXPECT_NE(check.out.find(r.good ? "ok 1 - " : "not ok 1 - "), std::string::npos)
+        EXPECT_EQ(check.status, good ? 0 : 1) << what << "\n" << check.out;
+        EXPECT_NE(check.out.find(good ? "ok 1 - " : "not ok 1 - "), std::string::npos)
             << what << "\n"
             << check.out;
+        const CliRun json = runCli(base + "--json " + r.command);
+        EXPECT_NE(json.out.find("\"code\": \"" + std::string(r.code) + "\""), std::string::npos)
+            << what << "\n"
+            << json.out;
     }
 }
 

@@ -252,6 +252,7 @@ TEST_F(Monitor, TheComposerSendsAFunction4RequestLogsItAndShowsItsRows)
 TEST_F(Monitor, TheCommandBoxSendsExactlyTheTextTypedAndOffersItsHistory)
 {
     monitor::LineMonitor* monitor = openMonitor();
+    monitor->setEcho(modbus::EchoMode::Off); // an adapter known not to hear itself: no probe
     open();
     monitor->composer()->setSlave("48");
     auto* box = monitor->findChild<QComboBox*>("command");
@@ -285,11 +286,49 @@ TEST_F(Monitor, TheCommandBoxSendsExactlyTheTextTypedAndOffersItsHistory)
     EXPECT_EQ(monitor->findChild<QLineEdit*>("values")->text(), "50") << "the fields follow";
 }
 
+// A composed write answered by a copy of itself, while the adapter's echo is not known: a frame
+// for address 248 goes first, its echo tells, a row says so once, and nothing of it reaches the
+// design's log or boxes.
+TEST_F(Monitor, AComposedWriteFindsTheAdaptersEchoFirstAndSaysSoOnce)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    open();
+    monitor::Composer* composer = monitor->composer();
+    composer->setSlave("1");
+    composer->setCommand("write-register 5 1234");
+    const std::string write = composer->frame();
+    composer->send();
+    ASSERT_EQ(platform->writes().size(), 1u);
+    const std::string probe = platform->writes()[0];
+    EXPECT_EQ(modbus::HexBytes(probe).substr(0, 17), "F8 03 00 00 00 01");
+    tick(probe); // the adapter gives it back
+    EXPECT_EQ(platform->writes().size(), 1u) << "a silence after the probe";
+    tick("");
+    ASSERT_EQ(platform->writes().size(), 2u);
+    EXPECT_EQ(platform->writes()[1], write);
+    tick(write); // its echo
+    tick(write); // its reply
+    const auto* rows = static_cast<monitor::FrameTableModel*>(monitor->frames()->model());
+    std::vector<std::string> verdicts;
+    for (int r = 0; r < rows->rowCount(); ++r)
+        verdicts.push_back(rows->row(r).verdict);
+    EXPECT_EQ(verdicts,
+        std::vector<std::string>(
+            { modbus::kHearsItself, "sent", "echo of the request", "CRC OK" }));
+    composer->send();
+    tick("");
+    ASSERT_EQ(platform->writes().size(), 3u);
+    EXPECT_EQ(platform->writes()[2], write) << "known once: no second probe";
+    EXPECT_EQ(log().find("F8 03"), std::string::npos) << "the probe is logged nowhere";
+    EXPECT_EQ(box("Text2")->toPlainText().indexOf("F8 03"), -1);
+}
+
 // "Read back" with a composed write: once the write is answered, the same registers are read,
 // and a row tells whether they hold what was written; "One register with 16" writes it as 16.
 TEST_F(Monitor, AComposedWriteIsReadBackAndTheOutcomeIsARow)
 {
     monitor::LineMonitor* monitor = openMonitor();
+    monitor->setEcho(modbus::EchoMode::Off); // an adapter known not to hear itself: no probe
     open();
     monitor::Composer* composer = monitor->composer();
     composer->setSlave("1");
