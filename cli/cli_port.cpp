@@ -157,11 +157,12 @@ void Link::findEcho()
     const modbus::LineTime at = now();
     if (!heard.others().empty())
         line_.readAway(heard.others(), at);
-    line_.learnEcho(heard.heard(), at,
-        heard.heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
+    line_.learnEcho(
+        heard.heard(), at, heard.heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
     // A whole silence after it, not just the standard's 3.5 characters: a slave that measures
     // the gap coarsely must not take the probe and the request for one frame.
-    gate_.heard(std::max(at.monoUs, sentAt.monoUs + std::int64_t(probe.size()) * timing_.characterUs)
+    gate_.heard(
+        std::max(at.monoUs, sentAt.monoUs + std::int64_t(probe.size()) * timing_.characterUs)
         + timing_.silenceUs);
 }
 

@@ -92,7 +92,8 @@ int main(int argc, char** argv)
     cli::Port port;
     if (const std::string why = port.open(o.port, o.line, o.timeoutMs * 1000LL); !why.empty())
         return fail("quillet-cli: " + why + "\n", 1);
-    cli::Link link(port, cli::LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo, o.turnaroundMs, o.graceMs));
+    cli::Link link(
+        port, cli::LinkOf(o.timeoutMs, o.byteTimeoutMs, o.echo, o.turnaroundMs, o.graceMs));
     if (o.everyMs)
         return cli::RunPolls(port, link, o, frames);
     int status = 0;

@@ -245,8 +245,8 @@ void FrameAnalyzer::extract(LineTime at, bool lineSilent)
 {
     while (!buffer_.empty()) {
         const Step step = request_ && !request_->echoChecked && echoApplies()
-        ? checkEcho(at, lineSilent)
-        : Step::Go;
+            ? checkEcho(at, lineSilent)
+            : Step::Go;
         if (step == Step::Wait)
             return;
         if (step == Step::Go && !takeFrame(at, lineSilent))

@@ -212,8 +212,8 @@ void LineRecording::probeRead(const std::string& chunk)
     const modbus::LineTime at = now();
     if (!probe_->others().empty())
         analyzer_->readAway(probe_->others(), at);
-    analyzer_->learnEcho(probe_->heard(), at,
-        probe_->heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
+    analyzer_->learnEcho(
+        probe_->heard(), at, probe_->heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
     probe_.reset();
     takeRows();
     // It goes at the next read: a silence after the probe.

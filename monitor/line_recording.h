@@ -55,9 +55,9 @@ public:
     // What the link learnt: a connection closed or made again.
     void note(const std::string& text, bool streamEnded);
     // The composer's request: at once, or after the answer to the poll, button's or composed
-    // request out (or that request's no-reply time): never two requests out. verify: the write it carries, read back once it is
-    // answered well, the outcome told as a row ("read back: as written", "read back: holding 5:
-    // wrote 1234, read 1000").
+    // request out (or that request's no-reply time): never two requests out. verify: the write it
+    // carries, read back once it is answered well, the outcome told as a row ("read back: as
+    // written", "read back: holding 5: wrote 1234, read 1000").
     void sendComposed(
         const std::string& frame, std::optional<modbus::RequestFields> verify = std::nullopt);
     void setPortState(PortState state);

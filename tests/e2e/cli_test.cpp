@@ -236,8 +236,7 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
             "echo-only", "no reply (only the adapter's echo)" },
         { "an echo, echo auto, a write answered", { .echo = true }, "", "write-register 5 1234",
             "ok", "CRC OK" },
-        { "no echo, echo auto, a write answered", {}, "", "write-register 5 1234", "ok",
-            "CRC OK" },
+        { "no echo, echo auto, a write answered", {}, "", "write-register 5 1234", "ok", "CRC OK" },
         { "a reply from another address", { .otherAddress = true }, "", "read-holding 0 2",
             "other-address", "reply from 49, asked 48" },
         { "an echo and a slave that takes 50 ms", { .echo = true, .delayMs = 50 }, "",
@@ -255,45 +254,45 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
     for (const auto& [delivery, how] :
         { std::pair(bench::Delivery::ByteByByte, "byte by byte"),
             std::pair(bench::Delivery::AtOnce, "at once"), std::pair(bench::Delivery::Usb, "USB") })
-    for (const auto& row : rows) {
-        auto r = row;
-        r.faults.delivery = delivery;
-        // Handed over whole, a reply shows no gap inside it: nothing can tell one.
-        if (delivery == bench::Delivery::AtOnce && r.faults.gapMs)
-            r.verdict = "CRC OK";
-        const std::string what = std::string(r.what) + ", " + how;
-        PtySlave slave(48, 10);
-        for (int n = 0; n < 10; ++n)
-            slave.registers()[n] = std::uint16_t(10 * (n + 1));
-        const Served served(slave);
-        bench::PacedLine line(slave.path(), 19200, false, r.faults);
-        ASSERT_TRUE(line.ok());
-        const std::string base
-            = "--port " + line.path() + " --address 48 --timeout 300 " + r.options;
-        const bool good = std::string_view(r.code) == "ok";
-        const CliRun once = runCli(base + r.command, true);
-        EXPECT_EQ(once.status, good ? 0 : 1) << what << "\n" << once.out;
-        EXPECT_NE(once.out.find(r.verdict), std::string::npos) << what << "\n" << once.out;
-        if (std::string(r.command).starts_with("read")) {
-            const CliRun polls = runCli(base + "--every 0 --count 2 " + r.command, true);
-            EXPECT_EQ(polls.status, good ? 0 : 1) << what << "\n" << polls.out;
-            if (good)
-                EXPECT_NE(polls.out.find("\t10\t20\n"), std::string::npos) << polls.out;
-            else
-                EXPECT_NE(polls.out.find(r.verdict), std::string::npos) << polls.out;
+        for (const auto& row : rows) {
+            auto r = row;
+            r.faults.delivery = delivery;
+            // Handed over whole, a reply shows no gap inside it: nothing can tell one.
+            if (delivery == bench::Delivery::AtOnce && r.faults.gapMs)
+                r.verdict = "CRC OK";
+            const std::string what = std::string(r.what) + ", " + how;
+            PtySlave slave(48, 10);
+            for (int n = 0; n < 10; ++n)
+                slave.registers()[n] = std::uint16_t(10 * (n + 1));
+            const Served served(slave);
+            bench::PacedLine line(slave.path(), 19200, false, r.faults);
+            ASSERT_TRUE(line.ok());
+            const std::string base
+                = "--port " + line.path() + " --address 48 --timeout 300 " + r.options;
+            const bool good = std::string_view(r.code) == "ok";
+            const CliRun once = runCli(base + r.command, true);
+            EXPECT_EQ(once.status, good ? 0 : 1) << what << "\n" << once.out;
+            EXPECT_NE(once.out.find(r.verdict), std::string::npos) << what << "\n" << once.out;
+            if (std::string(r.command).starts_with("read")) {
+                const CliRun polls = runCli(base + "--every 0 --count 2 " + r.command, true);
+                EXPECT_EQ(polls.status, good ? 0 : 1) << what << "\n" << polls.out;
+                if (good)
+                    EXPECT_NE(polls.out.find("\t10\t20\n"), std::string::npos) << polls.out;
+                else
+                    EXPECT_NE(polls.out.find(r.verdict), std::string::npos) << polls.out;
+            }
+            const std::string steps
+                = writeFile("faulty.check", std::string(r.command) + " expect ok\n");
+            const CliRun check = runCli(base + "check " + steps, true);
+            EXPECT_EQ(check.status, good ? 0 : 1) << what << "\n" << check.out;
+            EXPECT_NE(check.out.find(good ? "ok 1 - " : "not ok 1 - "), std::string::npos)
+                << what << "\n"
+                << check.out;
+            const CliRun json = runCli(base + "--json " + r.command);
+            EXPECT_NE(json.out.find("\"code\": \"" + std::string(r.code) + "\""), std::string::npos)
+                << what << "\n"
+                << json.out;
         }
-        const std::string steps
-            = writeFile("faulty.check", std::string(r.command) + " expect ok\n");
-        const CliRun check = runCli(base + "check " + steps, true);
-        EXPECT_EQ(check.status, good ? 0 : 1) << what << "\n" << check.out;
-        EXPECT_NE(check.out.find(good ? "ok 1 - " : "not ok 1 - "), std::string::npos)
-            << what << "\n"
-            << check.out;
-        const CliRun json = runCli(base + "--json " + r.command);
-        EXPECT_NE(json.out.find("\"code\": \"" + std::string(r.code) + "\""), std::string::npos)
-            << what << "\n"
-            << json.out;
-    }
 }
 
 // At 1200 8E1 a 125-register reply takes over 2 s on the line: the default time-outs wait for

@@ -49,8 +49,8 @@ inline std::vector<Arrival> Deliver(const std::vector<Burst>& bursts, std::int64
             const std::int64_t crossed = b.startUs + std::int64_t(i + 1) * characterUs;
             if (delivery == Delivery::Usb && !held.empty()) {
                 // The timer fires at the first tick after the oldest held byte came.
-                const std::int64_t fire = phaseUs
-                    + ((heldSince - phaseUs) / latencyUs + 1) * latencyUs;
+                const std::int64_t fire
+                    = phaseUs + ((heldSince - phaseUs) / latencyUs + 1) * latencyUs;
                 if (fire <= crossed)
                     flush(fire);
             }
@@ -76,8 +76,7 @@ class DeliveredReads
 public:
     explicit DeliveredReads(std::vector<Arrival> arrivals)
         : arrivals_(std::move(arrivals))
-    {
-    }
+    { }
     // What a read from nowUs waiting up to waitUs returns and when; empty: it waited in vain.
     Arrival read(std::int64_t nowUs, std::int64_t waitUs)
     {

@@ -248,8 +248,8 @@ TEST(Exchange, TheVerdictHoldsHoweverTheLineDelivers)
         { "the echo, then an exception", read, {},
             { { read, 0 }, { framed({ 17, 0x83, 2 }), turn } }, Outcome::Exception,
             "exception 2 ILLEGAL DATA ADDRESS", kHearsItself },
-        { "a write's echo alone, the echo found", write, true, { { write, 0 } },
-            Outcome::EchoOnly, "no reply (only the adapter's echo)", "" },
+        { "a write's echo alone, the echo found", write, true, { { write, 0 } }, Outcome::EchoOnly,
+            "no reply (only the adapter's echo)", "" },
         { "a write's echo and its reply, the echo found", write, true,
             { { write, 0 }, { write, turn } }, Outcome::Good, "CRC OK", "" },
         { "a write's reply, no echo found", write, false, { { write, turn } }, Outcome::Good,
@@ -259,8 +259,8 @@ TEST(Exchange, TheVerdictHoldsHoweverTheLineDelivers)
             { { framed({ 17, 3, 2, 0, 9 }), end - 7 * c }, { reply, turn } }, Outcome::Good,
             "CRC OK", nullptr },
     };
-    for (const linemodel::Delivery delivery :
-        { linemodel::Delivery::AtOnce, linemodel::Delivery::ByteByByte, linemodel::Delivery::Usb }) {
+    for (const linemodel::Delivery delivery : { linemodel::Delivery::AtOnce,
+             linemodel::Delivery::ByteByByte, linemodel::Delivery::Usb }) {
         for (const auto& c2 : cases) {
             const std::string what = std::string(c2.what) + ", " + DeliveryName(delivery);
             FrameAnalyzer line;
@@ -302,8 +302,8 @@ TEST(Exchange, AGraceKeepsALateReplyOfTheSameShapeFromTheNextRequest)
     const std::int64_t c = CharacterUs(19200, 'n', 1);
     const ExchangeTiming timing { 100'000, 100'000, c, 20'000 };
     const ByteString poll = framed({ 17, 3, 0, 0, 0, 1 });
-    for (const linemodel::Delivery delivery :
-        { linemodel::Delivery::AtOnce, linemodel::Delivery::ByteByByte, linemodel::Delivery::Usb }) {
+    for (const linemodel::Delivery delivery : { linemodel::Delivery::AtOnce,
+             linemodel::Delivery::ByteByByte, linemodel::Delivery::Usb }) {
         FrameAnalyzer line;
         RequestGate gate(InterFrameUs(19200), 100'000);
         linemodel::DeliveredReads reads({});
