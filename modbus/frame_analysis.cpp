@@ -318,14 +318,13 @@ FrameAnalyzer::Step FrameAnalyzer::checkEcho(LineTime at, bool lineSilent)
 
 bool FrameAnalyzer::echoByTime(std::int64_t copyEndUs) const
 {
-    // No slave's copy can be complete before the request has left, 3.5 characters of silence
-    // have passed and the copy's own characters have crossed the line.
+    // No slave's copy can be complete before the request has left and the copy's own
+    // characters have crossed the line.
     return tooSoonForReply(copyEndUs, request_->frame.size());
 }
 
 bool FrameAnalyzer::tooSoonForReply(std::int64_t endUs, std::size_t length) const
 {
-
     // A reply starts once the request has left the line, at the soonest, and takes its own
     // characters to cross; an adapter's latency only delays bytes. The standard's 3.5
     // characters of silence before it are left out: slaves that answer sooner exist, and a good

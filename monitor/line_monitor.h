@@ -206,6 +206,7 @@ private:
     QComboBox* wordOrder_ = nullptr;
     QComboBox* echo_ = nullptr;
     std::optional<int> byteTimeoutMs_; // a workspace's, kept for saving it again
+    std::optional<int> graceMs_; // a workspace's, kept for saving it again
     QLabel* status_ = nullptr;
     QLabel* portNote_ = nullptr;
     // New rows are shown at most ten times a second: following them and redrawing the counts

@@ -107,6 +107,7 @@ modbus::Workspace LineMonitor::workspace(const QString& path) const
     w.count = pollPanel_->count();
     w.timeoutMs = pollPanel_->timeoutMs();
     w.byteTimeoutMs = byteTimeoutMs_;
+    w.graceMs = graceMs_;
     w.echo = echo();
     if (!mapPath_.isEmpty())
         w.map = modbus::MapPathForWorkspace(utf8(mapPath_), utf8(path));
@@ -196,6 +197,10 @@ std::vector<std::string> LineMonitor::applyWorkspace(
         pollPanel_->setTimeoutMs(*w.timeoutMs);
     if (w.byteTimeoutMs)
         byteTimeoutMs_ = w.byteTimeoutMs;
+    if (w.graceMs) {
+        graceMs_ = w.graceMs;
+        recording_.setGraceMs(*w.graceMs);
+    }
     if (w.echo)
         setEcho(*w.echo);
     return unread;

@@ -48,6 +48,9 @@ void LineRecording::sessionOpened(const std::string& line, std::optional<modbus:
         analyzer_->setNetwork(*network);
     analyzer_->setNoReplyUs(noReplyMs_ * 1000LL);
     analyzer_->setEcho(echo_); // "auto" learns anew: another adapter may be in use
+    // Transaction ids tell late replies apart on MBAP links.
+    mbap_ = network && *network != modbus::Framing::Rtu;
+    gate_ = modbus::RequestGate(0, mbap_ ? 0 : graceMs_ * 1000LL);
     buttonOutUntilUs_.reset();
 }
 
@@ -130,6 +133,8 @@ void LineRecording::read(const std::string& chunk)
         return;
     }
     analyzer_->read(chunk, now());
+    if (!chunk.empty())
+        gate_.heard(now().monoUs);
     lastReply_ = chunk;
     if (analyzer_->framing() != modbus::Framing::Rtu)
         lastReply_.clear(); // takeRows keeps the replies the read carried
@@ -149,6 +154,7 @@ void LineRecording::takeRows()
     std::vector<modbus::FrameRow> rows = analyzer_->take();
     if (rows.empty())
         return;
+    feedGate(rows);
     if (run_)
         run_->rows(rows, now().wallMs);
     settleComposed(rows);
@@ -184,7 +190,8 @@ void LineRecording::sendComposed(
     } else if (readBack_ && frame != readBack_->readFrame && frame != readBack_->writeFrame) {
         readBack_.reset(); // another request: the last write's read-back is not waited for
     }
-    if ((run_ && run_->outstanding()) || buttonOut() || !composedOut_.empty() || probe_) {
+    if ((run_ && run_->outstanding()) || buttonOut() || !composedOut_.empty() || probe_
+        || gateHolds(frame)) {
         composedWaiting_ = frame; // never two requests out: it follows the answer
         return;
     }
@@ -220,8 +227,23 @@ void LineRecording::probeRead(const std::string& chunk)
     composedWaiting_ = std::exchange(afterProbe_, {});
 }
 
+bool LineRecording::gateHolds(const std::string& frame) const
+{
+    return gate_.holdUs(frame, now().monoUs) > 0;
+}
+
+void LineRecording::feedGate(const std::vector<modbus::FrameRow>& rows)
+{
+    using modbus::RowKind;
+    for (const modbus::FrameRow& row : rows)
+        if (endsExchange(row) && !row.request.empty())
+            gate_.ended(row.request,
+                row.kind == RowKind::NoReply || row.kind == RowKind::Interrupted, now().monoUs);
+}
+
 void LineRecording::transmit(const std::string& frame)
 {
+    gate_.sending(frame, now().monoUs);
     composedOut_ = frame;
     composedSeen_ = false;
     sendingOwn_ = true;
@@ -300,6 +322,12 @@ void LineRecording::setNoReplyMs(int ms)
     analyzer_->setNoReplyUs(ms * 1000LL);
 }
 
+void LineRecording::setGraceMs(int ms)
+{
+    graceMs_ = ms;
+    gate_ = modbus::RequestGate(0, mbap_ ? 0 : graceMs_ * 1000LL);
+}
+
 void LineRecording::setEcho(modbus::EchoMode mode)
 {
     echo_ = mode;
@@ -312,7 +340,9 @@ PollRun* LineRecording::startRun(std::vector<std::string> frames, modbus::PollSe
         return nullptr;
     const std::int64_t startUs = now().monoUs;
     run_ = std::make_unique<PollRun>(std::move(frames), settings, startUs);
+    run_->mayGo = [this](const std::string& frame) { return !gateHolds(frame); };
     run_->onSend = [this](const std::string& frame) {
+        gate_.sending(frame, now().monoUs);
         sendingOwn_ = true;
         if (onSendRequest)
             onSendRequest(frame);
@@ -337,9 +367,12 @@ void LineRecording::stopRun()
 
 int LineRecording::idleReadLimitMs() const
 {
-    if (!run_ || run_->finished() || run_->schedule().waiting() || portState_ != PortState::Open)
+    if (!run_ || run_->finished() || portState_ != PortState::Open)
         return 0;
-    const std::int64_t us = run_->schedule().dueAtUs() - now().monoUs;
+    // A poll out: no read runs past its time-out, or a reply later than that would be taken
+    // for its answer in the read that began before it.
+    const std::optional<std::int64_t> timeoutAt = run_->schedule().timeoutAtUs();
+    const std::int64_t us = timeoutAt.value_or(run_->schedule().dueAtUs()) - now().monoUs;
     return int(std::clamp<std::int64_t>((us + 999) / 1000, 1, 256));
 }
 

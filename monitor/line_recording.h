@@ -5,6 +5,7 @@
 #pragma once
 
 #include "exchange/echo_probe.h"
+#include "exchange/request_gate.h"
 #include "listening/listen_session.h"
 #include "modbus/frame_analysis.h"
 #include "modbus/request_fields.h"
@@ -70,14 +71,17 @@ public:
     int noReplyMs() const { return noReplyMs_; }
     void setEcho(modbus::EchoMode mode);
     modbus::EchoMode echo() const { return echo_; }
+    // The quiet kept after an unanswered request before one whose reply would look the same.
+    void setGraceMs(int ms);
+    int graceMs() const { return graceMs_; }
 
     // A run of these frames, its first request sent at once; null when the port is not open
     // or nothing is to be polled.
     PollRun* startRun(std::vector<std::string> frames, modbus::PollSettings settings);
     void stopRun();
     PollRun* run() const { return run_.get(); }
-    // How long an idle read may wait so that the run's next request goes on time (1..256 ms);
-    // 0 when no run waits to send.
+    // How long an idle read may wait so that the run's next request goes on time, or the poll
+    // out times out on time (1..256 ms); 0 without a run.
     int idleReadLimitMs() const;
     // The data log of the runs from now on; false when the file cannot be opened.
     bool recordTo(const std::string& path);
@@ -106,6 +110,9 @@ private:
     // In auto, before a composed write answered by a copy of itself, while the echo is unknown.
     bool needsEchoProbe(const std::string& frame) const;
     void probeRead(const std::string& chunk);
+    // What the line's grace learns from rows that end an exchange.
+    void feedGate(const std::vector<modbus::FrameRow>& rows);
+    bool gateHolds(const std::string& frame) const;
     // A button's request out and within its no-reply time: a composed request or a poll waits.
     bool buttonOut() const;
 
@@ -139,6 +146,9 @@ private:
     // The adapter's echo being found; the composed write waits for it.
     std::optional<modbus::EchoProbe> probe_;
     std::string afterProbe_;
+    int graceMs_ = 100;
+    bool mbap_ = false; // this session's link carries transaction ids
+    modbus::RequestGate gate_ { 0, graceMs_ * 1000LL }; // the window keeps its own silence
     std::unique_ptr<modbus::ListenSession> listen_;
     bool listeningNow_ = false;
     std::int64_t epochUsAtStart_ = 0; // the epoch time at which clock_ read 0

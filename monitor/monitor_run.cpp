@@ -102,6 +102,8 @@ void PollRun::tick(std::int64_t nowUs)
 void PollRun::sendDue(std::int64_t nowUs)
 {
     for (std::optional<int> due; onSend && (due = schedule_.due(nowUs));) {
+        if (mayGo && !mayGo(frames_[std::size_t(*due)]))
+            return; // due, and goes once the line allows
         schedule_.sent(nowUs);
         if (*due == 0 && settings_.intervalUs > 0)
             stats_.recordLateness(schedule_.lastLatenessUs());

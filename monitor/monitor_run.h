@@ -25,6 +25,8 @@ public:
     ~PollRun();
 
     std::function<void(const std::string& frame)> onSend;
+    // Whether a frame may go now (the line's grace after an unanswered request); it waits if not.
+    std::function<bool(const std::string& frame)> mayGo;
     // The poll out has had its time: the analysis is told, so that what comes later is late.
     std::function<void()> onTimedOut;
     // A good reply to a read, with its values: for the trend.

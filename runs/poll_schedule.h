@@ -35,6 +35,11 @@ public:
     bool timedOut(std::int64_t nowUs) const;
 
     bool waiting() const { return outAt_.has_value(); }
+    // When the request out times out; nullopt when none is out.
+    std::optional<std::int64_t> timeoutAtUs() const
+    {
+        return outAt_ ? std::optional(*outAt_ + settings_.timeoutUs) : std::nullopt;
+    }
     void stop() { stopped_ = true; }
     bool finished() const;
     // How late the last cycle started against its schedule.

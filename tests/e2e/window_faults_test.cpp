@@ -12,9 +12,11 @@
 #include "monitor/poll_panel.h"
 #include "requests/request_language.h"
 #include "sim/pty_slave.h"
+#include "tests/support/paced_line.h"
 
 #include <QCheckBox>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
 #include <atomic>
@@ -49,7 +51,88 @@ bool waitFor(monitor::LineMonitor* monitor, const std::string& part)
     return shows(monitor, part);
 }
 
+// How many of the monitor's rows have a verdict that begins with part.
+int rowsStartingWith(monitor::LineMonitor* monitor, const std::string& part)
+{
+    const auto* rows = static_cast<const monitor::FrameTableModel*>(monitor->frames()->model());
+    int n = 0;
+    for (int r = 0; r < rows->rowCount(); ++r)
+        n += rows->row(r).verdict.starts_with(part) ? 1 : 0;
+    return n;
+}
+
 } // namespace
+
+// The monitor's polling run with a data log on a line that hands bytes over byte by byte, at
+// once, or as a USB adapter does: each poll counted under what happened, a data log row for
+// each good reply only, and a late reply of the same shape read away in the grace, never
+// taken for the next poll's answer.
+TEST(WindowOnFaultyLines, ARunWithADataLogCountsWhatHappenedOnEachDelivery)
+{
+    using modbus::PollOutcome;
+    const struct
+    {
+        const char* what;
+        bench::LineFaults faults;
+        int polls;
+        PollOutcome outcome;
+        int counted;
+        int late; // rows told late
+    } rows[] = {
+        { "a stray byte before each reply", { .strayByte = true }, 4, PollOutcome::Good, 4, 0 },
+        { "an adapter that hears itself, no slave", { .echo = true, .noSlave = true }, 3,
+            PollOutcome::NoReply, 3, 0 },
+        { "another address answers", { .otherAddress = true }, 3, PollOutcome::OtherAddress, 3, 0 },
+        { "every fifth reply 150 ms late", { .delayMs = 150, .lateEvery = 5 }, 9, PollOutcome::Good,
+            8, 1 },
+    };
+    for (const auto& [delivery, how] : { std::pair(bench::Delivery::ByteByByte, "byte by byte"),
+             std::pair(bench::Delivery::AtOnce, "at once"),
+             std::pair(bench::Delivery::Usb, "USB") }) {
+        for (const auto& row : rows) {
+            const std::string what = std::string(row.what) + ", " + how;
+            PtySlave slave(48, 10);
+            std::atomic<bool> stop = false;
+            std::thread server([&] {
+                while (!stop)
+                    slave.serveOnce(20);
+            });
+            bench::LineFaults faults = row.faults;
+            faults.delivery = delivery;
+            {
+                bench::PacedLine line(slave.path(), 19200, false, faults);
+                ASSERT_TRUE(line.ok());
+                window::frmSerial frm;
+                frm.setMessageHook([](const QString&, const QString&, window::MessageIcon) {});
+                frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(line.path()));
+                frm.toggleMonitor();
+                monitor::LineMonitor* monitor = frm.monitor();
+                frm.pressOpen();
+                frm.findChild<QLineEdit*>("Text1")->setText("48");
+                monitor->pollPanel()->setTimeoutMs(100);
+                const std::string csv = ::testing::TempDir() + "faulty-line.csv";
+                QFile::remove(QString::fromStdString(csv));
+                frm.startPolling({ "read-holding 0 1" }, 0, row.polls, csv);
+                EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->run()->finished(); }, 20000))
+                    << what;
+                const modbus::PollStatistics& s = monitor->run()->statistics();
+                EXPECT_EQ(s.requests(), row.polls) << what;
+                EXPECT_EQ(s.count(row.outcome), row.counted) << what;
+                // Rows reach the table at most ten times a second.
+                EXPECT_TRUE(QTest::qWaitFor(
+                    [&] { return rowsStartingWith(monitor, "late reply") >= row.late; }, 2000));
+                EXPECT_EQ(rowsStartingWith(monitor, "late reply"), row.late) << what;
+                QFile file(QString::fromStdString(csv));
+                file.open(QIODevice::ReadOnly);
+                const int dataRows = file.readAll().count('\n') - 1; // less the header
+                EXPECT_EQ(dataRows, row.outcome == PollOutcome::Good ? row.counted : 0) << what;
+                frm.close();
+            }
+            stop = true;
+            server.join();
+        }
+    }
+}
 
 TEST(WindowAgainstFaults, EachFaultIsNamedByARowOfTheMonitor)
 {

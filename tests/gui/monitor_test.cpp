@@ -602,7 +602,10 @@ TEST_F(Monitor, BetweenPollsAnIdleReadWaitsNoLongerThanTheNextRequest)
     open();
     const std::string request = bytesOf("01 04 00 08 00 01 B0 08");
     const std::string body = bytesOf("01 04 02 00 0A");
-    monitor->startRun({ request }, { 100'000, 2, 1'000'000 });
+    monitor->startRun({ request }, { 100'000, 2, 200'000 });
+    // A poll out: no read waits past its time-out, so a later reply is told late.
+    EXPECT_GE(monitor->idleReadLimitMs(), 1);
+    EXPECT_LE(monitor->idleReadLimitMs(), 200);
     tick(body + *modbus::CRC16(body));
     tick(""); // the run waits for its next cycle, at most 100 ms away
     const comm::CommTimeouts& t = platform->lastTimeouts;

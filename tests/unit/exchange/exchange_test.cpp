@@ -276,13 +276,15 @@ TEST(Exchange, TheVerdictHoldsHoweverTheLineDelivers)
             const Exchange exchange = driven(line, c2.request, timing, reads, now);
             EXPECT_TRUE(exchange.done()) << what;
             EXPECT_EQ(exchange.outcome(), c2.outcome) << what << ": " << exchange.verdict();
-            if (c2.verdict) // ", in 9 reads" may follow
+            if (c2.verdict) { // ", in 9 reads" may follow
                 EXPECT_EQ(exchange.verdict().substr(0, std::strlen(c2.verdict)), c2.verdict)
                     << what;
-            if (c2.notes)
+            }
+            if (c2.notes) {
                 EXPECT_EQ(joined(exchange.notes()), c2.notes) << what;
-            else
+            } else {
                 EXPECT_EQ(line.counts().late, 1) << what;
+            }
             if (c2.outcome != Outcome::Good || c2.wire.size() != 1)
                 continue;
             // From the request's end on the line to the reply's last byte; a USB adapter only
