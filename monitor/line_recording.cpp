@@ -142,11 +142,32 @@ void LineRecording::read(const std::string& chunk)
     // The read-back goes a read after the write's answer: its exchange is over by then.
     if (readBack_ && readBack_->readInReads >= 0 && readBack_->readInReads-- == 0) {
         readBack_->readSent = true;
-        sendComposed(readBack_->readFrame);
+        composedWaiting_ = readBack_->readFrame;
     }
-    sendWaiting();
+    sendNext();
+}
+
+void LineRecording::sendNext()
+{
+    // The one place that decides what goes on the line next, after each read or when something
+    // is asked for; never from within a write. Nothing goes while a request is out (a poll, a
+    // button's, the composer's) or the echo is being found: the composer's request first
+    // (after the echo probe where one is needed), then the run's polls, each when the line's
+    // grace allows.
+    if (listeningNow_ || probe_)
+        return;
+    const bool out = (run_ && run_->outstanding()) || buttonOut() || !composedOut_.empty();
+    if (!out && !composedWaiting_.empty() && !gateHolds(composedWaiting_)) {
+        const std::string frame = std::exchange(composedWaiting_, {});
+        if (!needsEchoProbe(frame))
+            return transmit(frame);
+        afterProbe_ = frame;
+        probe_.emplace(now().monoUs, characterUs_);
+        onSendProbe(modbus::EchoProbeFrame());
+        return;
+    }
     if (run_ && composedOut_.empty() && !buttonOut())
-        run_->tick(now().monoUs); // sends what is due, through the window's own path
+        run_->tick(now().monoUs); // its time-out, and what is due, through the window's path
 }
 
 void LineRecording::takeRows()
@@ -190,18 +211,8 @@ void LineRecording::sendComposed(
     } else if (readBack_ && frame != readBack_->readFrame && frame != readBack_->writeFrame) {
         readBack_.reset(); // another request: the last write's read-back is not waited for
     }
-    if ((run_ && run_->outstanding()) || buttonOut() || !composedOut_.empty() || probe_
-        || gateHolds(frame)) {
-        composedWaiting_ = frame; // never two requests out: it follows the answer
-        return;
-    }
-    if (needsEchoProbe(frame)) {
-        afterProbe_ = frame;
-        probe_.emplace(now().monoUs, characterUs_);
-        onSendProbe(modbus::EchoProbeFrame());
-        return;
-    }
-    transmit(frame);
+    composedWaiting_ = frame; // never two requests out: it goes once nothing is
+    sendNext();
 }
 
 bool LineRecording::needsEchoProbe(const std::string& frame) const
@@ -252,13 +263,6 @@ void LineRecording::transmit(const std::string& frame)
     sendingOwn_ = false;
 }
 
-void LineRecording::sendWaiting()
-{
-    if (!composedWaiting_.empty() && !(run_ && run_->outstanding()) && composedOut_.empty()
-        && !buttonOut())
-        sendComposed(std::exchange(composedWaiting_, {}));
-}
-
 void LineRecording::settleComposed(const std::vector<modbus::FrameRow>& rows)
 {
     for (const modbus::FrameRow& row : rows) {
@@ -274,7 +278,6 @@ void LineRecording::settleComposed(const std::vector<modbus::FrameRow>& rows)
             composedEnded(row);
         }
     }
-    sendWaiting();
 }
 
 // A composed write to be read back: its answer sends the read, the read's answer is compared.

@@ -105,7 +105,7 @@ private:
     void keepReplies(const std::vector<modbus::FrameRow>& rows);
     void takeHeard();
     void composedEnded(const modbus::FrameRow& row);
-    void sendWaiting();
+    void sendNext();
     void transmit(const std::string& frame);
     // In auto, before a composed write answered by a copy of itself, while the echo is unknown.
     bool needsEchoProbe(const std::string& frame) const;
