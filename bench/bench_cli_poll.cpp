@@ -1,7 +1,7 @@
 // quillet-cli --every 0 against the demo slave on a line paced at 115200 bit/s, taken for a timed
 // serial line: polls per second beside the line's own limit for that request, and the reply time
-// the program reports beside the line's record of it. Then what finding the adapter's echo costs
-// once, and what the grace costs a failed poll.
+// the program reports beside the line's record of it; before that, what finding the adapter's echo
+// costs once, and what the grace costs a failed poll.
 #include "tests/support/paced_line.h"
 
 #include "bench_util.h"
@@ -57,11 +57,12 @@ void echoAndGraceCosts(const std::string& slavePath)
         bench::PacedLine line(slavePath, kSpeed, false, { .noSlave = true });
         const std::string base = "--port " + line.path()
             + " --speed 115200 --address 48 --timeout 100 --every 0 --count 10 ";
-        const double graced = runMs(base + "read-holding 0 1") / 10;
-        const double bare = runMs(base + "--grace 0 read-holding 0 1") / 10;
-        std::printf("grace: a failed poll every %.1f ms with --grace 100, %.1f ms with --grace 0: "
-                    "%.1f ms a failed poll\n",
-            graced, bare, graced - bare);
+        // The first poll has no failed one before it: nine graces in ten polls.
+        const double graced = runMs(base + "read-holding 0 1");
+        const double bare = runMs(base + "--grace 0 read-holding 0 1");
+        std::printf("grace: ten failed polls in %.1f ms with --grace 100, %.1f ms with --grace 0: "
+                    "%.1f ms for each failed poll followed by another\n",
+            graced, bare, (graced - bare) / 9);
     }
 }
 
@@ -77,6 +78,8 @@ int main(int argc, char** argv)
         while (!stop)
             slave.serveOnce(50);
     });
+    // First, each on a line of its own: only one line may read the slave's pty at a time.
+    echoAndGraceCosts(slave.path());
     bench::PacedLine line(slave.path(), kSpeed);
     if (!slave.ok() || !line.ok())
         return 1;
@@ -118,12 +121,12 @@ int main(int argc, char** argv)
         kSpeed, done, bench::percentile(turnaround, 50), limitMs, 1000.0 / limitMs);
     std::printf("quillet-cli: %.1f polls/s = %.0f %% of the line's limit\n", perSecond,
         100.0 * perSecond * limitMs / 1000.0);
-    std::printf("reply time: quillet-cli median %.3f ms (from the end of its write); the line's "
+    std::printf("reply time: quillet-cli median %.3f ms (from the request's end on the line); the "
+                "line's "
                 "record median %.3f ms (request's last byte crossed to reply's last byte "
                 "crossed); the request's own %zu bytes take %.3f ms on the line\n",
         numberAfter(stats, "median "), bench::percentile(onLine, 50), kRequestBytes,
         double(kRequestBytes) * byteMs);
-    echoAndGraceCosts(slave.path());
     bench::rerun("scripts/bench cli_poll [polls]");
     return 0;
 }
