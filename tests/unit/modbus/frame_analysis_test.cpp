@@ -208,6 +208,12 @@ TEST(FrameAnalyzer, MbapRowsByTransactionAndLength)
             { tx,
                 "RX 00 07 00 00 00 03 11 83 0B | exception 11 GATEWAY TARGET DEVICE FAILED TO "
                 "RESPOND | 9 ms" } },
+        // No adapter hears itself on Modbus TCP: a write's copy is its reply, and no advice.
+        { "a write answered by its copy",
+            { { 'W', bytes({ 0, 9, 0, 0, 0, 6, 0x11, 6, 0, 1, 0, 5 }), 0 },
+                { 'R', bytes({ 0, 9, 0, 0, 0, 6, 0x11, 6, 0, 1, 0, 5 }), 4 } },
+            { "TX 00 09 00 00 00 06 11 06 00 01 00 05 | sent",
+                "RX 00 09 00 00 00 06 11 06 00 01 00 05 | OK | 4 ms" } },
         { "a broadcast",
             { { 'W', bytes({ 0, 8, 0, 0, 0, 6, 0, 6, 0, 1, 0, 5 }), 0 }, { 'R', "", 1100 } },
             { "TX 00 08 00 00 00 06 00 06 00 01 00 05 | broadcast: no reply expected" } },
