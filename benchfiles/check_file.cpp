@@ -140,6 +140,14 @@ namespace {
         return { passed, EngineeringText(entry, words, order) };
     }
 
+    std::string valuesText(const std::vector<std::uint16_t>& values)
+    {
+        std::string text;
+        for (std::size_t i = 0; i < values.size(); ++i)
+            text += (i ? " " : "") + Decimal(values[i]);
+        return text;
+    }
+
 } // namespace
 
 CheckFile ReadCheckFile(std::string_view text, const RegisterMap* map, WordOrder order)
@@ -178,26 +186,26 @@ StepResult JudgeStep(const CheckStep& step, const Exchange& exchange)
         const int code = ByteAt(answer->bytes, 2);
         return { e.kind == Expected::Kind::Exception && e.exception == code, answer->verdict };
     }
-    if (!exchange.good() || e.kind == Expected::Kind::Exception)
+    if (!exchange.good())
         return { false, answer->verdict };
     if (e.kind == Expected::Kind::Ok)
         return { true, answer->verdict };
     const auto read = ValuesOfReply(exchange.request().bytes, answer->bytes);
+    if (e.kind == Expected::Kind::Exception) // what came instead: the values a read brought
+        return { false, read ? valuesText(read->values) : answer->verdict };
     if (!read)
         return { false, "not a read reply" };
     if (step.entry)
         return judgeMapped(*step.entry, step.order, e, read->values);
-    std::string got;
     bool passed = read->values.size() == e.values.size();
     for (std::size_t i = 0; i < read->values.size(); ++i) {
-        got += (i ? " " : "") + Decimal(read->values[i]);
         // A register matches read unsigned or signed: "expect -5" finds 65531.
         const auto within
             = [&](double v) { return v >= e.values[i]->first && v <= e.values[i]->second; };
         if (i < e.values.size() && e.values[i])
             passed = passed && (within(read->values[i]) || within(std::int16_t(read->values[i])));
     }
-    return { passed, got };
+    return { passed, valuesText(read->values) };
 }
 
 } // namespace modbus

@@ -127,8 +127,8 @@ namespace {
         // Everything from the command word on is the request, negative numbers included.
         app.prefix_command();
         app.footer("Also: scan [OPTIONS] (scan --help), check FILE [--junit OUT.xml].\n"
-                   "Exit status: 0 good reply or broadcast sent; 1 exception, bad CRC, no reply or "
-                   "not a frame; "
+                   "Exit status: 0 good reply or broadcast sent; 1 exception, bad CRC, wrong "
+                   "reply, another address, no reply, only the adapter's echo or not a frame; "
                    "2 usage error.");
     }
 

@@ -117,12 +117,14 @@ std::string JsonOutput(
 {
     const std::string_view request = exchange.request().bytes;
     const modbus::FrameRow* answer = exchange.answer();
+    // What came: the answer, or the bytes that came instead (not a frame, another slave's).
+    const modbus::FrameRow* came = exchange.outcomeRow();
     // The frames as they went over the wire: on Modbus TCP with their MBAP headers.
     const auto onWire = [](const modbus::FrameRow& row) {
         return modbus::HexBytes(row.wire.empty() ? row.bytes : row.wire);
     };
     json out { { "request", onWire(exchange.request()) }, { "slave", modbus::ByteAt(request, 0) },
-        { "function", modbus::ByteAt(request, 1) }, { "reply", answer ? onWire(*answer) : "" },
+        { "function", modbus::ByteAt(request, 1) }, { "reply", came ? onWire(*came) : "" },
         { "code", exchange.code() }, { "verdict", exchange.verdict() }, { "good", exchange.good() },
         { "word_order", modbus::details::OrderName(order) }, { "notes", exchange.notes() } };
     if (answer && answer->replyMs)

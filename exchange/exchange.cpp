@@ -136,8 +136,11 @@ Outcome Exchange::outcome() const
 std::vector<std::string> Exchange::notes() const
 {
     std::vector<std::string> notes;
+    // Another slave's frame is a note when the asked one answered; else it is the verdict.
+    const bool answered = answer() != nullptr;
     for (const FrameRow& row : rows_)
-        if (row.kind == RowKind::Stray || row.kind == RowKind::Late || row.kind == RowKind::Note)
+        if (row.kind == RowKind::Stray || row.kind == RowKind::Late || row.kind == RowKind::Note
+            || (answered && row.kind == RowKind::OtherAddress))
             notes.push_back(row.verdict);
     return notes;
 }

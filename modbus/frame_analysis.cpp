@@ -244,7 +244,7 @@ void FrameAnalyzer::emitHint(LineTime at)
 void FrameAnalyzer::extract(LineTime at, bool lineSilent)
 {
     while (!buffer_.empty()) {
-        const Step step = request_ && !request_->echoChecked && echoApplies()
+        const Step step = request_ && !request_->echoChecked && framing_ == Framing::Rtu
             ? checkEcho(at, lineSilent)
             : Step::Go;
         if (step == Step::Wait)
@@ -281,11 +281,14 @@ FrameAnalyzer::Step FrameAnalyzer::checkEcho(LineTime at, bool lineSilent)
 {
     const ByteString& sent = request_->frame;
     const std::string_view buffer = buffer_;
-    // Known not to hear itself: a copy of a request whose reply is a copy is that reply. A copy
-    // of any other request is still an echo, which its content tells.
-    if (echo_ == EchoMode::Auto && heard_ == false && !request_->raw && ReplyCopiesRequest(sent)) {
-        request_->echoChecked = true;
-        return Step::Go;
+    // Known not to hear itself (echo off, or found so): a copy of a request whose reply is a
+    // copy is that reply. A copy of any other request is an echo whatever the setting, which
+    // its content tells: no reply repeats such a request.
+    if (!echoApplies() || (echo_ == EchoMode::Auto && heard_ == false)) {
+        if (request_->raw || ReplyCopiesRequest(sent)) {
+            request_->echoChecked = true;
+            return Step::Go;
+        }
     }
     const auto startsSent = [&](std::string_view part) { return sent.starts_with(part); };
     if (!sent.empty() && buffer.size() < sent.size() && !lineSilent && startsSent(buffer))
@@ -365,21 +368,24 @@ bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
         return true;
     }
     // Only bytes that made no good frame at the start pay for looking further on.
-    const std::optional<std::size_t> later = goodFrameAfterStart();
+    std::optional<std::size_t> later = goodFrameAfterStart();
     // On a line that hands bytes over as they come, the reply may still begin further on in
     // what is arriving, or a frame's real end may still come: judged once the line is silent.
     const bool settled = lineSilent || buffer_.size() >= kMaxFrame;
     if (!later && !settled && !mayBeginReply())
         return false;
+    // What cannot begin the reply, before where it can: stray bytes, the frame judged next.
+    if (!later && settled && !mayBeginReply())
+        later = replyStartAfter();
     if (length && *length == 0)
         return takeUnknown(later, at, lineSilent);
-    if (length && *length <= buffer_.size())
-        if (!later || *later >= *length) {
-            if (!later && !settled)
-                return false;
-            emitReceived(*length, at); // its check bytes are wrong
-            return true;
-        }
+    // A frame whose check bytes are wrong: alone, or ending where a good one begins.
+    if (length && *length <= buffer_.size() && (!later || *later == *length)) {
+        if (!later && !settled)
+            return false;
+        emitReceived(*length, at);
+        return true;
+    }
     if (later)
         emitStray(*later, at); // noise before a good frame
     else if (settled)
@@ -387,6 +393,16 @@ bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
     else
         return false;
     return true;
+}
+
+std::optional<std::size_t> FrameAnalyzer::replyStartAfter() const
+{
+    const std::string_view asked = requestFrame();
+    for (std::size_t at = 1; asked.size() >= 2 && at + 1 < buffer_.size(); ++at)
+        if (ByteAt(buffer_, at) == ByteAt(asked, 0)
+            && (ByteAt(buffer_, at + 1) & 0x7F) == ByteAt(asked, 1))
+            return at;
+    return std::nullopt;
 }
 
 bool FrameAnalyzer::mayBeginReply() const
@@ -429,7 +445,8 @@ std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
     const std::string_view asked = requestFrame();
     if (timedReads_ && !asked.empty() && !request_->answered
         && tooSoonForReply(timeOfByte(frame.size() - 1), frame.size())) {
-        if (frame == asked) {
+        const bool noEcho = !echoApplies() || (echo_ == EchoMode::Auto && heard_ == false);
+        if (frame == asked && !noEcho) {
             request_->echoSeen = true;
             return { RowKind::Echo, "echo of the request" };
         }

@@ -169,6 +169,9 @@ private:
     // Whether bytes at the buffer's start may begin the reply to the request (its slave, its
     // function or that function's exception), as far as they go.
     bool mayBeginReply() const;
+    // Where in the buffer, past its start, the asked slave's reply to the asked function could
+    // begin; nullopt when nowhere.
+    std::optional<std::size_t> replyStartAfter() const;
     std::int64_t timeOfByte(std::size_t index) const;
     std::string gapNote(std::size_t length) const;
     void emitStray(std::size_t length, LineTime at);

@@ -95,6 +95,8 @@ void PollRun::tick(std::int64_t nowUs)
         modbus::FrameRow silent;
         silent.kind = RowKind::NoReply;
         answered(silent, 0);
+        // The next poll waits a tick: the line's rows, and any grace they call for, come first.
+        return;
     }
     sendDue(nowUs);
 }

@@ -223,6 +223,7 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
         const char* command;
         const char* code; // the outcome as --json gives it
         const char* verdict;
+        const char* reply = nullptr; // the start of --json's "reply", where it is checked
     } rows[] = {
         { "a good line", {}, "", "read-holding 0 2", "ok", "CRC OK" },
         { "an adapter that hears itself, no slave", { .echo = true, .noSlave = true }, "",
@@ -238,7 +239,7 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
             "ok", "CRC OK" },
         { "no echo, echo auto, a write answered", {}, "", "write-register 5 1234", "ok", "CRC OK" },
         { "a reply from another address", { .otherAddress = true }, "", "read-holding 0 2",
-            "other-address", "reply from 49, asked 48" },
+            "other-address", "reply from 49, asked 48", "31 03 04 00 0A 00 14" },
         { "an echo and a slave that takes 50 ms", { .echo = true, .delayMs = 50 }, "",
             "read-holding 0 2", "ok", "CRC OK" },
         { "a stray byte before the reply", { .strayByte = true }, "", "read-holding 0 2", "ok",
@@ -292,6 +293,11 @@ TEST(CliOnFaultyLines, EveryWayOfAskingGetsTheVerdictThatNamesTheFault)
             EXPECT_NE(json.out.find("\"code\": \"" + std::string(r.code) + "\""), std::string::npos)
                 << what << "\n"
                 << json.out;
+            if (r.reply) { // what came instead of an answer is shown too
+                EXPECT_NE(json.out.find("\"reply\": \"" + std::string(r.reply)), std::string::npos)
+                    << what << "\n"
+                    << json.out;
+            }
         }
 }
 

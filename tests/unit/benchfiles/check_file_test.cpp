@@ -87,6 +87,7 @@ TEST(CheckFile, AStepPassesOnlyOnWhatItExpects)
         { "read-holding 0 1 expect ok", framed({ 1, 3, 2, 0, 10 }), true, "CRC OK" },
         { "read-holding 0 1 expect exception 2", framed({ 1, 0x83, 2 }), true,
             "exception 2 ILLEGAL DATA ADDRESS" },
+        { "read-holding 0 1 expect exception 2", framed({ 1, 3, 2, 0, 10 }), false, "10" },
         { "read-holding 0 1 expect exception 3", framed({ 1, 0x83, 2 }), false,
             "exception 2 ILLEGAL DATA ADDRESS" },
         { "read-holding 0 1 expect ok", framed({ 1, 0x83, 2 }), false,

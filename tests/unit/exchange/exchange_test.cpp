@@ -53,6 +53,9 @@ TEST(Exchange, VerdictsOnRealLines)
     const char* copyTaken
         = "CRC OK, a copy of the request: if this adapter hears itself, set echo on";
     const char* echoTold = "this adapter hears itself: its echo is set aside from now on (echo on)";
+    ByteString badReply = reply;
+    badReply.back() = char(badReply.back() ^ 0x55);
+    const std::string badVerdict = "CRC BAD (expected " + HexBytes(reply.substr(5)) + ")";
     const struct
     {
         const char* what;
@@ -104,9 +107,21 @@ TEST(Exchange, VerdictsOnRealLines)
             "CRC OK", true, "" },
         { "echo off: a copy is the reply", write, EchoMode::Off, { { 20, write } }, "CRC OK", true,
             "" },
-        { "a copy complete before a reply could be is no reply, echo off or not", write,
-            EchoMode::Off, { { 4, write }, { 104, "" } }, "no reply (only the adapter's echo)",
-            false, "" },
+        // Too soon for a reply, and echo off says it is no echo: late, never the answer.
+        { "a copy complete before a reply could be is no reply, echo off", write, EchoMode::Off,
+            { { 4, write }, { 104, "" } }, "no reply", false,
+            "too soon to answer this request: a late reply to the one before" },
+        // A read's exact copy is an echo whatever the setting: no reply repeats a read.
+        { "echo off, yet a read's echo, then its reply", read, EchoMode::Off,
+            { { 4, read }, { 10, reply } }, "CRC OK", true, "" },
+        { "echo off, yet a read's echo alone", read, EchoMode::Off, { { 4, read }, { 104, "" } },
+            "no reply (only the adapter's echo)", false, "" },
+        { "stray bytes before a reply with wrong check bytes", read, EchoMode::Auto,
+            { { 10, bytes({ 0xFF, 0 }) + badReply }, { 40, "" } }, badVerdict.c_str(), false,
+            "2 stray bytes before the reply" },
+        { "another slave's frame, then the answer", read, EchoMode::Auto,
+            { { 10, framed({ 47, 3, 2, 0, 10 }) + reply } }, "CRC OK", true,
+            "reply from 47, asked 1" },
     };
     for (const auto& c : cases) {
         FrameAnalyzer line;
