@@ -157,8 +157,11 @@ void Link::findEcho()
     const modbus::LineTime at = now();
     if (!heard.others().empty())
         line_.readAway(heard.others(), at);
-    line_.learnEcho(
-        heard.heard(), at, heard.heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
+    // A port that failed, or bytes that were not the probe, tell nothing: the write's own
+    // verdict says what it can.
+    if (heard.heard() || heard.silent())
+        line_.learnEcho(
+            heard.heard(), at, heard.heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
     // A whole silence after it, not just the standard's 3.5 characters: a slave that measures
     // the gap coarsely must not take the probe and the request for one frame.
     gate_.heard(
@@ -201,9 +204,9 @@ modbus::Exchange Link::transact(const modbus::ByteString& frame)
         exchange.read({}, now());
     std::int64_t quietFrom
         = std::max(now().monoUs, sentAt.monoUs + std::int64_t(wire.size()) * timing_.characterUs);
-    if (exchange.outcome() == modbus::Outcome::Broadcast)
-        quietFrom += turnaroundUs_ - port_.interFrameUs(); // the slaves act on it first
     const modbus::Outcome outcome = exchange.outcome();
+    if (outcome == modbus::Outcome::Broadcast)
+        quietFrom += turnaroundUs_ - port_.interFrameUs(); // the slaves act on it first
     const bool unanswered = outcome == modbus::Outcome::NoReply
         || outcome == modbus::Outcome::EchoOnly || outcome == modbus::Outcome::OtherAddress;
     gate_.ended(frame, unanswered, quietFrom);

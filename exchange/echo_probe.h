@@ -18,14 +18,18 @@ class EchoProbe
 public:
     // The allowance covers a USB adapter's latency timer (16 ms by default) with room for a
     // busy machine.
-    static constexpr std::int64_t kAllowanceUs = 50'000;
+    static constexpr std::int64_t kAllowanceUs = 100'000;
 
     EchoProbe(std::int64_t sentAtUs, std::int64_t characterUs);
     std::int64_t nextWaitUs(std::int64_t nowUs) const;
     // What a read returned (empty: it waited in vain).
     void read(const ByteString& chunk, std::int64_t atUs);
     bool done() const { return heard_ || timeUp_; }
+    // The probe came back: the adapter hears itself.
     bool heard() const { return heard_; }
+    // Nothing at all came within the allowance: it does not. Other bytes, or a damaged copy,
+    // tell neither.
+    bool silent() const { return timeUp_ && bytes_.empty(); }
     // Bytes that came and are not the probe's echo: for the line's analysis.
     const ByteString& others() const { return others_; }
 

@@ -1,8 +1,6 @@
 #include "request_gate.h"
 
 #include "modbus/byte_string.h"
-#include "modbus/function_table.h"
-#include "modbus/reply_match.h"
 
 #include <algorithm>
 
@@ -10,24 +8,8 @@ namespace modbus {
 
 ReplyShape ShapeOfReply(std::string_view request)
 {
-    if (request.size() < 4)
-        return {};
-    ReplyShape shape { ByteAt(request, 0), ByteAt(request, 1), 0 };
-    const FunctionInfo* info = FindFunction(std::uint8_t(shape.function));
-    if (!info || request.size() < 8)
-        return shape;
-    const std::size_t quantity = WordAt(request, 4);
-    if (info->fits == &match::BitBytes)
-        shape.length = 5 + (quantity + 7) / 8;
-    else if (info->fits == &match::RegisterBytes)
-        shape.length = 5 + 2 * quantity;
-    else if (info->reply == ReplyRule::Fixed8)
-        shape.length = 8;
-    else if (info->reply == ReplyRule::Fixed10)
-        shape.length = 10;
-    else if (info->reply == ReplyRule::AsRequest)
-        shape.length = request.size();
-    return shape;
+    return request.size() < 2 ? ReplyShape {}
+                              : ReplyShape { ByteAt(request, 0), ByteAt(request, 1) };
 }
 
 RequestGate::RequestGate(std::int64_t interFrameUs, std::int64_t graceUs)

@@ -1,8 +1,8 @@
 // What must pass on a line before the next request may go: the silence between frames and,
-// after a request that got no reply, a grace of quiet before a request whose reply would look
+// after a request that got no reply, a grace of quiet before a request whose reply could look
 // the same. On RTU nothing in a reply says which request it answers: a late reply to the first
-// would pass for the answer to the second. Requests whose replies differ go at once, since the
-// content tells them apart. Times are passed in.
+// would pass for the answer to the second. Requests to another slave or function go at once,
+// since the content tells them apart. Times are passed in.
 #pragma once
 
 #include <cstddef>
@@ -12,13 +12,12 @@
 
 namespace modbus {
 
-// What tells one request's good reply from another's: slave, function and length (0 when the
-// table does not give it).
+// What tells one request's reply from another's whatever the reply: its slave and function. A
+// length would not do: an exception reply to either carries nothing more.
 struct ReplyShape
 {
     unsigned slave = 0;
     unsigned function = 0;
-    std::size_t length = 0;
     bool operator==(const ReplyShape&) const = default;
 };
 ReplyShape ShapeOfReply(std::string_view request);

@@ -440,19 +440,27 @@ std::optional<std::size_t> FrameAnalyzer::goodFrameAfterStart() const
     return std::nullopt;
 }
 
-std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
+std::optional<std::pair<RowKind, std::string>> FrameAnalyzer::judgeTime(std::string_view frame)
 {
     const std::string_view asked = requestFrame();
-    if (timedReads_ && !asked.empty() && !request_->answered
-        && tooSoonForReply(timeOfByte(frame.size() - 1), frame.size())) {
-        const bool noEcho = !echoApplies() || (echo_ == EchoMode::Auto && heard_ == false);
-        if (frame == asked && !noEcho) {
-            request_->echoSeen = true;
-            return { RowKind::Echo, "echo of the request" };
-        }
-        ++counts_.late;
-        return { RowKind::Late, "too soon to answer this request: a late reply to the one before" };
+    if (!timedReads_ || asked.empty() || request_->answered
+        || !tooSoonForReply(timeOfByte(frame.size() - 1), frame.size()))
+        return std::nullopt;
+    const bool noEcho = !echoApplies() || (echo_ == EchoMode::Auto && heard_ == false);
+    if (frame == asked && !noEcho) {
+        request_->echoSeen = true;
+        return std::pair(RowKind::Echo, std::string("echo of the request"));
     }
+    ++counts_.late;
+    return std::pair(RowKind::Late,
+        std::string("too soon to answer this request: a late reply to the one before"));
+}
+
+std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
+{
+    if (auto byTime = judgeTime(frame))
+        return *byTime;
+    const std::string_view asked = requestFrame();
     if (!CrcGood(frame)) {
         ++counts_.crcBad;
         return { RowKind::CrcBad,
@@ -497,12 +505,7 @@ void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
     verdict += gapNote(length);
     if (kind == RowKind::Reply && request_ && request_->copyTaken && !request_->answered)
         verdict += ", a copy of the request: if this adapter hears itself, set echo on";
-    // The echo would have come before the reply: a reply to a request it does not copy, with
-    // no echo ahead of it, shows an adapter that does not hear itself.
-    if ((kind == RowKind::Reply || kind == RowKind::Exception) && !requestFrame().empty()
-        && !request_->echoSeen && !request_->answered && echoApplies()
-        && !ReplyCopiesRequest(requestFrame()))
-        learnEcho(false, came, {});
+    learnFromReply(kind, came);
     row.verdict = verdict;
     // Another slave's frame, or a late one, is not the answer: the asked one may still reply.
     if (request_ && !request_->answered && kind != RowKind::OtherAddress && kind != RowKind::Late
@@ -517,6 +520,15 @@ void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
     if (kind != RowKind::Echo)
         ++counts_.replies;
     consume(length);
+}
+
+void FrameAnalyzer::learnFromReply(RowKind kind, LineTime at)
+{
+    // Only a reply that came first: bytes before it (stray, cut short) may have been its echo.
+    if ((kind == RowKind::Reply || kind == RowKind::Exception) && !requestFrame().empty()
+        && !request_->echoSeen && !request_->answered && request_->consumed == 0 && echoApplies()
+        && !ReplyCopiesRequest(requestFrame()))
+        learnEcho(false, at, {});
 }
 
 std::string FrameAnalyzer::gapNote(std::size_t length) const
@@ -571,6 +583,8 @@ int FrameAnalyzer::readsWithin(std::size_t length) const
 
 void FrameAnalyzer::consume(std::size_t length)
 {
+    if (request_)
+        request_->consumed += length;
     buffer_.erase(0, length);
     std::vector<std::size_t> ends;
     std::vector<std::int64_t> times;

@@ -156,6 +156,7 @@ private:
         std::optional<LineTime> heldAt;
         std::uint16_t transaction = 0; // Modbus TCP's id of this request
         bool broadcast = false; // to address 0: nothing answers
+        std::size_t consumed = 0; // bytes read and taken since it went
     };
     enum class Step { Wait, Again, Go };
 
@@ -166,6 +167,11 @@ private:
     void emitEcho(LineTime at);
     bool echoByTime(std::int64_t copyEndUs) const;
     bool tooSoonForReply(std::int64_t endUs, std::size_t length) const;
+    // A frame complete sooner than a reply to the request could be: an echo or a late reply.
+    std::optional<std::pair<RowKind, std::string>> judgeTime(std::string_view frame);
+    // A reply that came first after a request it does not copy shows that no echo precedes
+    // replies: the adapter does not hear itself.
+    void learnFromReply(RowKind kind, LineTime at);
     // Whether bytes at the buffer's start may begin the reply to the request (its slave, its
     // function or that function's exception), as far as they go.
     bool mayBeginReply() const;

@@ -230,8 +230,9 @@ void LineRecording::probeRead(const std::string& chunk)
     const modbus::LineTime at = now();
     if (!probe_->others().empty())
         analyzer_->readAway(probe_->others(), at);
-    analyzer_->learnEcho(
-        probe_->heard(), at, probe_->heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
+    if (probe_->heard() || probe_->silent()) // other bytes tell nothing
+        analyzer_->learnEcho(probe_->heard(), at,
+            probe_->heard() ? modbus::kHearsItself : modbus::kDoesNotHearItself);
     probe_.reset();
     takeRows();
     // It goes at the next read: a silence after the probe.
@@ -352,6 +353,8 @@ PollRun* LineRecording::startRun(std::vector<std::string> frames, modbus::PollSe
         sendingOwn_ = false;
     };
     run_->onTimedOut = [this] { analyzer_->timedOut(now()); };
+    probe_.reset(); // the run goes now; the echo is found another time
+    afterProbe_.clear();
     composedWaiting_.clear();
     composedOut_.clear();
     recordProblem_.clear();

@@ -123,7 +123,7 @@ TEST(WindowOnFaultyLines, ARunWithADataLogCountsWhatHappenedOnEachDelivery)
                     [&] { return rowsStartingWith(monitor, "late reply") >= row.late; }, 2000));
                 EXPECT_EQ(rowsStartingWith(monitor, "late reply"), row.late) << what;
                 QFile file(QString::fromStdString(csv));
-                file.open(QIODevice::ReadOnly);
+                EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << what;
                 const int dataRows = file.readAll().count('\n') - 1; // less the header
                 EXPECT_EQ(dataRows, row.outcome == PollOutcome::Good ? row.counted : 0) << what;
                 frm.close();

@@ -147,8 +147,8 @@ void PacedLine::usbTimer()
         tick += std::chrono::milliseconds(16);
         std::this_thread::sleep_until(tick);
         std::lock_guard lock(deliveryMutex_);
-        if (!held_.empty() && write(master_, held_.data(), held_.size()) > 0)
-            held_.clear();
+        if (const ssize_t n = held_.empty() ? 0 : write(master_, held_.data(), held_.size()); n > 0)
+            held_.erase(0, std::size_t(n)); // what did not fit goes at the next tick
     }
 }
 

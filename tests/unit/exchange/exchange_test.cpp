@@ -358,6 +358,31 @@ TEST(Exchange, AGraceKeepsALateReplyOfTheSameShapeFromTheNextRequest)
     }
 }
 
+// A read teaches that the adapter does not hear itself only when its reply came first: bytes
+// before it may have been the echo, cut away as stray.
+TEST(Exchange, AReadTeachesNoEchoOnlyWhenItsReplyCameFirst)
+{
+    const ByteString read = framed({ 1, 3, 0, 0, 0, 1 });
+    const ByteString reply = framed({ 1, 3, 2, 0, 10 });
+    const struct
+    {
+        const char* what;
+        ByteString came;
+        std::optional<bool> heard;
+    } cases[] = {
+        { "the reply alone", reply, false },
+        { "its echo, then the reply", read + reply, true },
+        { "a noise byte, its echo, then the reply", bytes({ 0 }) + read + reply, std::nullopt },
+    };
+    for (const auto& k : cases) {
+        FrameAnalyzer line;
+        Exchange exchange(line, read, int(read.size()), kTiming, { 0, 0 });
+        exchange.read(k.came, { 20'000, 20 });
+        EXPECT_TRUE(exchange.good()) << k.what << ": " << exchange.verdict();
+        EXPECT_EQ(line.echoHeard(), k.heard) << k.what;
+    }
+}
+
 // The gate: the silence between frames always; a grace only after an unanswered request and
 // only before one whose reply would look the same; bytes heard start the quiet again.
 TEST(RequestGate, HoldsTheLineOnlyWhenAReplyCouldBeMistaken)
@@ -366,9 +391,6 @@ TEST(RequestGate, HoldsTheLineOnlyWhenAReplyCouldBeMistaken)
     const ByteString sameShape = framed({ 17, 3, 0, 9, 0, 1 });
     const ByteString twoRegisters = framed({ 17, 3, 0, 0, 0, 2 });
     const ByteString otherSlave = framed({ 18, 3, 0, 0, 0, 1 });
-    EXPECT_EQ(ShapeOfReply(a), (ReplyShape { 17, 3, 7 }));
-    EXPECT_EQ(ShapeOfReply(framed({ 1, 1, 0, 0, 0, 9 })), (ReplyShape { 1, 1, 7 }));
-    EXPECT_EQ(ShapeOfReply(framed({ 1, 6, 0, 1, 0, 3 })), (ReplyShape { 1, 6, 8 }));
     const struct
     {
         const char* what;
@@ -380,7 +402,10 @@ TEST(RequestGate, HoldsTheLineOnlyWhenAReplyCouldBeMistaken)
     } cases[] = {
         { "answered: the silence only", false, a, 0, 1'000'000, 1'750 },
         { "unanswered, the same shape: the grace", true, sameShape, 0, 1'000'000, 100'000 },
-        { "unanswered, another length goes at once", true, twoRegisters, 0, 1'000'000, 1'750 },
+        // A late exception to the first would pass for the second's: another length waits too.
+        { "unanswered, another length: the grace", true, twoRegisters, 0, 1'000'000, 100'000 },
+        { "unanswered, another function goes at once", true, framed({ 17, 4, 0, 0, 0, 1 }), 0,
+            1'000'000, 1'750 },
         { "unanswered, another slave goes at once", true, otherSlave, 0, 1'000'000, 1'750 },
         { "the grace counts from the last bytes heard", true, a, 1'050'000, 1'060'000, 90'000 },
         { "quiet long enough", true, a, 0, 1'200'000, 0 },
@@ -412,16 +437,21 @@ TEST(EchoProbe, FindsWhetherTheAdapterHearsItself)
         std::vector<linemodel::Burst> wire;
         linemodel::Delivery delivery;
         bool heard;
+        bool silent; // nothing at all came: no echo
         std::size_t others;
     } cases[] = {
-        { "an echo at once", { { probe, 0 } }, linemodel::Delivery::AtOnce, true, 0 },
-        { "an echo held 16 ms", { { probe, 0 } }, linemodel::Delivery::Usb, true, 0 },
-        { "an echo byte by byte", { { probe, 0 } }, linemodel::Delivery::ByteByByte, true, 0 },
-        { "nothing", {}, linemodel::Delivery::Usb, false, 0 },
+        { "an echo at once", { { probe, 0 } }, linemodel::Delivery::AtOnce, true, false, 0 },
+        { "an echo held 16 ms", { { probe, 0 } }, linemodel::Delivery::Usb, true, false, 0 },
+        { "an echo byte by byte", { { probe, 0 } }, linemodel::Delivery::ByteByByte, true, false,
+            0 },
+        { "nothing", {}, linemodel::Delivery::Usb, false, true, 0 },
+        // Neither tells: the write's own verdict says what it can.
         { "a late reply, no echo", { { framed({ 1, 3, 2, 0, 1 }), 2'000 } },
-            linemodel::Delivery::AtOnce, false, 7 },
+            linemodel::Delivery::AtOnce, false, false, 7 },
+        { "a damaged echo", { { probe.substr(0, 7) + '\x01', 0 } }, linemodel::Delivery::Usb, false,
+            false, 8 },
         { "stray bytes, then the echo", { { bytes({ 0, 0 }), 0 }, { probe, 2 * c } },
-            linemodel::Delivery::ByteByByte, true, 2 },
+            linemodel::Delivery::ByteByByte, true, false, 2 },
     };
     for (const auto& k : cases) {
         EchoProbe found(0, c);
@@ -434,6 +464,7 @@ TEST(EchoProbe, FindsWhetherTheAdapterHearsItself)
         }
         EXPECT_TRUE(found.done()) << k.what;
         EXPECT_EQ(found.heard(), k.heard) << k.what;
+        EXPECT_EQ(found.silent(), k.silent) << k.what;
         EXPECT_EQ(found.others().size(), k.others) << k.what;
         EXPECT_LE(now, std::int64_t(probe.size()) * c + EchoProbe::kAllowanceUs) << k.what;
     }
