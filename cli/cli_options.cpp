@@ -50,6 +50,8 @@ namespace {
         std::string address; // "1,3,5-8"; empty: not given
     };
 
+    void describeWaits(CLI::App& app, Options& o, Raw& raw);
+
     // The port, its line, the slave and the waits of each exchange.
     void describeLine(CLI::App& app, Options& o, Raw& raw)
     {
@@ -67,6 +69,12 @@ namespace {
         app.add_option("--address", raw.address,
             "Slave address or unit id (default 1; 0: a broadcast, which nobody answers); for a "
             "read, a list such as 1,3,5-8 polls each in turn");
+        describeWaits(app, o, raw);
+    }
+
+    // The waits of each exchange, and what the adapter hands back.
+    void describeWaits(CLI::App& app, Options& o, Raw& raw)
+    {
         app.add_option("--turnaround", o.turnaroundMs,
                "Pause in ms after a broadcast before the next request (default 100)")
             ->check(CLI::Range(0, 600000));

@@ -207,9 +207,7 @@ modbus::Exchange Link::transact(const modbus::ByteString& frame)
     const modbus::Outcome outcome = exchange.outcome();
     if (outcome == modbus::Outcome::Broadcast)
         quietFrom += turnaroundUs_ - port_.interFrameUs(); // the slaves act on it first
-    const bool unanswered = outcome == modbus::Outcome::NoReply
-        || outcome == modbus::Outcome::EchoOnly || outcome == modbus::Outcome::OtherAddress;
-    gate_.ended(frame, unanswered, quietFrom);
+    gate_.ended(frame, modbus::MayStillBeAnswered(outcome), quietFrom);
     return exchange;
 }
 

@@ -25,4 +25,10 @@ bool SlaveAnswered(Outcome outcome)
         || outcome == Outcome::WrongReply;
 }
 
+bool MayStillBeAnswered(Outcome outcome)
+{
+    return outcome == Outcome::NoReply || outcome == Outcome::EchoOnly
+        || outcome == Outcome::OtherAddress;
+}
+
 } // namespace modbus

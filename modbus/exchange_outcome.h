@@ -27,5 +27,7 @@ std::string_view OutcomeCode(Outcome outcome);
 bool Succeeded(Outcome outcome);
 // Whether the slave asked answered at all (a reply of any kind, good or not).
 bool SlaveAnswered(Outcome outcome);
+// Whether the request went and nothing of its slave answered it: a late reply may still come.
+bool MayStillBeAnswered(Outcome outcome);
 
 } // namespace modbus

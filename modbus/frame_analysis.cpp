@@ -33,6 +33,16 @@ namespace {
         return 0;
     }
 
+    std::string sentVerdict(int count, std::size_t size, const std::string& notSent, bool broadcast)
+    {
+        if (count <= 0 && !notSent.empty())
+            return "not sent: " + notSent;
+        if (count < int(size))
+            return "short write: " + std::to_string(std::max(count, 0)) + " of "
+                + std::to_string(size) + " bytes sent";
+        return broadcast ? "broadcast: no reply expected" : "sent";
+    }
+
 } // namespace
 
 FrameAnalyzer::FrameAnalyzer(std::string line)
@@ -93,11 +103,7 @@ void FrameAnalyzer::written(
     row.function = rawText ? "raw text" : rtu.size() >= 2 ? FunctionName(ByteAt(rtu, 1)) : "";
     request_->broadcast = !rawText && rtu.size() >= 4 && ByteAt(rtu, 0) == 0;
     request_->answered = request_->broadcast; // nobody answers a broadcast
-    row.verdict = count <= 0 && !notSent.empty() ? "not sent: " + notSent
-        : count < int(frame.size()) ? "short write: " + std::to_string(std::max(count, 0)) + " of "
-            + std::to_string(frame.size()) + " bytes sent"
-        : request_->broadcast ? "broadcast: no reply expected"
-                              : "sent";
+    row.verdict = sentVerdict(count, frame.size(), notSent, request_->broadcast);
     ++counts_.requests;
 }
 
@@ -259,6 +265,11 @@ std::string_view FrameAnalyzer::requestFrame() const
     return request_ && !request_->raw ? std::string_view(request_->frame) : std::string_view();
 }
 
+bool FrameAnalyzer::echoKnownAbsent() const
+{
+    return !echoApplies() || (echo_ == EchoMode::Auto && heard_ == false);
+}
+
 bool FrameAnalyzer::echoApplies() const
 {
     // No adapter between a master and a Modbus TCP or UDP server hears itself.
@@ -281,17 +292,13 @@ FrameAnalyzer::Step FrameAnalyzer::checkEcho(LineTime at, bool lineSilent)
 {
     const ByteString& sent = request_->frame;
     const std::string_view buffer = buffer_;
-    // Known not to hear itself (echo off, or found so): a copy of a request whose reply is a
-    // copy is that reply. A copy of any other request is an echo whatever the setting, which
-    // its content tells: no reply repeats such a request.
-    if (!echoApplies() || (echo_ == EchoMode::Auto && heard_ == false)) {
-        if (request_->raw || ReplyCopiesRequest(sent)) {
-            request_->echoChecked = true;
-            return Step::Go;
-        }
+    // Known not to hear itself: a copy of a request whose reply is a copy is that reply. A copy
+    // of any other request is an echo whatever the setting: no reply repeats such a request.
+    if (echoKnownAbsent() && (request_->raw || ReplyCopiesRequest(sent))) {
+        request_->echoChecked = true;
+        return Step::Go;
     }
-    const auto startsSent = [&](std::string_view part) { return sent.starts_with(part); };
-    if (!sent.empty() && buffer.size() < sent.size() && !lineSilent && startsSent(buffer))
+    if (!sent.empty() && buffer.size() < sent.size() && !lineSilent && sent.starts_with(buffer))
         return Step::Wait; // may still become the echo
     if (sent.empty() || !buffer.starts_with(sent)) {
         request_->echoChecked = true;
@@ -302,14 +309,20 @@ FrameAnalyzer::Step FrameAnalyzer::checkEcho(LineTime at, bool lineSilent)
         emitEcho(at);
         return Step::Again;
     }
+    return checkCopy(at, lineSilent);
+}
+
+FrameAnalyzer::Step FrameAnalyzer::checkCopy(LineTime at, bool lineSilent)
+{
     // A reply that repeats its request byte for byte, too late to be told by time: the first
     // copy is an echo only when a second copy, the reply, follows it.
-    const std::string_view rest = buffer.substr(sent.size());
+    const ByteString& sent = request_->frame;
+    const std::string_view rest = std::string_view(buffer_).substr(sent.size());
     if (rest.starts_with(sent)) {
         emitEcho(at);
         return Step::Again;
     }
-    if (!lineSilent && startsSent(rest)) {
+    if (!lineSilent && sent.starts_with(rest)) {
         if (!request_->heldAt)
             request_->heldAt = at;
         return Step::Wait;
@@ -446,8 +459,7 @@ std::optional<std::pair<RowKind, std::string>> FrameAnalyzer::judgeTime(std::str
     if (!timedReads_ || asked.empty() || request_->answered
         || !tooSoonForReply(timeOfByte(frame.size() - 1), frame.size()))
         return std::nullopt;
-    const bool noEcho = !echoApplies() || (echo_ == EchoMode::Auto && heard_ == false);
-    if (frame == asked && !noEcho) {
+    if (frame == asked && !echoKnownAbsent()) {
         request_->echoSeen = true;
         return std::pair(RowKind::Echo, std::string("echo of the request"));
     }

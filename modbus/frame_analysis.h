@@ -164,6 +164,10 @@ private:
     void takeMbap(const MbapCut& cut, std::string_view wire, LineTime at);
     void extract(LineTime at, bool lineSilent);
     Step checkEcho(LineTime at, bool lineSilent);
+    // A lone copy of a request whose good reply is a copy: echo, reply, or wait for the next.
+    Step checkCopy(LineTime at, bool lineSilent);
+    // Echo off, or found absent in auto.
+    bool echoKnownAbsent() const;
     void emitEcho(LineTime at);
     bool echoByTime(std::int64_t copyEndUs) const;
     bool tooSoonForReply(std::int64_t endUs, std::size_t length) const;

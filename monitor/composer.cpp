@@ -94,13 +94,7 @@ void Composer::buildFields()
     check_->setObjectName("checkBytes");
     check_->setToolTip(
         "Leave the check bytes off or send them wrong, to see how a slave takes a bad frame");
-    command_->setEditable(true);
-    command_->setInsertPolicy(QComboBox::NoInsert);
-    // An inline completion would send a value nobody typed ("50" completed to "500" from the
-    // history): the history is offered by the list and Up/Down, never inserted.
-    command_->setCompleter(nullptr);
-    command_->setObjectName("command");
-    command_->setToolTip("The same request as a quillet-cli command; typing one fills the fields");
+    buildCommandBox();
     preview_->setObjectName("preview");
     preview_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     problem_->setObjectName("problem");
@@ -111,6 +105,17 @@ void Composer::buildFields()
     writeWith16_->setObjectName("writeWith16");
     writeWith16_->setToolTip("Write one register with function 16, for devices that refuse 6");
     connectFields();
+}
+
+void Composer::buildCommandBox()
+{
+    command_->setEditable(true);
+    command_->setInsertPolicy(QComboBox::NoInsert);
+    // An inline completion would send a value nobody typed ("50" completed to "500" from the
+    // history): the history is offered by the list and Up/Down, never inserted.
+    command_->setCompleter(nullptr);
+    command_->setObjectName("command");
+    command_->setToolTip("The same request as a quillet-cli command; typing one fills the fields");
 }
 
 void Composer::connectFields()

@@ -61,6 +61,7 @@ private:
         QLineEdit* edit;
     };
     void buildFields();
+    void buildCommandBox();
     void connectFields();
     void layOut();
     // Tab in reading order; Return in a text box reaches the Ctrl+Return shortcut.

@@ -48,9 +48,8 @@ void LineRecording::sessionOpened(const std::string& line, std::optional<modbus:
         analyzer_->setNetwork(*network);
     analyzer_->setNoReplyUs(noReplyMs_ * 1000LL);
     analyzer_->setEcho(echo_); // "auto" learns anew: another adapter may be in use
-    // Transaction ids tell late replies apart on MBAP links.
     mbap_ = network && *network != modbus::Framing::Rtu;
-    gate_ = modbus::RequestGate(0, mbap_ ? 0 : graceMs_ * 1000LL);
+    resetGate();
     buttonOutUntilUs_.reset();
 }
 
@@ -329,6 +328,13 @@ void LineRecording::setNoReplyMs(int ms)
 void LineRecording::setGraceMs(int ms)
 {
     graceMs_ = ms;
+    resetGate();
+}
+
+void LineRecording::resetGate()
+{
+    // The window keeps its own silence after each write; transaction ids tell late replies
+    // apart on MBAP links.
     gate_ = modbus::RequestGate(0, mbap_ ? 0 : graceMs_ * 1000LL);
 }
 

@@ -113,6 +113,7 @@ private:
     // What the line's grace learns from rows that end an exchange.
     void feedGate(const std::vector<modbus::FrameRow>& rows);
     bool gateHolds(const std::string& frame) const;
+    void resetGate();
     // A button's request out and within its no-reply time: a composed request or a poll waits.
     bool buttonOut() const;
 
