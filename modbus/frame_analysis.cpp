@@ -71,7 +71,8 @@ ByteString FrameAnalyzer::wireOf(const ByteString& frame, bool rawText) const
     // Raw text, or too short to hold an address and a function, goes as typed.
     if (framing_ == Framing::Rtu || rawText || frame.size() < 4)
         return frame;
-    return BuildMbap(MbapOfRtu(frame, std::uint16_t(transaction_ + 1)));
+    return FramerOf(framing_).wrap(
+        std::string_view(frame).substr(0, frame.size() - 2), std::uint16_t(transaction_ + 1));
 }
 
 void FrameAnalyzer::written(
@@ -91,10 +92,10 @@ void FrameAnalyzer::written(
     request_->endUs = at.monoUs + (timedReads_ ? std::int64_t(frame.size()) * characterUs_ : 0);
     request_->frame = frame;
     FrameRow& row = add(RowKind::Request, at);
-    if (const MbapCut cut = ReadMbapDatagram(frame);
-        framing_ != Framing::Rtu && !rawText && cut.kind == MbapCut::Kind::Frame) {
-        request_->frame = RtuOfMbap(cut.frame);
-        request_->transaction = transaction_ = cut.frame.transaction;
+    if (const WireCut cut = FramerOf(framing_).cut(frame, true, Sender::Master);
+        framing_ != Framing::Rtu && !rawText && cut.kind == WireCut::Kind::Frame) {
+        request_->frame = FramerOf(Framing::Rtu).wrap(cut.adu);
+        request_->transaction = transaction_ = cut.transaction;
         row.wire = frame;
         row.request = request_->frame;
     }
@@ -110,7 +111,7 @@ void FrameAnalyzer::written(
 void FrameAnalyzer::read(const ByteString& chunk, LineTime at)
 {
     if (framing_ != Framing::Rtu) {
-        readMbap(chunk, at);
+        readDelimited(chunk, at);
         return;
     }
     if (!chunk.empty()) {
@@ -134,51 +135,80 @@ void FrameAnalyzer::note(const std::string& text, LineTime at, bool streamEnded)
 {
     // Bytes of a stream that ended make no frame with what a new connection brings.
     if (streamEnded && !wire_.empty()) {
-        takeMbap(MbapCut { MbapCut::Kind::NotFrame, wire_.size(), {}, "cut short" }, wire_, at);
+        takeDelimited(FramerOf(framing_).cut(wire_, true, Sender::Slave), wire_, at);
         wire_.clear();
     }
     add(RowKind::Note, at).verdict = text;
 }
 
-void FrameAnalyzer::readMbap(const ByteString& chunk, LineTime at)
+void FrameAnalyzer::readDelimited(const ByteString& chunk, LineTime at)
 {
+    const WireFramer& framer = FramerOf(framing_);
+    // A datagram is one frame or none: nothing of it waits for the next.
     if (framing_ == Framing::MbapDatagram && !chunk.empty())
-        takeMbap(ReadMbapDatagram(chunk), chunk, at);
-    if (framing_ == Framing::MbapStream)
+        takeDelimited(framer.cut(chunk, true, Sender::Slave), chunk, at);
+    else
         wire_ += chunk;
     while (!wire_.empty()) {
-        MbapCut cut = CutMbapStream(wire_);
-        if (cut.kind == MbapCut::Kind::NeedMore && !chunk.empty())
-            return; // the rest of the frame is on its way
-        if (cut.kind == MbapCut::Kind::NeedMore) // a pause ended it
-            cut = { MbapCut::Kind::NotFrame, wire_.size(), {}, "cut short" };
-        takeMbap(cut, std::string_view(wire_).substr(0, cut.length), at);
+        // An empty read is a pause that ended what was there.
+        const WireCut cut = framer.cut(wire_, chunk.empty(), Sender::Slave);
+        if (cut.kind == WireCut::Kind::NeedMore)
+            break; // the rest of the frame is on its way
+        takeDelimited(cut, std::string_view(wire_).substr(0, cut.length), at);
         wire_.erase(0, cut.length);
     }
+    const std::size_t first = rows_.size();
+    extract(at, chunk.empty());
+    // A frame held for the next read (a copy of the request) is shown as the wire carried it.
+    for (std::size_t i = first; i < rows_.size(); ++i)
+        if (rows_[i].bytes.size() >= kMinFrame && rows_[i].wire.empty())
+            rows_[i].wire
+                = framer.wrap(std::string_view(rows_[i].bytes).substr(0, rows_[i].bytes.size() - 2),
+                    request_ ? request_->transaction : 0);
     if (chunk.empty())
         noticeSilence(at, false);
 }
 
-void FrameAnalyzer::takeMbap(const MbapCut& cut, std::string_view wire, LineTime at)
+void FrameAnalyzer::takeDelimited(const WireCut& cut, std::string_view wire, LineTime at)
 {
-    const ByteString rtu = cut.kind == MbapCut::Kind::Frame ? RtuOfMbap(cut.frame) : ByteString();
-    // The length field framed it; a PDU that says another length is no frame either.
+    const ByteString rtu
+        = cut.kind == WireCut::Kind::Frame ? FramerOf(Framing::Rtu).wrap(cut.adu) : ByteString();
+    // The frame's own marks ended it; a PDU that says another length is no frame either.
     const std::optional<std::size_t> length = ReplyFrameLength(rtu, 0, requestFrame());
-    if (cut.kind != MbapCut::Kind::Frame || (length && *length > 0 && *length != rtu.size())) {
-        FrameRow& row = add(RowKind::NotFrame, at);
+    if (cut.kind == WireCut::Kind::Noise) {
+        FrameRow& row = add(RowKind::Stray, at);
         row.bytes = row.wire = ByteString(wire);
-        row.verdict = "not a frame: "
-            + (cut.why.empty() ? "its PDU disagrees with its length field" : cut.why);
-        if (request_)
-            request_->answered = true;
+        row.verdict = std::to_string(wire.size())
+            + (wire.size() == 1 ? " stray byte" : " stray bytes") + " before a frame";
+        counts_.strayBytes += int(wire.size());
         return;
     }
-    if (!request_ || request_->raw || cut.frame.transaction != request_->transaction) {
+    // A copy of the request is for the echo's judging: a read's copy has no reply's length.
+    const bool copy = echoFraming() && rtu == requestFrame();
+    if (cut.kind != WireCut::Kind::Frame
+        || (length && *length > 0 && *length != rtu.size() && !copy)) {
+        FrameRow& row = add(RowKind::NotFrame, at);
+        row.bytes = row.wire = ByteString(wire);
+        row.verdict = !cut.why.empty()   ? cut.why
+            : framing_ == Framing::Ascii ? "not a frame: its length does not fit its function"
+                                         : "not a frame: its PDU disagrees with its length field";
+        if (request_)
+            request_->answered = true;
+        if (framing_ == Framing::Ascii) // text garbled on a line: its settings may be wrong
+            emitHint(at);
+        return;
+    }
+    if (!cut.checkGood) {
+        emitBadCheck(cut, wire, at);
+        return;
+    }
+    if (framing_ != Framing::Ascii
+        && (!request_ || request_->raw || cut.transaction != request_->transaction)) {
         FrameRow& row = add(RowKind::Late, at);
         row.bytes = rtu;
         row.wire = ByteString(wire);
         row.function = FunctionName(ByteAt(rtu, 1));
-        row.verdict = "late reply: transaction " + std::to_string(cut.frame.transaction)
+        row.verdict = "late reply: transaction " + std::to_string(cut.transaction)
             + (request_ ? ", awaited " + std::to_string(request_->transaction) : std::string());
         ++counts_.late;
         ++counts_.replies;
@@ -188,10 +218,25 @@ void FrameAnalyzer::takeMbap(const MbapCut& cut, std::string_view wire, LineTime
     buffer_ += rtu;
     readEnds_.push_back(buffer_.size());
     readTimes_.push_back(at.monoUs);
-    extract(at, true);
+    extract(at, false);
     for (std::size_t i = first; i < rows_.size(); ++i)
-        if (!rows_[i].bytes.empty())
+        if (!rows_[i].bytes.empty() && rows_[i].wire.empty())
             rows_[i].wire = ByteString(wire);
+}
+
+void FrameAnalyzer::emitBadCheck(const WireCut& cut, std::string_view wire, LineTime at)
+{
+    FrameRow& row = add(RowKind::CrcBad, at);
+    row.bytes = FramerOf(Framing::Rtu).wrap(cut.adu);
+    row.wire = ByteString(wire);
+    row.function = cut.adu.size() >= 2 ? FunctionName(ByteAt(cut.adu, 1)) : "";
+    row.verdict = cut.why;
+    ++counts_.crcBad;
+    ++counts_.replies;
+    if (request_ && !request_->answered && !request_->raw) {
+        request_->answered = true;
+        row.replyMs = double(std::max<std::int64_t>(0, at.monoUs - request_->endUs)) / 1000.0;
+    }
 }
 
 void FrameAnalyzer::timedOut(LineTime at)
@@ -250,7 +295,7 @@ void FrameAnalyzer::emitHint(LineTime at)
 void FrameAnalyzer::extract(LineTime at, bool lineSilent)
 {
     while (!buffer_.empty()) {
-        const Step step = request_ && !request_->echoChecked && framing_ == Framing::Rtu
+        const Step step = request_ && !request_->echoChecked && echoFraming()
             ? checkEcho(at, lineSilent)
             : Step::Go;
         if (step == Step::Wait)
@@ -273,7 +318,7 @@ bool FrameAnalyzer::echoKnownAbsent() const
 bool FrameAnalyzer::echoApplies() const
 {
     // No adapter between a master and a Modbus TCP or UDP server hears itself.
-    return framing_ == Framing::Rtu && echo_ != EchoMode::Off;
+    return echoFraming() && echo_ != EchoMode::Off;
 }
 
 void FrameAnalyzer::learnEcho(bool heard, LineTime at, const std::string& how)
@@ -345,7 +390,8 @@ bool FrameAnalyzer::tooSoonForReply(std::int64_t endUs, std::size_t length) cons
     // characters to cross; an adapter's latency only delays bytes. The standard's 3.5
     // characters of silence before it are left out: slaves that answer sooner exist, and a good
     // reply judged late would be a false failure.
-    return characterUs_ > 0 && endUs < request_->endUs + std::int64_t(length) * characterUs_;
+    const std::size_t onWire = FramerOf(framing_).wireLength(length >= 2 ? length - 2 : 0);
+    return characterUs_ > 0 && endUs < request_->endUs + std::int64_t(onWire) * characterUs_;
 }
 
 std::int64_t FrameAnalyzer::timeOfByte(std::size_t index) const
@@ -384,7 +430,9 @@ bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
     std::optional<std::size_t> later = goodFrameAfterStart();
     // On a line that hands bytes over as they come, the reply may still begin further on in
     // what is arriving, or a frame's real end may still come: judged once the line is silent.
-    const bool settled = lineSilent || buffer_.size() >= kMaxFrame;
+    // Frames that carry their own ends come whole: nothing more will join them.
+    const bool settled
+        = lineSilent || buffer_.size() >= kMaxFrame || FramerOf(framing_).delimited();
     if (!later && !settled && !mayBeginReply())
         return false;
     // What cannot begin the reply, before where it can: stray bytes, the frame judged next.
@@ -499,7 +547,10 @@ std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
         return { RowKind::Exception, ExceptionVerdict(ByteAt(frame, 2)) };
     }
     // MBAP frames carry no check bytes of their own: the length field framed them.
-    return { RowKind::Reply, framing_ == Framing::Rtu ? "CRC OK" : "OK" };
+    return { RowKind::Reply,
+        framing_ == Framing::Rtu         ? "CRC OK"
+            : framing_ == Framing::Ascii ? "LRC OK"
+                                         : "OK" };
 }
 
 void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)

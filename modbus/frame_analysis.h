@@ -5,7 +5,7 @@
 
 #include "byte_string.h"
 #include "echo_mode.h"
-#include "mbap_frame.h"
+#include "wire_framer.h"
 
 #include <cstdint>
 #include <optional>
@@ -59,14 +59,11 @@ struct FrameRow
     std::optional<double> replyMs;
     int reads = 1; // how many reads carried the frame
     ByteString request; // the request it follows, for the details; empty when none
-    // Modbus TCP: the frame as it was on the network (MBAP header and PDU), while bytes holds
-    // it as an RTU frame for everything that reads frames. Empty where bytes are the wire's.
+    // ASCII and Modbus TCP: the frame as it was on the wire (text, or MBAP header and PDU),
+    // while bytes holds it as an RTU frame for everything that reads frames. Empty where bytes
+    // are the wire's.
     ByteString wire;
 };
-
-// How frames are carried: RTU frames on a line or in a TCP stream or datagrams, or MBAP
-// frames in a TCP stream (framed by their length field) or one to a datagram.
-enum class Framing { Rtu, MbapStream, MbapDatagram };
 
 struct LineCounts
 {
@@ -87,10 +84,13 @@ public:
     explicit FrameAnalyzer(std::string line = {});
     // A link to a network: hints speak of hosts, unit ids and gateways; line names the address.
     void setNetwork(Framing framing) { framing_ = framing, network_ = true; }
+    // How frames are carried on a line: RTU unless set.
+    void setFraming(Framing framing) { framing_ = framing; }
     Framing framing() const { return framing_; }
 
-    // The bytes that carry an RTU frame on this link: the frame itself, or on Modbus TCP the
-    // frame under an MBAP header with the next transaction id (given when it is written).
+    // The bytes that carry an RTU frame on this link: the frame itself, its ASCII text, or on
+    // Modbus TCP its address and PDU under an MBAP header with the next transaction id (given
+    // when it is written).
     ByteString wireOf(const ByteString& frame, bool rawText = false) const;
     // A request the buttons wrote (the whole frame, as wireOf gave it) and how many of its
     // bytes went out; notSent: why none could go (a network link with no connection).
@@ -160,8 +160,15 @@ private:
     };
     enum class Step { Wait, Again, Go };
 
-    void readMbap(const ByteString& chunk, LineTime at);
-    void takeMbap(const MbapCut& cut, std::string_view wire, LineTime at);
+    // Frames that carry their own ends (ASCII, MBAP): cut by the link's framer, each taken
+    // whole.
+    void readDelimited(const ByteString& chunk, LineTime at);
+    void takeDelimited(const WireCut& cut, std::string_view wire, LineTime at);
+    // A whole frame whose LRC does not agree.
+    void emitBadCheck(const WireCut& cut, std::string_view wire, LineTime at);
+    // Whether an adapter's echo can precede replies on this framing: on lines and RTU or ASCII
+    // carried over a network, never with MBAP.
+    bool echoFraming() const { return framing_ == Framing::Rtu || framing_ == Framing::Ascii; }
     void extract(LineTime at, bool lineSilent);
     Step checkEcho(LineTime at, bool lineSilent);
     // A lone copy of a request whose good reply is a copy: echo, reply, or wait for the next.
@@ -216,7 +223,7 @@ private:
     std::int64_t gapUs_ = 0;
     Framing framing_ = Framing::Rtu;
     bool network_ = false;
-    ByteString wire_; // MBAP bytes not yet cut into a frame
+    ByteString wire_; // ASCII or MBAP bytes not yet cut into a frame
     std::uint16_t transaction_ = 0; // the last request's id
 };
 

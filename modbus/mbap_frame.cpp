@@ -77,8 +77,11 @@ MbapCut CutMbapStream(std::string_view bytes)
         return {};
     const unsigned length = WordAt(bytes, 4);
     if (std::string why = headerFault(bytes); !why.empty()) {
-        // A plausible length still says where the next frame starts; else nothing does.
-        const bool plausible = length >= 2 && length <= kLongest && bytes.size() >= 6 + length;
+        // A plausible length still says where the next frame starts, once its bytes are in;
+        // else nothing does.
+        const bool plausible = length >= 2 && length <= kLongest;
+        if (plausible && bytes.size() < 6 + length)
+            return {};
         return notFrame(plausible ? 6 + length : bytes.size(), std::move(why));
     }
     if (bytes.size() < 6 + length)

@@ -1,6 +1,7 @@
 // Frames on the line as the monitor shows them, from the writes and reads that carried them.
 #include "benchfiles/named_details.h"
 #include "benchfiles/register_map.h"
+#include "modbus/ascii_frame.h"
 #include "modbus/crc16.h"
 #include "modbus/frame_analysis.h"
 #include "modbus/frame_details.h"
@@ -32,8 +33,11 @@ struct Event
 // One line per row: "RX 30 03 02 00 0A 45 87 | CRC OK | 20 ms"; hint rows read "hint".
 std::vector<std::string> rowsOf(const std::vector<Event>& events, Framing framing = Framing::Rtu)
 {
-    FrameAnalyzer analyzer(framing == Framing::Rtu ? "19200 8N1" : "tcp://gw:502");
-    if (framing != Framing::Rtu)
+    const bool line = framing == Framing::Rtu || framing == Framing::Ascii;
+    FrameAnalyzer analyzer(line ? "19200 8N1" : "tcp://gw:502");
+    if (line)
+        analyzer.setFraming(framing);
+    else
         analyzer.setNetwork(framing);
     for (const Event& e : events) {
         const LineTime at { e.ms * 1000LL, e.ms };
@@ -51,7 +55,9 @@ std::vector<std::string> rowsOf(const std::vector<Event>& events, Framing framin
         std::string line = row.kind == RowKind::Request                        ? "TX "
             : row.kind == RowKind::NoReply || row.kind == RowKind::Interrupted ? "-- "
                                                                                : "RX ";
-        line += HexBytes(row.wire.empty() ? row.bytes : row.wire) + " | " + row.verdict;
+        const ByteString& wire = row.wire.empty() ? row.bytes : row.wire;
+        line
+            += (framing == Framing::Ascii ? AsciiText(wire) : HexBytes(wire)) + " | " + row.verdict;
         if (row.replyMs)
             line += " | " + std::to_string(int(*row.replyMs)) + " ms";
         out.push_back(line);
@@ -230,6 +236,49 @@ TEST(FrameAnalyzer, MbapRowsByTransactionAndLength)
     EXPECT_EQ(analyzer.wireOf(framed({ 0x11, 3, 0, 0, 0, 3 })),
         request.substr(0, 1) + '\1' + request.substr(2))
         << "the first request's transaction is 1";
+}
+
+TEST(FrameAnalyzer, AsciiFramesAreJudgedOnTheirText)
+{
+    const ByteString request = ":1103006B00037E\r\n";
+    const ByteString reply = ":110306022B0000006455\r\n";
+    const ByteString write = ":110600010003E5\r\n"; // its good reply is a copy
+    const std::string tx = "TX :1103006B00037E<CR><LF> | sent";
+    const std::string ok = "RX :110306022B0000006455<CR><LF> | LRC OK";
+    const Scenario rows[] = {
+        { "good reply", { { 'W', request, 0 }, { 'R', reply, 20 } }, { tx, ok + " | 20 ms" } },
+        { "in pieces, lower-case",
+            { { 'W', request, 0 }, { 'R', ":110306022b", 10 }, { 'R', "0000006455\r\n", 30 } },
+            { tx, "RX :110306022b0000006455<CR><LF> | LRC OK | 30 ms" } },
+        { "noise before", { { 'W', request, 0 }, { 'R', "\xFF\xFE" + reply, 20 } },
+            { tx, "RX <FF><FE> | 2 stray bytes before a frame", ok + " | 20 ms" } },
+        { "a wrong LRC", { { 'W', request, 0 }, { 'R', ":110306022B0000006456\r\n", 20 } },
+            { tx, "RX :110306022B0000006456<CR><LF> | LRC BAD (expected 55) | 20 ms" } },
+        { "odd hex", { { 'W', request, 0 }, { 'R', ":1103060\r\n", 20 } },
+            { tx, "RX :1103060<CR><LF> | not a frame: odd hex (7 digits)", "hint" } },
+        { "no CR LF before the pause",
+            { { 'W', request, 0 }, { 'R', ":110306022B", 20 }, { 'R', "", 1020 } },
+            { tx, "RX :110306022B | not a frame: no CR LF", "hint" } },
+        { "a length its function does not give",
+            { { 'W', request, 0 }, { 'R', ":110306022BB9\r\n", 20 } },
+            { tx, "RX :110306022BB9<CR><LF> | not a frame: its length does not fit its function",
+                "hint" } },
+        { "the echo, then the reply", { { 'W', request, 0 }, { 'R', request + reply, 20 } },
+            { tx, "RX :1103006B00037E<CR><LF> | echo of the request", "note", ok + " | 20 ms" } },
+        { "a write's echo and its copy",
+            { { 'W', write, 0 }, { 'R', write, 10 }, { 'R', write, 20 } },
+            { "TX :110600010003E5<CR><LF> | sent",
+                "RX :110600010003E5<CR><LF> | echo of the request", "note",
+                "RX :110600010003E5<CR><LF> | LRC OK | 20 ms" } },
+        { "an exception", { { 'W', request, 0 }, { 'R', ":1183026A\r\n", 15 } },
+            { tx, "RX :1183026A<CR><LF> | exception 2 ILLEGAL DATA ADDRESS | 15 ms" } },
+        { "silence", { { 'W', request, 0 }, { 'R', "", 1100 } }, { tx, "--  | no reply", "hint" } },
+    };
+    for (const Scenario& s : rows)
+        EXPECT_EQ(rowsOf(s.events, Framing::Ascii), s.rows) << s.what;
+    FrameAnalyzer analyzer;
+    analyzer.setFraming(Framing::Ascii);
+    EXPECT_EQ(analyzer.wireOf(framed({ 0x11, 3, 0, 0x6B, 0, 3 })), request);
 }
 
 TEST(FrameAnalyzer, ExceptionNamesAndCounts)
