@@ -124,8 +124,21 @@ namespace {
         return {};
     }
 
+    std::string readFraming(const json& v, Workspace& w)
+    {
+        for (const Framing framing : { Framing::Rtu, Framing::Ascii })
+            if (v == FramingWord(framing))
+                return w.framing = framing, std::string();
+        return "the framing must be \"rtu\" or \"ascii\"";
+    }
+
     constexpr Key kLineKeys[] = {
         { "speed", readSpeed },
+        { "framing", readFraming },
+        { "dataBits",
+            [](const json& v, Workspace& w) {
+                return readInt(v, w.dataBits, 7, 8, "the data bits must be 7 or 8");
+            } },
         { "parity", readParity },
         { "echo", readEcho },
         { "stopBits",
@@ -277,6 +290,9 @@ std::string WriteWorkspace(const Workspace& w)
             if (letter == *w.parity)
                 line["parity"] = name;
     put(line, "stopBits", w.stopBits);
+    put(line, "dataBits", w.dataBits);
+    if (w.framing)
+        line["framing"] = FramingWord(*w.framing);
     if (w.echo)
         line["echo"] = EchoName(*w.echo);
     if (!line.empty())

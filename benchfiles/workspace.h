@@ -7,6 +7,7 @@
 
 #include "modbus/detail_table.h"
 #include "modbus/echo_mode.h"
+#include "modbus/wire_framer.h"
 
 #include <optional>
 #include <string>
@@ -32,6 +33,8 @@ struct Workspace
     std::optional<std::string> map; // as the file holds it: relative to the workspace, or not
     std::optional<WordOrder> order;
     std::optional<int> graceMs; // quiet kept after an unanswered request before its like
+    std::optional<int> dataBits; // 7 or 8
+    std::optional<Framing> framing; // Rtu or Ascii on a line
     bool operator==(const Workspace&) const = default;
 };
 

@@ -26,6 +26,8 @@ std::string ApplyWorkspace(const std::string& path, const std::set<std::string>&
     take("--speed", w.speed, o.line.speed);
     take("--parity", w.parity, o.line.parity);
     take("--stop-bits", w.stopBits, o.line.stopBits);
+    take("--data-bits", w.dataBits, o.line.dataBits);
+    take("--framing", w.framing, o.line.framing);
     take("--address", w.slave, o.address);
     take("--timeout", w.timeoutMs, o.timeoutMs);
     take("--byte-timeout", w.byteTimeoutMs, o.byteTimeoutMs);

@@ -7,6 +7,8 @@
 #include "requests/read_back.h"
 #include "requests/request_language.h"
 #include "scan_options.h"
+#include "serial/link_address.h"
+#include "serial/network_link.h"
 
 #include "quillet_version.h"
 
@@ -44,6 +46,7 @@ namespace {
     struct Raw
     {
         std::string parity = "none";
+        std::string framing = "rtu";
         std::string order = "ABCD";
         std::string echo = "auto";
         std::vector<std::string> ports; // a second one: listen's other wire
@@ -57,7 +60,8 @@ namespace {
     {
         app.add_option("--port", raw.ports,
                "Serial port (COM5, /dev/ttyUSB0) or network link (tcp://HOST[:502], "
-               "rtu+tcp://HOST:PORT, udp://HOST[:502], rtu+udp://HOST:PORT), or the workspace's; "
+               "rtu+tcp://HOST:PORT, ascii+tcp://HOST:PORT, udp://HOST[:502], "
+               "rtu+udp://HOST:PORT, ascii+udp://HOST:PORT), or the workspace's; "
                "listen takes it twice for the two wires of a four-wire line")
             ->allow_extra_args(false);
         app.add_option("--speed", o.line.speed, "Bits per second (default 19200)")
@@ -66,6 +70,14 @@ namespace {
             ->check(CLI::IsMember({ "none", "even", "odd" }));
         app.add_option("--stop-bits", o.line.stopBits, "1 or 2 (default 1)")
             ->check(CLI::IsMember({ 1, 2 }));
+        app.add_option("--data-bits", o.line.dataBits,
+               "7 or 8 (default 8); 7 carries ASCII frames only (the standard's ASCII line is "
+               "7E1; many devices use 8N1)")
+            ->check(CLI::IsMember({ 7, 8 }));
+        app.add_option("--framing", raw.framing,
+               "How frames go on a serial line: rtu (binary, ended by silence) or ascii (':', "
+               "hex, LRC, CR LF) (default rtu); network links name theirs in the port text")
+            ->check(CLI::IsMember({ "rtu", "ascii" }));
         app.add_option("--address", raw.address,
             "Slave address or unit id (default 1; 0: a broadcast, which nobody answers); for a "
             "read, a list such as 1,3,5-8 polls each in turn");
@@ -83,7 +95,7 @@ namespace {
                "(default 1000)")
             ->check(CLI::Range(1, 600000));
         app.add_option("--byte-timeout", o.byteTimeoutMs,
-               "Longest pause in ms between the pieces of a reply (default 100)")
+               "Longest pause in ms between the pieces of a reply (default 100; ASCII: 1000)")
             ->check(CLI::Range(1, 600000));
         app.add_option("--grace", o.graceMs,
                "Quiet in ms kept after a request that got no reply before one whose reply would "
@@ -174,6 +186,24 @@ namespace {
         return parsed;
     }
 
+    // The framing a serial line takes from the options, a network link from its text; the pause
+    // a reply may make inside follows it.
+    std::string settleFraming(Options& o)
+    {
+        const comm::LinkAddress link = comm::ParseLinkAddress(o.port);
+        if (link.network() && o.line.framing == modbus::Framing::Ascii)
+            return "--framing is for serial ports: a network link names its framing, as in "
+                   "ascii+tcp://HOST:PORT";
+        if (link.network())
+            o.line.framing = comm::FramingOf(link.kind);
+        if (o.line.dataBits == 7 && o.line.framing != modbus::Framing::Ascii)
+            return "--data-bits 7 carries ASCII frames only: RTU needs 8 (add --framing ascii)";
+        // ASCII allows a second between a frame's characters.
+        if (o.byteTimeoutMs == 0)
+            o.byteTimeoutMs = o.line.framing == modbus::Framing::Ascii ? 1000 : 100;
+        return {};
+    }
+
     // The workspace under the options given, then the map: empty, or why the run cannot go on.
     std::string settle(Parsed& parsed, const CLI::App& app)
     {
@@ -182,12 +212,16 @@ namespace {
         for (const CLI::Option* option : app.get_options())
             if (option->count() > 0)
                 given.insert(option->get_name());
+        if (!given.count("--byte-timeout"))
+            o.byteTimeoutMs = 0; // the framing's own, unless a workspace says
         if (!o.workspace.empty())
             if (std::string why = ApplyWorkspace(o.workspace, given, o, parsed.notices);
                 !why.empty())
                 return why;
         if (o.port.empty())
             return "--port is required (or a workspace that names one)";
+        if (std::string why = settleFraming(o); !why.empty())
+            return why;
         return LoadMap(o, parsed.notices);
     }
 
@@ -295,6 +329,7 @@ namespace {
             o.address = list->front();
         }
         o.line.parity = kParities.at(raw.parity);
+        o.line.framing = raw.framing == "ascii" ? modbus::Framing::Ascii : modbus::Framing::Rtu;
         o.order = kOrders.at(raw.order);
         o.echo = *modbus::EchoFromName(raw.echo);
         return {};

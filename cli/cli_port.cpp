@@ -64,7 +64,15 @@ modbus::ExchangeTiming Port::timing(std::int64_t responseUs, std::int64_t byteUs
     return { responseUs, byteUs, link_.characterUs(), link_.silenceUs(), link_.timed() };
 }
 
-std::int64_t Port::interFrameUs() const { return address_.network() ? 0 : link_.interFrameUs(); }
+std::int64_t Port::interFrameUs() const
+{
+    return address_.network() || line_.framing != modbus::Framing::Rtu ? 0 : link_.interFrameUs();
+}
+
+modbus::Framing Port::framing() const
+{
+    return address_.network() ? comm::FramingOf(address_.kind) : line_.framing;
+}
 
 int Port::write(const modbus::ByteString& bytes)
 {
@@ -110,10 +118,14 @@ Link::Link(Port& port, const LinkSettings& settings)
     , line_(port.linkName())
     // Transaction ids tell late replies apart on MBAP links: no grace is needed there.
     , gate_(port.interFrameUs(),
-          comm::FramingOf(port.address().kind) == modbus::Framing::Rtu ? settings.graceUs : 0)
+          port.framing() == modbus::Framing::Rtu || port.framing() == modbus::Framing::Ascii
+              ? settings.graceUs
+              : 0)
 {
     if (port.address().network())
-        line_.setNetwork(comm::FramingOf(port.address().kind));
+        line_.setNetwork(port.framing());
+    else
+        line_.setFraming(port.framing());
     line_.setEcho(settings.echo);
 }
 
@@ -147,11 +159,11 @@ bool Link::needsEchoProbe(const modbus::ByteString& frame) const
 
 void Link::findEcho()
 {
-    const modbus::ByteString probe = modbus::EchoProbeFrame();
+    const modbus::ByteString probe = line_.wireOf(modbus::EchoProbeFrame());
     const modbus::LineTime sentAt = now();
     if (port_.write(probe) != int(probe.size()))
         return; // told by the request's own write
-    modbus::EchoProbe heard(sentAt.monoUs, timing_.timed ? timing_.characterUs : 0);
+    modbus::EchoProbe heard(sentAt.monoUs, timing_.timed ? timing_.characterUs : 0, probe);
     while (!heard.done() && port_.failure().empty())
         heard.read(port_.read(heard.nextWaitUs(now().monoUs)), now().monoUs);
     const modbus::LineTime at = now();

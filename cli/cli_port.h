@@ -32,8 +32,11 @@ public:
     const comm::LinkAddress& address() const { return address_; }
     // An exchange's waits on this port: a line's characters, or none on a network.
     modbus::ExchangeTiming timing(std::int64_t responseUs, std::int64_t byteUs) const;
-    // The silence kept between frames: the standard's on a line, none on a network.
+    // The silence kept between frames: the standard's on an RTU line, none on a network or
+    // where frames begin with a mark (ASCII's ':').
     std::int64_t interFrameUs() const;
+    // How frames are carried: the line's setting, or what the network link's text names.
+    modbus::Framing framing() const;
     // What became of a network connection since the last call; empty when nothing did.
     std::string takeNews(bool* ended) { return net_.takeNews(ended); }
     // Why a network link has no connection now; empty while it has one, and on a line.

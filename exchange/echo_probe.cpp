@@ -3,6 +3,7 @@
 #include "modbus/crc16.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace modbus {
 
@@ -12,8 +13,9 @@ ByteString EchoProbeFrame()
     return body + *CRC16(body);
 }
 
-EchoProbe::EchoProbe(std::int64_t sentAtUs, std::int64_t characterUs)
-    : deadlineUs_(sentAtUs + std::int64_t(EchoProbeFrame().size()) * characterUs + kAllowanceUs)
+EchoProbe::EchoProbe(std::int64_t sentAtUs, std::int64_t characterUs, ByteString wire)
+    : wire_(std::move(wire))
+    , deadlineUs_(sentAtUs + std::int64_t(wire_.size()) * characterUs + kAllowanceUs)
 { }
 
 std::int64_t EchoProbe::nextWaitUs(std::int64_t nowUs) const
@@ -24,10 +26,9 @@ std::int64_t EchoProbe::nextWaitUs(std::int64_t nowUs) const
 void EchoProbe::read(const ByteString& chunk, std::int64_t atUs)
 {
     bytes_ += chunk;
-    const ByteString probe = EchoProbeFrame();
-    if (const std::size_t at = bytes_.find(probe); at != ByteString::npos) {
+    if (const std::size_t at = bytes_.find(wire_); at != ByteString::npos) {
         heard_ = true;
-        others_ = bytes_.substr(0, at) + bytes_.substr(at + probe.size());
+        others_ = bytes_.substr(0, at) + bytes_.substr(at + wire_.size());
         return;
     }
     if (atUs >= deadlineUs_) {

@@ -20,7 +20,8 @@ public:
     // busy machine.
     static constexpr std::int64_t kAllowanceUs = 100'000;
 
-    EchoProbe(std::int64_t sentAtUs, std::int64_t characterUs);
+    // wire: the probe as the link's framing wrote it.
+    EchoProbe(std::int64_t sentAtUs, std::int64_t characterUs, ByteString wire = EchoProbeFrame());
     std::int64_t nextWaitUs(std::int64_t nowUs) const;
     // What a read returned (empty: it waited in vain).
     void read(const ByteString& chunk, std::int64_t atUs);
@@ -34,6 +35,7 @@ public:
     const ByteString& others() const { return others_; }
 
 private:
+    ByteString wire_;
     std::int64_t deadlineUs_;
     ByteString bytes_;
     ByteString others_;

@@ -5,9 +5,9 @@
 
 namespace modbus {
 
-std::int64_t CharacterUs(int bitsPerSecond, char parity, int stopBits)
+std::int64_t CharacterUs(int bitsPerSecond, char parity, int stopBits, int dataBits)
 {
-    const int bits = 1 + 8 + (parity == 'n' ? 0 : 1) + stopBits;
+    const int bits = 1 + dataBits + (parity == 'n' ? 0 : 1) + stopBits;
     return bits * 1'000'000LL / std::max(bitsPerSecond, 1);
 }
 

@@ -19,6 +19,8 @@ namespace {
         { "rtu+tcp://", LinkKind::RtuTcp, 0 },
         { "udp://", LinkKind::Udp, 502 },
         { "rtu+udp://", LinkKind::RtuUdp, 0 },
+        { "ascii+tcp://", LinkKind::AsciiTcp, 0 },
+        { "ascii+udp://", LinkKind::AsciiUdp, 0 },
     };
 
     // Splits "host", "host:port", "[v6]" or "[v6]:port"; the port text empty when not given.

@@ -1,6 +1,7 @@
 // What a port text names: a serial port as always, or a device on a network, reached by Modbus
-// TCP (tcp://), RTU frames in a TCP stream (rtu+tcp://, a gateway's transparent mode), or the
-// same two in UDP datagrams (udp://, rtu+udp://). Hosts by name, IPv4, or IPv6 in brackets.
+// TCP (tcp://), RTU frames in a TCP stream (rtu+tcp://, a gateway's transparent mode), ASCII
+// frames in one (ascii+tcp://), or the same three in UDP datagrams (udp://, rtu+udp://,
+// ascii+udp://). Hosts by name, IPv4, or IPv6 in brackets.
 #pragma once
 
 #include <string>
@@ -8,7 +9,7 @@
 
 namespace comm {
 
-enum class LinkKind { Serial, Tcp, RtuTcp, Udp, RtuUdp };
+enum class LinkKind { Serial, Tcp, RtuTcp, Udp, RtuUdp, AsciiTcp, AsciiUdp };
 
 struct LinkAddress
 {
@@ -19,11 +20,14 @@ struct LinkAddress
     std::string error; // why a network text cannot be used; empty when it can
 
     bool network() const { return kind != LinkKind::Serial; }
-    // Whether the frames are RTU (address, PDU, check bytes) rather than MBAP.
-    bool rtuFrames() const { return kind == LinkKind::RtuTcp || kind == LinkKind::RtuUdp; }
+    // Whether bytes go in a TCP stream rather than in datagrams.
+    bool stream() const
+    {
+        return kind == LinkKind::Tcp || kind == LinkKind::RtuTcp || kind == LinkKind::AsciiTcp;
+    }
 };
 
-// Any text that does not start with one of the four schemes is a serial port's name.
+// Any text that does not start with one of the six schemes is a serial port's name.
 LinkAddress ParseLinkAddress(std::string_view text);
 
 // "10.0.0.5:502", "[::1]:1502": the host and port as a message names them.

@@ -30,6 +30,9 @@ modbus::Framing FramingOf(LinkKind kind)
         return modbus::Framing::MbapStream;
     case LinkKind::Udp:
         return modbus::Framing::MbapDatagram;
+    case LinkKind::AsciiTcp:
+    case LinkKind::AsciiUdp:
+        return modbus::Framing::Ascii;
     default:
         return modbus::Framing::Rtu;
     }
@@ -41,8 +44,7 @@ std::string NetworkLink::open(const LinkAddress& address, std::int64_t connectUs
     address_ = address;
     connectUs_ = connectUs;
     NetStatus status;
-    const bool stream = address.kind == LinkKind::Tcp || address.kind == LinkKind::RtuTcp;
-    socket_ = ConnectSocket(address.host, address.port, stream, connectUs, status);
+    socket_ = ConnectSocket(address.host, address.port, address.stream(), connectUs, status);
     opened_ = socket_ != kNoSocket;
     return NetFailureText(address, status);
 }
@@ -60,8 +62,7 @@ void NetworkLink::close()
 bool NetworkLink::reconnect()
 {
     NetStatus status;
-    const bool stream = address_.kind == LinkKind::Tcp || address_.kind == LinkKind::RtuTcp;
-    socket_ = ConnectSocket(address_.host, address_.port, stream, connectUs_, status);
+    socket_ = ConnectSocket(address_.host, address_.port, address_.stream(), connectUs_, status);
     if (socket_ == kNoSocket) {
         down_ = NetFailureText(address_, status);
         tell(down_ + "; tried again at the next request");

@@ -17,7 +17,8 @@ namespace comm {
 // The reason a user reads: "nothing listens at 10.0.0.5:502", "unknown host gw-3".
 std::string NetFailureText(const LinkAddress& address, const NetStatus& status);
 
-// How a link of this kind carries frames: MBAP on Modbus TCP and UDP, RTU otherwise.
+// How a link of this kind carries frames: MBAP on Modbus TCP and UDP, ASCII on ascii+tcp and
+// ascii+udp, RTU otherwise.
 modbus::Framing FramingOf(LinkKind kind);
 
 class NetworkLink

@@ -42,9 +42,9 @@ void SerialLink::close()
 
 std::int64_t SerialLink::characterUs() const
 {
-    // Modbus RTU characters carry 8 data bits; which parity it is makes no difference here.
+    // Which parity it is makes no difference here; ASCII characters may carry 7 data bits.
     return modbus::CharacterUs(int(dcb_.BaudRate), dcb_.Parity == kNoParity ? 'n' : 'e',
-        dcb_.StopBits == kTwoStopBits ? 2 : 1);
+        dcb_.StopBits == kTwoStopBits ? 2 : 1, dcb_.ByteSize == 7 ? 7 : 8);
 }
 
 std::int64_t SerialLink::interFrameUs() const { return modbus::InterFrameUs(int(dcb_.BaudRate)); }

@@ -6,6 +6,7 @@
 #include "served_links.h"
 
 #include "logfile/local_time.h"
+#include "modbus/ascii_frame.h"
 #include "modbus/byte_string.h"
 #include "quillet_version.h"
 #include "requests/request_language.h"
@@ -52,7 +53,9 @@ const char* const kUsage
     = "usage: quillet-sim [--slaves LIST] [--fault [SLAVE:]FAULT]... [--faults FILE]\n"
       "                   [--map FILE] [--identify OBJECTS]\n"
       "                   [--tcp PORT] [--rtu-tcp PORT] [--udp PORT] [--rtu-udp PORT]\n"
-      "                   [--port DEVICE [--speed N] [--parity P] [--stop-bits N]]\n"
+      "                   [--ascii-tcp PORT] [--ascii-udp PORT] [--framing rtu|ascii]\n"
+      "                   [--port DEVICE [--speed N] [--parity P] [--stop-bits N]\n"
+      "                    [--data-bits 7|8]]\n"
       "  --slaves 1,3,5-8   the addresses it answers (default 48), every one with the demo tables\n"
       "  --fault FAULT      misbehave on purpose, for one slave (48:no-reply=3) or all "
       "(delay=50):\n"
@@ -66,9 +69,11 @@ const char* const kUsage
       "  --map FILE         start values from a register map's \"value\" column\n"
       "  --identify VENDOR,PRODUCT,REVISION[,URL,NAME,MODEL,APP]   what 43/14 reports\n"
       "  --tcp, --rtu-tcp, --udp, --rtu-udp PORT   also on the network (0: any free port)\n"
+      "  --ascii-tcp, --ascii-udp PORT            ASCII frames on the network, as a gateway\n"
+      "  --framing rtu|ascii  the frames on the pty or serial port (default rtu)\n"
       "  --port DEVICE      on that serial port instead of a new pty (an adapter wired to the\n"
       "                     master under test), at --speed (19200), --parity none|even|odd\n"
-      "                     (none) and --stop-bits 1|2 (1)\n"
+      "                     (none), --stop-bits 1|2 (1) and --data-bits 7|8 (8; 7 for ASCII)\n"
       "Prints the pty's (or port's) path, then each network address, on stdout; what it\n"
       "receives and sends, with the time and the faults applied, on stderr.\n";
 
@@ -95,7 +100,8 @@ std::optional<std::string> readLink(std::string_view option, const char* value, 
 {
     static const std::pair<std::string_view, ServedAs> kLinks[]
         = { { "--tcp", ServedAs::Tcp }, { "--rtu-tcp", ServedAs::RtuTcp },
-              { "--udp", ServedAs::Udp }, { "--rtu-udp", ServedAs::RtuUdp } };
+              { "--udp", ServedAs::Udp }, { "--rtu-udp", ServedAs::RtuUdp },
+              { "--ascii-tcp", ServedAs::AsciiTcp }, { "--ascii-udp", ServedAs::AsciiUdp } };
     for (const auto& [name, as] : kLinks)
         if (option == name) {
             const auto port = modbus::ParseInteger(value);
@@ -105,6 +111,18 @@ std::optional<std::string> readLink(std::string_view option, const char* value, 
             return "";
         }
     return std::nullopt;
+}
+
+// --framing; nullopt when the option is another.
+std::optional<std::string> readFraming(std::string_view option, const char* value, SimOptions& o)
+{
+    if (option != "--framing")
+        return std::nullopt;
+    const std::string_view word(value);
+    if (word != "rtu" && word != "ascii")
+        return "--framing takes rtu or ascii";
+    o.line.framing = word == "ascii" ? modbus::Framing::Ascii : modbus::Framing::Rtu;
+    return "";
 }
 
 // --port and its line's settings; nullopt when the option is none of them.
@@ -117,7 +135,11 @@ std::optional<std::string> readSerial(std::string_view option, const char* value
         o.device = value;
         return "";
     }
-    if (option == "--speed") {
+    if (option == "--data-bits") {
+        if (!number || (*number != 7 && *number != 8))
+            return "--data-bits takes 7 or 8";
+        o.line.dataBits = int(*number);
+    } else if (option == "--speed") {
         if (!number || !SerialDeviceSpeed(int(*number)))
             return "--speed takes 1200 .. 230400 (a common speed)";
         o.line.speed = int(*number);
@@ -159,6 +181,8 @@ std::string readOption(std::string_view option, const char* value, SimOptions& o
         return *why;
     if (const std::optional<std::string> why = readSerial(option, value, o))
         return *why;
+    if (const std::optional<std::string> why = readFraming(option, value, o))
+        return *why;
     if (option == "--slaves") {
         const auto list = modbus::ParseNumberList(value, 1, 247);
         o.slaves = list.value_or(std::vector<int> {});
@@ -189,7 +213,10 @@ std::string readArguments(int argc, char** argv, SimOptions& o)
         if (std::string why = readOption(argv[i], valueAfter(argc, argv, i), o); !why.empty())
             return why;
     if (o.lineGiven && o.device.empty())
-        return "--speed, --parity and --stop-bits set a --port's line (a pty has none)";
+        return "--speed, --parity, --stop-bits and --data-bits set a --port's line (a pty has "
+               "none)";
+    if (o.line.dataBits == 7 && o.line.framing != modbus::Framing::Ascii)
+        return "--data-bits 7 carries ASCII frames only: RTU needs 8 (add --framing ascii)";
     return {};
 }
 
@@ -217,7 +244,9 @@ void printRequest(const std::string& request)
 void printReply(const std::string& sent, const std::string& note)
 {
     std::fprintf(stderr, "%s -> %s%s\n", logfile::IsoLocalTimeNow().c_str(),
-        sent.empty() ? "(nothing)" : modbus::HexBytes(sent).c_str(),
+        sent.empty()                                        ? "(nothing)"
+            : sent.starts_with(':') && sent.ends_with("\r\n") ? modbus::AsciiText(sent).c_str()
+                                                                 : modbus::HexBytes(sent).c_str(),
         note.empty() ? "" : ("  [" + note + "]").c_str());
 }
 
@@ -243,6 +272,7 @@ std::string setUp(PtySlave& slave, SimOptions& o)
     if (std::string why = FillFromMap(slave, o.slaves, o.map); !why.empty())
         return why;
     slave.setFaults(std::move(o.faults));
+    slave.setFraming(o.line.framing);
     slave.onRequest = printRequest;
     slave.onReply = printReply;
     return {};
@@ -277,7 +307,8 @@ int serve(PtySlave& slave, const SimOptions& o, pid_t parent)
         "quillet-sim: slave %s on %s%s (functions 1, 2, 3, 4, 5, 6, 8, 15, 16, 17, 22, 23, 43/14; "
         "coils, inputs and registers 0..99). Ctrl-C stops.\n",
         slavesText(o.slaves).c_str(), slave.path().c_str(),
-        o.device.empty() ? "" : (" at " + o.line.shortForm()).c_str());
+        o.device.empty() ? (o.line.framing == modbus::Framing::Ascii ? " (ASCII)" : "")
+                         : (" at " + o.line.shortForm()).c_str());
     while (!stopRequested && getppid() == parent)
         links.serveOnce(200);
     return 0;

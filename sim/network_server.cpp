@@ -13,7 +13,10 @@
 
 namespace {
 
-bool isStream(ServedAs as) { return as == ServedAs::Tcp || as == ServedAs::RtuTcp; }
+bool isStream(ServedAs as)
+{
+    return as == ServedAs::Tcp || as == ServedAs::RtuTcp || as == ServedAs::AsciiTcp;
+}
 
 // One listening (or, for datagrams, receiving) socket on a loopback address; -1 when that
 // address cannot be had (a system without IPv6).
@@ -85,7 +88,8 @@ NetworkServer::~NetworkServer()
 
 std::string NetworkServer::address() const
 {
-    static const char* const schemes[] = { "tcp://", "rtu+tcp://", "udp://", "rtu+udp://" };
+    static const char* const schemes[]
+        = { "tcp://", "rtu+tcp://", "udp://", "rtu+udp://", "ascii+tcp://", "ascii+udp://" };
     return schemes[int(as_)] + std::string("127.0.0.1:") + std::to_string(port_);
 }
 
@@ -151,7 +155,10 @@ void NetworkServer::serveDatagram(int fd)
     const std::string datagram(buffer, std::size_t(n));
     std::string reply;
     if (as_ == ServedAs::RtuUdp)
-        reply = respond_(datagram);
+        reply = respond_(datagram, modbus::Framing::Rtu);
+    else if (as_ == ServedAs::AsciiUdp)
+        reply = answerAscii(modbus::FramerOf(modbus::Framing::Ascii)
+                                .cut(datagram, true, modbus::Sender::Master));
     else if (const modbus::MbapCut cut = modbus::ReadMbapDatagram(datagram);
              cut.kind == modbus::MbapCut::Kind::Frame)
         reply = answerMbap(datagram.substr(0, cut.length));
@@ -163,13 +170,22 @@ std::string NetworkServer::answerFrames(std::string& bytes)
 {
     std::string replies;
     for (;;) {
+        if (as_ == ServedAs::AsciiTcp) {
+            const modbus::WireCut cut = modbus::FramerOf(modbus::Framing::Ascii)
+                                            .cut(bytes, false, modbus::Sender::Master);
+            if (cut.kind == modbus::WireCut::Kind::NeedMore)
+                return replies;
+            replies += answerAscii(cut);
+            bytes.erase(0, cut.length);
+            continue;
+        }
         if (as_ == ServedAs::RtuTcp) {
             const std::size_t n = rtuFrameLength(bytes);
             if (n == 0 && bytes.size() > 256)
                 bytes.clear(); // nothing in there will become a frame
             if (n == 0)
                 return replies;
-            replies += respond_(bytes.substr(0, n));
+            replies += respond_(bytes.substr(0, n), modbus::Framing::Rtu);
             bytes.erase(0, n);
             continue;
         }
@@ -187,10 +203,18 @@ std::string NetworkServer::answerMbap(const std::string& frame)
     const modbus::MbapFrame request = modbus::ReadMbapDatagram(frame).frame;
     const std::uint8_t asked = request.unit == 255 ? std::uint8_t(unit_) : request.unit;
     const std::string reply
-        = respond_(modbus::RtuOfMbap({ request.transaction, asked, request.pdu }));
+        = respond_(modbus::RtuOfMbap({ request.transaction, asked, request.pdu }),
+            modbus::Framing::Rtu);
     if (reply.empty())
         return {};
     modbus::MbapFrame answer = modbus::MbapOfRtu(reply, request.transaction);
     answer.unit = request.unit; // the reply names the unit the request named
     return modbus::BuildMbap(answer);
+}
+
+std::string NetworkServer::answerAscii(const modbus::WireCut& cut)
+{
+    if (cut.kind != modbus::WireCut::Kind::Frame || !cut.checkGood)
+        return {};
+    return respond_(modbus::FramerOf(modbus::Framing::Rtu).wrap(cut.adu), modbus::Framing::Ascii);
 }

@@ -1,7 +1,10 @@
 // The demo slave on the network, as a gateway puts a serial slave there: Modbus TCP (MBAP in a
-// stream), RTU frames in a TCP stream, or either in UDP datagrams. It listens on the loopback
+// stream), RTU or ASCII frames in a TCP stream, or any of them in UDP datagrams. It listens on
+// the loopback
 // addresses only (127.0.0.1 and ::1): a demo is not for the whole network.
 #pragma once
+
+#include "modbus/wire_framer.h"
 
 #include <functional>
 #include <string>
@@ -9,13 +12,13 @@
 
 #include <poll.h>
 
-enum class ServedAs { Tcp, RtuTcp, Udp, RtuUdp };
+enum class ServedAs { Tcp, RtuTcp, Udp, RtuUdp, AsciiTcp, AsciiUdp };
 
 class NetworkServer
 {
 public:
-    // respond: the reply to one RTU request frame, empty when none is due.
-    using Respond = std::function<std::string(const std::string& rtu)>;
+    // respond: the reply to one RTU request frame as framing carries it, empty when none is due.
+    using Respond = std::function<std::string(const std::string& rtu, modbus::Framing framing)>;
     // unit: the slave's address; on MBAP links unit 255, "the device itself", reaches it too.
     NetworkServer(ServedAs as, int port, int unit, Respond respond);
     ~NetworkServer();
@@ -42,6 +45,8 @@ private:
     // The replies to the whole frames at the start of bytes, which they leave.
     std::string answerFrames(std::string& bytes);
     std::string answerMbap(const std::string& frame);
+    // The reply to an ASCII frame; none to one whose LRC is wrong.
+    std::string answerAscii(const modbus::WireCut& cut);
 
     ServedAs as_;
     int port_;

@@ -213,14 +213,50 @@ std::string PtySlave::answerDeviceId(const std::string& frame)
 
 std::string PtySlave::serveOnce(int timeoutMs)
 {
-    const std::string frame = readFrame(timeoutMs);
+    std::string frame;
+    if (framing_ == modbus::Framing::Ascii) {
+        // A frame whose LRC is wrong is not answered, as one with a bad CRC.
+        const modbus::WireCut cut = modbus::FramerOf(framing_).cut(
+            readAsciiFrame(timeoutMs), true, modbus::Sender::Master);
+        if (cut.kind == modbus::WireCut::Kind::Frame && cut.checkGood)
+            frame = modbus::FramerOf(modbus::Framing::Rtu).wrap(cut.adu);
+    } else {
+        frame = readFrame(timeoutMs);
+    }
     // A write the terminal is not there for is lost, as on a line nobody listens to.
-    if (const std::string reply = respond(frame); !reply.empty()) [[maybe_unused]]
+    if (const std::string reply = respond(frame, framing_); !reply.empty()) [[maybe_unused]]
         const ssize_t n = write(master_, reply.data(), reply.size());
     return frame;
 }
 
-std::string PtySlave::respond(const std::string& frame)
+std::string PtySlave::readAsciiFrame(int timeoutMs)
+{
+    // ASCII allows a second between a frame's characters.
+    constexpr int kCharacterGapMs = 1000;
+    const modbus::WireFramer& ascii = modbus::FramerOf(modbus::Framing::Ascii);
+    for (int wait = timeoutMs;; wait = kCharacterGapMs) {
+        modbus::WireCut cut;
+        while (!pendingText_.empty()
+            && (cut = ascii.cut(pendingText_, false, modbus::Sender::Master)).length > 0) {
+            const std::string taken = pendingText_.substr(0, cut.length);
+            pendingText_.erase(0, cut.length);
+            if (cut.kind == modbus::WireCut::Kind::Frame)
+                return taken;
+        }
+        pollfd pfd { master_, POLLIN, 0 };
+        char buf[512];
+        const ssize_t n = poll(&pfd, 1, wait) > 0 && (pfd.revents & POLLIN)
+            ? read(master_, buf, sizeof buf)
+            : 0;
+        if (n <= 0) {
+            pendingText_.clear(); // a frame begun and never ended
+            return {};
+        }
+        pendingText_.append(buf, std::size_t(n));
+    }
+}
+
+std::string PtySlave::respond(const std::string& frame, modbus::Framing framing)
 {
     // A slave keeps quiet about frames for other addresses, as on a shared line; a broadcast
     // (address 0) it carries out without a word.
@@ -232,7 +268,8 @@ std::string PtySlave::respond(const std::string& frame)
         return {};
     // An adapter that hears itself gives back every frame, whoever it is for.
     const SlaveFaults* adapter = faults_.of(to);
-    const std::string echo = adapter && adapter->echoes() ? frame : std::string();
+    const std::string echo
+        = adapter && adapter->echoes() ? WireOf(frame, framing) : std::string();
     if (!mine && to != 0)
         return echo;
     if (!addresses_.empty() && to != 0)
@@ -241,8 +278,9 @@ std::string PtySlave::respond(const std::string& frame)
         onRequest(frame);
     const std::string reply = answer(frame);
     SlaveFaults* faults = faults_.of(to);
-    FaultedReply sent = faults && to != 0 ? faults->apply(frame, reply, random_)
-                                          : FaultedReply { to == 0 ? echo : reply, 0, {} };
+    FaultedReply sent = faults && to != 0
+        ? faults->apply(frame, reply, random_, framing)
+        : FaultedReply { to == 0 ? echo : WireOf(reply, framing), 0, {} };
     if (sent.delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(sent.delayMs));
     if (onReply)

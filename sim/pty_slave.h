@@ -40,11 +40,13 @@ public:
     void setIdentification(const std::string (&objects)[7]);
 
     // Waits up to timeoutMs for a request, answers it when it is addressed to this slave,
-    // and returns the request's bytes (empty when none came).
+    // and returns the request's bytes (empty when none came); an ASCII request as its RTU frame.
     std::string serveOnce(int timeoutMs);
-    // The reply to one whole RTU frame from anywhere (a network too): empty when none is due
-    // (another slave's frame, a broadcast, bad check bytes).
-    std::string respond(const std::string& frame);
+    // The reply to one whole RTU frame from anywhere (a network too), as framing carries it:
+    // empty when none is due (another slave's frame, a broadcast, bad check bytes).
+    std::string respond(const std::string& frame, modbus::Framing framing = modbus::Framing::Rtu);
+    // How frames go on the pty or port: RTU unless set.
+    void setFraming(modbus::Framing framing) { framing_ = framing; }
     int address() const { return address_; }
     // Answers each of these addresses instead, a bench of several devices on one line: each
     // its own four tables, starting as copies of the first slave's.
@@ -70,6 +72,8 @@ public:
 private:
     void startLibmodbus();
     std::string readFrame(int timeoutMs);
+    // An ASCII frame's text, up to its CR LF; empty when none came whole.
+    std::string readAsciiFrame(int timeoutMs);
     std::string answer(const std::string& frame);
     // 8 and 43/14, which libmodbus does not answer: framed here. nullopt: libmodbus's to answer.
     std::optional<std::string> answerOwn(const std::string& frame);
@@ -80,6 +84,8 @@ private:
     std::map<int, _modbus_mapping_t*> others_; // the tables of addresses other than address_
     _modbus_mapping_t* mappingOf(int slave);
     bool ignoreWrites_ = false;
+    modbus::Framing framing_ = modbus::Framing::Rtu;
+    std::string pendingText_; // ASCII text read past a frame's end
     FaultPlan faults_;
     std::mt19937 random_ { 48 }; // delays in a range: the same from run to run
     int registerCount_;

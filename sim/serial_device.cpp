@@ -22,7 +22,8 @@ speed_t speedCode(int bitsPerSecond)
     return B0;
 }
 
-// Raw 8 data bits, the parity and stop bits asked for, no flow control: what a slave needs.
+// Raw, the data bits (8, or 7 for ASCII), parity and stop bits asked for, no flow control:
+// what a slave needs.
 bool setLine(int fd, const comm::LineSettings& line)
 {
     termios tio {};
@@ -35,6 +36,8 @@ bool setLine(int fd, const comm::LineSettings& line)
         tio.c_cflag |= line.parity == 'o' ? (PARENB | PARODD) : PARENB;
     if (line.stopBits == 2)
         tio.c_cflag |= CSTOPB;
+    if (line.dataBits == 7)
+        tio.c_cflag = (tio.c_cflag & ~CSIZE) | CS7;
     cfsetspeed(&tio, speedCode(line.speed));
     return tcsetattr(fd, TCSANOW, &tio) == 0;
 }

@@ -3,9 +3,9 @@
 bool ServedLinks::add(ServedAs as, int port)
 {
     auto server = std::make_unique<NetworkServer>(
-        as, port, slave_.address(), [this](const std::string& frame) {
+        as, port, slave_.address(), [this](const std::string& frame, modbus::Framing framing) {
             served_.push_back(frame);
-            return slave_.respond(frame);
+            return slave_.respond(frame, framing);
         });
     if (!server->ok())
         return false;

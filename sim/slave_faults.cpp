@@ -39,13 +39,26 @@ void tell(FaultedReply& out, const std::string& what)
 }
 
 // The faults that spoil every Nth reply, in the order they apply; false when the reply is too
-// short for one.
+// short for one. The first spoil what the reply says (an RTU frame), the others the bytes on
+// the wire.
 struct Spoiler
 {
     const char* kind;
     const char* note;
     bool (*spoil)(std::string& reply);
+    bool onWire = false;
 };
+
+// The check of a frame on the wire made wrong: the CRC's last byte, or ASCII's LRC.
+bool spoilCheck(std::string& wire)
+{
+    if (wire.size() >= 4 && wire.front() == ':' && wire.ends_with("\r\n")) {
+        char& digit = wire[wire.size() - 3];
+        digit = digit == '0' ? '1' : '0';
+        return true;
+    }
+    return wire.back() ^= char(0xFF), true;
+}
 const Spoiler kSpoilers[] = {
     { "wrong-function", "wrong function",
         [](std::string& r) {
@@ -61,9 +74,11 @@ const Spoiler kSpoilers[] = {
             r = withCrc(r.substr(0, r.size() - 3)); // a data byte short
             return true;
         } },
-    { "bad-crc", "bad CRC", [](std::string& r) { return r.back() ^= char(0xFF), true; } },
-    { "half-frame", "half a frame", [](std::string& r) { return r.resize(r.size() / 2), true; } },
-    { "stray", "stray bytes", [](std::string& r) { return r.insert(0, "\xFF\x00", 2), true; } },
+    { "bad-crc", "bad CRC", spoilCheck, true },
+    { "half-frame", "half a frame", [](std::string& r) { return r.resize(r.size() / 2), true; },
+        true },
+    { "stray", "stray bytes", [](std::string& r) { return r.insert(0, "\xFF\x00", 2), true; },
+        true },
 };
 
 } // namespace
@@ -102,11 +117,19 @@ std::string SlaveFaults::add(std::string_view fault)
     return {};
 }
 
-FaultedReply SlaveFaults::apply(const std::string& request, std::string reply, std::mt19937& random)
+std::string WireOf(const std::string& rtu, modbus::Framing framing)
+{
+    if (framing == modbus::Framing::Rtu || rtu.size() < 4)
+        return rtu;
+    return modbus::FramerOf(framing).wrap(std::string_view(rtu).substr(0, rtu.size() - 2));
+}
+
+FaultedReply SlaveFaults::apply(const std::string& request, std::string reply, std::mt19937& random,
+    modbus::Framing framing)
 {
     FaultedReply out;
     if (echo_) {
-        out.bytes = request; // an adapter that hears itself
+        out.bytes = WireOf(request, framing); // an adapter that hears itself
         tell(out, "echo");
     }
     if (reply.empty())
@@ -125,7 +148,7 @@ FaultedReply SlaveFaults::apply(const std::string& request, std::string reply, s
         tell(out, "no reply");
         return out;
     }
-    out.bytes += spoiled(std::move(reply), out);
+    out.bytes += spoiled(std::move(reply), out, framing);
     return out;
 }
 
@@ -135,11 +158,17 @@ bool SlaveFaults::due(const char* kind)
     return it != kinds_.end() && it->second.due();
 }
 
-std::string SlaveFaults::spoiled(std::string reply, FaultedReply& out)
+std::string SlaveFaults::spoiled(std::string reply, FaultedReply& out, modbus::Framing framing)
 {
-    for (const Spoiler& s : kSpoilers)
+    bool framed = false;
+    for (const Spoiler& s : kSpoilers) {
+        if (s.onWire && !framed) {
+            reply = WireOf(reply, framing);
+            framed = true;
+        }
         if (due(s.kind) && s.spoil(reply))
             tell(out, s.note);
+    }
     return reply;
 }
 

@@ -3,6 +3,8 @@
 // line. Plain C++: the random numbers and the request are passed in.
 #pragma once
 
+#include "modbus/wire_framer.h"
+
 #include <cstdint>
 #include <map>
 #include <random>
@@ -27,8 +29,10 @@ public:
     bool ignoresWrites() const { return ignoreWrites_; }
     bool echoes() const { return echo_; }
     bool empty() const { return kinds_.empty() && !ignoreWrites_; }
-    // The request and the reply the tables give (empty: none due) into what is sent.
-    FaultedReply apply(const std::string& request, std::string reply, std::mt19937& random);
+    // The request and the reply the tables give (RTU frames; empty: none due) into what is
+    // sent, as framing carries it: a bad check is a bad LRC in ASCII.
+    FaultedReply apply(const std::string& request, std::string reply, std::mt19937& random,
+        modbus::Framing framing = modbus::Framing::Rtu);
 
 private:
     struct Every
@@ -38,13 +42,16 @@ private:
         bool due() { return ++seen % n == 0; }
     };
     bool due(const char* kind);
-    std::string spoiled(std::string reply, FaultedReply& out);
+    std::string spoiled(std::string reply, FaultedReply& out, modbus::Framing framing);
     std::map<std::string, Every> kinds_;
     int delayMin_ = 0, delayMax_ = 0;
     int exceptionFrom_ = -1, exceptionTo_ = -1, exceptionCode_ = 2;
     bool ignoreWrites_ = false;
     bool echo_ = false;
 };
+
+// An RTU frame as framing carries it: itself, or its address and PDU in ASCII.
+std::string WireOf(const std::string& rtu, modbus::Framing framing);
 
 // Faults for several slaves: "48:delay=50" for one, "delay=50" for all. Files hold a fault a
 // line; # starts a comment.

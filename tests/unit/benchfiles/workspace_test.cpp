@@ -12,7 +12,7 @@ TEST(Workspace, RoundTripsAndOpensOnlyWhatItHolds)
 {
     const Workspace full { "/dev/ttyUSB0", 19200, 'e', 2, EchoMode::On, 17, "read temperature",
         std::vector<std::string> { "read-input 0 10", "read-holding 100 2" }, 250, 40, 300, 150,
-        "maps/demo slave.csv", WordOrder::CDAB, 250 };
+        "maps/demo slave.csv", WordOrder::CDAB, 250, 7, Framing::Ascii };
     const OpenedWorkspace opened = ReadWorkspace(WriteWorkspace(full));
     EXPECT_EQ(opened.refused, std::vector<std::string>());
     EXPECT_EQ(opened.notices, std::vector<std::string>());
@@ -55,6 +55,9 @@ TEST(Workspace, NewerFilesOpenWithNoticesAndBadOnesAreRefusedByLine)
         { "{\n \"line\": { \"speed\": 1234 } }",
             "line 2: the speed must be one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, "
             "115200 and 230400" },
+        { "{ \"line\": { \"framing\": \"hex\" } }",
+            "line 1: the framing must be \"rtu\" or \"ascii\"" },
+        { "{ \"line\": { \"dataBits\": 6 } }", "line 1: the data bits must be 7 or 8" },
         { "{ \"line\": { \"echo\": \"yes\" } }",
             "line 1: the echo must be \"off\", \"on\" or \"auto\"" },
         { "{\n \"slave\": 1,\n \"port\" COM5 }",

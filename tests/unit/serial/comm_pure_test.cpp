@@ -2,6 +2,7 @@
 #include "serial/comm_mode.h"
 #include "serial/comm_timing.h"
 #include "serial/link_address.h"
+#include "serial/network_link.h"
 #include "serial/port_name.h"
 
 #include "serial/win32/device_gone.h"
@@ -187,6 +188,10 @@ TEST(LinkAddress, SchemesHostsPortsAndWhatIsRefused)
         { "udp://[fe80::1]:5020", LinkKind::Udp, "fe80::1", 5020, "" },
         { "rtu+tcp://10.0.0.7:4001", LinkKind::RtuTcp, "10.0.0.7", 4001, "" },
         { "rtu+udp://gw:4001", LinkKind::RtuUdp, "gw", 4001, "" },
+        { "ascii+tcp://gw:4001", LinkKind::AsciiTcp, "gw", 4001, "" },
+        { "ascii+udp://[::1]:4002", LinkKind::AsciiUdp, "::1", 4002, "" },
+        { "ascii+tcp://gw", LinkKind::AsciiTcp, "gw", 0,
+            "ascii+tcp://gw: the port must be given: HOST:PORT" },
         { "rtu+tcp://10.0.0.7", LinkKind::RtuTcp, "10.0.0.7", 0,
             "rtu+tcp://10.0.0.7: the port must be given: HOST:PORT" },
         { "tcp://", LinkKind::Tcp, "", 0, "tcp://: no host" },
@@ -206,8 +211,18 @@ TEST(LinkAddress, SchemesHostsPortsAndWhatIsRefused)
         }
     }
     EXPECT_EQ(comm::HostAndPort(comm::ParseLinkAddress("tcp://[::1]:1502")), "[::1]:1502");
-    EXPECT_TRUE(comm::ParseLinkAddress("rtu+udp://gw:4001").rtuFrames());
-    EXPECT_FALSE(comm::ParseLinkAddress("udp://gw").rtuFrames());
+    const std::tuple<const char*, modbus::Framing, bool> framings[] = {
+        { "rtu+udp://gw:4001", modbus::Framing::Rtu, false },
+        { "udp://gw", modbus::Framing::MbapDatagram, false },
+        { "tcp://gw", modbus::Framing::MbapStream, true },
+        { "ascii+tcp://gw:1", modbus::Framing::Ascii, true },
+        { "ascii+udp://gw:1", modbus::Framing::Ascii, false },
+    };
+    for (const auto& [text, framing, stream] : framings) {
+        const comm::LinkAddress a = comm::ParseLinkAddress(text);
+        EXPECT_EQ(std::tuple(comm::FramingOf(a.kind), a.stream()), std::tuple(framing, stream))
+            << text;
+    }
 }
 
 } // namespace
