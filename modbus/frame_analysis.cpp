@@ -178,8 +178,10 @@ void FrameAnalyzer::takeDelimited(const WireCut& cut, std::string_view wire, Lin
     if (cut.kind == WireCut::Kind::Noise) {
         FrameRow& row = add(RowKind::Stray, at);
         row.bytes = row.wire = ByteString(wire);
+        const bool waiting = request_ && !request_->answered && !request_->raw;
         row.verdict = std::to_string(wire.size())
-            + (wire.size() == 1 ? " stray byte" : " stray bytes") + " before a frame";
+            + (wire.size() == 1 ? " stray byte" : " stray bytes")
+            + (waiting ? " before the reply" : " before a frame");
         counts_.strayBytes += int(wire.size());
         return;
     }
@@ -247,6 +249,9 @@ void FrameAnalyzer::timedOut(LineTime at)
 
 bool FrameAnalyzer::pendingLengthKnown() const
 {
+    // A frame that carries its own end waits for it, however long the pause inside.
+    if (FramerOf(framing_).delimited())
+        return true;
     // Bytes that make a whole frame already, and still wait, wait for the line's silence.
     const std::optional<std::size_t> length = ReplyFrameLength(buffer_, 0, requestFrame());
     return !length || (*length > 0 && *length > buffer_.size());

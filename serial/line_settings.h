@@ -23,8 +23,7 @@ struct LineSettings
     // The design's own 8N1 RTU, which the session log does not name.
     bool isDesigned() const
     {
-        return parity == 'n' && stopBits == 1 && dataBits == 8
-            && framing == modbus::Framing::Rtu;
+        return parity == 'n' && stopBits == 1 && dataBits == 8 && framing == modbus::Framing::Rtu;
     }
 };
 

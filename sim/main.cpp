@@ -244,9 +244,9 @@ void printRequest(const std::string& request)
 void printReply(const std::string& sent, const std::string& note)
 {
     std::fprintf(stderr, "%s -> %s%s\n", logfile::IsoLocalTimeNow().c_str(),
-        sent.empty()                                        ? "(nothing)"
+        sent.empty()                                          ? "(nothing)"
             : sent.starts_with(':') && sent.ends_with("\r\n") ? modbus::AsciiText(sent).c_str()
-                                                                 : modbus::HexBytes(sent).c_str(),
+                                                              : modbus::HexBytes(sent).c_str(),
         note.empty() ? "" : ("  [" + note + "]").c_str());
 }
 

@@ -157,8 +157,8 @@ void NetworkServer::serveDatagram(int fd)
     if (as_ == ServedAs::RtuUdp)
         reply = respond_(datagram, modbus::Framing::Rtu);
     else if (as_ == ServedAs::AsciiUdp)
-        reply = answerAscii(modbus::FramerOf(modbus::Framing::Ascii)
-                                .cut(datagram, true, modbus::Sender::Master));
+        reply = answerAscii(
+            modbus::FramerOf(modbus::Framing::Ascii).cut(datagram, true, modbus::Sender::Master));
     else if (const modbus::MbapCut cut = modbus::ReadMbapDatagram(datagram);
              cut.kind == modbus::MbapCut::Kind::Frame)
         reply = answerMbap(datagram.substr(0, cut.length));
@@ -202,9 +202,8 @@ std::string NetworkServer::answerMbap(const std::string& frame)
 {
     const modbus::MbapFrame request = modbus::ReadMbapDatagram(frame).frame;
     const std::uint8_t asked = request.unit == 255 ? std::uint8_t(unit_) : request.unit;
-    const std::string reply
-        = respond_(modbus::RtuOfMbap({ request.transaction, asked, request.pdu }),
-            modbus::Framing::Rtu);
+    const std::string reply = respond_(
+        modbus::RtuOfMbap({ request.transaction, asked, request.pdu }), modbus::Framing::Rtu);
     if (reply.empty())
         return {};
     modbus::MbapFrame answer = modbus::MbapOfRtu(reply, request.transaction);

@@ -268,8 +268,7 @@ std::string PtySlave::respond(const std::string& frame, modbus::Framing framing)
         return {};
     // An adapter that hears itself gives back every frame, whoever it is for.
     const SlaveFaults* adapter = faults_.of(to);
-    const std::string echo
-        = adapter && adapter->echoes() ? WireOf(frame, framing) : std::string();
+    const std::string echo = adapter && adapter->echoes() ? WireOf(frame, framing) : std::string();
     if (!mine && to != 0)
         return echo;
     if (!addresses_.empty() && to != 0)

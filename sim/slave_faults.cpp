@@ -124,8 +124,8 @@ std::string WireOf(const std::string& rtu, modbus::Framing framing)
     return modbus::FramerOf(framing).wrap(std::string_view(rtu).substr(0, rtu.size() - 2));
 }
 
-FaultedReply SlaveFaults::apply(const std::string& request, std::string reply, std::mt19937& random,
-    modbus::Framing framing)
+FaultedReply SlaveFaults::apply(
+    const std::string& request, std::string reply, std::mt19937& random, modbus::Framing framing)
 {
     FaultedReply out;
     if (echo_) {

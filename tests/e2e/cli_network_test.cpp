@@ -35,7 +35,8 @@ public:
             slave.coils()[n] = n % 2;
         }
         slave.setIdentification({ "Quillet", "QSIM", "1.0", "", "", "", "" });
-        for (ServedAs as : { ServedAs::Tcp, ServedAs::RtuTcp, ServedAs::Udp, ServedAs::RtuUdp })
+        for (ServedAs as : { ServedAs::Tcp, ServedAs::RtuTcp, ServedAs::Udp, ServedAs::RtuUdp,
+                 ServedAs::AsciiTcp, ServedAs::AsciiUdp })
             EXPECT_TRUE(links_.add(as, 0));
         thread_ = std::thread([this] {
             while (!stop_)
@@ -210,8 +211,8 @@ TEST(CliOnNetworkLinks, AnIndependentServerAndTheFailuresToReachOne)
     EXPECT_EQ(unknown.out, "quillet-cli: unknown host no-such-host.invalid\n");
 }
 
-// pymodbus's own server behind each of the four links: an independent peer for the framings
-// libmodbus does not serve (RTU in a stream or in datagrams, MBAP in datagrams).
+// pymodbus's own server behind each of the six links: an independent peer for the framings
+// libmodbus does not serve (RTU or ASCII in a stream or in datagrams, MBAP in datagrams).
 TEST(CliOnNetworkLinks, PymodbusOverEachLink)
 {
     if (std::system("/usr/bin/python3 -c 'import pymodbus.server' 2>/dev/null") != 0)
@@ -227,7 +228,8 @@ TEST(CliOnNetworkLinks, PymodbusOverEachLink)
         const char* transport;
         const char* framing;
     } links[] = { { "tcp://", "tcp", "socket" }, { "rtu+tcp://", "tcp", "rtu" },
-        { "udp://", "udp", "socket" }, { "rtu+udp://", "udp", "rtu" } };
+        { "udp://", "udp", "socket" }, { "rtu+udp://", "udp", "rtu" },
+        { "ascii+tcp://", "tcp", "ascii" }, { "ascii+udp://", "udp", "ascii" } };
     for (const auto& link : links) {
         const int port = freePort(std::string(link.transport) == "tcp" ? SOCK_STREAM : SOCK_DGRAM);
         const PymodbusServer server(link.transport, link.framing, port);

@@ -619,65 +619,72 @@ TEST(CliVerify, WritesReadBackAsWrittenOrEveryDifferenceIsNamed)
     EXPECT_EQ(runCli("--port /dev/null --address 0 write-register 0 1 --verify").status, 2);
 }
 
-// The simulator's faults as the exchange's corners: each through a single request, a check step
-// and a polling run, the verdict naming the fault.
+// A fault of the simulator and what quillet-cli says of it.
+struct FaultRow
+{
+    const char* fault;
+    const char* arguments;
+    int status;
+    const char* shows; // in the CLI's output, and in the check's "got" where it fails
+    const char* polls; // in a polling run's statistics; nullptr: writes are not polled
+    const char* ascii = nullptr; // what ASCII frames show instead; nullptr: the same
+};
+
+// One fault through a single request, a polling run and a check step.
+void checkFault(const FaultRow& f, bool ascii)
+{
+    const std::string what = std::string(f.fault) + (ascii ? ", ASCII" : ", RTU");
+    const char* shows = ascii && f.ascii ? f.ascii : f.shows;
+    PtySlave slave(48, 20);
+    FaultPlan plan;
+    ASSERT_EQ(plan.add(f.fault), "") << f.fault;
+    slave.setFaults(std::move(plan));
+    slave.setFraming(ascii ? modbus::Framing::Ascii : modbus::Framing::Rtu);
+    const Served served(slave);
+    const std::string port = "--port " + slave.path() + " --address 48 --timeout 300 "
+        + (ascii ? "--framing ascii " : "");
+    const CliRun run = runCli(port + f.arguments, true);
+    EXPECT_EQ(run.status, f.status) << what << "\n" << run.out;
+    EXPECT_NE(run.out.find(shows), std::string::npos) << what << "\n" << run.out;
+    if (std::string(f.fault) == "delay=60") {
+        EXPECT_GE(std::atof(run.out.c_str() + run.out.find(shows) + 8), 60.0) << run.out;
+    }
+    if (f.polls) {
+        const CliRun polls = runCli(port + "--every 100 --count 3 " + f.arguments, true);
+        EXPECT_NE(polls.out.find(f.polls), std::string::npos) << what << "\n" << polls.out;
+    }
+    if (f.status == 1 && std::string(f.fault) != "ignore-writes") {
+        const CliRun check = runCli(
+            port + "check " + writeFile("fault.check", std::string(f.arguments) + "  expect ok\n"));
+        EXPECT_NE(check.out.find(std::string("got ") + shows), std::string::npos) << what << "\n"
+                                                                                  << check.out;
+    }
+}
+
+// The simulator's faults as the exchange's corners, the verdict naming the fault, in RTU and in
+// ASCII frames.
 TEST(CliAgainstFaults, EachFaultIsNamedByItsVerdict)
 {
-    const struct
-    {
-        const char* fault;
-        const char* arguments;
-        int status;
-        const char* shows; // in the CLI's output, and in the check's "got" where it fails
-        const char* polls; // in a polling run's statistics; nullptr: writes are not polled
-    } faults[] = {
-        { "delay=60", "read-holding 0 1", 0, "CRC OK, ", "good replies 3" }, // time: below
+    const FaultRow rows[] = {
+        { "delay=60", "read-holding 0 1", 0, "CRC OK, ", "good replies 3", "LRC OK, " },
         { "exception=0-9/2", "read-holding 0 1", 1, "exception 2 ILLEGAL DATA ADDRESS",
             "exceptions 3" },
-        { "bad-crc", "read-holding 0 1", 1, "CRC BAD (expected", "CRC BAD 3" },
+        { "bad-crc", "read-holding 0 1", 1, "CRC BAD (expected", "CRC BAD 3", "LRC BAD (expected" },
         { "no-reply", "read-holding 0 1", 1, "no reply", "no reply 3" },
         { "half-frame", "read-holding 0 2", 1, "not a frame: cut short, 4 of 9 bytes",
-            "not a frame 3" },
+            "not a frame 3", "not a frame: no CR LF" },
         { "stray", "read-holding 0 1", 0, "2 stray bytes before the reply", "good replies 3" },
         { "wrong-function", "read-holding 0 1", 1, "reply to function 2, asked 3",
             "wrong reply 3" },
         { "wrong-length", "read-holding 0 2", 1, "not a frame: wrong length, 8 of 9 bytes",
-            "not a frame 3" },
+            "not a frame 3", "not a frame: its length does not fit its function" },
         { "echo", "read-holding 0 1", 0, "this adapter hears itself", "good replies 3" },
         { "ignore-writes", "write-register 5 9 --verify", 1, "verify failed: holding 5: wrote 9",
             nullptr },
     };
-    for (const auto& f : faults) {
-        PtySlave slave(48, 20);
-        FaultPlan plan;
-        ASSERT_EQ(plan.add(f.fault), "") << f.fault;
-        slave.setFaults(std::move(plan));
-        std::atomic<bool> stop = false;
-        std::thread server([&] {
-            while (!stop)
-                slave.serveOnce(20);
-        });
-        const std::string port = "--port " + slave.path() + " --address 48 --timeout 300 ";
-        const CliRun run = runCli(port + f.arguments, true);
-        EXPECT_EQ(run.status, f.status) << f.fault << "\n" << run.out;
-        EXPECT_NE(run.out.find(f.shows), std::string::npos) << f.fault << "\n" << run.out;
-        if (std::string(f.fault) == "delay=60") {
-            EXPECT_GE(std::atof(run.out.c_str() + run.out.find("CRC OK, ") + 8), 60.0) << run.out;
-        }
-        if (f.polls) {
-            const CliRun run = runCli(port + "--every 100 --count 3 " + f.arguments, true);
-            EXPECT_NE(run.out.find(f.polls), std::string::npos) << f.fault << "\n" << run.out;
-        }
-        if (f.status == 1 && std::string(f.fault) != "ignore-writes") {
-            const CliRun check = runCli(port + "check "
-                + writeFile("fault.check", std::string(f.arguments) + "  expect ok\n"));
-            EXPECT_NE(check.out.find(std::string("got ") + f.shows), std::string::npos)
-                << f.fault << "\n"
-                << check.out;
-        }
-        stop = true;
-        server.join();
-    }
+    for (const bool ascii : { false, true })
+        for (const FaultRow& row : rows)
+            checkFault(row, ascii);
 }
 
 // quillet-sim's own command line: several slaves, an identity, a fault, and what it refuses.

@@ -165,8 +165,11 @@ std::string PacedLine::faulted(std::string reply) const
         frame += static_cast<char>(c & 0xFF);
         frame += static_cast<char>(c >> 8);
     };
-    if (reply.size() < 5)
-        return reply;
+    const std::string stray = faults_.strayByte ? std::string(1, '\0') : std::string();
+    // Only a fault in what the reply says rewrites it (an RTU frame's): any other frame passes
+    // as it came.
+    if (reply.size() < 5 || !(faults_.wrongFunction || faults_.otherAddress || faults_.shortReply))
+        return stray + reply;
     std::string body = reply.substr(0, reply.size() - 2);
     if (faults_.wrongFunction)
         body[1] = 4;
@@ -178,7 +181,7 @@ std::string PacedLine::faulted(std::string reply) const
         body.resize(body.size() - 2);
     }
     crc(body);
-    return (faults_.strayByte ? std::string(1, '\0') : std::string()) + body;
+    return stray + body;
 }
 
 bool PacedLine::speedDiffers(int ptyMaster) const

@@ -251,7 +251,7 @@ TEST(FrameAnalyzer, AsciiFramesAreJudgedOnTheirText)
             { { 'W', request, 0 }, { 'R', ":110306022b", 10 }, { 'R', "0000006455\r\n", 30 } },
             { tx, "RX :110306022b0000006455<CR><LF> | LRC OK | 30 ms" } },
         { "noise before", { { 'W', request, 0 }, { 'R', "\xFF\xFE" + reply, 20 } },
-            { tx, "RX <FF><FE> | 2 stray bytes before a frame", ok + " | 20 ms" } },
+            { tx, "RX <FF><FE> | 2 stray bytes before the reply", ok + " | 20 ms" } },
         { "a wrong LRC", { { 'W', request, 0 }, { 'R', ":110306022B0000006456\r\n", 20 } },
             { tx, "RX :110306022B0000006456<CR><LF> | LRC BAD (expected 55) | 20 ms" } },
         { "odd hex", { { 'W', request, 0 }, { 'R', ":1103060\r\n", 20 } },
