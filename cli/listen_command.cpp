@@ -7,6 +7,7 @@
 #include "listening/line_listener.h"
 #include "listening/pcap_file.h"
 #include "listening/speed_search.h"
+#include "modbus/ascii_frame.h"
 #include "modbus/number_format.h"
 
 #include <nlohmann/json.hpp>
@@ -63,11 +64,13 @@ namespace {
         const int slave = heard.empty() ? -1 : modbus::ByteAt(heard, 0);
         const int function = heard.size() < 2 ? -1 : modbus::ByteAt(heard, 1) & 0x7F;
         const std::string ms = row.replyMs ? modbus::FloatText(*row.replyMs, 4) : "";
+        // As the line carried it: ASCII frames as their text.
+        const std::string bytes
+            = row.wire.empty() ? modbus::HexBytes(row.bytes) : modbus::AsciiText(row.wire);
         const std::string when = localTimeUs(row.time.monoUs);
         if (o.json) {
             nlohmann::json j { { "time", when }, { "role", roleOf(row.kind) }, { "slave", slave },
-                { "function", function }, { "bytes", modbus::HexBytes(row.bytes) },
-                { "verdict", row.verdict } };
+                { "function", function }, { "bytes", bytes }, { "verdict", row.verdict } };
             if (row.replyMs)
                 j["reply_ms"] = *row.replyMs;
             return j.dump() + "\n";
@@ -75,7 +78,7 @@ namespace {
         const char sep = o.csv ? ',' : '\t';
         std::string line = when;
         for (const std::string& cell : { roleOf(row.kind), std::to_string(slave),
-                 std::to_string(function), modbus::HexBytes(row.bytes), row.verdict, ms })
+                 std::to_string(function), bytes, row.verdict, ms })
             line.append(1, sep).append(
                 o.csv && cell.find(',') != std::string::npos ? "\"" + cell + "\"" : cell);
         return line + "\n";
@@ -101,7 +104,8 @@ namespace {
     modbus::LineListener listenerFor(const Port& port)
     {
         const modbus::ExchangeTiming timing = port.timing(0, 0);
-        return modbus::LineListener(timing.timed ? timing.characterUs : 0, port.interFrameUs());
+        return modbus::LineListener(
+            timing.timed ? timing.characterUs : 0, port.interFrameUs(), port.framing());
     }
 
     // The common settings in turn, the scan's order, up to 1.5 s each (less once one is clearly
@@ -121,11 +125,29 @@ namespace {
         const std::optional<modbus::ScanSetting> best = hunt.best();
         if (!best)
             return std::nullopt;
-        std::fprintf(stderr, "quillet-cli: the line is at %s\n", best->name().c_str());
-        return comm::LineSettings { best->speed, best->parity, best->stopBits };
+        std::fprintf(stderr, "quillet-cli: the line is at %s%s\n", best->name().c_str(),
+            hunt.bestFraming() == modbus::Framing::Ascii ? " ASCII" : "");
+        comm::LineSettings line { best->speed, best->parity, best->stopBits };
+        line.framing = hunt.bestFraming();
+        return line;
     }
 
 } // namespace
+
+// The framing listen's own --framing names, over the options before it. False when a capture
+// was asked of an ASCII line, which has no link type to be written as.
+static bool takeFraming(Options& o)
+{
+    if (!o.listen->framing.empty())
+        o.line.framing
+            = o.listen->framing == "ascii" ? modbus::Framing::Ascii : modbus::Framing::Rtu;
+    if (o.listen->pcap.empty() || o.line.framing != modbus::Framing::Ascii)
+        return true;
+    std::fputs("quillet-cli: --pcap records RTU frames (Wireshark's link type 147); it has no "
+               "link type for Modbus ASCII, so an ASCII line is not captured\n",
+        stderr);
+    return false;
+}
 
 // What must hold before listening: a serial line, a capture that can be written, the line's
 // setting found when asked. -1 when all holds, else the exit status, the reason told.
@@ -137,6 +159,8 @@ static int prepare(Options& o, std::ofstream& pcap)
             "quillet-cli: listen hears a serial line; a network link has none to hear\n", stderr);
         return 2;
     }
+    if (!takeFraming(o))
+        return 2;
     if (!o.listen->pcap.empty()) {
         pcap.open(o.listen->pcap, std::ios::binary);
         const modbus::ByteString header = modbus::PcapHeader();

@@ -16,6 +16,9 @@ ListenParsed ParseListenOptions(const std::vector<std::string>& words)
     app.add_flag("--csv", o.csv, "One CSV row per frame");
     app.add_flag("--json", o.json, "One JSON object per frame, a line each");
     app.add_option("--pcap", o.pcap, "Also write the frames to a pcap capture (link type 147)");
+    app.add_option("--framing", o.framing,
+           "The frames on the line: rtu or ascii (default: as before \"listen\", else rtu)")
+        ->check(CLI::IsMember({ "rtu", "ascii" }));
     app.add_flag("--find-speed", o.findSpeed,
         "First listen a moment at each common speed and parity, and keep the one whose frames "
         "have good check bytes");

@@ -14,6 +14,7 @@ struct ListenOptions
     bool json = false;
     std::string pcap; // a capture to write; empty: none
     bool findSpeed = false; // first find the line's speed and parity
+    std::string framing; // "rtu" or "ascii"; empty: as the options before "listen" say
 };
 
 struct ListenParsed

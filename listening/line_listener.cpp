@@ -15,9 +15,10 @@ namespace {
 
 } // namespace
 
-LineListener::LineListener(std::int64_t characterUs, std::int64_t silenceUs)
+LineListener::LineListener(std::int64_t characterUs, std::int64_t silenceUs, Framing framing)
     : characterUs_(characterUs)
     , silenceUs_(silenceUs)
+    , framing_(framing)
 { }
 
 std::vector<FrameRow> LineListener::take()
@@ -79,6 +80,10 @@ std::size_t LineListener::segmentEnd() const
 
 void LineListener::extract(bool closedAtEnd)
 {
+    if (framing_ == Framing::Ascii) {
+        extractAscii(closedAtEnd);
+        return;
+    }
     while (!buffer_.empty()) {
         const std::size_t limit = segmentEnd();
         const bool closed = closedAtEnd || limit < buffer_.size()
@@ -151,22 +156,77 @@ bool LineListener::mayGrow(
 
 void LineListener::emitFrame(std::size_t length, Role role)
 {
-    const std::int64_t endUs = timeOf(length - 1);
+    emitHeard(buffer_.substr(0, length), timeOf(length - 1), markOf(length - 1).serial, role);
+}
+
+FrameRow& LineListener::emitHeard(
+    const ByteString& frame, std::int64_t endUs, long serial, Role role)
+{
     if (role == Role::Request && pending_ && !pending_->answered)
         missedReply(endUs); // told before the request that shows it
     FrameRow& row = rows_.emplace_back();
-    row.bytes = buffer_.substr(0, length);
+    row.bytes = frame;
     row.time.monoUs = endUs;
     row.function = FunctionName(ByteAt(row.bytes, 1));
     const int slave = ByteAt(row.bytes, 0);
     if (role == Role::Request)
-        emitRequest(row, slave, markOf(length - 1).serial);
+        emitRequest(row, slave, serial);
     else if (role == Role::Reply)
-        emitReply(row, slave, markOf(length - 1).serial);
+        emitReply(row, slave, serial);
     else {
         row.kind = RowKind::Late;
         row.verdict = "a reply to no request heard";
     }
+    return row;
+}
+
+void LineListener::extractAscii(bool closed)
+{
+    const WireFramer& ascii = FramerOf(Framing::Ascii);
+    while (!buffer_.empty()) {
+        const WireCut cut = ascii.cut(buffer_, closed, Sender::Master);
+        if (cut.kind == WireCut::Kind::NeedMore)
+            return;
+        takeAscii(cut);
+        consume(cut.length);
+    }
+}
+
+void LineListener::takeAscii(const WireCut& cut)
+{
+    if (cut.kind != WireCut::Kind::Frame) {
+        if (noise_.empty())
+            noiseUs_ = timeOf(0);
+        noise_ += buffer_.substr(0, cut.length);
+        return;
+    }
+    flushNoise();
+    const ByteString rtu = FramerOf(Framing::Rtu).wrap(cut.adu);
+    const ByteString wire = buffer_.substr(0, cut.length);
+    const int slave = ByteAt(rtu, 0);
+    if (!cut.checkGood) {
+        FrameRow& row = rows_.emplace_back();
+        row.kind = RowKind::CrcBad;
+        row.bytes = rtu;
+        row.wire = wire;
+        row.time.monoUs = timeOf(cut.length - 1);
+        row.function = FunctionName(ByteAt(rtu, 1));
+        row.verdict = cut.why;
+        if (pending_ && !pending_->answered && ByteAt(pending_->frame, 0) == slave)
+            pending_->answered = true; // its slave spoke, if garbled
+        stats_.crcBad(slave);
+        return;
+    }
+    const bool answers = pending_ && !pending_->answered && slave == ByteAt(pending_->frame, 0)
+        && (ByteAt(rtu, 1) & 0x7F) == ByteAt(pending_->frame, 1);
+    const std::optional<std::size_t> asRequest = RequestFrameLength(rtu, 0);
+    const Role role = answers                   ? Role::Reply
+        : asRequest && *asRequest == rtu.size() ? Role::Request
+                                                : Role::Orphan;
+    FrameRow& row = emitHeard(rtu, timeOf(cut.length - 1), markOf(cut.length - 1).serial, role);
+    row.wire = wire;
+    if (row.kind == RowKind::Reply)
+        row.verdict = "LRC OK";
 }
 
 void LineListener::missedReply(std::int64_t atUs)

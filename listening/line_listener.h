@@ -1,7 +1,8 @@
 // A line another master drives, heard without sending a byte: frames cut where the read times
 // show a silence and by the lengths the table gives, confirmed by their check bytes, the search
 // moving on a byte at a time past what makes no frame; requests and replies paired by slave and
-// function, in order, each reply timed from the end of its request. Times are passed in.
+// function, in order, each reply timed from the end of its request. On an ASCII line frames are
+// cut by their ':' and CR LF instead. Times are passed in.
 #pragma once
 
 #include "listen_statistics.h"
@@ -19,7 +20,7 @@ class LineListener
 public:
     // characterUs: one character on the line, 0 where reads tell no time (a pty); silenceUs:
     // the quiet that ends a frame (3.5 characters).
-    LineListener(std::int64_t characterUs, std::int64_t silenceUs);
+    LineListener(std::int64_t characterUs, std::int64_t silenceUs, Framing framing = Framing::Rtu);
 
     // A read's bytes, stamped in µs as the read returned.
     void read(const ByteString& chunk, std::int64_t atUs);
@@ -60,6 +61,11 @@ private:
     bool mayGrow(
         const std::vector<Candidate>& all, std::size_t limit, bool closed, bool final) const;
     void emitFrame(std::size_t length, Role role);
+    // A whole frame heard (as an RTU frame), its last byte at endUs, brought by read serial.
+    FrameRow& emitHeard(const ByteString& frame, std::int64_t endUs, long serial, Role role);
+    // ASCII: frames cut by their marks; closed: nothing more is coming.
+    void extractAscii(bool closed);
+    void takeAscii(const WireCut& cut);
     void missedReply(std::int64_t atUs);
     void giveUpWaiting(std::int64_t atUs, bool ending);
     void emitRequest(FrameRow& row, int slave, long read);
@@ -73,6 +79,7 @@ private:
 
     std::int64_t characterUs_;
     std::int64_t silenceUs_;
+    Framing framing_;
     ByteString buffer_;
     std::vector<std::size_t> splits_; // offsets in buffer_ a silence comes before
     std::vector<ReadMark> reads_;

@@ -29,8 +29,9 @@ void HeardAt::count(const std::vector<FrameRow>& rows)
 
 std::string HeardAt::text() const
 {
-    return setting.name() + ": " + std::to_string(goodFrames) + " frames with good check bytes, "
-        + std::to_string(badBytes) + " bytes of noise";
+    return setting.name() + (framing == Framing::Ascii ? " ASCII" : "") + ": "
+        + std::to_string(goodFrames) + " frames with good check bytes, " + std::to_string(badBytes)
+        + " bytes of noise";
 }
 
 bool ClearlyRight(const HeardAt& heard)
@@ -61,8 +62,11 @@ SpeedHunt::SpeedHunt(std::vector<ScanSetting> order, std::int64_t dwellUs)
 void SpeedHunt::begin(bool timed, std::int64_t atUs)
 {
     const ScanSetting& s = current();
-    listener_.emplace(
-        timed ? CharacterUs(s.speed, s.parity, s.stopBits) : 0, InterFrameUs(s.speed));
+    const std::int64_t characterUs = timed ? CharacterUs(s.speed, s.parity, s.stopBits) : 0;
+    listener_.emplace(characterUs, InterFrameUs(s.speed));
+    ascii_.emplace(characterUs, InterFrameUs(s.speed), Framing::Ascii);
+    rtuNow_ = { s, 0, 0, Framing::Rtu };
+    asciiNow_ = { s, 0, 0, Framing::Ascii };
     endUs_ = atUs + dwellUs_;
 }
 
@@ -71,17 +75,31 @@ bool SpeedHunt::read(const ByteString& chunk, std::int64_t atUs)
     if (!listener_)
         return false; // the port did not open at this setting
     listener_->read(chunk, atUs);
-    heard_.back().count(listener_->take());
+    ascii_->read(chunk, atUs);
+    rtuNow_.count(listener_->take());
+    asciiNow_.count(ascii_->take());
+    heard_.back() = asciiNow_.goodFrames > rtuNow_.goodFrames ? asciiNow_ : rtuNow_;
     if (atUs < endUs_ && !ClearlyRight(heard_.back()))
         return true;
     // What is held is a frame cut by moving on, not noise: left uncounted.
     listener_.reset();
+    ascii_.reset();
     return false;
+}
+
+Framing SpeedHunt::bestFraming() const
+{
+    const std::optional<ScanSetting> setting = best();
+    for (const HeardAt& heard : heard_)
+        if (setting && heard.setting == *setting)
+            return heard.framing;
+    return Framing::Rtu;
 }
 
 bool SpeedHunt::next()
 {
     listener_.reset();
+    ascii_.reset();
     if (ClearlyRight(heard_.back()) || at_ + 1 >= order_.size())
         return false;
     ++at_;

@@ -1,5 +1,5 @@
 // Finding the speed and parity of a line another master drives: a few seconds heard at each
-// common setting, and the one whose frames have good check bytes kept.
+// common setting, as RTU and as ASCII, and the one whose frames have good check bytes kept.
 #pragma once
 
 #include "line_listener.h"
@@ -18,9 +18,10 @@ struct HeardAt
     ScanSetting setting;
     long goodFrames = 0; // frames whose check bytes were good
     long badBytes = 0; // bytes that made no frame, or frames with bad check bytes
+    Framing framing = Framing::Rtu; // how the frames counted were cut
     // What the rows of a listener say of a setting.
     void count(const std::vector<FrameRow>& rows);
-    // "19200 8E1: 6 frames with good check bytes, 0 bytes of noise"
+    // "19200 8E1: 6 frames with good check bytes, 0 bytes of noise"; "9600 8N1 ASCII: ..."
     std::string text() const;
 };
 
@@ -49,6 +50,8 @@ public:
     // On to the next setting; false when the search is over (one clearly right, or none left).
     bool next();
     std::optional<ScanSetting> best() const { return BestSetting(heard_); }
+    // How the best setting's frames were cut: RTU or ASCII.
+    Framing bestFraming() const;
 
 private:
     std::vector<ScanSetting> order_;
@@ -56,6 +59,8 @@ private:
     std::size_t at_ = 0;
     std::vector<HeardAt> heard_;
     std::optional<LineListener> listener_;
+    std::optional<LineListener> ascii_; // the same bytes cut as ASCII
+    HeardAt rtuNow_, asciiNow_; // what each heard at the current setting
     std::int64_t endUs_ = 0;
 };
 

@@ -84,9 +84,10 @@ ByteString lineOf(const std::vector<std::pair<ByteString, ByteString>>& pairs)
     return line;
 }
 
-std::vector<FrameRow> listen(const ByteString& line, std::int64_t characterUs, std::size_t perRead)
+std::vector<FrameRow> listen(const ByteString& line, std::int64_t characterUs, std::size_t perRead,
+    Framing framing = Framing::Rtu)
 {
-    LineListener listener(characterUs, 7 * characterUs / 2);
+    LineListener listener(characterUs, 7 * characterUs / 2, framing);
     for (const auto& [chunk, atUs] : reads(line, characterUs, perRead))
         listener.read(chunk, atUs);
     listener.finish(std::int64_t(line.size() + 100) * characterUs);
@@ -95,19 +96,9 @@ std::vector<FrameRow> listen(const ByteString& line, std::int64_t characterUs, s
 
 } // namespace
 
-TEST(LineListener, FramesArePairedHoweverTheReadsCutThem)
+// A line fed whole, byte by byte and in a USB adapter's slices at several speeds.
+void checkFeeds(const ByteString& line, Framing framing, const std::vector<std::string>& expected)
 {
-    std::vector<std::string> expected;
-    for (const auto& [asked, answer] : trace()) {
-        const std::string who
-            = std::to_string(ByteAt(asked, 0)) + " " + std::to_string(ByteAt(asked, 1));
-        expected.push_back("request " + who);
-        if (!answer.empty())
-            expected.push_back(
-                (ByteAt(answer, 1) & 0x80 ? "exception 2 ILLEGAL DATA ADDRESS " : "CRC OK ") + who);
-    }
-    expected.insert(expected.end() - 2, "no reply 9"); // told when the next request shows it
-    const ByteString line = lineOf(trace());
     const struct
     {
         const char* how;
@@ -117,8 +108,9 @@ TEST(LineListener, FramesArePairedHoweverTheReadsCutThem)
         { "16 ms slices at 115200", 115200, 184 }, { "16 ms slices at 1200", 1200, 2 },
         { "16 ms slices at 230400", 230400, 368 }, { "16 ms slices at 19200", 19200, 30 } };
     for (const auto& f : feeds) {
-        const std::vector<FrameRow> rows = listen(line, CharacterUs(f.speed, 'n', 1), f.perRead);
-        EXPECT_EQ(heard(rows), expected) << f.how;
+        const std::vector<FrameRow> rows
+            = listen(line, CharacterUs(f.speed, 'n', 1), f.perRead, framing);
+        EXPECT_EQ(heard(rows), expected) << f.how << ", " << FramingWord(framing);
         // A reply time only where the request's end and the reply's came in separate reads:
         // one read gives both one time, and "0 ms" would be false.
         for (const FrameRow& r : rows) {
@@ -128,6 +120,38 @@ TEST(LineListener, FramesArePairedHoweverTheReadsCutThem)
                 EXPECT_GT(r.replyMs.value_or(0), 0) << f.how;
             }
         }
+    }
+}
+
+// The trace as ASCII frames.
+std::vector<std::pair<ByteString, ByteString>> asciiTrace()
+{
+    const auto text = [](const ByteString& rtu) {
+        return rtu.empty() ? rtu : FramerOf(Framing::Ascii).wrap(rtu.substr(0, rtu.size() - 2));
+    };
+    std::vector<std::pair<ByteString, ByteString>> out;
+    for (const auto& [asked, answer] : trace())
+        out.emplace_back(text(asked), text(answer));
+    return out;
+}
+
+TEST(LineListener, FramesArePairedHoweverTheReadsCutThem)
+{
+    for (const Framing framing : { Framing::Rtu, Framing::Ascii }) {
+        const bool ascii = framing == Framing::Ascii;
+        std::vector<std::string> expected;
+        for (const auto& [asked, answer] : trace()) {
+            const std::string who
+                = std::to_string(ByteAt(asked, 0)) + " " + std::to_string(ByteAt(asked, 1));
+            expected.push_back("request " + who);
+            if (!answer.empty())
+                expected.push_back((ByteAt(answer, 1) & 0x80 ? "exception 2 ILLEGAL DATA ADDRESS "
+                                           : ascii           ? "LRC OK "
+                                                             : "CRC OK ")
+                    + who);
+        }
+        expected.insert(expected.end() - 2, "no reply 9"); // told when the next request shows it
+        checkFeeds(lineOf(ascii ? asciiTrace() : trace()), framing, expected);
     }
 }
 
@@ -257,17 +281,23 @@ TEST(SpeedSearch, TheSettingWhoseFramesHaveGoodCheckBytes)
     // Driven read by read, the time passed in: a second at each setting until one is clearly
     // right; garbage at the others, and the last setting tried without reads when nothing fits.
     const ByteString good = lineOf(trace()), noise = bytes({ 0xCF, 0xFC, 0xFF, 0x7F, 0x3F });
+    const ByteString ascii = lineOf(asciiTrace());
     const struct
     {
         const char* how;
         std::vector<ByteString> heardAt; // per setting in turn
         std::vector<std::string> told;
         std::optional<ScanSetting> best;
+        Framing framing = Framing::Rtu;
     } hunts[] = {
         { "right at the second", { noise, good, good },
             { "19200 8E1: 0 frames with good check bytes, 5 bytes of noise",
                 "9600 8E1: 4 frames with good check bytes, 0 bytes of noise" },
             slow },
+        { "ASCII, right at the second", { noise, ascii, ascii },
+            { "19200 8E1: 0 frames with good check bytes, 5 bytes of noise",
+                "9600 8E1 ASCII: 4 frames with good check bytes, 0 bytes of noise" },
+            slow, Framing::Ascii },
         { "nothing fits", { noise, noise, noise }, {}, std::nullopt },
     };
     for (const auto& h : hunts) {
@@ -283,6 +313,7 @@ TEST(SpeedSearch, TheSettingWhoseFramesHaveGoodCheckBytes)
             told.push_back(hunt.heardNow().text());
         } while (hunt.next());
         EXPECT_EQ(hunt.best(), h.best) << h.how;
+        EXPECT_EQ(hunt.bestFraming(), h.framing) << h.how;
         if (!h.told.empty())
             EXPECT_EQ(told, h.told) << h.how;
         else
