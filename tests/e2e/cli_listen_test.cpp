@@ -105,11 +105,11 @@ TEST(CliListen, HearsAnotherMastersPollsPairsThemAndCapturesThem)
     EXPECT_EQ(modbus::ByteAt((*frames)[21].bytes, 0), 248);
 }
 
-// The demo slave answers at 9600 bit/s while another master polls it; a listener at another
-// speed hears garbage: --find-speed keeps the setting whose frames have good check bytes.
-TEST(CliListen, FindsTheLinesSpeedWithinTenSeconds)
+// One search for the line's speed while another master polls, in RTU or in ASCII.
+void findSpeed(bool ascii)
 {
     PtySlave slave(48, 10);
+    slave.setFraming(ascii ? modbus::Framing::Ascii : modbus::Framing::Rtu);
     std::atomic<bool> stop = false;
     std::thread server([&] {
         while (!stop)
@@ -121,8 +121,9 @@ TEST(CliListen, FindsTheLinesSpeedWithinTenSeconds)
         bench::PacedLine line(slave.path(), 9600, true);
         ASSERT_TRUE(line.ok());
         FILE* master = popen((std::string(QUILLET_CLI) + " --port " + line.path()
-                                 + " --speed 9600 --address 48 --every 20 --count 300 read-holding "
-                                   "0 1 >/dev/null 2>&1")
+                                 + " --speed 9600 --address 48 --every 20 --count 300 "
+                                 + (ascii ? "--framing ascii " : "")
+                                 + "read-holding 0 1 >/dev/null 2>&1")
                                  .c_str(),
             "r");
         const auto start = std::chrono::steady_clock::now();
@@ -137,9 +138,21 @@ TEST(CliListen, FindsTheLinesSpeedWithinTenSeconds)
     EXPECT_NE(
         heard.find("quillet-cli: 19200 8E1: 0 frames with good check bytes"), std::string::npos)
         << heard;
-    EXPECT_NE(heard.find("quillet-cli: the line is at 9600 8E1"), std::string::npos) << heard;
+    EXPECT_NE(heard.find(ascii ? "quillet-cli: the line is at 9600 8E1 ASCII\n"
+                               : "quillet-cli: the line is at 9600 8E1\n"),
+        std::string::npos)
+        << heard;
     EXPECT_FALSE(linesWith(heard, ",request,48,3,").empty()) << heard;
     EXPECT_LT(tookS, 10.0);
+}
+
+// The demo slave answers at 9600 bit/s while another master polls it, in RTU or in ASCII; a
+// listener at another speed hears garbage: --find-speed keeps the setting whose frames have good
+// check bytes, and tells how they are framed.
+TEST(CliListen, FindsTheLinesSpeedWithinTenSeconds)
+{
+    for (const bool ascii : { false, true })
+        findSpeed(ascii);
 }
 
 // A four-wire line: the master's wire and the slaves' heard on two ports, merged by time, so
