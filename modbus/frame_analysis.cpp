@@ -71,8 +71,12 @@ ByteString FrameAnalyzer::wireOf(const ByteString& frame, bool rawText) const
     // Raw text, or too short to hold an address and a function, goes as typed.
     if (framing_ == Framing::Rtu || rawText || frame.size() < 4)
         return frame;
-    return FramerOf(framing_).wrap(
+    ByteString wire = FramerOf(framing_).wrap(
         std::string_view(frame).substr(0, frame.size() - 2), std::uint16_t(transaction_ + 1));
+    // A frame made with wrong check bytes on purpose keeps a wrong check: ASCII's LRC.
+    if (framing_ == Framing::Ascii && !CrcGood(frame))
+        wire[wire.size() - 3] = wire[wire.size() - 3] == '0' ? '1' : '0';
+    return wire;
 }
 
 void FrameAnalyzer::written(

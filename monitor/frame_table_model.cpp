@@ -1,5 +1,6 @@
 #include "monitor/frame_table_model.h"
 
+#include "modbus/ascii_frame.h"
 #include "modbus/mbap_frame.h"
 
 #include <QFont>
@@ -45,6 +46,18 @@ namespace {
         return font;
     }
 
+    // The frame as the wire carried it: hex bytes; ASCII's text with its address and PDU as
+    // bytes beside it; MBAP's ids apart from its PDU.
+    std::string bytesText(const modbus::FrameRow& row)
+    {
+        if (row.wire.empty())
+            return modbus::HexBytes(row.bytes);
+        if (modbus::CutAscii(row.wire, true).kind == modbus::AsciiCut::Kind::Frame)
+            return modbus::AsciiText(row.wire) + " \u00B7 "
+                + modbus::HexBytes(std::string_view(row.bytes).substr(0, row.bytes.size() - 2));
+        return modbus::MbapText(row.wire);
+    }
+
 } // namespace
 
 QString CellText(const modbus::FrameRow& row, int column)
@@ -56,8 +69,7 @@ QString CellText(const modbus::FrameRow& row, int column)
     case FrameTableModel::Dir:
         return direction(row.kind);
     case FrameTableModel::Bytes:
-        return QString::fromStdString(
-            row.wire.empty() ? modbus::HexBytes(row.bytes) : modbus::MbapText(row.wire));
+        return QString::fromStdString(bytesText(row));
     case FrameTableModel::Function:
         return QString::fromStdString(row.function);
     case FrameTableModel::Verdict:

@@ -101,6 +101,8 @@ void LineMonitor::makeChoices()
 {
     parity_ = choice(this, { "none", "even", "odd" });
     stopBits_ = choice(this, { "1", "2" });
+    framing_ = choice(this, { "RTU", "ASCII" });
+    dataBits_ = choice(this, { "8", "7" });
     speed_ = choice(this,
         { "as the main window", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200",
             "230400" });
@@ -111,6 +113,7 @@ void LineMonitor::makeChoices()
 void LineMonitor::applyHeldChoices()
 {
     showLineChoice(parityChoice_, stopBitsChoice_);
+    showFramingChoice(framingChoice_, dataBitsChoice_);
     showSpeedChoice(speedChoice_);
     greyLineChoices();
     wordOrder_->setCurrentIndex(int(order_));
@@ -129,6 +132,11 @@ void LineMonitor::nameChildren()
     parity_->setObjectName("parity");
     speed_->setObjectName("speed");
     stopBits_->setObjectName("stopBits");
+    framing_->setObjectName("framing");
+    framing_->setToolTip("How frames go on the line: RTU (binary, ended by a silence) or ASCII "
+                         "(':', hex, LRC, CR LF)");
+    dataBits_->setObjectName("dataBits");
+    dataBits_->setToolTip("7 carries ASCII frames only (the standard's ASCII line is 7E1)");
     wordOrder_->setObjectName("wordOrder");
     wordOrder_->setToolTip("How the device lays 32-bit values over two registers; ABCD is "
                            "high word first");
@@ -163,9 +171,10 @@ void LineMonitor::sizeColumns()
 void LineMonitor::layOut()
 {
     auto* top = new QHBoxLayout;
-    for (const auto& [text, box] : std::initializer_list<std::pair<const char*, QComboBox*>> {
-             { "Spee&d", speed_ }, { "&Parity", parity_ }, { "S&top bits", stopBits_ },
-             { "&Word order", wordOrder_ }, { "&Echo", echo_ } }) {
+    for (const auto& [text, box] :
+        std::initializer_list<std::pair<const char*, QComboBox*>> { { "Spee&d", speed_ },
+            { "&Parity", parity_ }, { "S&top bits", stopBits_ }, { "Framin&g", framing_ },
+            { "Data bits", dataBits_ }, { "&Word order", wordOrder_ }, { "&Echo", echo_ } }) {
         top->addWidget(Caption(text, box));
         top->addWidget(box);
     }
@@ -198,7 +207,8 @@ void LineMonitor::orderTabs()
     for (const char* name : { "pollList", "add", "remove", "interval", "count", "timeout",
              "backOff", "poll", "stop", "record" })
         chain.push_back(pollPanel_->findChild<QWidget*>(name));
-    chain.insert(chain.end(), { speed_, parity_, stopBits_, wordOrder_, echo_, frames_ });
+    chain.insert(chain.end(),
+        { speed_, parity_, stopBits_, framing_, dataBits_, wordOrder_, echo_, frames_ });
     for (std::size_t i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
     // The listening buttons share the bench's row: after its files, before the composer.
@@ -218,6 +228,14 @@ void LineMonitor::connectControls()
     };
     connect(parity_, &QComboBox::currentIndexChanged, this, chosen);
     connect(stopBits_, &QComboBox::currentIndexChanged, this, chosen);
+    const auto framed = [this] {
+        if (onFramingChosen)
+            onFramingChosen(
+                framing_->currentIndex() == 1 ? modbus::Framing::Ascii : modbus::Framing::Rtu,
+                dataBits_->currentIndex() == 1 ? 7 : 8);
+    };
+    connect(framing_, &QComboBox::currentIndexChanged, this, framed);
+    connect(dataBits_, &QComboBox::currentIndexChanged, this, framed);
     connect(echo_, &QComboBox::currentIndexChanged, this, [this](int at) {
         // In the box's order: auto, off, on.
         constexpr modbus::EchoMode kModes[]
@@ -273,6 +291,17 @@ void LineMonitor::showLineChoice(char parity, int stopBits)
     stopBits_->setCurrentIndex(stopBits == 2 ? 1 : 0);
 }
 
+void LineMonitor::showFramingChoice(modbus::Framing framing, int dataBits)
+{
+    framingChoice_ = framing;
+    dataBitsChoice_ = dataBits;
+    if (!built_)
+        return;
+    const QSignalBlocker a(framing_), b(dataBits_);
+    framing_->setCurrentIndex(framing == modbus::Framing::Ascii ? 1 : 0);
+    dataBits_->setCurrentIndex(dataBits == 7 ? 1 : 0);
+}
+
 void LineMonitor::showSpeedChoice(int bitsPerSecond)
 {
     speedChoice_ = bitsPerSecond;
@@ -283,9 +312,10 @@ void LineMonitor::showSpeedChoice(int bitsPerSecond)
     speed_->setCurrentIndex(at < 0 ? 0 : at);
 }
 
-void LineMonitor::sessionOpened(const QString& line, std::optional<modbus::Framing> network)
+void LineMonitor::sessionOpened(
+    const QString& line, std::optional<modbus::Framing> network, modbus::Framing lineFraming)
 {
-    recording_.sessionOpened(line.toStdString(), network);
+    recording_.sessionOpened(line.toStdString(), network, lineFraming);
     network_ = network.has_value();
     greyLineChoices();
     refreshView();
@@ -299,7 +329,7 @@ void LineMonitor::greyLineChoices()
         ? "A network link has no speed, parity or stop bits here: a gateway's serial side is set "
           "on the gateway"
         : QString();
-    for (QComboBox* box : { speed_, parity_, stopBits_ }) {
+    for (QComboBox* box : { speed_, parity_, stopBits_, framing_, dataBits_ }) {
         box->setEnabled(!network_);
         box->setToolTip(why);
     }

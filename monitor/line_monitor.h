@@ -44,7 +44,8 @@ public:
 
     // A port session begins: counts start again, hints name the line. On a network link
     // (network: how it carries frames) speed, parity and stop bits are greyed, with the reason.
-    void sessionOpened(const QString& line, std::optional<modbus::Framing> network = {});
+    void sessionOpened(const QString& line, std::optional<modbus::Framing> network = {},
+        modbus::Framing lineFraming = modbus::Framing::Rtu);
     // The bytes that carry a request on the session's link: an MBAP header on Modbus TCP.
     std::string wireOf(const std::string& frame, bool rawText) const
     {
@@ -69,6 +70,10 @@ public:
     // Parity ('n', 'e', 'o') and stop bits shown in the top row; changes go to onLineChosen.
     void showLineChoice(char parity, int stopBits);
     std::function<void(char parity, int stopBits)> onLineChosen;
+    // RTU or ASCII and the data bits (7 for ASCII only) in the top row; changes go to
+    // onFramingChosen.
+    void showFramingChoice(modbus::Framing framing, int dataBits);
+    std::function<void(modbus::Framing framing, int dataBits)> onFramingChosen;
     // The speed for the next Open: 0, "as the main window" (its three buttons rule), or one of
     // the standard speeds, which then overrides them. Changes go to onSpeedChosen.
     void showSpeedChoice(int bitsPerSecond);
@@ -187,6 +192,8 @@ private:
     modbus::WordOrder order_ = modbus::WordOrder::ABCD;
     char parityChoice_ = 'n';
     int stopBitsChoice_ = 1;
+    modbus::Framing framingChoice_ = modbus::Framing::Rtu;
+    int dataBitsChoice_ = 8;
     int speedChoice_ = 0;
     bool network_ = false; // the session's link has no line settings
     QString portNoteText_;
@@ -202,6 +209,8 @@ private:
     RunViews* views_ = nullptr; // after details_: it holds them in its first tab
     QComboBox* parity_ = nullptr;
     QComboBox* stopBits_ = nullptr;
+    QComboBox* framing_ = nullptr; // RTU, ASCII
+    QComboBox* dataBits_ = nullptr; // 8, 7
     QComboBox* speed_ = nullptr;
     QComboBox* wordOrder_ = nullptr;
     QComboBox* echo_ = nullptr;

@@ -40,15 +40,19 @@ modbus::LineTime LineRecording::now() const
     return { clock_.nsecsElapsed() / 1000, QTime::currentTime().msecsSinceStartOfDay() };
 }
 
-void LineRecording::sessionOpened(const std::string& line, std::optional<modbus::Framing> network)
+void LineRecording::sessionOpened(
+    const std::string& line, std::optional<modbus::Framing> network, modbus::Framing lineFraming)
 {
     takeRows();
     analyzer_ = std::make_unique<modbus::FrameAnalyzer>(line);
     if (network)
         analyzer_->setNetwork(*network);
+    else
+        analyzer_->setFraming(lineFraming);
     analyzer_->setNoReplyUs(noReplyMs_ * 1000LL);
     analyzer_->setEcho(echo_); // "auto" learns anew: another adapter may be in use
-    mbap_ = network && *network != modbus::Framing::Rtu;
+    mbap_ = network
+        && (*network == modbus::Framing::MbapStream || *network == modbus::Framing::MbapDatagram);
     resetGate();
     buttonOutUntilUs_.reset();
 }
@@ -161,8 +165,9 @@ void LineRecording::sendNext()
         if (!needsEchoProbe(frame))
             return transmit(frame);
         afterProbe_ = frame;
-        probe_.emplace(now().monoUs, characterUs_);
-        onSendProbe(modbus::EchoProbeFrame());
+        const std::string probe = analyzer_->wireOf(modbus::EchoProbeFrame());
+        probe_.emplace(now().monoUs, characterUs_, probe);
+        onSendProbe(probe);
         return;
     }
     if (run_ && composedOut_.empty() && !buttonOut())

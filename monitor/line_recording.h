@@ -44,7 +44,9 @@ public:
 
     // A port session begins: counts start again, hints name the line ("19200 8N1") or the
     // network link ("tcp://10.0.0.5:502"), which carries frames its own way.
-    void sessionOpened(const std::string& line, std::optional<modbus::Framing> network = {});
+    // lineFraming: how a serial line carries frames (RTU or ASCII).
+    void sessionOpened(const std::string& line, std::optional<modbus::Framing> network = {},
+        modbus::Framing lineFraming = modbus::Framing::Rtu);
     // The bytes that carry a frame on this session's link (an MBAP header on Modbus TCP).
     std::string wireOf(const std::string& frame, bool rawText) const;
     void written(

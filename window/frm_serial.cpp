@@ -237,6 +237,20 @@ bool frmSerial::presetLine(char parity, int stopBits)
     return true;
 }
 
+bool frmSerial::presetFraming(modbus::Framing framing, int dataBits)
+{
+    // Seven data bits carry ASCII's text only: RTU's bytes need eight.
+    if ((framing != modbus::Framing::Rtu && framing != modbus::Framing::Ascii)
+        || (dataBits != 7 && dataBits != 8))
+        return false;
+    framing_ = framing;
+    dataBits_ = framing == modbus::Framing::Rtu ? 8 : dataBits;
+    if (monitor_)
+        monitor_->showFramingChoice(framing_, dataBits_);
+    updateMonitorTitle();
+    return true;
+}
+
 void frmSerial::presetSpeedOverride(int bitsPerSecond)
 {
     speedOverride_ = bitsPerSecond;
@@ -246,7 +260,7 @@ void frmSerial::presetSpeedOverride(int bitsPerSecond)
 
 comm::LineSettings frmSerial::lineSettings() const
 {
-    comm::LineSettings line { 0, parity_, stopBits_ };
+    comm::LineSettings line { 0, parity_, stopBits_, dataBits_, framing_ };
     const auto buttons = speedButtons();
     for (std::size_t i = 0; i < buttons.size(); ++i)
         if (buttons[i]->isChecked())
@@ -263,6 +277,9 @@ void frmSerial::makeMonitor()
     monitor_ = new LineMonitor(this);
     monitor_->showLineChoice(parity_, stopBits_);
     monitor_->onLineChosen = [this](char parity, int stopBits) { presetLine(parity, stopBits); };
+    monitor_->showFramingChoice(framing_, dataBits_);
+    monitor_->onFramingChosen
+        = [this](modbus::Framing framing, int dataBits) { presetFraming(framing, dataBits); };
     monitor_->onSpeedChosen = [this](int bits) { presetSpeedOverride(bits); };
     monitor_->fillMainPart = [this](modbus::Workspace& w) { fillWorkspace(w); };
     monitor_->applyMainPart = [this](const modbus::Workspace& w) { applyWorkspace(w); };

@@ -70,6 +70,8 @@ public:
     void pressOpen();
     // Parity 'n', 'e' or 'o' and 1 or 2 stop bits for the next Open; false for other values.
     bool presetLine(char parity, int stopBits);
+    // RTU or ASCII and 7 or 8 data bits (7 for ASCII only) for the next Open; false for others.
+    bool presetFraming(modbus::Framing framing, int dataBits);
     // A speed for the next Open that overrides the three speed buttons; 0: the buttons rule.
     void presetSpeedOverride(int bitsPerSecond);
 
@@ -180,6 +182,8 @@ private:
     MessageHook message_;
     char parity_ = 'n'; // the design's 8N1 unless chosen otherwise
     int stopBits_ = 1;
+    modbus::Framing framing_ = modbus::Framing::Rtu; // the design's RTU unless chosen otherwise
+    int dataBits_ = 8;
     int speedOverride_ = 0; // the monitor's speed choice; 0: the design's buttons
     LineMonitor* monitor_ = nullptr;
     bool portGone_ = false; // told, and not yet back

@@ -35,7 +35,8 @@ bool frmSerial::openLog()
         if (const comm::LineSettings line = lineSettings(); isNetworkLink())
             header << "LINK " + txt0->text().trimmed();
         else if (!line.isDesigned() || speedOverride_)
-            header << QString::fromStdString("LINE " + line.modeText());
+            header << QString::fromStdString("LINE " + line.modeText()
+                + (line.framing == modbus::Framing::Ascii ? " ASCII" : ""));
         for (const QString& text : header) {
             if ((err = LogFiles::Write(LogFile, text.toLatin1().toStdString(), true)) != 0)
                 break;
@@ -55,9 +56,9 @@ void frmSerial::tellMonitorOpened()
     const std::optional<modbus::Framing> network = SerialPort::NetworkFraming();
     const comm::LineSettings line = lineSettings();
     monitor_->setCharacterUs(
-        network ? 0 : modbus::CharacterUs(line.speed, line.parity, line.stopBits));
+        network ? 0 : modbus::CharacterUs(line.speed, line.parity, line.stopBits, line.dataBits));
     monitor_->sessionOpened(
-        network ? txt0->text() : QString::fromStdString(line.shortForm()), network);
+        network ? txt0->text() : QString::fromStdString(line.shortForm()), network, line.framing);
     // Said once, at the Open it concerns; the log keeps the LINE it was asked for.
     monitor_->setPortNote(parity_ != 'n' && SerialPort::IsPseudoTerminal()
             ? txt0->text() + " is a pseudo-terminal: parity does not apply there"

@@ -14,6 +14,11 @@ void frmSerial::fillWorkspace(modbus::Workspace& w) const
         w.speed = line.speed;
     w.parity = line.parity;
     w.stopBits = line.stopBits;
+    // Only a line other than RTU's eight bits is named: older files stay as they were.
+    if (line.framing != modbus::Framing::Rtu || line.dataBits != 8) {
+        w.framing = line.framing;
+        w.dataBits = line.dataBits;
+    }
 }
 
 void frmSerial::applyWorkspace(const modbus::Workspace& w)
@@ -26,6 +31,9 @@ void frmSerial::applyWorkspace(const modbus::Workspace& w)
     }
     if (w.parity || w.stopBits)
         presetLine(w.parity.value_or(parity_), w.stopBits.value_or(stopBits_));
+    // A line saved without a framing was an RTU line of eight bits (or saved before ASCII).
+    if (w.parity || w.stopBits || w.framing || w.dataBits)
+        presetFraming(w.framing.value_or(modbus::Framing::Rtu), w.dataBits.value_or(8));
     if (w.slave)
         Text1->setText(QString::number(*w.slave));
 }
