@@ -5,6 +5,7 @@
 #include "modbus/crc16.h"
 #include "modbus/reply_display.h"
 #include "requests/request_frames.h"
+#include "serial/line_timing.h"
 
 #include <string>
 

@@ -7,7 +7,7 @@
 #include "modbus/number_format.h"
 #include "modbus/read_values.h"
 #include "modbus/text_trim.h"
-#include "requests/named_request.h"
+#include "named_request.h"
 #include "requests/request_language.h"
 
 #include <algorithm>

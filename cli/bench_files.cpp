@@ -1,7 +1,6 @@
 #include "bench_files.h"
 
-#include "file_text.h"
-
+#include "benchfiles/file_text.h"
 #include "benchfiles/workspace.h"
 
 namespace cli {
@@ -9,7 +8,7 @@ namespace cli {
 std::string ApplyWorkspace(const std::string& path, const std::set<std::string>& given, Options& o,
     std::vector<std::string>& notices)
 {
-    const std::optional<std::string> text = FileText(path);
+    const std::optional<std::string> text = modbus::FileText(path);
     if (!text)
         return "cannot read the workspace " + path + " (or it is over 16 MiB)";
     const modbus::OpenedWorkspace opened = modbus::ReadWorkspace(*text);
@@ -43,7 +42,7 @@ std::string LoadMap(Options& o, std::vector<std::string>& notices)
 {
     if (o.mapFile.empty())
         return {};
-    const std::optional<std::string> text = FileText(o.mapFile);
+    const std::optional<std::string> text = modbus::FileText(o.mapFile);
     if (!text)
         return "cannot read the map " + o.mapFile + " (or it is over 16 MiB)";
     o.map = std::make_shared<const modbus::RegisterMap>(modbus::ReadRegisterMap(*text));

@@ -1,11 +1,11 @@
 #include "check_command.h"
 
 #include "cli_port.h"
-#include "file_text.h"
 #include "read_back_exchange.h"
 #include "reply_output.h"
 
 #include "benchfiles/check_file.h"
+#include "benchfiles/file_text.h"
 #include "modbus/function_table.h"
 #include "modbus/number_format.h"
 
@@ -130,7 +130,7 @@ namespace {
     // The file's steps, or nullopt after telling why none can be sent (every bad line named).
     std::optional<modbus::CheckFile> readSteps(const Options& o)
     {
-        const std::optional<std::string> text = FileText(o.checkFile);
+        const std::optional<std::string> text = modbus::FileText(o.checkFile);
         if (!text) {
             std::fprintf(stderr, "quillet-cli: cannot read %s (or it is over 16 MiB)\n",
                 o.checkFile.c_str());

@@ -2,8 +2,8 @@
 
 #include "bench_files.h"
 
+#include "benchfiles/named_request.h"
 #include "modbus/function_table.h"
-#include "requests/named_request.h"
 #include "requests/read_back.h"
 #include "requests/request_language.h"
 #include "scan_options.h"

@@ -5,12 +5,6 @@
 
 namespace modbus {
 
-std::int64_t CharacterUs(int bitsPerSecond, char parity, int stopBits, int dataBits)
-{
-    const int bits = 1 + dataBits + (parity == 'n' ? 0 : 1) + stopBits;
-    return bits * 1'000'000LL / std::max(bitsPerSecond, 1);
-}
-
 Exchange::Exchange(FrameAnalyzer& line, const ByteString& frame, int written,
     const ExchangeTiming& timing, LineTime sentAt, const std::string& notSent)
     : line_(&line)

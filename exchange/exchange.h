@@ -28,10 +28,6 @@ struct ExchangeTiming
     bool timed = true;
 };
 
-// One character's time on the line: a start bit, the data bits, the parity bit if any, the
-// stop bits.
-std::int64_t CharacterUs(int bitsPerSecond, char parity, int stopBits, int dataBits = 8);
-
 class Exchange
 {
 public:

@@ -1,6 +1,6 @@
 #include "speed_search.h"
 
-#include "exchange/exchange.h"
+#include "serial/line_timing.h"
 
 #include <algorithm>
 

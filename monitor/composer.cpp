@@ -2,8 +2,8 @@
 
 #include "requests/read_back.h"
 
+#include "benchfiles/named_request.h"
 #include "modbus/function_table.h"
-#include "requests/named_request.h"
 #include "requests/request_language.h"
 
 #include <QCheckBox>

@@ -6,8 +6,8 @@
 #include "monitor/run_views.h"
 
 #include "benchfiles/file_limits.h"
+#include "benchfiles/named_request.h"
 #include "modbus/function_table.h"
-#include "requests/named_request.h"
 
 #include <QComboBox>
 #include <QFile>

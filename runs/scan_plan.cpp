@@ -75,19 +75,6 @@ ProbeResult JudgeProbe(const std::vector<FrameRow>& rows, int probed)
     return result;
 }
 
-std::int64_t InterFrameUs(int bitsPerSecond)
-{
-    if (bitsPerSecond > 19200)
-        return 1750;
-    return 38'500'000LL / std::max(bitsPerSecond, 1); // 3.5 x 11 bits
-}
-
-std::int64_t SilenceUs(int bitsPerSecond)
-{
-    const std::int64_t charUs = 11'000'000LL / std::max(bitsPerSecond, 1);
-    return std::max<std::int64_t>(20'000, charUs * 7 / 2);
-}
-
 std::string IdentificationText(std::string_view deviceIdReply)
 {
     const auto parsed = ParseDeviceId(deviceIdReply);

@@ -62,13 +62,6 @@ struct ProbeResult
 // address is a late reply from a device found there.
 ProbeResult JudgeProbe(const std::vector<FrameRow>& rows, int probed);
 
-// The silence the standard asks between two frames: 3.5 characters of 11 bits, and 1.75 ms at
-// speeds above 19200 bit/s. A master that sends at once after a reply runs two frames together.
-std::int64_t InterFrameUs(int bitsPerSecond);
-// How long a gap ends what a slave sends: 3.5 characters, at least 20 ms (USB adapters hand
-// bytes over in slices of up to 16 ms).
-std::int64_t SilenceUs(int bitsPerSecond);
-
 // Who a device says it is, from a good Read Device Identification reply ("VendorName Quillet,
 // ProductCode QSIM, ...") or a Report Server ID reply ("server id ..."); empty when none.
 std::string IdentificationText(std::string_view deviceIdReply);

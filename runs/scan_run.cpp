@@ -4,6 +4,7 @@
 #include "modbus/function_table.h"
 #include "modbus/reply_details.h"
 #include "requests/request_language.h"
+#include "serial/line_timing.h"
 
 #include <algorithm>
 

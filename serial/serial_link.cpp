@@ -1,9 +1,7 @@
 #include "serial_link.h"
 
+#include "line_timing.h"
 #include "pseudo_terminal.h"
-
-#include "exchange/exchange.h"
-#include "runs/scan_plan.h"
 
 #include <cstdlib>
 #include <string_view>

@@ -1,10 +1,10 @@
 // quillet-sim: a Modbus RTU slave at address 48 on a new pty, for trying the terminal; with
 // --tcp, --rtu-tcp, --udp or --rtu-udp PORT the same slave on the network too.
-#include "cli/file_text.h"
 #include "map_tables.h"
 #include "serial_device.h"
 #include "served_links.h"
 
+#include "benchfiles/file_text.h"
 #include "logfile/local_time.h"
 #include "modbus/ascii_frame.h"
 #include "modbus/byte_string.h"
@@ -191,11 +191,11 @@ std::string readOption(std::string_view option, const char* value, SimOptions& o
     if (option == "--fault")
         return o.faults.add(value);
     if (option == "--faults") {
-        const std::optional<std::string> text = cli::FileText(value);
+        const std::optional<std::string> text = modbus::FileText(value);
         return text ? o.faults.addFile(*text) : std::string("cannot read ") + value;
     }
     if (option == "--map") {
-        const std::optional<std::string> text = cli::FileText(value);
+        const std::optional<std::string> text = modbus::FileText(value);
         o.map = modbus::ReadRegisterMap(text.value_or(""));
         if (!text)
             return std::string("cannot read ") + value;

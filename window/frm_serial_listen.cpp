@@ -7,8 +7,7 @@
 #include "monitor/listen_bar.h"
 #include "window_constants.h"
 
-#include "exchange/exchange.h"
-#include "runs/scan_plan.h"
+#include "serial/line_timing.h"
 #include "serial/serial_port.h"
 
 #include <QElapsedTimer>

@@ -7,7 +7,7 @@
 #include "time_stamp.h"
 #include "window_constants.h"
 
-#include "exchange/exchange.h"
+#include "serial/line_timing.h"
 #include "serial/link_address.h"
 #include "serial/serial_port.h"
 

@@ -4,9 +4,9 @@
 #include "fuzz_check.h"
 
 #include "benchfiles/check_file.h"
+#include "benchfiles/named_request.h"
 #include "benchfiles/register_map.h"
 #include "modbus/function_table.h"
-#include "requests/named_request.h"
 #include "requests/request_language.h"
 
 #include <string>

@@ -3,8 +3,8 @@
 #include "fuzz_check.h"
 
 #include "benchfiles/map_values.h"
+#include "benchfiles/named_request.h"
 #include "benchfiles/register_map.h"
-#include "requests/named_request.h"
 
 #include <string>
 

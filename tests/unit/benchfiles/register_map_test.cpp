@@ -1,8 +1,8 @@
 // Register maps as device manuals give them: every column, the manuals' 30001/40001 numbers, and
 // each refusal named by its line.
 #include "benchfiles/map_values.h"
+#include "benchfiles/named_request.h"
 #include "benchfiles/register_map.h"
-#include "requests/named_request.h"
 
 #include <gtest/gtest.h>
 

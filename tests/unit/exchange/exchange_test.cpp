@@ -5,7 +5,7 @@
 #include "exchange/exchange.h"
 #include "exchange/request_gate.h"
 #include "modbus/crc16.h"
-#include "runs/scan_plan.h"
+#include "serial/line_timing.h"
 #include "tests/support/byte_list.h"
 #include "tests/support/line_delivery.h"
 

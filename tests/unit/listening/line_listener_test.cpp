@@ -9,6 +9,7 @@
 #include "modbus/crc16.h"
 #include "modbus/function_table.h"
 #include "requests/request_language.h"
+#include "serial/line_timing.h"
 #include "tests/support/byte_list.h"
 
 #include <gtest/gtest.h>

@@ -279,7 +279,7 @@ TEST(FrameAnalyzer, AsciiFramesAreJudgedOnTheirText)
     FrameAnalyzer analyzer;
     analyzer.setFraming(Framing::Ascii);
     EXPECT_EQ(analyzer.wireOf(framed({ 0x11, 3, 0, 0x6B, 0, 3 })), request);
-    EXPECT_EQ(analyzer.wireOf(bytes({ 0x11, 3, 0, 0x6B, 0, 3, 0, 0 })), ":1103006B00037F\r\n")
+    EXPECT_EQ(analyzer.wireOf(bytes({ 0x11, 3, 0, 0x6B, 0, 3, 0, 0 })), ":1103006B000370\r\n")
         << "wrong check bytes on purpose: a wrong LRC";
 }
 

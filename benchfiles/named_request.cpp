@@ -1,6 +1,6 @@
 #include "named_request.h"
 
-#include "benchfiles/map_values.h"
+#include "map_values.h"
 #include "modbus/function_table.h"
 #include "modbus/number_format.h"
 #include "modbus/text_trim.h"

@@ -4,8 +4,8 @@
 // the map's scale and offset; anything else is the plain request language.
 #pragma once
 
-#include "benchfiles/register_map.h"
-#include "request_language.h"
+#include "register_map.h"
+#include "requests/request_language.h"
 
 #include <string_view>
 

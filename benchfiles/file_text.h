@@ -1,13 +1,13 @@
-// A file's whole text, as the map, workspace and check readers take it.
+// A file's whole text, as the map, workspace, check and fault readers of both programs take it.
 #pragma once
 
-#include "benchfiles/file_limits.h"
+#include "file_limits.h"
 
 #include <fstream>
 #include <optional>
 #include <string>
 
-namespace cli {
+namespace modbus {
 
 // nullopt when the file cannot be read or holds more than limit bytes: a hostile file is
 // refused after limit bytes, not read for minutes. Pipes (check <(...)) work too.
@@ -29,4 +29,4 @@ inline std::optional<std::string> FileText(
     return text;
 }
 
-} // namespace cli
+} // namespace modbus
