@@ -125,6 +125,32 @@ TEST(FunctionTable, ReplyLengthsFromTheirFirstBytes)
     }
 }
 
+// How long a request is from its first bytes, as a listener cuts them, and whether it may go to
+// address 0: only what changes things, never what reads.
+TEST(FunctionTable, RequestLengthsAndWhatMayBeBroadcast)
+{
+    using L = std::optional<std::size_t>;
+    const std::tuple<const char*, L, bool> cases[] = {
+        { "01", std::nullopt, false }, { "01 01", 8, false }, { "01 04", 8, false },
+        { "01 05", 8, true }, { "01 06", 8, true }, { "01 08", 8, false },
+        { "01 0F 00 13 00 0A", std::nullopt, true }, // the byte count is next
+        { "01 0F 00 13 00 0A 02", 11, true }, { "01 10 00 01 00 02 04", 13, true },
+        { "01 16", 10, true }, { "01 17 00 03 00 06 00 0E 00 03", std::nullopt, false },
+        { "01 17 00 03 00 06 00 0E 00 03 06", 19, false }, // it reads: no broadcast
+        { "01 11", 4, false }, { "01 2B", 7, false }, { "01 07", 4, false }, { "01 0B", 4, false },
+        { "01 0C", 4, false }, // only heard
+        { "01 41", 0, false }, // a code the table lacks
+    };
+    for (const auto& [hex, length, broadcast] : cases) {
+        const ByteString request = *ParseHexBytes(hex);
+        EXPECT_EQ(RequestFrameLength(request, 0), length) << hex;
+        EXPECT_EQ(BroadcastAllowed(ByteAt(request, 1)), broadcast) << hex;
+    }
+    EXPECT_EQ(BuildRequest(0, ParseRequest("read-holding 0 1").fields).notSent,
+        "address 0 is a broadcast, which nobody answers: only writes (5, 6, 15, 16, 22) may go to "
+        "it");
+}
+
 TEST(FunctionTable, WholeFramesWithTheirCheckBytes)
 {
     const std::pair<int, const char*> frames[] = {
