@@ -71,9 +71,9 @@ private:
     void startLibmodbus();
     std::string readFrame(int timeoutMs);
     std::string answer(const std::string& frame);
-    // 8 and 43/14, which libmodbus does not answer: framed here. nullopt: libmodbus's to answer.
+    // Ignored writes and what libmodbus does not answer, framed here; nullopt: libmodbus's to
+    // answer.
     std::optional<std::string> answerOwn(const std::string& frame);
-    std::string answerDeviceId(const std::string& frame);
 
     int address_;
     std::vector<int> addresses_; // empty: address_ alone
