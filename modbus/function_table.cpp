@@ -180,6 +180,26 @@ std::optional<std::size_t> ReplyFrameLength(
     return 0;
 }
 
+std::optional<std::size_t> ExpectedReplyLength(std::string_view request)
+{
+    const FunctionInfo* info = request.size() < 4 ? nullptr : FindFunction(ByteAt(request, 1));
+    const std::optional<ReadSpan> read = SpanOfRequest(request);
+    switch (info ? info->reply : ReplyRule::Unknown) {
+    case ReplyRule::ByteCount:
+        if (!read)
+            return std::nullopt;
+        return 5 + (HoldsBits(read->table) ? (read->count + 7) / 8 : 2 * read->count);
+    case ReplyRule::Fixed8:
+        return 8;
+    case ReplyRule::Fixed10:
+        return 10;
+    case ReplyRule::AsRequest:
+        return request.size() >= 6 ? std::min(request.size(), kMaxFrame) : 8;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::optional<std::size_t> RequestFrameLength(std::string_view bytes, std::size_t at)
 {
     if (bytes.size() < at + 2)

@@ -115,6 +115,10 @@ const FunctionInfo* FindWriter(DataTable table, WriteLayout layout);
 std::optional<std::size_t> ReplyFrameLength(
     std::string_view bytes, std::size_t at, std::string_view request = {});
 
+// Bytes a good reply to this request frame takes, check bytes included, as far as the request
+// tells: nullopt when only the reply says (17, 43/14).
+std::optional<std::size_t> ExpectedReplyLength(std::string_view request);
+
 // Bytes the request starting at bytes[at] takes, check bytes included, as a listener that sent
 // nothing cuts frames: 0 when its function code does not say, nullopt when more bytes are
 // needed to tell.

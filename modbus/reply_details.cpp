@@ -31,7 +31,7 @@ namespace {
     unsigned firstItem(std::string_view request, bool bits)
     {
         const FunctionInfo* info = request.size() < 6 ? nullptr : FindFunction(ByteAt(request, 1));
-        return info && info->reads && bitTable(*info->reads) == bits ? WordAt(request, 2) : 0;
+        return info && info->reads && HoldsBits(*info->reads) == bits ? WordAt(request, 2) : 0;
     }
 
     std::vector<std::string> registerCells(std::uint16_t value, unsigned number)
