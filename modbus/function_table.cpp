@@ -39,6 +39,7 @@ namespace {
               { "WSTART", A::WriteStart, "&Write start" }, { "VALUE...", A::Values, "&Values" } };
     constexpr Argument kDiagnostics[]
         = { { "SUB", A::Sub, "&Sub-function" }, { "[HEX]", A::Data, "&Data (hex)" } };
+    constexpr Argument kFifo[] = { { "ADDR", A::Start, "FIFO &address" } };
     constexpr std::span<const Argument> kNothing;
     constexpr Argument kDeviceId[]
         = { { "[basic|regular|extended|object]", A::ReadCode, "&Read code (1-4)" },
@@ -90,6 +91,8 @@ namespace {
         { 23, "23", "Read/Write Multiple Registers", "read-write", kReadWrite, { 0, 10 },
             T::Holding, kSecond, kNone, R::ByteCount, pdu::ReadWrite, never, d::Registers,
             m::RegisterBytes },
+        { 24, "24", "Read FIFO Queue", "read-fifo", kFifo, { 6 }, none, none, kNone,
+            R::TwoByteCount, pdu::ReadFifo, never, d::Fifo, m::FifoCount },
         // MEI type 14, a read code and an object id.
         { 43, "43/14", "Read Device Identification", "device-id", kDeviceId, { 7 }, none, none,
             kNone, R::DeviceObjects, pdu::DeviceId, never, d::DeviceId, m::DeviceObjects },
@@ -145,6 +148,20 @@ const FunctionInfo* FindWriter(DataTable table, WriteLayout layout)
     return it == std::end(kFunctions) ? nullptr : it;
 }
 
+namespace {
+
+    // Address, function, a 16-bit count, what it counts, check bytes. A count no frame could
+    // hold tells nothing: the check bytes then end the frame.
+    std::optional<std::size_t> wordCounted(std::string_view bytes, std::size_t at)
+    {
+        if (bytes.size() < at + 4)
+            return std::nullopt;
+        const std::size_t length = 6 + std::size_t(WordAt(bytes, at + 2));
+        return length <= kMaxFrame ? length : 0;
+    }
+
+} // namespace
+
 std::optional<std::size_t> ReplyFrameLength(
     std::string_view bytes, std::size_t at, std::string_view request)
 {
@@ -161,6 +178,8 @@ std::optional<std::size_t> ReplyFrameLength(
         if (bytes.size() < at + 3)
             return std::nullopt;
         return 5 + std::size_t(ByteAt(bytes, at + 2));
+    case ReplyRule::TwoByteCount:
+        return wordCounted(bytes, at);
     case ReplyRule::Fixed8:
         return 8;
     case ReplyRule::Fixed10:

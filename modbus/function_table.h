@@ -63,9 +63,17 @@ struct Written
     std::uint8_t at = 2; // the frame offset of its address or start
 };
 
-// How a reply's length follows from its first bytes (or from its request). Unknown: its check
-// bytes or the silence after it end it.
-enum class ReplyRule { ByteCount, Fixed8, Fixed10, AsRequest, DeviceObjects, Unknown };
+// How a reply's length follows from its first bytes (or from its request). TwoByteCount: a
+// 16-bit count after the function (24). Unknown: its check bytes or the silence after it end it.
+enum class ReplyRule {
+    ByteCount,
+    TwoByteCount,
+    Fixed8,
+    Fixed10,
+    AsRequest,
+    DeviceObjects,
+    Unknown
+};
 
 // A 16-bit field from byte 2 on that a good reply repeats from its request.
 struct EchoedField
@@ -116,7 +124,7 @@ std::optional<std::size_t> ReplyFrameLength(
     std::string_view bytes, std::size_t at, std::string_view request = {});
 
 // Bytes a good reply to this request frame takes, check bytes included, as far as the request
-// tells: nullopt when only the reply says (17, 43/14).
+// tells: nullopt when only the reply says (17, 24, 43/14).
 std::optional<std::size_t> ExpectedReplyLength(std::string_view request);
 
 // Bytes the request starting at bytes[at] takes, check bytes included, as a listener that sent

@@ -195,5 +195,18 @@ namespace details {
             {} };
     }
 
+    DetailTable Fifo(std::string_view reply, std::string_view, WordOrder)
+    {
+        // The bytes its 16-bit byte count holds, never past its check bytes.
+        const std::string_view data = reply.substr(
+            4, std::min<std::size_t>(WordAt(reply, 2), reply.size() < 6 ? 0 : reply.size() - 6));
+        const unsigned count = WordAt(data, 0);
+        DetailTable table { { "Field", "Value" }, { { "FIFO count", Decimal(count) } }, {} };
+        for (std::size_t i = 0; i < count && 2 * i + 3 < data.size(); ++i)
+            table.rows.push_back(
+                { "Value " + Decimal(unsigned(i + 1)), numbered(WordAt(data, 2 * i + 2)) });
+        return table;
+    }
+
 } // namespace details
 } // namespace modbus

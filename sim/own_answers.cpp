@@ -3,6 +3,7 @@
 #include "modbus/byte_string.h"
 #include "modbus/crc16.h"
 #include "modbus/function_table.h"
+#include "modbus/reply_match.h"
 
 #include <algorithm>
 #include <utility>
@@ -20,6 +21,33 @@ std::string exception(const std::string& frame, int code)
 std::optional<std::string> diagnostics(const std::string& frame, const SlaveData&)
 {
     return frame.size() >= 6 && modbus::ReplyCopiesRequest(frame) ? frame : exception(frame, 1);
+}
+
+void put16(std::string& bytes, std::size_t value)
+{
+    bytes += { char(value >> 8 & 0xFF), char(value & 0xFF) };
+}
+
+// A queue kept in holding registers, as devices commonly keep one: the register at the FIFO
+// address holds the count, the values follow it.
+std::optional<std::string> fifo(const std::string& frame, const SlaveData& slave)
+{
+    if (modbus::RequestFrameLength(frame, 0) != frame.size())
+        return exception(frame, 3);
+    const std::size_t at = modbus::WordAt(frame, 2);
+    if (at >= slave.registers.size())
+        return exception(frame, 2);
+    const std::size_t count = slave.registers[at];
+    if (count > modbus::match::kFifoMost)
+        return exception(frame, 3);
+    if (at + 1 + count > slave.registers.size())
+        return exception(frame, 2);
+    std::string reply = frame.substr(0, 2);
+    put16(reply, 2 + 2 * count);
+    put16(reply, count);
+    for (std::size_t i = 1; i <= count; ++i)
+        put16(reply, slave.registers[at + i]);
+    return withCrc(reply);
 }
 
 // MEI type 14 alone. Basic: objects 0..2; regular and extended: 0..6; one object: the one asked.
@@ -41,7 +69,8 @@ std::optional<std::string> deviceId(const std::string& frame, const SlaveData& s
 }
 
 using Answer = std::optional<std::string> (*)(const std::string& frame, const SlaveData& slave);
-constexpr std::pair<std::uint8_t, Answer> kAnswers[] = { { 8, diagnostics }, { 43, deviceId } };
+constexpr std::pair<std::uint8_t, Answer> kAnswers[]
+    = { { 8, diagnostics }, { 24, fifo }, { 43, deviceId } };
 
 } // namespace
 

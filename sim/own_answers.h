@@ -1,6 +1,6 @@
 // The replies the simulated slave frames itself, for the functions libmodbus does not answer
-// (it cannot even tell where their requests end): Diagnostics (8) and Read Device
-// Identification (43/14). Plain C++: the frame and the slave's data are passed in.
+// (it cannot even tell where their requests end): Diagnostics (8), Read FIFO Queue (24) and
+// Read Device Identification (43/14). Plain C++: the frame and the slave's data are passed in.
 #pragma once
 
 #include <cstdint>
