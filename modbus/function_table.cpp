@@ -7,6 +7,7 @@
 #include "request_pdu.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace modbus {
 namespace {
@@ -126,6 +127,18 @@ const FunctionInfo* FindCommand(std::string_view word)
 {
     const auto* it = std::ranges::find(kFunctions, word, &FunctionInfo::command);
     return it == std::end(kFunctions) ? nullptr : it;
+}
+
+std::string CommandList(bool (*fits)(const FunctionInfo& f))
+{
+    std::vector<std::string_view> words;
+    for (const FunctionInfo& f : Functions())
+        if (fits(f))
+            words.push_back(f.command);
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        text.append(i == 0 ? "" : i + 1 < words.size() ? ", " : " or ").append(words[i]);
+    return text;
 }
 
 bool PlainWrite(const FunctionInfo& f)

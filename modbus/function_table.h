@@ -110,6 +110,10 @@ std::span<const FunctionInfo> Functions();
 const FunctionInfo* FindFunction(std::uint8_t code);
 const FunctionInfo* FindCommand(std::string_view word);
 
+// The command words of the functions that fit, as a sentence: "read-coils, read-holding or
+// read-write".
+std::string CommandList(bool (*fits)(const FunctionInfo& f));
+
 // A write of the values it carries that reads nothing: 5, 6, 15, 16.
 bool PlainWrite(const FunctionInfo& f);
 // The plain read of a table (1, 2, 3, 4); the plain write of one value or a block to it, null

@@ -6,12 +6,20 @@
 #include <algorithm>
 
 namespace modbus {
+namespace {
+
+    // A mask write's result depends on what was there before: nothing to compare with.
+    bool readsBack(const FunctionInfo& f)
+    {
+        return f.writes && f.writes->layout != WriteLayout::Masked;
+    }
+
+} // namespace
 
 std::optional<RequestFields> ReadBackOf(const RequestFields& write)
 {
     const FunctionInfo* info = write.raw ? nullptr : FindFunction(write.function);
-    if (!info || !info->writes || info->writes->layout == WriteLayout::Masked
-        || write.values.empty())
+    if (!info || !readsBack(*info) || write.values.empty())
         return std::nullopt;
     // A write that reads first (23) names where it writes apart from where it reads.
     const bool second = std::ranges::any_of(
@@ -22,6 +30,8 @@ std::optional<RequestFields> ReadBackOf(const RequestFields& write)
     read.quantity = unsigned(write.values.size());
     return read;
 }
+
+std::string ReadBackCommands() { return CommandList(readsBack); }
 
 std::string ReadBackMismatch(
     const RequestFields& write, std::string_view readFrame, std::string_view readReply)
