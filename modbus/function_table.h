@@ -82,8 +82,9 @@ struct EchoedField
     bool bit = false; // a coil's value: 0xFF00 on, 0 off
 };
 
-// A function the terminal only hears another master ask has no name, command or builder: the
-// table knows how long its request is, and nothing of its reply.
+// A function the terminal only hears another master ask (7, 11, 12) has no name, command,
+// builder or decoder (build and details are null): the table knows how long its request is, and
+// nothing of its reply.
 struct FunctionInfo
 {
     std::uint8_t code;
