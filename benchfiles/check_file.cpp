@@ -121,8 +121,7 @@ namespace {
                    "exception N";
         step.expected = *expected;
         if (step.verify && !ReadBackOf(step.request))
-            return "verify reads back a write: write-coil, write-register, write-coils, "
-                   "write-registers or read-write";
+            return "verify reads back a write: " + ReadBackCommands();
         return refusal(step);
     }
 

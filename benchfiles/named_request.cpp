@@ -22,12 +22,10 @@ namespace {
         return kNames[int(table)];
     }
 
-    std::uint8_t readFunctionOf(DataTable table) { return std::uint8_t(table); }
-
     NamedRequest readNamed(const MapEntry& e)
     {
         NamedRequest named { {}, &e };
-        named.parsed.fields.function = readFunctionOf(e.table);
+        named.parsed.fields.function = FindReader(e.table)->code;
         named.parsed.fields.start = e.address;
         named.parsed.fields.quantity = e.count();
         return named;
@@ -42,7 +40,7 @@ namespace {
 
     NamedRequest writeNamed(const MapEntry& e, std::string_view text, WordOrder order)
     {
-        if (e.table != DataTable::Coils && e.table != DataTable::Holding)
+        if (!FindWriter(e.table, WriteLayout::One))
             return refused(e.name + " is " + aTable(e.table) + ": it cannot be written");
         const auto value = engineering(e, Trimmed(text));
         if (!value)
@@ -53,7 +51,9 @@ namespace {
             return refused(std::string(Trimmed(text)) + " does not fit " + e.name);
         NamedRequest named { {}, &e };
         RequestFields& f = named.parsed.fields;
-        f.function = e.table == DataTable::Coils ? 5 : raw->size() == 1 ? 6 : 16;
+        // A coil alone, as a map names one; a register, or the registers of a wider value.
+        const bool one = e.table == DataTable::Coils || raw->size() == 1;
+        f.function = FindWriter(e.table, one ? WriteLayout::One : WriteLayout::Block)->code;
         f.start = e.address;
         f.values.assign(raw->begin(), raw->end());
         if (e.table == DataTable::Coils)
@@ -61,15 +61,12 @@ namespace {
         return named;
     }
 
+    // The table a plain read or a plain write of values works on; none for the others.
     std::optional<DataTable> tableOfCommand(const FunctionInfo& f)
     {
-        if (f.code >= 1 && f.code <= 4)
-            return DataTable(f.code);
-        if (f.code == 5 || f.code == 15)
-            return DataTable::Coils;
-        if (f.code == 6 || f.code == 16)
-            return DataTable::Holding;
-        return std::nullopt;
+        if (f.reads && !f.writes)
+            return f.reads;
+        return PlainWrite(f) ? std::optional(f.writes->table) : std::nullopt;
     }
 
     // "read-input temperature", "write-register setpoint 21.5": a command word and a name.
@@ -80,7 +77,7 @@ namespace {
         const auto table = f ? tableOfCommand(*f) : std::nullopt;
         if (!table || ParseInteger(w[1]))
             return std::nullopt;
-        const bool reads = f->code <= 4;
+        const bool reads = f->reads.has_value();
         const MapEntry* e = FindEntry(map, JoinWords(w, 1, reads ? w.size() : w.size() - 1));
         if (!e)
             return std::nullopt;

@@ -38,6 +38,8 @@ namespace {
         return !fields.raw && info && info->reads;
     }
 
+    bool reads(const modbus::FunctionInfo& f) { return f.reads.has_value(); }
+
     std::string usage(const CLI::App& app)
     {
         return app.help() + "\nCommands:\n" + modbus::RequestUsage();
@@ -279,8 +281,7 @@ namespace {
         if (!o.verify)
             return {};
         if (!modbus::ReadBackOf(o.request))
-            return "--verify reads back a write: write-coil, write-register, write-coils, "
-                   "write-registers or read-write";
+            return "--verify reads back a write: " + modbus::ReadBackCommands();
         if (o.address == 0)
             return "--verify cannot read back a broadcast (address 0)";
         return {};
@@ -300,14 +301,12 @@ namespace {
             return done(2, "quillet-cli: " + why + "\n\n" + usage(app), parsed.notices);
         if (parsed.options.addresses.size() > 1 && !isRead(request.fields))
             return done(2,
-                "quillet-cli: a list of addresses is for reads: read-coils, read-discrete, "
-                "read-holding, read-input or read-write\n\n"
-                    + usage(app),
+                "quillet-cli: a list of addresses is for reads: " + modbus::CommandList(reads)
+                    + "\n\n" + usage(app),
                 parsed.notices);
         if (parsed.options.everyMs && !isRead(request.fields))
             return done(2,
-                "quillet-cli: --every polls a read: read-coils, read-discrete, read-holding, "
-                "read-input or read-write\n\n"
+                "quillet-cli: --every polls a read: " + modbus::CommandList(reads) + "\n\n"
                     + usage(app),
                 parsed.notices);
         return parsed;

@@ -7,6 +7,7 @@
 #include "request_pdu.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace modbus {
 namespace {
@@ -39,6 +40,7 @@ namespace {
               { "WSTART", A::WriteStart, "&Write start" }, { "VALUE...", A::Values, "&Values" } };
     constexpr Argument kDiagnostics[]
         = { { "SUB", A::Sub, "&Sub-function" }, { "[HEX]", A::Data, "&Data (hex)" } };
+    constexpr Argument kFifo[] = { { "ADDR", A::Start, "FIFO &address" } };
     constexpr std::span<const Argument> kNothing;
     constexpr Argument kDeviceId[]
         = { { "[basic|regular|extended|object]", A::ReadCode, "&Read code (1-4)" },
@@ -53,40 +55,67 @@ namespace {
     namespace d = details;
     namespace m = match;
 
+    using W = WriteLayout;
+    constexpr Written kCoil1 { T::Coils, W::One }, kRegister1 { T::Holding, W::One };
+    constexpr Written kCoils { T::Coils, W::Block }, kRegisters { T::Holding, W::Block };
+    constexpr Written kMasked { T::Holding, W::Masked };
+    constexpr Written kSecond { T::Holding, W::Block, 6 }; // after the read's start and count
+    // Requests of the address, the function, two 16-bit fields and the check bytes; of the
+    // address, the function and the check bytes.
+    constexpr RequestShape kFields { 8 }, kBare { 4 };
+
+    // The functions the request language asks, then those only heard on a line.
     constexpr FunctionInfo kFunctions[] = {
-        { 1, "1", "Read Coils", "read-coils", kStartCount, T::Coils, kNone, R::ByteCount,
-            pdu::ReadBits, never, d::Bits, m::BitBytes },
-        { 2, "2", "Read Discrete Inputs", "read-discrete", kStartCount, T::Inputs, kNone,
+        { 1, "1", "Read Coils", "read-coils", kStartCount, kFields, T::Coils, none, kNone,
             R::ByteCount, pdu::ReadBits, never, d::Bits, m::BitBytes },
-        { 3, "3", "Read Holding Registers", "read-holding", kStartCount, T::Holding, kNone,
-            R::ByteCount, pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
-        { 4, "4", "Read Input Registers", "read-input", kStartCount, T::InputRegisters, kNone,
-            R::ByteCount, pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
-        { 5, "5", "Write Single Coil", "write-coil", kAddressBit, none, kCoil, R::Fixed8,
-            pdu::WriteCoil, always, d::CoilEcho, m::Echoed },
-        { 6, "6", "Write Single Register", "write-register", kAddressValue, none, kRegister,
-            R::Fixed8, pdu::WriteRegister, always, d::RegisterEcho, m::Echoed },
-        { 8, "8", "Diagnostics", "diagnostics", kDiagnostics, none, kSub, R::AsRequest,
-            pdu::Diagnostics, queryData, d::Diagnostics, m::SubFunction },
-        { 15, "15", "Write Multiple Coils", "write-coils", kStartBits, none, kBlock, R::Fixed8,
-            pdu::WriteCoils, never, d::BlockEcho, m::Echoed },
-        { 16, "16", "Write Multiple Registers", "write-registers", kStartValues, none, kBlock,
-            R::Fixed8, pdu::WriteRegisters, never, d::BlockEcho, m::Echoed },
-        { 17, "17", "Report Server ID", "server-id", kNothing, none, kNone, R::ByteCount,
-            pdu::FunctionOnly, never, d::ServerId, m::Anything },
-        { 22, "22", "Mask Write Register", "mask-write", kMaskWrite, none, kMasks, R::Fixed10,
-            pdu::MaskWrite, always, d::MaskEcho, m::Echoed },
-        { 23, "23", "Read/Write Multiple Registers", "read-write", kReadWrite, T::Holding, kNone,
-            R::ByteCount, pdu::ReadWrite, never, d::Registers, m::RegisterBytes },
-        { 43, "43/14", "Read Device Identification", "device-id", kDeviceId, none, kNone,
-            R::DeviceObjects, pdu::DeviceId, never, d::DeviceId, m::DeviceObjects },
+        { 2, "2", "Read Discrete Inputs", "read-discrete", kStartCount, kFields, T::Inputs, none,
+            kNone, R::ByteCount, pdu::ReadBits, never, d::Bits, m::BitBytes },
+        { 3, "3", "Read Holding Registers", "read-holding", kStartCount, kFields, T::Holding, none,
+            kNone, R::ByteCount, pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
+        { 4, "4", "Read Input Registers", "read-input", kStartCount, kFields, T::InputRegisters,
+            none, kNone, R::ByteCount, pdu::ReadRegisters, never, d::Registers, m::RegisterBytes },
+        { 5, "5", "Write Single Coil", "write-coil", kAddressBit, kFields, none, kCoil1, kCoil,
+            R::Fixed8, pdu::WriteCoil, always, d::CoilEcho, m::Echoed },
+        { 6, "6", "Write Single Register", "write-register", kAddressValue, kFields, none,
+            kRegister1, kRegister, R::Fixed8, pdu::WriteRegister, always, d::RegisterEcho,
+            m::Echoed },
+        { 8, "8", "Diagnostics", "diagnostics", kDiagnostics, kFields, none, none, kSub,
+            R::AsRequest, pdu::Diagnostics, queryData, d::Diagnostics, m::SubFunction },
+        { 15, "15", "Write Multiple Coils", "write-coils", kStartBits, { 0, 6 }, none, kCoils,
+            kBlock, R::Fixed8, pdu::WriteCoils, never, d::BlockEcho, m::Echoed },
+        { 16, "16", "Write Multiple Registers", "write-registers", kStartValues, { 0, 6 }, none,
+            kRegisters, kBlock, R::Fixed8, pdu::WriteRegisters, never, d::BlockEcho, m::Echoed },
+        { 17, "17", "Report Server ID", "server-id", kNothing, kBare, none, none, kNone,
+            R::ByteCount, pdu::FunctionOnly, never, d::ServerId, m::Anything },
+        { 22, "22", "Mask Write Register", "mask-write", kMaskWrite, { 10 }, none, kMasked, kMasks,
+            R::Fixed10, pdu::MaskWrite, always, d::MaskEcho, m::Echoed },
+        { 23, "23", "Read/Write Multiple Registers", "read-write", kReadWrite, { 0, 10 },
+            T::Holding, kSecond, kNone, R::ByteCount, pdu::ReadWrite, never, d::Registers,
+            m::RegisterBytes },
+        { 24, "24", "Read FIFO Queue", "read-fifo", kFifo, { 6 }, none, none, kNone,
+            R::TwoByteCount, pdu::ReadFifo, never, d::Fifo, m::FifoCount },
+        // MEI type 14, a read code and an object id.
+        { 43, "43/14", "Read Device Identification", "device-id", kDeviceId, { 7 }, none, none,
+            kNone, R::DeviceObjects, pdu::DeviceId, never, d::DeviceId, m::DeviceObjects },
+        // Serial-line functions another master may ask: cut by their length when heard.
+        { 7, "7", {}, {}, kNothing, kBare, none, none, kNone, R::Unknown, nullptr, never, nullptr,
+            m::Anything },
+        { 11, "11", {}, {}, kNothing, kBare, none, none, kNone, R::Unknown, nullptr, never, nullptr,
+            m::Anything },
+        { 12, "12", {}, {}, kNothing, kBare, none, none, kNone, R::Unknown, nullptr, never, nullptr,
+            m::Anything },
     };
+
+    constexpr bool asked(const FunctionInfo& f) { return !f.command.empty(); }
+    constexpr auto kAsked = std::size_t(std::ranges::count_if(kFunctions, asked));
+    static_assert(std::all_of(kFunctions, kFunctions + kAsked, asked),
+        "the functions the request language asks come first");
 
     constexpr std::size_t kMaxFrame = 256;
 
 } // namespace
 
-std::span<const FunctionInfo> Functions() { return kFunctions; }
+std::span<const FunctionInfo> Functions() { return std::span(kFunctions).first(kAsked); }
 
 const FunctionInfo* FindFunction(std::uint8_t code)
 {
@@ -99,6 +128,52 @@ const FunctionInfo* FindCommand(std::string_view word)
     const auto* it = std::ranges::find(kFunctions, word, &FunctionInfo::command);
     return it == std::end(kFunctions) ? nullptr : it;
 }
+
+std::string CommandList(bool (*fits)(const FunctionInfo& f))
+{
+    std::vector<std::string_view> words;
+    for (const FunctionInfo& f : Functions())
+        if (fits(f))
+            words.push_back(f.command);
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        text.append(i == 0 ? "" : i + 1 < words.size() ? ", " : " or ").append(words[i]);
+    return text;
+}
+
+bool PlainWrite(const FunctionInfo& f)
+{
+    return f.writes && f.writes->layout != WriteLayout::Masked && !f.reads;
+}
+
+const FunctionInfo* FindReader(DataTable table)
+{
+    const auto* it = std::ranges::find_if(
+        kFunctions, [&](const FunctionInfo& f) { return f.reads == table && !f.writes; });
+    return it == std::end(kFunctions) ? nullptr : it;
+}
+
+const FunctionInfo* FindWriter(DataTable table, WriteLayout layout)
+{
+    const auto* it = std::ranges::find_if(kFunctions, [&](const FunctionInfo& f) {
+        return PlainWrite(f) && f.writes->table == table && f.writes->layout == layout;
+    });
+    return it == std::end(kFunctions) ? nullptr : it;
+}
+
+namespace {
+
+    // Address, function, a 16-bit count, what it counts, check bytes. A count no frame could
+    // hold tells nothing: the check bytes then end the frame.
+    std::optional<std::size_t> wordCounted(std::string_view bytes, std::size_t at)
+    {
+        if (bytes.size() < at + 4)
+            return std::nullopt;
+        const std::size_t length = 6 + std::size_t(WordAt(bytes, at + 2));
+        return length <= kMaxFrame ? length : 0;
+    }
+
+} // namespace
 
 std::optional<std::size_t> ReplyFrameLength(
     std::string_view bytes, std::size_t at, std::string_view request)
@@ -116,6 +191,8 @@ std::optional<std::size_t> ReplyFrameLength(
         if (bytes.size() < at + 3)
             return std::nullopt;
         return 5 + std::size_t(ByteAt(bytes, at + 2));
+    case ReplyRule::TwoByteCount:
+        return wordCounted(bytes, at);
     case ReplyRule::Fixed8:
         return 8;
     case ReplyRule::Fixed10:
@@ -129,34 +206,45 @@ std::optional<std::size_t> ReplyFrameLength(
         if (const auto reply = ParseDeviceId(bytes, at))
             return reply->length;
         return std::nullopt;
+    case ReplyRule::Unknown:
+        return 0;
     }
     return 0;
 }
 
+std::optional<std::size_t> ExpectedReplyLength(std::string_view request)
+{
+    const FunctionInfo* info = request.size() < 4 ? nullptr : FindFunction(ByteAt(request, 1));
+    const std::optional<ReadSpan> read = SpanOfRequest(request);
+    switch (info ? info->reply : ReplyRule::Unknown) {
+    case ReplyRule::ByteCount:
+        if (!read)
+            return std::nullopt;
+        return 5 + (HoldsBits(read->table) ? (read->count + 7) / 8 : 2 * read->count);
+    case ReplyRule::Fixed8:
+        return 8;
+    case ReplyRule::Fixed10:
+        return 10;
+    case ReplyRule::AsRequest:
+        return request.size() >= 6 ? std::min(request.size(), kMaxFrame) : 8;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::optional<std::size_t> RequestFrameLength(std::string_view bytes, std::size_t at)
 {
-    // A request's length: fixed, or its byte count (at countAt from its start) and the bytes
-    // before and after it.
-    struct Shape
-    {
-        std::uint8_t function;
-        std::size_t length;
-        std::size_t countAt; // 0: the length is fixed
-    };
-    static constexpr Shape kShapes[] = { { 1, 8, 0 }, { 2, 8, 0 }, { 3, 8, 0 }, { 4, 8, 0 },
-        { 5, 8, 0 }, { 6, 8, 0 }, { 7, 4, 0 }, { 8, 8, 0 }, { 11, 4, 0 }, { 12, 4, 0 },
-        { 15, 0, 6 }, { 16, 0, 6 }, { 17, 4, 0 }, { 22, 10, 0 }, { 23, 0, 10 },
-        { 43, 7, 0 } }; // 43: MEI 14, a read code and an object id
     if (bytes.size() < at + 2)
         return std::nullopt;
-    const auto* shape = std::ranges::find(kShapes, ByteAt(bytes, at + 1), &Shape::function);
-    if (shape == std::end(kShapes))
+    const FunctionInfo* info = FindFunction(ByteAt(bytes, at + 1));
+    if (!info)
         return 0;
-    if (shape->countAt == 0)
-        return shape->length;
-    if (bytes.size() <= at + shape->countAt)
+    const RequestShape shape = info->request;
+    if (shape.countAt == 0)
+        return shape.length;
+    if (bytes.size() <= at + shape.countAt)
         return std::nullopt;
-    return shape->countAt + 1 + std::size_t(ByteAt(bytes, at + shape->countAt)) + 2;
+    return shape.countAt + 1 + std::size_t(ByteAt(bytes, at + shape.countAt)) + 2;
 }
 
 bool ReplyCopiesRequest(std::string_view request)
@@ -167,11 +255,24 @@ bool ReplyCopiesRequest(std::string_view request)
     return info && info->copies(request);
 }
 
+namespace {
+
+    // "5, 6, 15, 16, 22"
+    std::string broadcastCodes()
+    {
+        std::string codes;
+        for (const FunctionInfo& f : kFunctions)
+            if (BroadcastAllowed(f.code))
+                codes += (codes.empty() ? "" : ", ") + std::to_string(f.code);
+        return codes;
+    }
+
+} // namespace
+
 bool BroadcastAllowed(std::uint8_t function)
 {
-    // The standard lets a broadcast only change things: what it reads would never come back.
-    constexpr std::uint8_t kWrites[] = { 5, 6, 15, 16, 22 };
-    return std::find(std::begin(kWrites), std::end(kWrites), function) != std::end(kWrites);
+    const FunctionInfo* info = FindFunction(function);
+    return info && info->writes && !info->reads;
 }
 
 BuiltRequest BuildRequest(int slave, const RequestFields& fields)
@@ -185,12 +286,12 @@ BuiltRequest BuildRequest(int slave, const RequestFields& fields)
         frame += fields.data;
     } else {
         const FunctionInfo* info = FindFunction(fields.function);
-        if (!info)
+        if (!info || !info->build)
             return { {}, "function " + std::to_string(fields.function) + " is not in the table" };
         if (slave == 0 && !BroadcastAllowed(fields.function))
             return { {},
-                "address 0 is a broadcast, which nobody answers: only writes (5, 6, 15, "
-                "16, 22) may go to it" };
+                "address 0 is a broadcast, which nobody answers: only writes (" + broadcastCodes()
+                    + ") may go to it" };
         ByteString pdu;
         if (std::string why = info->build(fields, pdu); !why.empty())
             return { {}, why };

@@ -23,7 +23,7 @@ namespace {
 std::string FunctionName(std::uint8_t code)
 {
     const std::uint8_t function = code & 0x7F;
-    if (const FunctionInfo* info = FindFunction(function))
+    if (const FunctionInfo* info = FindFunction(function); info && !info->name.empty())
         return std::string(info->label) + " " + std::string(info->name);
     return std::to_string(function);
 }

@@ -60,21 +60,22 @@ std::optional<ReadValues> ValuesOfWrite(std::string_view request, std::string_vi
     if (request.size() < 8 || reply.size() < 4 || reply.compare(0, 2, request, 0, 2) != 0)
         return std::nullopt;
     const std::uint8_t function = ByteAt(request, 1);
-    // The values, where the request's PDU puts them: (start, quantity, first data byte).
+    const FunctionInfo* info = FindFunction(function);
+    if (!info || !info->writes || info->writes->layout == WriteLayout::Masked)
+        return std::nullopt;
+    const Written& written = *info->writes;
+    const bool bits = written.table == DataTable::Coils;
     const std::string_view pdu = request.substr(0, request.size() - 2);
-    ReadValues w { ByteAt(request, 0), function, DataTable::Holding, 0, {} };
-    if (function == 5 || function == 6) {
-        w.table = function == 5 ? DataTable::Coils : DataTable::Holding;
-        w.start = WordAt(pdu, 2);
-        w.values = { function == 5 ? std::uint16_t(WordAt(pdu, 4) == 0xFF00) : WordAt(pdu, 4) };
+    const std::size_t at = written.at;
+    ReadValues w { ByteAt(request, 0), function, written.table, WordAt(pdu, at), {} };
+    if (written.layout == WriteLayout::One) {
+        w.values = { bits ? std::uint16_t(WordAt(pdu, at + 2) == 0xFF00) : WordAt(pdu, at + 2) };
         return w;
     }
-    const std::size_t at = function == 23 ? 6 : 2; // 23: after the read's start and count
-    if ((function != 15 && function != 16 && function != 23) || pdu.size() < at + 5)
+    // A block: its start, its quantity, a byte count, then the values.
+    if (pdu.size() < at + 5)
         return std::nullopt;
-    w.table = function == 15 ? DataTable::Coils : DataTable::Holding;
-    w.start = WordAt(pdu, at);
-    w.values = packedValues(pdu.substr(at + 5), WordAt(pdu, at + 2), function == 15);
+    w.values = packedValues(pdu.substr(at + 5), WordAt(pdu, at + 2), bits);
     return w;
 }
 

@@ -13,6 +13,12 @@ namespace modbus {
 // Which of the four Modbus tables a value comes from.
 enum class DataTable { Coils = 1, Inputs = 2, Holding = 3, InputRegisters = 4 };
 
+// Coils and inputs: bits, packed eight to a byte in a reply, the first in the lowest bit.
+inline bool HoldsBits(DataTable table)
+{
+    return table == DataTable::Coils || table == DataTable::Inputs;
+}
+
 struct ReadValues
 {
     std::uint8_t slave = 0;

@@ -1,6 +1,7 @@
 #include "reply_details.h"
 
 #include "byte_string.h"
+#include "function_table.h"
 #include "number_format.h"
 
 #include <algorithm>
@@ -21,14 +22,16 @@ namespace {
         return reply.substr(3, std::min<std::size_t>(ByteAt(reply, 2), reply.size() - 5));
     }
 
-    // The request's first item when it is of one of these functions, else 0.
-    unsigned firstItem(std::string_view request, std::initializer_list<int> functions)
+    bool bitTable(DataTable table)
     {
-        if (request.size() < 6)
-            return 0;
-        return std::ranges::find(functions, ByteAt(request, 1)) != functions.end()
-            ? WordAt(request, 2)
-            : 0;
+        return table == DataTable::Coils || table == DataTable::Inputs;
+    }
+
+    // The request's first item when it reads bits (or registers, as bits says), else 0.
+    unsigned firstItem(std::string_view request, bool bits)
+    {
+        const FunctionInfo* info = request.size() < 6 ? nullptr : FindFunction(ByteAt(request, 1));
+        return info && info->reads && HoldsBits(*info->reads) == bits ? WordAt(request, 2) : 0;
     }
 
     std::vector<std::string> registerCells(std::uint16_t value, unsigned number)
@@ -108,8 +111,9 @@ namespace details {
         // The request's quantity tells the padding bits of the last byte from real ones.
         if (request.size() >= 6 && ByteAt(request, 1) == ByteAt(reply, 1))
             count = std::min<std::size_t>(count, WordAt(request, 4));
-        const unsigned start = firstItem(request, { 1, 2 });
-        const bool coils = ByteAt(reply, 1) == 1;
+        const unsigned start = firstItem(request, true);
+        const FunctionInfo* info = FindFunction(ByteAt(reply, 1));
+        const bool coils = info && info->reads == DataTable::Coils;
         DetailTable table { { coils ? "Coil" : "Input", "Value" }, {}, {} };
         std::string runs;
         for (std::size_t i = 0; i < count; ++i) {
@@ -131,7 +135,7 @@ namespace details {
             {}, {} };
         const std::string_view data = counted(reply);
         const std::size_t count = data.size() / 2;
-        const unsigned start = firstItem(request, { 3, 4, 23 });
+        const unsigned start = firstItem(request, false);
         for (std::size_t i = 0; i < count; ++i) {
             std::vector<std::string> cells
                 = registerCells(WordAt(data, 2 * i), start + unsigned(i));
@@ -189,6 +193,19 @@ namespace details {
             { { "Byte count", Decimal(ByteAt(reply, 2)) }, { "Data (hex)", HexBytes(data) },
                 { "Data (text)", Printable(data) } },
             {} };
+    }
+
+    DetailTable Fifo(std::string_view reply, std::string_view, WordOrder)
+    {
+        // The bytes its 16-bit byte count holds, never past its check bytes.
+        const std::string_view data = reply.substr(
+            4, std::min<std::size_t>(WordAt(reply, 2), reply.size() < 6 ? 0 : reply.size() - 6));
+        const unsigned count = WordAt(data, 0);
+        DetailTable table { { "Field", "Value" }, { { "FIFO count", Decimal(count) } }, {} };
+        for (std::size_t i = 0; i < count && 2 * i + 3 < data.size(); ++i)
+            table.rows.push_back(
+                { "Value " + Decimal(unsigned(i + 1)), numbered(WordAt(data, 2 * i + 2)) });
+        return table;
     }
 
 } // namespace details

@@ -25,6 +25,7 @@ DetailTable BlockEcho(std::string_view reply, std::string_view request, WordOrde
 DetailTable MaskEcho(std::string_view reply, std::string_view request, WordOrder);
 DetailTable Diagnostics(std::string_view reply, std::string_view request, WordOrder);
 DetailTable ServerId(std::string_view reply, std::string_view request, WordOrder);
+DetailTable Fifo(std::string_view reply, std::string_view request, WordOrder);
 
 // "ABCD", "CDAB", ...
 const char* OrderName(WordOrder order);

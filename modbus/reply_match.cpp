@@ -76,6 +76,18 @@ std::string DeviceObjects(std::string_view request, std::string_view reply)
     return {};
 }
 
+std::string FifoCount(std::string_view, std::string_view reply)
+{
+    const unsigned bytes = WordAt(reply, 2);
+    const unsigned count = bytes >= 2 ? WordAt(reply, 4) : 0;
+    if (bytes != 2 + 2 * count)
+        return "byte count " + std::to_string(bytes) + " for a FIFO count of "
+            + std::to_string(count);
+    if (count > kFifoMost)
+        return "FIFO count " + std::to_string(count) + ", over " + std::to_string(kFifoMost);
+    return {};
+}
+
 } // namespace modbus::match
 
 namespace modbus {

@@ -16,6 +16,11 @@ std::string RegisterBytes(std::string_view request, std::string_view reply); // 
 std::string Echoed(std::string_view request, std::string_view reply);
 std::string SubFunction(std::string_view request, std::string_view reply); // 8
 std::string DeviceObjects(std::string_view request, std::string_view reply); // 43/14
+// Whether the byte count holds the FIFO count and its values, and the count is within kFifoMost.
+std::string FifoCount(std::string_view request, std::string_view reply); // 24
+
+// The values a FIFO reply may carry.
+inline constexpr unsigned kFifoMost = 31;
 
 } // namespace modbus::match
 

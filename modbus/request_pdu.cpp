@@ -167,6 +167,15 @@ std::string FunctionOnly(const RequestFields& fields, ByteString& pdu)
     return {};
 }
 
+std::string ReadFifo(const RequestFields& fields, ByteString& pdu)
+{
+    if (fields.start > 0xFFFF)
+        return outside("the FIFO address", 0, 65535);
+    pdu.push_back(CharOf(24));
+    put16(pdu, fields.start);
+    return {};
+}
+
 std::string DeviceId(const RequestFields& fields, ByteString& pdu)
 {
     if (fields.readCode < 1 || fields.readCode > 4)

@@ -18,6 +18,7 @@ std::string MaskWrite(const RequestFields& fields, ByteString& pdu); // 22
 std::string ReadWrite(const RequestFields& fields, ByteString& pdu); // 23
 std::string Diagnostics(const RequestFields& fields, ByteString& pdu); // 8
 std::string FunctionOnly(const RequestFields& fields, ByteString& pdu); // 17
+std::string ReadFifo(const RequestFields& fields, ByteString& pdu); // 24
 std::string DeviceId(const RequestFields& fields, ByteString& pdu); // 43/14
 
 } // namespace modbus::pdu

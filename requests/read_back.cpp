@@ -1,34 +1,37 @@
 #include "read_back.h"
 
+#include "modbus/function_table.h"
 #include "modbus/read_values.h"
 
+#include <algorithm>
+
 namespace modbus {
+namespace {
+
+    // A mask write's result depends on what was there before: nothing to compare with.
+    bool readsBack(const FunctionInfo& f)
+    {
+        return f.writes && f.writes->layout != WriteLayout::Masked;
+    }
+
+} // namespace
 
 std::optional<RequestFields> ReadBackOf(const RequestFields& write)
 {
-    if (write.raw || write.values.empty())
+    const FunctionInfo* info = write.raw ? nullptr : FindFunction(write.function);
+    if (!info || !readsBack(*info) || write.values.empty())
         return std::nullopt;
+    // A write that reads first (23) names where it writes apart from where it reads.
+    const bool second = std::ranges::any_of(
+        info->arguments, [](const Argument& a) { return a.field == ArgField::WriteStart; });
     RequestFields read;
+    read.function = FindReader(info->writes->table)->code;
+    read.start = second ? write.writeStart : write.start;
     read.quantity = unsigned(write.values.size());
-    switch (write.function) {
-    case 5:
-    case 15:
-        read.function = 1;
-        read.start = write.start;
-        return read;
-    case 6:
-    case 16:
-        read.function = 3;
-        read.start = write.start;
-        return read;
-    case 23:
-        read.function = 3;
-        read.start = write.writeStart;
-        return read;
-    default:
-        return std::nullopt;
-    }
+    return read;
 }
+
+std::string ReadBackCommands() { return CommandList(readsBack); }
 
 std::string ReadBackMismatch(
     const RequestFields& write, std::string_view readFrame, std::string_view readReply)

@@ -14,6 +14,9 @@ namespace modbus {
 // for any other request (22's result depends on what was there before).
 std::optional<RequestFields> ReadBackOf(const RequestFields& write);
 
+// The commands ReadBackOf reads back: "write-coil, ... or read-write".
+std::string ReadBackCommands();
+
 // Empty when the read-back's reply holds what the write put; else each differing address with
 // its written and read values: "holding 5: wrote 1234, read 1000; holding 6: wrote 7, read 0".
 std::string ReadBackMismatch(

@@ -1,7 +1,7 @@
 #include "timing_advice.h"
 
+#include "modbus/function_table.h"
 #include "modbus/number_format.h"
-#include "modbus/read_values.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,14 +12,10 @@ namespace {
     constexpr std::size_t kFewest = 10; // replies before any advice
     constexpr double kStepMs = 16; // an FTDI-style adapter's default latency timer
 
-    // The reply a request asks for: a read's data, else a write's 8-byte answer.
+    // The reply a request asks for; one whose length only the slave says is taken as 8 bytes.
     std::size_t replyBytes(std::string_view request)
     {
-        const std::optional<ReadSpan> span = SpanOfRequest(request);
-        if (!span)
-            return 8;
-        const bool bits = span->table == DataTable::Coils || span->table == DataTable::Inputs;
-        return 5 + (bits ? (span->count + 7) / 8 : 2 * span->count);
+        return ExpectedReplyLength(request).value_or(8);
     }
 
 } // namespace

@@ -304,8 +304,8 @@ int serve(PtySlave& slave, const SimOptions& o, pid_t parent)
     if (!listen(links, o.served))
         return 1;
     std::fprintf(stderr,
-        "quillet-sim: slave %s on %s%s (functions 1, 2, 3, 4, 5, 6, 8, 15, 16, 17, 22, 23, 43/14; "
-        "coils, inputs and registers 0..99). Ctrl-C stops.\n",
+        "quillet-sim: slave %s on %s%s (functions 1, 2, 3, 4, 5, 6, 8, 15, 16, 17, 22, 23, 24, "
+        "43/14; coils, inputs and registers 0..99). Ctrl-C stops.\n",
         slavesText(o.slaves).c_str(), slave.path().c_str(),
         o.device.empty() ? (o.line.framing == modbus::Framing::Ascii ? " (ASCII)" : "")
                          : (" at " + o.line.shortForm()).c_str());

@@ -1,7 +1,9 @@
 #include "pty_slave.h"
 
+#include "own_answers.h"
 #include "serial_device.h"
 
+#include "modbus/byte_string.h"
 #include "modbus/crc16.h"
 #include "modbus/function_table.h"
 
@@ -13,6 +15,7 @@
 #include <optional>
 #include <poll.h>
 #include <pty.h>
+#include <span>
 #include <sys/socket.h>
 #include <termios.h>
 #include <thread>
@@ -167,48 +170,20 @@ void PtySlave::setIdentification(const std::string (&objects)[7])
 
 std::optional<std::string> PtySlave::answerOwn(const std::string& frame)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(frame[i]); };
     if (modbus::CRC16(frame.substr(0, frame.size() - 2)) != frame.substr(frame.size() - 2))
         return std::nullopt;
-    const SlaveFaults* faults = faults_.of(byte(0));
+    const std::uint8_t to = modbus::ByteAt(frame, 0);
+    const modbus::FunctionInfo* info = modbus::FindFunction(modbus::ByteAt(frame, 1));
+    const SlaveFaults* faults = faults_.of(to);
     const bool ignores = ignoreWrites_ || (faults && faults->ignoresWrites());
-    if (ignores && (byte(1) == 5 || byte(1) == 6 || byte(1) == 15 || byte(1) == 16)) {
-        // Acknowledged as done: 5 and 6 echo the request, 15 and 16 its first six bytes.
-        std::string ack = frame.substr(0, 6);
+    if (ignores && info && modbus::PlainWrite(*info)) {
+        // Acknowledged as done: the fields a good reply repeats, and nothing written.
+        std::string ack = frame.substr(0, 2 + 2 * info->echoed.size());
         return ack + *modbus::CRC16(ack);
     }
-    if (byte(1) == 8) {
-        // Return Query Data gives the request back; other diagnostics are not kept here.
-        std::string reply = frame;
-        if (frame.size() < 6 || byte(2) != 0 || byte(3) != 0) {
-            reply = { frame[0], char(0x88), 1 };
-            reply += *modbus::CRC16(reply);
-        }
-        return reply;
-    }
-    if (frame.size() == 7 && byte(1) == 0x2B && byte(2) == 0x0E)
-        return answerDeviceId(frame);
-    return std::nullopt;
-}
-
-std::string PtySlave::answerDeviceId(const std::string& frame)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(frame[i]); };
-    const unsigned code = byte(3), first = byte(4);
-    std::string reply { frame[0], '\x2B', '\x0E', char(code), '\x82', 0, 0, 0 };
-    if (code < 1 || code > 4 || first >= std::size(objects_)) {
-        reply = { frame[0], char(0xAB), char(code < 1 || code > 4 ? 3 : 2) }; // exception
-    } else {
-        // Basic: objects 0..2; regular and extended: 0..6; one object: the one asked.
-        const unsigned last = code == 4 ? first : code == 1 ? 2 : 6;
-        for (unsigned id = code == 4 ? first : std::min(first, last); id <= last; ++id) {
-            reply += { char(id), char(objects_[id].size()) };
-            reply += objects_[id];
-            ++reply[7];
-        }
-    }
-    reply += *modbus::CRC16(reply);
-    return reply;
+    const std::span<const std::uint16_t> registers(
+        mappingOf(to)->tab_registers, std::size_t(registerCount_));
+    return OwnAnswer(frame, { registers, objects_ });
 }
 
 std::string PtySlave::serveOnce(int timeoutMs)

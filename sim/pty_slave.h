@@ -75,9 +75,9 @@ private:
     // An ASCII frame's text, up to its CR LF; empty when none came whole.
     std::string readAsciiFrame(int timeoutMs);
     std::string answer(const std::string& frame);
-    // 8 and 43/14, which libmodbus does not answer: framed here. nullopt: libmodbus's to answer.
+    // Ignored writes and what libmodbus does not answer, framed here; nullopt: libmodbus's to
+    // answer.
     std::optional<std::string> answerOwn(const std::string& frame);
-    std::string answerDeviceId(const std::string& frame);
 
     int address_;
     std::vector<int> addresses_; // empty: address_ alone

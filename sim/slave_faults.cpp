@@ -1,6 +1,7 @@
 #include "slave_faults.h"
 
 #include "modbus/crc16.h"
+#include "modbus/function_table.h"
 #include "requests/request_language.h"
 
 #include <algorithm>
@@ -13,12 +14,13 @@ std::string withCrc(std::string body)
     return body + crc;
 }
 
-// The register or coil a request starts at, for the functions that name one.
+// The register or coil a request starts at: a read's, else a write's of the values it carries.
 std::optional<unsigned> startOf(const std::string& request)
 {
-    const auto fn = request.size() >= 6 ? std::uint8_t(request[1]) : 0;
-    if ((fn >= 1 && fn <= 6) || fn == 15 || fn == 16 || fn == 23)
-        return unsigned(std::uint8_t(request[2])) << 8 | std::uint8_t(request[3]);
+    const auto* info
+        = request.size() >= 6 ? modbus::FindFunction(modbus::ByteAt(request, 1)) : nullptr;
+    if (info && (info->reads || modbus::PlainWrite(*info)))
+        return modbus::WordAt(request, 2);
     return std::nullopt;
 }
 

@@ -74,6 +74,8 @@ TEST_F(CliAgainstDemoSlave, EveryCommandAndItsExitStatus)
         { "diagnostics 0 A5 37", 0, "Data (hex)\tA5 37" },
         { "server-id", 0, "Byte count\t" },
         { "device-id", 0, "0 VendorName\tQuillet\n1 ProductCode\tQSIM" },
+        { "read-fifo 0", 0, "FIFO count\t10\nValue 1\t20 (0x0014)\n" }, // holding 0 counts
+        { "read-fifo 15", 1, "exception 3 ILLEGAL DATA VALUE" }, // 160 values: over 31
         { "raw 03 00 00 00 01", 0, "0 (0x0000)\t0x000A" },
         { "--json read-input 0 1", 0,
             "\"address\": 0,\n      \"signed\": 1000,\n      \"unsigned\": 1000" },

@@ -45,7 +45,8 @@ TEST(CheckFile, StepsExpectationsAndRefusals)
                             "read-holding 0 126 expect ok\n"
                             "write-register 5 70000 expect ok\n"
                             "read-holding 0 2 expect 10\n"
-                            "read-coils 0 3 expect 1 0 1 1\n")
+                            "read-coils 0 3 expect 1 0 1 1\n"
+                            "mask-write 4 1 2 verify expect ok\n")
                   .refused,
         std::vector<std::string>({ "line 1: no \"expect\": read-holding 0 2 expect 10 20",
             "line 2: takes 2 arguments (read-holding START COUNT)",
@@ -56,8 +57,9 @@ TEST(CheckFile, StepsExpectationsAndRefusals)
             "exception N",
             "line 6: the quantity of registers must be 1..125",
             "line 7: the value 70000 is outside 16 bits (-32768..65535)",
-            "line 8: 1 values expected of a read of 2",
-            "line 9: 4 values expected of a read of 3" }));
+            "line 8: 1 values expected of a read of 2", "line 9: 4 values expected of a read of 3",
+            "line 10: verify reads back a write: write-coil, write-register, write-coils, "
+            "write-registers or read-write" }));
 }
 
 ByteString framed(std::initializer_list<int> body)

@@ -50,6 +50,8 @@ TEST(Exchange, VerdictsOnRealLines)
     const ByteString reply = framed({ 1, 3, 2, 0, 10 });
     const ByteString write = framed({ 1, 6, 0, 1, 0, 3 });
     const ByteString written = framed({ 1, 6, 0, 1, 0, 4 });
+    const ByteString fifo = framed({ 1, 24, 0, 4 });
+    const ByteString fifoReply = framed({ 1, 24, 0, 6, 0, 2, 1, 0xB8, 0x12, 0x84 });
     const char* copyTaken
         = "CRC OK, a copy of the request: if this adapter hears itself, set echo on";
     const char* echoTold = "this adapter hears itself: its echo is set aside from now on (echo on)";
@@ -86,6 +88,12 @@ TEST(Exchange, VerdictsOnRealLines)
             { { 10, framed({ 1, 4, 2, 0, 10 }) } }, "reply to function 4, asked 3", false, "" },
         { "fewer registers than asked", read2, EchoMode::Auto, { { 10, reply } },
             "2 data bytes, asked 4", false, "" },
+        { "a FIFO reply in two reads, its two-byte count split", fifo, EchoMode::Auto,
+            { { 10, fifoReply.substr(0, 3) }, { 12, fifoReply.substr(3) } }, "CRC OK, in 2 reads",
+            true, "" },
+        { "a FIFO count its byte count does not hold", fifo, EchoMode::Auto,
+            { { 10, framed({ 1, 24, 0, 6, 0, 3, 1, 0xB8, 0x12, 0x84 }) } },
+            "byte count 6 for a FIFO count of 3", false, "" },
         { "a write answered with another value", write, EchoMode::Auto, { { 10, written } },
             "value 4, asked 3", false, "" },
         { "another slave's frame is not the answer, but says who spoke", read, EchoMode::Auto,

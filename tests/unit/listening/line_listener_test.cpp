@@ -44,6 +44,7 @@ const std::vector<std::pair<ByteString, ByteString>>& trace()
         { request(17, "write-coils 0 1 0 1"), framed({ 17, 15, 0, 0, 0, 3 }) },
         { request(5, "write-registers 3 4 5"), framed({ 5, 16, 0, 3, 0, 2 }) },
         { request(17, "read-write 0 1 4 9"), framed({ 17, 23, 2, 0, 10 }) },
+        { request(5, "read-fifo 4"), framed({ 5, 24, 0, 6, 0, 2, 1, 0xB8, 0x12, 0x84 }) },
         { request(17, "device-id"), framed({ 17, 0x2B, 0x0E, 1, 1, 0, 0, 1, 0, 2, 'Q', 'S' }) },
         { request(5, "read-holding 300 1"), framed({ 5, 0x83, 2 }) },
         { request(9, "read-holding 0 1"), {} }, // a slave that is not there

@@ -163,6 +163,12 @@ TEST(FrameAnalyzer, RowsFromWritesAndReads)
             { { 'W', framed({ 0, 6, 0, 1, 0, 10 }), 0 }, { 'R', "", 1100 } },
             { "TX " + HexBytes(framed({ 0, 6, 0, 1, 0, 10 }))
                 + " | broadcast: no reply expected" } },
+        { "a FIFO reply cut by its two-byte count from the frame after it",
+            { { 'W', framed({ 48, 24, 0, 4 }), 0 },
+                { 'R', framed({ 48, 24, 0, 4, 0, 1, 0, 10 }) + framed({ 47, 3, 2, 0, 10 }), 20 } },
+            { "TX " + HexBytes(framed({ 48, 24, 0, 4 })) + " | sent",
+                "RX " + HexBytes(framed({ 48, 24, 0, 4, 0, 1, 0, 10 })) + " | CRC OK | 20 ms",
+                "RX " + HexBytes(framed({ 47, 3, 2, 0, 10 })) + " | reply from 47, asked 48" } },
         { "server ID",
             { { 'W', framed({ 48, 17 }), 0 }, { 'R', framed({ 48, 17, 3, 'Q', 'L', 1 }), 15 } },
             { "TX 30 11 D5 BC | sent",

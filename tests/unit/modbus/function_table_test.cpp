@@ -71,6 +71,8 @@ TEST(FunctionTable, TheStandardsExamplesByteForByte)
             "17 0C 00 FE 0A CD 00 01 00 03 00 0D 00 FF", false,
             "3 (0x0003)=0x00FE; 4 (0x0004)=0x0ACD; 5 (0x0005)=0x0001; 6 (0x0006)=0x0003; 7 "
             "(0x0007)=0x000D; 8 (0x0008)=0x00FF" },
+        { "read-fifo 1246", "18 04 DE", "18 00 06 00 02 01 B8 12 84", false,
+            "FIFO count=2; Value 1=440 (0x01B8); Value 2=4740 (0x1284)" },
         { "device-id", "2B 0E 01 00",
             "2B 0E 01 01 00 00 03 00 04 41 63 6D 65 01 02 51 31 02 03 31 2E 30", false,
             "Read code=1 basic; Conformity level=0x01; More follows=no; Next object id=0; 0 "
@@ -107,22 +109,56 @@ TEST(FunctionTable, ReplyLengthsFromTheirFirstBytes)
 {
     using L = std::optional<std::size_t>;
     const std::tuple<const char*, const char*, L> cases[] = {
-        { "01", "", std::nullopt }, { "01 03", "", std::nullopt }, // the byte count is next
-        { "01 03 04", "", 9 }, { "01 83", "", 5 }, // an exception
+        { "01", "", std::nullopt },
+        { "01 03", "", std::nullopt }, // the byte count is next
+        { "01 03 04", "", 9 },
+        { "01 83", "", 5 }, // an exception
         { "01 16", "", 10 },
         { "01 08", "01 08 00 00 A5 37 12 34 ?? ??", 10 }, // as long as its request
         { "01 08", "", 8 },
         { "01 2B 0E 01 01 00 00 01 00", "", std::nullopt }, // an object's length is next
         { "01 2B 0E 01 01 00 00 01 00 03 41", "", std::nullopt }, // its bytes are
-        { "01 2B 0E 01 01 00 00 00", "", 10 }, { "01 2B 0D", "", 0 }, // another MEI type
+        { "01 2B 0E 01 01 00 00 00", "", 10 },
+        { "01 2B 0D", "", 0 }, // another MEI type
         { "01 2B 0E 01 01 00 00 01 00 FF", "", 0 }, // no frame is this long
         { "01 41", "", 0 }, // a code the table lacks
+        { "01 18 00", "", std::nullopt },
+        { "01 18 00 06", "", 12 }, // a two-byte count
+        { "01 18 00 FA", "", 256 },
+        { "01 18 00 FB", "", 0 }, // no frame is this long
+        { "01 98", "", 5 },
     };
     for (const auto& [bytes, request, length] : cases) {
         std::string req = request;
         std::replace(req.begin(), req.end(), '?', '0');
         EXPECT_EQ(ReplyFrameLength(*ParseHexBytes(bytes), 0, *ParseHexBytes(req)), length) << bytes;
     }
+}
+
+// How long a request is from its first bytes, as a listener cuts them, and whether it may go to
+// address 0: only what changes things, never what reads.
+TEST(FunctionTable, RequestLengthsAndWhatMayBeBroadcast)
+{
+    using L = std::optional<std::size_t>;
+    const std::tuple<const char*, L, bool> cases[] = {
+        { "01", std::nullopt, false }, { "01 01", 8, false }, { "01 04", 8, false },
+        { "01 05", 8, true }, { "01 06", 8, true }, { "01 08", 8, false },
+        { "01 0F 00 13 00 0A", std::nullopt, true }, // the byte count is next
+        { "01 0F 00 13 00 0A 02", 11, true }, { "01 10 00 01 00 02 04", 13, true },
+        { "01 16", 10, true }, { "01 17 00 03 00 06 00 0E 00 03", std::nullopt, false },
+        { "01 17 00 03 00 06 00 0E 00 03 06", 19, false }, // it reads: no broadcast
+        { "01 11", 4, false }, { "01 18", 6, false }, { "01 2B", 7, false }, { "01 07", 4, false },
+        { "01 0B", 4, false }, { "01 0C", 4, false }, // only heard
+        { "01 41", 0, false }, // a code the table lacks
+    };
+    for (const auto& [hex, length, broadcast] : cases) {
+        const ByteString request = *ParseHexBytes(hex);
+        EXPECT_EQ(RequestFrameLength(request, 0), length) << hex;
+        EXPECT_EQ(BroadcastAllowed(ByteAt(request, 1)), broadcast) << hex;
+    }
+    EXPECT_EQ(BuildRequest(0, ParseRequest("read-holding 0 1").fields).notSent,
+        "address 0 is a broadcast, which nobody answers: only writes (5, 6, 15, 16, 22) may go to "
+        "it");
 }
 
 TEST(FunctionTable, WholeFramesWithTheirCheckBytes)
@@ -189,6 +225,7 @@ TEST(RequestLanguage, RefusalsSayWhy)
         { "read-write 0 126 0 1", "the quantity read must be 1..125" },
         { "mask-write 0 0x10000 0", "a mask must be 0..65535" },
         { "device-id object 256", "the object id must be 0..255" },
+        { "read-fifo 65536", "the FIFO address must be 0..65535" },
         { "read-input 0", "takes 2 arguments (read-input START COUNT)" },
         { "read-input 0 x", "not a number: \"x\" (read-input START COUNT)" },
         { "read-input -1 1", "a negative address or count: -1 (read-input START COUNT)" },

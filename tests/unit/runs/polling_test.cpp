@@ -189,6 +189,17 @@ TEST(TimingAdvice, ATimeOutThatFitsAndTheLatencyTimersSteps)
 
     const std::string request = *ParseHexBytes("01 03 00 00 00 02 C4 0B");
     EXPECT_NEAR(WireMs(request, 520), 17 * 0.52, 1e-9) << "8 bytes out, 9 back";
+    // Bytes out and back at 1 ms each: a reply whose length only the slave says counts 8.
+    const std::pair<const char*, double> wires[] = {
+        { "read-coils 0 9", 8 + 7 },
+        { "write-register 1 3", 8 + 8 },
+        { "mask-write 4 0xF2 0x25", 10 + 10 },
+        { "diagnostics 0 01 02 03 04", 10 + 10 },
+        { "server-id", 4 + 8 },
+    };
+    for (const auto& [command, ms] : wires)
+        EXPECT_NEAR(WireMs(BuildRequest(1, ParseRequest(command).fields).frame, 1000), ms, 1e-9)
+            << command;
     PollStatistics stats;
     stats.started(0);
     for (int i = 0; i < 9; ++i)
