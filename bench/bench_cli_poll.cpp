@@ -6,16 +6,31 @@
 
 #include "bench_util.h"
 
+#include "modbus/wire_framer.h"
 #include "sim/pty_slave.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
 constexpr int kSpeed = 115200;
-constexpr std::size_t kRequestBytes = 8, kReplyBytes = 7; // read-holding 0 1
+
+// read-holding 0 1 and its reply on the wire: RTU's bytes, or ASCII's text (twice the data as
+// hex, the ':', the LRC and CR LF), and the silence RTU keeps between frames (ASCII keeps none).
+struct Wire
+{
+    const char* name;
+    modbus::Framing framing;
+    std::size_t requestBytes, replyBytes;
+    double silenceMs;
+};
+constexpr Wire kRtu { "RTU", modbus::Framing::Rtu, 8, 7, 1.75 };
+constexpr Wire kAscii { "ASCII", modbus::Framing::Ascii, 17, 15, 0 };
 
 double numberAfter(const std::string& text, const std::string& label)
 {
@@ -66,6 +81,83 @@ void echoAndGraceCosts(const std::string& slavePath)
     }
 }
 
+// What the line recorded: each request's turnaround and its reply time, from the request's end.
+void replyTimes(const bench::PacedLine& line, const Wire& wire, std::vector<double>& turnaround,
+    std::vector<double>& onLine)
+{
+    const auto requests = line.requests();
+    const auto replies = line.replies();
+    // Each request's reply: the first reply that began after the request ended (a request the
+    // slave did not answer has none, and the next request's reply is not taken for it).
+    const std::size_t asked = wire.requestBytes, answered = wire.replyBytes;
+    std::size_t reply = 0;
+    for (std::size_t r = 0; r + asked <= requests.size(); r += asked) {
+        const auto requestEnd = requests[r + asked - 1].crossed;
+        const auto nextRequest = r + asked < requests.size() ? requests[r + asked].read
+                                                             : bench::Clock::time_point::max();
+        while (reply + answered <= replies.size() && replies[reply].read < requestEnd)
+            reply += answered;
+        if (reply + answered > replies.size() || replies[reply].read > nextRequest)
+            continue;
+        turnaround.push_back(bench::msBetween(requestEnd, replies[reply].read));
+        onLine.push_back(bench::msBetween(requestEnd, replies[reply + answered - 1].crossed));
+    }
+}
+
+// quillet-cli polling as fast as the slave answers in this framing, beside the line's limit.
+void measure(const std::string& slavePath, const Wire& wire, int polls)
+{
+    bench::PacedLine line(slavePath, kSpeed);
+    if (!line.ok())
+        return;
+    const std::string stats = bench::output(std::string(QUILLET_CLI) + " --port " + line.path()
+        + " --speed 115200 --address 48 --framing " + std::string(modbus::FramingWord(wire.framing))
+        + " --every 0 --count " + std::to_string(polls) + " read-holding 0 1 2>&1 >/dev/null");
+    std::vector<double> turnaround, onLine;
+    replyTimes(line, wire, turnaround, onLine);
+    const double byteMs = 10'000.0 / kSpeed;
+    const double limitMs = double(wire.requestBytes + wire.replyBytes) * byteMs
+        + bench::percentile(turnaround, 50) + wire.silenceMs;
+    const std::size_t pps = stats.find(" polls per second");
+    const double perSecond = std::atof(stats.c_str() + stats.rfind('\n', pps) + 1);
+    std::printf("== %s\n%s", wire.name, stats.c_str());
+    std::printf("line at %d bit/s: %zu polls recorded; slave turnaround p50 %.2f ms; the line's "
+                "limit %.2f ms a poll = %.1f polls/s (request and reply at 10 bit times a byte, "
+                "the turnaround, %.2f ms of silence)\n",
+        kSpeed, onLine.size(), bench::percentile(turnaround, 50), limitMs, 1000.0 / limitMs,
+        wire.silenceMs);
+    std::printf("quillet-cli: %.1f polls/s = %.0f %% of the line's limit\n", perSecond,
+        100.0 * perSecond * limitMs / 1000.0);
+    std::printf("reply time: quillet-cli median %.3f ms (from the request's end on the line); the "
+                "line's record median %.3f ms (request's last byte crossed to reply's last byte "
+                "crossed); the request's own %zu bytes take %.3f ms on the line\n",
+        numberAfter(stats, "median "), bench::percentile(onLine, 50), wire.requestBytes,
+        double(wire.requestBytes) * byteMs);
+}
+
+// The demo slave answering in a framing, on a thread of its own while in scope.
+class Serving
+{
+public:
+    Serving(PtySlave& slave, modbus::Framing framing)
+    {
+        slave.setFraming(framing); // before its thread starts: nothing reads it meanwhile
+        thread_ = std::thread([this, &slave] {
+            while (!stop_)
+                slave.serveOnce(50);
+        });
+    }
+    ~Serving()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_ { false };
+    std::thread thread_;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -73,60 +165,15 @@ int main(int argc, char** argv)
     setenv("QUILLET_TIMED_PTY", "1", 1); // the paced line stands for a real one
     const int polls = argc > 1 ? std::atoi(argv[1]) : 500;
     PtySlave slave(48, 10);
-    std::atomic<bool> stop { false };
-    std::thread server([&] {
-        while (!stop)
-            slave.serveOnce(50);
-    });
-    // First, each on a line of its own: only one line may read the slave's pty at a time.
-    echoAndGraceCosts(slave.path());
-    bench::PacedLine line(slave.path(), kSpeed);
-    if (!slave.ok() || !line.ok())
+    if (!slave.ok())
         return 1;
-    const std::string stats = bench::output(std::string(QUILLET_CLI) + " --port " + line.path()
-        + " --speed 115200 --address 48 --every 0 --count " + std::to_string(polls)
-        + " read-holding 0 1 2>&1 >/dev/null");
-    stop = true;
-    server.join();
-    const auto requests = line.requests();
-    const auto replies = line.replies();
-    // Each request's reply: the first reply that began after the request ended (a request the
-    // slave did not answer has none, and the next request's reply is not taken for it).
-    std::vector<double> turnaround, onLine;
-    std::size_t reply = 0;
-    for (std::size_t r = 0; r + kRequestBytes <= requests.size(); r += kRequestBytes) {
-        const auto requestEnd = requests[r + kRequestBytes - 1].crossed;
-        const auto nextRequest = r + kRequestBytes < requests.size()
-            ? requests[r + kRequestBytes].read
-            : bench::Clock::time_point::max();
-        while (reply + kReplyBytes <= replies.size() && replies[reply].read < requestEnd)
-            reply += kReplyBytes;
-        if (reply + kReplyBytes > replies.size() || replies[reply].read > nextRequest)
-            continue;
-        turnaround.push_back(bench::msBetween(requestEnd, replies[reply].read));
-        onLine.push_back(bench::msBetween(requestEnd, replies[reply + kReplyBytes - 1].crossed));
+    for (const Wire& wire : { kRtu, kAscii }) {
+        const Serving serving(slave, wire.framing);
+        // First, each on a line of its own: only one line may read the slave's pty at a time.
+        if (wire.framing == modbus::Framing::Rtu)
+            echoAndGraceCosts(slave.path());
+        measure(slave.path(), wire, polls);
     }
-    const std::size_t done = onLine.size();
-    const double byteMs = 10'000.0 / kSpeed;
-    const double silenceMs = 1.75; // 3.5 characters above 19200 bit/s
-    const double limitMs = double(kRequestBytes + kReplyBytes) * byteMs
-        + bench::percentile(turnaround, 50) + silenceMs;
-    const std::size_t pps = stats.find(" polls per second");
-    const std::size_t lineStart = stats.rfind('\n', pps) + 1;
-    const double perSecond = std::atof(stats.c_str() + lineStart);
-    std::printf("%s", stats.c_str());
-    std::printf("line at %d bit/s: %zu polls recorded; slave turnaround p50 %.2f ms; the line's "
-                "limit %.2f ms a poll = %.1f polls/s (request and reply at 10 bit times a byte, "
-                "the turnaround, 3.5 characters of silence)\n",
-        kSpeed, done, bench::percentile(turnaround, 50), limitMs, 1000.0 / limitMs);
-    std::printf("quillet-cli: %.1f polls/s = %.0f %% of the line's limit\n", perSecond,
-        100.0 * perSecond * limitMs / 1000.0);
-    std::printf("reply time: quillet-cli median %.3f ms (from the request's end on the line); the "
-                "line's "
-                "record median %.3f ms (request's last byte crossed to reply's last byte "
-                "crossed); the request's own %zu bytes take %.3f ms on the line\n",
-        numberAfter(stats, "median "), bench::percentile(onLine, 50), kRequestBytes,
-        double(kRequestBytes) * byteMs);
     bench::rerun("scripts/bench cli_poll [polls]");
     return 0;
 }

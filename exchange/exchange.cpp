@@ -16,6 +16,7 @@ Exchange::Exchange(FrameAnalyzer& line, const ByteString& frame, int written,
     line.setCharacterUs(timing.timed ? timing.characterUs : 0);
     line.setTimedReads(timing.timed);
     line.setGapUs(timing.silenceUs);
+    line.setPauseUs(timing.byteUs);
     line.setNoReplyUs(std::numeric_limits<std::int64_t>::max());
     line.written(frame, written, false, sentAt, notSent);
     // What waited is judged before the request's own row, the last that written() makes.

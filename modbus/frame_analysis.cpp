@@ -153,9 +153,14 @@ void FrameAnalyzer::readDelimited(const ByteString& chunk, LineTime at)
         takeDelimited(framer.cut(chunk, true, Sender::Slave), chunk, at);
     else
         wire_ += chunk;
+    if (!chunk.empty())
+        wireUs_ = at.monoUs;
+    // An empty read is a pause that ended what was there; ASCII's characters may pause longer.
+    const bool silent = chunk.empty()
+        && (framing_ != Framing::Ascii
+            || at.monoUs - wireUs_ >= pauseUs_.value_or(framer.pauseInsideUs(characterUs_)));
     while (!wire_.empty()) {
-        // An empty read is a pause that ended what was there.
-        const WireCut cut = framer.cut(wire_, chunk.empty(), Sender::Slave);
+        const WireCut cut = framer.cut(wire_, silent, Sender::Slave);
         if (cut.kind == WireCut::Kind::NeedMore)
             break; // the rest of the frame is on its way
         takeDelimited(cut, std::string_view(wire_).substr(0, cut.length), at);

@@ -131,6 +131,9 @@ public:
     void setTimedReads(bool timed) { timedReads_ = timed; }
     // Reads that return as bytes arrive: a pause longer than this inside a frame is told.
     void setGapUs(std::int64_t us) { gapUs_ = us; }
+    // How long an ASCII frame may pause before a silence cuts it short (default: the framer's
+    // second); an empty read sooner is no silence.
+    void setPauseUs(std::int64_t us) { pauseUs_ = us; }
     // The request's time is up: what is held is judged, and nothing more is its answer.
     void timedOut(LineTime at);
     // Bytes read that make no frame yet, and whether their length is known from the table.
@@ -224,6 +227,8 @@ private:
     Framing framing_ = Framing::Rtu;
     bool network_ = false;
     ByteString wire_; // ASCII or MBAP bytes not yet cut into a frame
+    std::int64_t wireUs_ = 0; // when bytes last came to wire_
+    std::optional<std::int64_t> pauseUs_;
     std::uint16_t transaction_ = 0; // the last request's id
 };
 

@@ -288,7 +288,10 @@ void Composer::judge(const QString& command)
         why = built.notSent;
         frame_ = built.frame;
     }
-    preview_->setText(frame_.empty() ? QString() : text(modbus::HexBytes(frame_)));
+    const std::string wire = wireText && !frame_.empty() ? wireText(frame_) : std::string();
+    preview_->setText(frame_.empty() ? QString()
+            : wire.empty()           ? text(modbus::HexBytes(frame_))
+                                     : text(wire));
     if (why.empty() && listening_)
         why = "listening: the port is never written (Listen is on)";
     if (why.empty() && !portOpen_)

@@ -26,6 +26,9 @@ public:
 
     // Where a request goes when Send is pressed: the whole frame, check bytes as chosen.
     std::function<void(const std::string& frame)> onSend;
+    // The frame as the link's wire carries it, for the preview where that is not its bytes
+    // (ASCII's text); empty: the bytes are the wire's.
+    std::function<std::string(const std::string& frame)> wireText;
 
     void setSlave(const QString& text);
     QString slave() const;

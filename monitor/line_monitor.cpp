@@ -251,6 +251,7 @@ void LineMonitor::connectControls()
     composer_->onSend = [this](const std::string& frame) {
         recording_.sendComposed(frame, composer_->readBackWrite());
     };
+    composer_->wireText = [this](const std::string& frame) { return recording_.wireText(frame); };
     // F2 closes the monitor as it opened it, whichever control has the focus.
     connect(new QShortcut(Qt::Key_F2, this), &QShortcut::activated, this, &QWidget::close);
 }

@@ -2,6 +2,7 @@
 
 #include "monitor/monitor_run.h"
 
+#include "modbus/ascii_frame.h"
 #include "modbus/function_table.h"
 #include "requests/read_back.h"
 
@@ -49,7 +50,7 @@ void LineRecording::sessionOpened(
         analyzer_->setNetwork(*network);
     else
         analyzer_->setFraming(lineFraming);
-    analyzer_->setNoReplyUs(noReplyMs_ * 1000LL);
+    setNoReplyMs(noReplyMs_);
     analyzer_->setEcho(echo_); // "auto" learns anew: another adapter may be in use
     mbap_ = network
         && (*network == modbus::Framing::MbapStream || *network == modbus::Framing::MbapDatagram);
@@ -82,6 +83,14 @@ void LineRecording::written(
 bool LineRecording::buttonOut() const
 {
     return buttonOutUntilUs_ && now().monoUs < *buttonOutUntilUs_;
+}
+
+std::string LineRecording::wireText(const std::string& frame) const
+{
+    if (analyzer_->framing() != modbus::Framing::Ascii || frame.size() < 4)
+        return {};
+    return modbus::AsciiText(analyzer_->wireOf(frame)) + " \u00B7 "
+        + modbus::HexBytes(std::string_view(frame).substr(0, frame.size() - 2));
 }
 
 std::string LineRecording::wireOf(const std::string& frame, bool rawText) const
@@ -170,7 +179,11 @@ void LineRecording::sendNext()
         onSendProbe(probe);
         return;
     }
-    if (run_ && composedOut_.empty() && !buttonOut())
+    // An ASCII reply on its way (no CR LF yet) is judged before its poll can time out: the
+    // time-out runs to a reply's first character, as in quillet-cli.
+    const bool replyFlows
+        = analyzer_->framing() == modbus::Framing::Ascii && analyzer_->pendingBytes() > 0;
+    if (run_ && composedOut_.empty() && !buttonOut() && !replyFlows)
         run_->tick(now().monoUs); // its time-out, and what is due, through the window's path
 }
 
@@ -328,6 +341,9 @@ void LineRecording::setNoReplyMs(int ms)
 {
     noReplyMs_ = ms;
     analyzer_->setNoReplyUs(ms * 1000LL);
+    // An ASCII frame that pauses longer than a request may wait is cut short by then: its
+    // request's verdict is not left to the time-out alone.
+    analyzer_->setPauseUs(std::min<std::int64_t>(ms * 1000LL, 1'000'000));
 }
 
 void LineRecording::setGraceMs(int ms)

@@ -49,6 +49,8 @@ public:
         modbus::Framing lineFraming = modbus::Framing::Rtu);
     // The bytes that carry a frame on this session's link (an MBAP header on Modbus TCP).
     std::string wireOf(const std::string& frame, bool rawText) const;
+    // An ASCII line's frame as its text and its address and PDU as bytes; empty elsewhere.
+    std::string wireText(const std::string& frame) const;
     void written(
         const std::string& frame, int count, bool rawText, const std::string& notSent = {});
     void read(const std::string& chunk);

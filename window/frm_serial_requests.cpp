@@ -4,6 +4,7 @@
 #include "monitor/line_monitor.h"
 #include "time_stamp.h"
 
+#include "modbus/ascii_frame.h"
 #include "requests/request_frames.h"
 #include "serial/serial_port.h"
 
@@ -57,7 +58,10 @@ void frmSerial::writeFrame(const modbus::ByteString& frame, bool rawText)
 void frmSerial::sendComposed(const std::string& frame)
 {
     logPiece(TimeStamp() + " REQ :>", false);
-    logBytes(modbus::HexBytes(frame), true);
+    // An ASCII line's request is logged as the text that went, not as bytes that never did.
+    const modbus::ByteString wire = monitor_->wireOf(frame, false);
+    const bool ascii = modbus::CutAscii(wire, true).kind == modbus::AsciiCut::Kind::Frame;
+    logBytes(ascii ? modbus::AsciiText(wire) : modbus::HexBytes(frame), true);
     logPiece(QString(), true);
     writeFrame(frame, false);
 }

@@ -120,12 +120,12 @@ void findSpeed(bool ascii)
     {
         bench::PacedLine line(slave.path(), 9600, true);
         ASSERT_TRUE(line.ok());
-        FILE* master = popen((std::string(QUILLET_CLI) + " --port " + line.path()
-                                 + " --speed 9600 --address 48 --every 20 --count 300 "
-                                 + (ascii ? "--framing ascii " : "")
-                                 + "read-holding 0 1 >/dev/null 2>&1")
-                                 .c_str(),
-            "r");
+        FILE* master
+            = popen((std::string(QUILLET_CLI) + " --port " + line.path()
+                        + " --speed 9600 --address 48 --every 20 --count 300 "
+                        + (ascii ? "--framing ascii " : "") + "read-holding 0 1 >/dev/null 2>&1")
+                        .c_str(),
+                "r");
         const auto start = std::chrono::steady_clock::now();
         const CliRun run
             = runCli("--port " + line.tapPath() + " listen --find-speed --duration 1 --csv", true);

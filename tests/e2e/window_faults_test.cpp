@@ -134,70 +134,93 @@ TEST(WindowOnFaultyLines, ARunWithADataLogCountsWhatHappenedOnEachDelivery)
     }
 }
 
+namespace {
+
+// A fault of the simulator and the row that names it in the monitor.
+struct WindowFault
+{
+    const char* fault;
+    const char* command;
+    const char* shows;
+    std::optional<modbus::PollOutcome> polls; // how a polling run counts each poll; none: no run
+    const char* ascii = nullptr; // what ASCII frames show instead; nullptr: the same
+};
+
+// One fault through a polling run and a composed request, in RTU or ASCII frames.
+void checkWindowFault(const WindowFault& f, bool ascii)
+{
+    const std::string what = std::string(f.fault) + (ascii ? ", ASCII" : ", RTU");
+    const std::string shown = ascii && f.ascii ? f.ascii : f.shows;
+    PtySlave slave(48, 20);
+    for (int n = 0; n < 20; ++n)
+        slave.registers()[n] = std::uint16_t(10 * (n + 1));
+    FaultPlan plan;
+    ASSERT_EQ(plan.add(f.fault), "");
+    slave.setFaults(std::move(plan));
+    slave.setFraming(ascii ? modbus::Framing::Ascii : modbus::Framing::Rtu);
+    std::atomic<bool> stop = false;
+    std::thread server([&] {
+        while (!stop)
+            slave.serveOnce(20);
+    });
+    {
+        window::frmSerial frm;
+        frm.setMessageHook([](const QString&, const QString&, window::MessageIcon) {});
+        frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(slave.path()));
+        frm.presetFraming(ascii ? modbus::Framing::Ascii : modbus::Framing::Rtu, 8);
+        frm.toggleMonitor();
+        monitor::LineMonitor* monitor = frm.monitor();
+        frm.pressOpen();
+        if (f.polls) {
+            frm.findChild<QLineEdit*>("Text1")->setText("48");
+            monitor->pollPanel()->setTimeoutMs(300);
+            frm.startPolling({ f.command }, 100, 3, "");
+            EXPECT_TRUE(waitFor(monitor, shown)) << what;
+            EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->run()->finished(); }, 5000));
+            monitor->frames()->selectAll();
+            EXPECT_EQ(monitor->run()->statistics().count(*f.polls), 3)
+                << what << "\n"
+                << monitor->frames()->selectedAsText().toStdString();
+            if (std::string_view(f.fault) == "delay=60") {
+                EXPECT_GE(monitor->run()->statistics().minMs().value_or(0), 60.0);
+            }
+        }
+        monitor::Composer* composer = monitor->composer();
+        composer->setSlave("48");
+        composer->setCommand(f.command);
+        monitor->findChild<QCheckBox*>("readBack")->setChecked(true);
+        composer->send();
+        EXPECT_TRUE(waitFor(monitor, shown)) << what;
+        frm.close();
+    }
+    stop = true;
+    server.join();
+}
+
+} // namespace
+
+// Each fault named by a row of the monitor, in RTU and in ASCII frames.
 TEST(WindowAgainstFaults, EachFaultIsNamedByARowOfTheMonitor)
 {
     using modbus::PollOutcome;
-    const struct
-    {
-        const char* fault;
-        const char* command;
-        const char* shows;
-        std::optional<PollOutcome> polls; // how a polling run counts each poll; none: no run
-    } faults[] = {
-        { "delay=60", "read-holding 0 1", "CRC OK", PollOutcome::Good }, // its time: below
+    const WindowFault faults[] = {
+        { "delay=60", "read-holding 0 1", "CRC OK", PollOutcome::Good, "LRC OK" }, // time: below
         { "exception=0-9/2", "read-holding 0 1", "exception 2 ILLEGAL DATA ADDRESS",
             PollOutcome::Exception },
-        { "bad-crc", "read-holding 0 1", "CRC BAD (expected", PollOutcome::CrcBad },
+        { "bad-crc", "read-holding 0 1", "CRC BAD (expected", PollOutcome::CrcBad,
+            "LRC BAD (expected" },
         { "no-reply", "read-holding 0 1", "no reply", PollOutcome::NoReply },
         { "half-frame", "read-holding 0 2", "not a frame: cut short, 4 of 9 bytes",
-            PollOutcome::NotFrame },
+            PollOutcome::NotFrame, "not a frame: no CR LF" },
         { "stray", "read-holding 0 1", "2 stray bytes before the reply", PollOutcome::Good },
         { "wrong-function", "read-holding 0 1", "reply to function 2, asked 3",
             PollOutcome::WrongReply },
         { "wrong-length", "read-holding 0 2", "not a frame: wrong length, 8 of 9 bytes",
-            PollOutcome::NotFrame },
+            PollOutcome::NotFrame, "not a frame: its length does not fit its function" },
         { "echo", "read-holding 0 1", "echo", PollOutcome::Good },
         { "ignore-writes", "write-register 5 9", "read back: holding 5: wrote 9, read 60", {} },
     };
-    for (const auto& f : faults) {
-        PtySlave slave(48, 20);
-        for (int n = 0; n < 20; ++n)
-            slave.registers()[n] = std::uint16_t(10 * (n + 1));
-        FaultPlan plan;
-        ASSERT_EQ(plan.add(f.fault), "");
-        slave.setFaults(std::move(plan));
-        std::atomic<bool> stop = false;
-        std::thread server([&] {
-            while (!stop)
-                slave.serveOnce(20);
-        });
-        {
-            window::frmSerial frm;
-            frm.setMessageHook([](const QString&, const QString&, window::MessageIcon) {});
-            frm.findChild<QLineEdit*>("txt(0)")->setText(QString::fromStdString(slave.path()));
-            frm.toggleMonitor();
-            monitor::LineMonitor* monitor = frm.monitor();
-            frm.pressOpen();
-            if (f.polls) {
-                frm.findChild<QLineEdit*>("Text1")->setText("48");
-                monitor->pollPanel()->setTimeoutMs(300);
-                frm.startPolling({ f.command }, 100, 3, "");
-                EXPECT_TRUE(waitFor(monitor, f.shows)) << f.fault;
-                EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->run()->finished(); }, 5000));
-                EXPECT_EQ(monitor->run()->statistics().count(*f.polls), 3) << f.fault;
-                if (std::string_view(f.fault) == "delay=60") {
-                    EXPECT_GE(monitor->run()->statistics().minMs().value_or(0), 60.0);
-                }
-            }
-            monitor::Composer* composer = monitor->composer();
-            composer->setSlave("48");
-            composer->setCommand(f.command);
-            monitor->findChild<QCheckBox*>("readBack")->setChecked(true);
-            composer->send();
-            EXPECT_TRUE(waitFor(monitor, f.shows)) << f.fault;
-            frm.close();
-        }
-        stop = true;
-        server.join();
-    }
+    for (const bool ascii : { false, true })
+        for (const WindowFault& f : faults)
+            checkWindowFault(f, ascii);
 }

@@ -1,4 +1,4 @@
-// The window over network links, against the demo slave behind each of the four links:
+// The window over network links, against the demo slave behind each of the six links:
 // the design's buttons, the composer and a polling run, the monitor's frames as they were on
 // the wire, the log named after the link, and a refusal told as an Open failure.
 #include "tests/support/log_dir.h"
@@ -33,14 +33,15 @@ protected:
         frm.close();
         stopServing();
     }
-    // The slave on Modbus TCP and RTU over TCP at these ports (0: any free one), and on both
-    // datagram links at any free port.
+    // The slave on Modbus TCP and RTU over TCP at these ports (0: any free one), and on the
+    // datagram links and ASCII's at any free port.
     void serve(std::pair<int, int> ports)
     {
         links = std::make_unique<ServedLinks>(slave);
         ASSERT_TRUE(links->add(ServedAs::Tcp, ports.first)
             && links->add(ServedAs::RtuTcp, ports.second) && links->add(ServedAs::Udp, 0)
-            && links->add(ServedAs::RtuUdp, 0));
+            && links->add(ServedAs::RtuUdp, 0) && links->add(ServedAs::AsciiTcp, 0)
+            && links->add(ServedAs::AsciiUdp, 0));
         stop = false;
         server = std::thread([this] {
             while (!stop)
@@ -99,6 +100,20 @@ TEST_F(OverTheNetwork, EveryWayOfAskingWorksAndTheMonitorShowsTheWire)
             EXPECT_NE(
                 shown.indexOf(QString::fromUtf8("tid 1 \u00B7 unit 48 \u00B7 03 00 00 00 01")), -1)
                 << shown.toStdString();
+        }
+        if (address.starts_with("ascii+")) { // as its text, and its bytes beside it
+            // The table keeps the links before: this link's rows are waited for by their words.
+            const auto seen = [&](const char* text) {
+                return QTest::qWaitFor(
+                    [&] {
+                        monitor->frames()->selectAll();
+                        return monitor->frames()->selectedAsText().contains(
+                            QString::fromUtf8(text));
+                    },
+                    5000);
+            };
+            EXPECT_TRUE(seen(":300300000001CC<CR><LF> \u00B7 30 03 00 00 00 01")) << address;
+            EXPECT_TRUE(seen("LRC OK")) << address;
         }
         frm.startPolling({ "read-holding 4 1" }, 20, 5, "");
         ASSERT_TRUE(

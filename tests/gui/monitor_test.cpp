@@ -76,11 +76,14 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     monitor->findChild<QComboBox*>("parity")->setCurrentIndex(1);
     QTest::mouseClick(w<QRadioButton>("Option1"), Qt::LeftButton);
     EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor COM5: 9600 8E1");
+    monitor->findChild<QComboBox*>("framing")->setCurrentIndex(1);
+    EXPECT_EQ(monitor->windowTitle(), "Quillet line monitor COM5: 9600 8E1 ASCII");
+    monitor->findChild<QComboBox*>("framing")->setCurrentIndex(0);
     // Every control in turn by Tab, in reading order.
     QWidget* at = monitor->findChild<QComboBox*>("parity");
     at->setFocus();
     std::vector<std::string> order;
-    for (int i = 0; i < 27 && (order.empty() || order.back() != "parity"); ++i) {
+    for (int i = 0; i < 29 && (order.empty() || order.back() != "parity"); ++i) {
         QTest::keyClick(at, Qt::Key_Tab);
         at = monitor->focusWidget();
         ASSERT_NE(at, nullptr);
@@ -89,11 +92,11 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
         order.push_back(named->objectName().toStdString());
     }
     EXPECT_EQ(order,
-        std::vector<std::string>(
-            { "stopBits", "wordOrder", "echo", "frames", "details", "qt_tabwidget_tabbar", "map",
-                "openWorkspace", "saveWorkspace", "listen", "findSpeed", "function", "slave",
-                "start", "quantity", "command", "readBack", "writeWith16", "pollList", "add",
-                "interval", "count", "timeout", "backOff", "record", "speed", "parity" }));
+        std::vector<std::string>({ "stopBits", "framing", "dataBits", "wordOrder", "echo", "frames",
+            "details", "qt_tabwidget_tabbar", "map", "openWorkspace", "saveWorkspace", "listen",
+            "findSpeed", "function", "slave", "start", "quantity", "command", "readBack",
+            "writeWith16", "pollList", "add", "interval", "count", "timeout", "backOff", "record",
+            "speed", "parity" }));
     QTest::keyClick(monitor->frames(), Qt::Key_F2); // from the table too
     EXPECT_FALSE(monitor->isVisible());
     QTest::keyClick(&frm, Qt::Key_F2);
@@ -102,24 +105,60 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     EXPECT_FALSE(monitor->isVisible());
 }
 
+// On an ASCII line the composer's request goes as its text, previewed and logged as such, and
+// the reply is read from its text: decoded in the details, its LRC named, a wrong one told.
+TEST_F(Monitor, AnAsciiLineCarriesTheComposersRequestAsText)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    monitor->findChild<QComboBox*>("framing")->setCurrentIndex(1);
+    open();
+    monitor::Composer* composer = monitor->composer();
+    composer->setSlave("1");
+    composer->setCommand("read-input 8 1");
+    EXPECT_EQ(
+        composer->preview().toStdString(), ":010400080001F2<CR><LF> \u00B7 01 04 00 08 00 01");
+    composer->send();
+    ASSERT_EQ(platform->writes().size(), 1u);
+    EXPECT_EQ(platform->writes()[0], ":010400080001F2\r\n");
+    const std::string entries = log().substr(log().find("START Quillet V2.0\r\n\r\n") + 22);
+    EXPECT_TRUE(
+        entries.starts_with("LINE 19200,n,8,1 ASCII\r\nT REQ :>:010400080001F2<CR><LF>\r\n"))
+        << entries;
+    tick(":01040203E80E\r\n");
+    const auto* rows = static_cast<const monitor::FrameTableModel*>(monitor->frames()->model());
+    ASSERT_EQ(rows->rowCount(), 2);
+    EXPECT_EQ(rows->row(1).verdict.substr(0, 6), "LRC OK");
+    monitor->frames()->selectRow(1);
+    EXPECT_EQ(monitor->details()->model()->index(0, 2).data().toString(), "1000");
+    composer->send();
+    tick(":01040203E80F\r\n");
+    ASSERT_EQ(rows->rowCount(), 4);
+    EXPECT_EQ(rows->row(3).verdict, "LRC BAD (expected 0E)");
+}
+
 TEST_F(Monitor, ParityAndStopBitsReachTheSettingsTextAndNameTheLineInTheLog)
 {
     struct Case
     {
-        int parity, stopBits;
+        int parity, stopBits, framing, dataBits; // the boxes' indexes
         const char* settings;
         const char* lineInLog;
     };
     const Case cases[] = {
-        { 0, 0, "19200,n,8,1", nullptr }, // the design's 8N1: the log stays as designed
-        { 1, 0, "19200,e,8,1", "LINE 19200,e,8,1" },
-        { 2, 1, "19200,o,8,2", "LINE 19200,o,8,2" },
-        { 0, 1, "19200,n,8,2", "LINE 19200,n,8,2" },
+        { 0, 0, 0, 0, "19200,n,8,1", nullptr }, // the design's 8N1: the log stays as designed
+        { 1, 0, 0, 0, "19200,e,8,1", "LINE 19200,e,8,1" },
+        { 2, 1, 0, 0, "19200,o,8,2", "LINE 19200,o,8,2" },
+        { 0, 1, 0, 0, "19200,n,8,2", "LINE 19200,n,8,2" },
+        { 1, 0, 1, 1, "19200,e,7,1", "LINE 19200,e,7,1 ASCII" },
+        { 0, 0, 1, 0, "19200,n,8,1", "LINE 19200,n,8,1 ASCII" },
+        { 0, 0, 0, 1, "19200,n,8,1", nullptr }, // RTU takes 8 data bits whatever the box says
     };
     monitor::LineMonitor* monitor = openMonitor();
     for (const Case& c : cases) {
         monitor->findChild<QComboBox*>("parity")->setCurrentIndex(c.parity);
         monitor->findChild<QComboBox*>("stopBits")->setCurrentIndex(c.stopBits);
+        monitor->findChild<QComboBox*>("framing")->setCurrentIndex(c.framing);
+        monitor->findChild<QComboBox*>("dataBits")->setCurrentIndex(c.dataBits);
         open();
         EXPECT_EQ(platform->lastSettings, c.settings);
         const std::string text = LogDir::read("Quillet_log_COM5.txt");
