@@ -9,9 +9,10 @@ namespace {
 
 } // namespace
 
-ListenSession::ListenSession(
-    std::int64_t characterUs, std::int64_t silenceUs, std::int64_t epochUsAtMonoZero)
-    : listener_(characterUs, silenceUs)
+ListenSession::ListenSession(std::int64_t characterUs, std::int64_t silenceUs,
+    std::int64_t epochUsAtMonoZero, Framing framing)
+    : listener_(characterUs, silenceUs, framing)
+    , captures_(framing == Framing::Rtu)
     , epochUsAtMonoZero_(epochUsAtMonoZero)
 { }
 
@@ -40,7 +41,7 @@ void ListenSession::keep(FrameRow& row)
     // A row's time of day: the last read's, less how long before it the frame ended.
     const std::int64_t beforeMs = (lastAt_.monoUs - row.time.monoUs) / 1000;
     row.time.wallMs = ((lastAt_.wallMs - beforeMs) % kDayMs + kDayMs) % kDayMs;
-    if (row.kind != RowKind::NotFrame && !row.bytes.empty()) {
+    if (captures_ && row.kind != RowKind::NotFrame && !row.bytes.empty()) {
         frames_.push_back({ epochUsAtMonoZero_ + row.time.monoUs, row.bytes });
         if (frames_.size() > kCaptured)
             frames_.pop_front();

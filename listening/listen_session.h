@@ -20,7 +20,8 @@ public:
     static constexpr std::size_t kCaptured = 100'000;
 
     // epochUsAtMonoZero: the time since 1970 at which the read times' clock read 0.
-    ListenSession(std::int64_t characterUs, std::int64_t silenceUs, std::int64_t epochUsAtMonoZero);
+    ListenSession(std::int64_t characterUs, std::int64_t silenceUs, std::int64_t epochUsAtMonoZero,
+        Framing framing = Framing::Rtu);
 
     // A read's bytes (empty: a read that brought none), at the time it returned.
     void read(const ByteString& chunk, LineTime at);
@@ -39,6 +40,9 @@ private:
     void keep(FrameRow& row);
 
     LineListener listener_;
+    // A capture holds RTU frames as the wire carried them: an ASCII line's are not captured
+    // (Wireshark has no link type for them).
+    bool captures_ = true;
     std::int64_t epochUsAtMonoZero_;
     LineTime lastAt_;
     WatchTable watch_;

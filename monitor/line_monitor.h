@@ -133,7 +133,8 @@ public:
     // through onListenChosen and answers with startListening or stopListening.
     std::function<void(bool on)> onListenChosen;
     std::function<void()> onFindSpeed;
-    void startListening(std::int64_t characterUs, std::int64_t silenceUs);
+    void startListening(std::int64_t characterUs, std::int64_t silenceUs,
+        modbus::Framing framing = modbus::Framing::Rtu);
     void stopListening();
     bool listening() const { return recording_.listening(); }
     // Listening, and a frame or an exchange is under way: no moment to redraw.

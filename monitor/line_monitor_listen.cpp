@@ -24,9 +24,10 @@ void LineMonitor::connectListening()
     listenBar_->onSaveCapture = [this](const QString& path) { saveCapture(path); };
 }
 
-void LineMonitor::startListening(std::int64_t characterUs, std::int64_t silenceUs)
+void LineMonitor::startListening(
+    std::int64_t characterUs, std::int64_t silenceUs, modbus::Framing framing)
 {
-    recording_.startListening(characterUs, silenceUs);
+    recording_.startListening(characterUs, silenceUs, framing);
     if (built_) {
         applyHeldChoices();
         views_->clear();

@@ -104,14 +104,16 @@ void LineRecording::note(const std::string& text, bool streamEnded)
     takeRows();
 }
 
-void LineRecording::startListening(std::int64_t characterUs, std::int64_t silenceUs)
+void LineRecording::startListening(
+    std::int64_t characterUs, std::int64_t silenceUs, modbus::Framing framing)
 {
     stopRun(); // a run would write
     probe_.reset();
     afterProbe_.clear();
     composedWaiting_.clear();
     composedOut_.clear();
-    listen_ = std::make_unique<modbus::ListenSession>(characterUs, silenceUs, epochUsAtStart_);
+    listen_
+        = std::make_unique<modbus::ListenSession>(characterUs, silenceUs, epochUsAtStart_, framing);
     listeningNow_ = true;
 }
 

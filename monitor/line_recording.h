@@ -95,7 +95,8 @@ public:
     // Listening to a line another master drives: reads go to a listener instead of the
     // analysis, and nothing is sent. The last session stays for its statistics, watch and
     // capture once listening stops.
-    void startListening(std::int64_t characterUs, std::int64_t silenceUs);
+    void startListening(std::int64_t characterUs, std::int64_t silenceUs,
+        modbus::Framing framing = modbus::Framing::Rtu);
     void stopListening();
     bool listening() const { return listeningNow_; }
     const modbus::ListenSession* listenSession() const { return listen_.get(); }

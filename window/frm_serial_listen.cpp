@@ -56,9 +56,9 @@ void frmSerial::setListening(bool on)
     const comm::LineSettings line = lineSettings();
     const std::int64_t characterUs = SerialPort::IsPseudoTerminal()
         ? 0 // a pty carries bytes with no line time
-        : modbus::CharacterUs(line.speed, line.parity, line.stopBits);
+        : modbus::CharacterUs(line.speed, line.parity, line.stopBits, line.dataBits);
     SerialPort::SetListenReads(true);
-    monitor_->startListening(characterUs, modbus::InterFrameUs(line.speed));
+    monitor_->startListening(characterUs, modbus::InterFrameUs(line.speed), line.framing);
     for (QPushButton* button : sendButtons()) {
         button->setEnabled(false);
         button->setToolTip(kNeverWritten);

@@ -71,6 +71,7 @@ void frmSerial::endHunt()
 {
     TMRComm.stop();
     const std::optional<modbus::ScanSetting> best = hunt_->best();
+    const modbus::Framing framing = hunt_->bestFraming();
     hunt_.reset();
     if (!best) {
         monitor_->listenBar()->setNote(
@@ -80,9 +81,10 @@ void frmSerial::endHunt()
     const bool designed = presetSpeed(best->speed); // one of the three buttons
     presetSpeedOverride(designed ? 0 : best->speed);
     presetLine(best->parity, best->stopBits);
+    presetFraming(framing, 8);
     setListening(true);
-    monitor_->listenBar()->setNote(
-        "The line is at " + QString::fromStdString(best->name()) + "; listening there");
+    monitor_->listenBar()->setNote("The line is at " + QString::fromStdString(best->name())
+        + (framing == modbus::Framing::Ascii ? " ASCII" : "") + "; listening there");
 }
 
 } // namespace window

@@ -694,6 +694,28 @@ TEST(FrameTableModel, KeepsTheNewestRowsAndShowsLongFramesByTheirStart)
 // Listening to another master's polls: nothing is written, the Send buttons, the composer and
 // Poll say why, every frame gets its row, the watch holds what was read and written, the
 // statistics count per slave, and the capture holds every frame. Close ends listening.
+// Another master on an ASCII line: its frames cut by their ':' and CR LF, a wrong LRC counted,
+// and no capture offered (Wireshark has no link type for ASCII).
+TEST_F(Monitor, ListeningToAnAsciiLineCutsItsText)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    monitor->findChild<QComboBox*>("framing")->setCurrentIndex(1);
+    QTest::mouseClick(monitor->listenBar()->findChild<QPushButton*>("listen"), Qt::LeftButton);
+    frm.TMRComm.stop(); // listening opened the port; ticks are driven by hand here
+    ASSERT_TRUE(monitor->listening());
+    for (const char* chunk : { ":300300000002CB\r\n", ":3003", "04000A0014AB\r\n",
+             ":300300000002CB\r\n", ":3003040000000AAA\r\n" })
+        tick(chunk);
+    EXPECT_TRUE(platform->writes().empty());
+    const auto* rows = static_cast<const monitor::FrameTableModel*>(monitor->frames()->model());
+    ASSERT_EQ(rows->rowCount(), 4);
+    EXPECT_EQ(rows->row(1).verdict, "LRC OK");
+    EXPECT_EQ(rows->row(3).verdict, "LRC BAD (expected BF)");
+    EXPECT_EQ(monitor->statusText(),
+        "Listening: 2 requests, 1 good replies, 1 CRC BAD, 0 exceptions, 0 no reply");
+    EXPECT_FALSE(monitor->listenBar()->findChild<QPushButton*>("saveCapture")->isEnabled());
+}
+
 TEST_F(Monitor, ListeningWritesNothingAndTellsWhatTheOtherMasterAsked)
 {
     monitor::LineMonitor* monitor = openMonitor();
