@@ -83,6 +83,7 @@ int RunScan(const Options& o)
     modbus::ScanOptions options = *o.scan;
     if (const comm::LinkAddress link = comm::ParseLinkAddress(o.port); link.network())
         options.network = comm::FramingOf(link.kind); // unit ids only: no speeds to try
+    options.lineFraming = o.line.framing;
     modbus::ScanRun run(options, now().monoUs);
     const bool progress = isatty(2);
     std::fprintf(stderr, "quillet-cli: scanning %d addresses at %zu settings, at most %s s\n",

@@ -140,6 +140,8 @@ modbus::ScanOptions ScanPanel::options(QString& why) const
     o.all = !stopAtFirst_->isChecked();
     if (networkLink)
         o.network = networkLink();
+    if (lineFraming)
+        o.lineFraming = lineFraming();
     o.probe = composerProbe_->isChecked() && composerRequest
         ? composerRequest()
         : modbus::ParseRequest("read-holding 0 1").fields;

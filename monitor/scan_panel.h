@@ -41,6 +41,8 @@ public:
     // How the port carries frames when it is a network link (a scan of unit ids, no speeds);
     // nullopt for a serial port.
     std::function<std::optional<modbus::Framing>()> networkLink;
+    // How the serial line carries frames (RTU unless said).
+    std::function<modbus::Framing()> lineFraming;
     // Whether the main window's port is open: then the scan may not start.
     std::function<bool()> portInUse;
     // The composer's request, when the probe is to be it.

@@ -35,6 +35,8 @@ struct ScanOptions
     RequestFields probe; // default: read-holding 0 1
     // A network link: unit ids only, one setting with no speed, frames carried this way.
     std::optional<Framing> network;
+    // How a serial line carries frames: RTU or ASCII at every setting tried.
+    Framing lineFraming = Framing::Rtu;
 };
 
 // The settings in the order they are tried: the most common first (19200 8E1, 9600 8E1,

@@ -39,6 +39,8 @@ void ScanRun::resetLine()
     line_ = FrameAnalyzer();
     if (options_.network)
         line_.setNetwork(*options_.network);
+    else
+        line_.setFraming(options_.lineFraming);
 }
 
 ByteString ScanRun::frame() const

@@ -334,6 +334,7 @@ void frmSerial::connectScan()
         return SerialPort::ReadPort();
     };
     scan->closePort = [] { SerialPort::ClosePort(); };
+    scan->lineFraming = [this] { return framing_; };
     scan->networkLink = [this]() -> std::optional<modbus::Framing> {
         const comm::LinkAddress link = comm::ParseLinkAddress(latin1(txt0));
         return link.network() ? std::optional(comm::FramingOf(link.kind)) : std::nullopt;

@@ -116,7 +116,8 @@ ByteString framedReply(std::initializer_list<int> body)
 
 // The monitor's way: a step at a time. Addresses 1..3 at 9600 8N1 then 19200 8N1; slave 2
 // answers at 19200 only, and names itself.
-TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
+// Addresses 1..3 at two speeds, the slave at 2 answering at 19200 only, in RTU or ASCII frames.
+void scanThreeAddresses(Framing framing)
 {
     ScanOptions o;
     o.firstAddress = 1;
@@ -124,11 +125,15 @@ TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
     o.speeds = { 9600, 19200 };
     o.parities = { 'n' };
     o.probe = ParseRequest("read-holding 0 1").fields;
+    o.lineFraming = framing;
     ScanRun run(o, 0);
     std::int64_t ms = 0;
     std::vector<std::string> log;
-    const ByteString id = framedReply({ 2, 0x2B, 0x0E, 1, 1, 0, 0, 1, 0, 2, 'Q', 'S' });
-    const ByteString serverId = framedReply({ 2, 0x11, 2, 'Q', 'L' });
+    const WireFramer& wire = FramerOf(framing);
+    const auto onWire
+        = [&](const ByteString& rtu) { return wire.wrap(rtu.substr(0, rtu.size() - 2)); };
+    const ByteString id = onWire(framedReply({ 2, 0x2B, 0x0E, 1, 1, 0, 0, 1, 0, 2, 'Q', 'S' }));
+    const ByteString serverId = onWire(framedReply({ 2, 0x11, 2, 'Q', 'L' }));
     while (run.need() != ScanRun::Need::Done && log.size() < 40) {
         const LineTime at { ms * 1000, ms };
         switch (run.need()) {
@@ -137,14 +142,14 @@ TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
             run.opened(true);
             break;
         case ScanRun::Need::Send: {
-            const ByteString frame = run.frame();
+            const ByteString frame = wire.cut(run.frame(), true, Sender::Master).adu;
             log.push_back(HexBytes(frame.substr(0, 2)));
-            run.sent(int(frame.size()), at);
+            run.sent(int(run.frame().size()), at);
             // The slave at 2 answers at 19200 only: a register read, then its identification.
             const bool answers = run.setting().speed == 19200 && ByteAt(frame, 0) == 2;
             ms += 5;
             run.read(!answers                  ? ByteString()
-                    : ByteAt(frame, 1) == 3    ? framedReply({ 2, 3, 2, 0, 10 })
+                    : ByteAt(frame, 1) == 3    ? onWire(framedReply({ 2, 3, 2, 0, 10 }))
                     : ByteAt(frame, 1) == 0x11 ? serverId
                                                : id,
                 { ms * 1000, ms });
@@ -158,11 +163,17 @@ TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
     EXPECT_EQ(log,
         std::vector<std::string>({ "open 9600 8N1", "01 03", "02 03", "03 03", "open 19200 8N1",
             "01 03", "02 03", "02 2B", "02 11" }));
-    ASSERT_EQ(run.hits().size(), 1u);
+    ASSERT_EQ(run.hits().size(), 1u) << FramingWord(framing);
     EXPECT_EQ(run.hits()[0].address, 2);
     EXPECT_EQ(run.hits()[0].setting.name(), "19200 8N1");
     EXPECT_EQ(run.hits()[0].identification, "VendorName QS; server id QL") << "both asked";
     EXPECT_DOUBLE_EQ(run.fraction(), 5.0 / 6.0) << "stopped at the first device";
+}
+
+TEST(ScanRun, StepsThroughSettingsAndAddressesAndIdentifiesWhatItFinds)
+{
+    for (const Framing framing : { Framing::Rtu, Framing::Ascii })
+        scanThreeAddresses(framing);
 }
 
 // Over Modbus TCP: unit ids only (0, a broadcast, not probed), one setting with no speed, and
