@@ -3,6 +3,7 @@
 // on its pty and over TCP.
 #include "cli_run.h"
 #include "tests/support/paced_line.h"
+#include "tests/support/started_program.h"
 
 #include <csignal>
 #include <cstdio>
@@ -11,40 +12,6 @@
 #include <string>
 
 namespace {
-
-bool pymodbusMissing()
-{
-    return std::system("/usr/bin/python3 -c 'import pymodbus.server' 2>/dev/null") != 0;
-}
-
-// A program started with its output read line by line, killed with the test. The shell's pid
-// comes first: exec makes it the program's.
-class Started
-{
-public:
-    explicit Started(const std::string& command)
-        : pipe_(popen(("echo $$; exec " + command + " 2>/dev/null").c_str(), "r"))
-    {
-        pid_ = std::atoi(line().c_str());
-    }
-    ~Started()
-    {
-        if (pid_ > 0)
-            kill(pid_, SIGTERM);
-        pclose(pipe_);
-    }
-    std::string line()
-    {
-        char text[256] = {};
-        if (!pipe_ || !std::fgets(text, sizeof text, pipe_))
-            return {};
-        return std::string(text, std::strcspn(text, "\n"));
-    }
-
-private:
-    FILE* pipe_;
-    int pid_ = 0;
-};
 
 std::string output(const std::string& command)
 {
@@ -62,9 +29,9 @@ std::string output(const std::string& command)
 
 TEST(AsciiAgainstPymodbus, TheCliAsksPymodbusSerialServerOnAPacedLine)
 {
-    if (pymodbusMissing())
+    if (PymodbusMissing())
         GTEST_SKIP() << "python3-pymodbus is not installed (scripts/test installs it)";
-    Started server("/usr/bin/python3 " QUILLET_PYMODBUS_SERIAL " ascii");
+    StartedProgram server("/usr/bin/python3 " QUILLET_PYMODBUS_SERIAL " ascii");
     // Reads that follow the line's speed, as behind a bridge to a real port: the time rules
     // apply.
     setenv("QUILLET_TIMED_PTY", "1", 1);
@@ -103,9 +70,9 @@ TEST(AsciiAgainstPymodbus, TheCliAsksPymodbusSerialServerOnAPacedLine)
 
 TEST(AsciiAgainstPymodbus, PymodbusClientAsksTheSimulatorOnItsPtyAndOverTcp)
 {
-    if (pymodbusMissing())
+    if (PymodbusMissing())
         GTEST_SKIP() << "python3-pymodbus is not installed (scripts/test installs it)";
-    Started sim(std::string(QUILLET_SIM) + " --framing ascii --ascii-tcp 0");
+    StartedProgram sim(std::string(QUILLET_SIM) + " --framing ascii --ascii-tcp 0");
     const std::string pty = sim.line();
     const std::string tcp = sim.line();
     ASSERT_TRUE(tcp.starts_with("ascii+tcp://")) << tcp;

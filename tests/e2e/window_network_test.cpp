@@ -2,6 +2,7 @@
 // the design's buttons, the composer and a polling run, the monitor's frames as they were on
 // the wire, the log named after the link, and a refusal told as an Open failure.
 #include "tests/support/log_dir.h"
+#include "tests/support/started_program.h"
 #include "tests/support/window_fixture.h"
 
 #include "monitor/composer.h"
@@ -14,8 +15,12 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 
+#include <arpa/inet.h>
 #include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -161,4 +166,82 @@ TEST_F(OverTheNetwork, APollingRunGoesOnAfterTheGatewayRestarts)
     EXPECT_TRUE(box("Text2")->toPlainText().contains(
         "connected to 127.0.0.1:" + QString::number(port) + " again"));
     EXPECT_EQ(box("Text2")->toPlainText().count("closed the connection"), 1) << "told once";
+}
+
+namespace {
+
+// A free TCP port on the loopback, for a server that must be told one.
+int freeTcpPort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at {};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length);
+    close(fd);
+    return ntohs(at.sin_port);
+}
+
+class AgainstPymodbus : public WindowFixture
+{
+protected:
+    // Opened on port (a pty, or ascii+tcp://) in ASCII; Command3 read 0 until pymodbus, which
+    // takes a moment to start, answers with the 4321 its register 0 holds.
+    bool answers(const std::string& port)
+    {
+        line("txt(0)")->setText(QString::fromStdString(port));
+        frm.presetFraming(modbus::Framing::Ascii, 8);
+        QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
+        line("Text1")->setText("1");
+        line("Text7")->setText("0");
+        line("Text9")->setText("1");
+        for (int tries = 0; tries < 20; ++tries) {
+            QTest::mouseClick(button("Command3"), Qt::LeftButton);
+            if (QTest::qWaitFor([&] { return box("Text8")->toPlainText().contains("4321"); }, 500))
+                return true;
+        }
+        return false;
+    }
+    LogDir dir;
+};
+
+} // namespace
+
+// The window and its monitor in Modbus ASCII against pymodbus's own ASCII framer: its serial
+// server behind a pty, and its TCP server.
+TEST_F(AgainstPymodbus, TheWindowSpeaksAsciiToPymodbusOnAPtyAndOverTcp)
+{
+    if (PymodbusMissing())
+        GTEST_SKIP() << "python3-pymodbus is not installed (scripts/test installs it)";
+    StartedProgram serial("/usr/bin/python3 " QUILLET_PYMODBUS_SERIAL " ascii");
+    const int port = freeTcpPort();
+    StartedProgram tcp(std::string("/usr/bin/python3 " QUILLET_PYMODBUS_SERVER " tcp ascii ")
+        + std::to_string(port));
+    for (const std::string& link :
+        { serial.line(), "ascii+tcp://127.0.0.1:" + std::to_string(port) }) {
+        ASSERT_TRUE(answers(link)) << link;
+        monitor::LineMonitor* monitor = frm.monitor();
+        monitor->show();
+        monitor::Composer* composer = monitor->composer();
+        composer->setSlave("1");
+        composer->setCommand("write-register 2 3");
+        composer->send();
+        frm.startPolling({ "read-holding 2 1" }, 20, 3, "");
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return monitor->run() && monitor->run()->finished(); }, 10000));
+        monitor->frames()->selectAll();
+        const QString shown = monitor->frames()->selectedAsText();
+        EXPECT_EQ(monitor->run()->statistics().count(modbus::PollOutcome::Good), 3)
+            << link << "\n"
+            << shown.toStdString();
+        EXPECT_NE(
+            shown.indexOf(QString::fromUtf8(":010300020001F9<CR><LF> \u00B7 01 03 00 02 00 01")),
+            -1)
+            << shown.toStdString();
+        EXPECT_NE(shown.indexOf("LRC OK"), -1);
+        QTest::mouseClick(button("BTNCloseCom"), Qt::LeftButton);
+    }
+    EXPECT_EQ(messages.size(), 0u);
 }
