@@ -129,7 +129,7 @@ int RunPolls(
         schedule.answered(nowUs());
     }
     return report(
-        port, link, stats, backOff, modbus::LongestWireMs(frames, port.timing(0, 0).characterUs));
+        port, link, stats, backOff, modbus::LongestWireMs(frames, port.timing(0, 0).characterUs, port.framing()));
 }
 
 } // namespace cli

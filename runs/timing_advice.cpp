@@ -20,16 +20,23 @@ namespace {
 
 } // namespace
 
-double WireMs(std::string_view request, std::int64_t characterUs)
+double WireMs(std::string_view request, std::int64_t characterUs, Framing framing)
 {
-    return double((request.size() + replyBytes(request)) * std::size_t(characterUs)) / 1000.0;
+    // The RTU frames' address and PDU, as the framing puts them on the wire.
+    const auto onWire = [&](std::size_t rtuBytes) {
+        return FramerOf(framing).wireLength(rtuBytes >= 2 ? rtuBytes - 2 : 0);
+    };
+    return double((onWire(request.size()) + onWire(replyBytes(request)))
+               * std::size_t(characterUs))
+        / 1000.0;
 }
 
-double LongestWireMs(const std::vector<std::string>& requests, std::int64_t characterUs)
+double LongestWireMs(
+    const std::vector<std::string>& requests, std::int64_t characterUs, Framing framing)
 {
     double longest = 0;
     for (const std::string& request : requests)
-        longest = std::max(longest, WireMs(request, characterUs));
+        longest = std::max(longest, WireMs(request, characterUs, framing));
     return longest;
 }
 

@@ -11,11 +11,14 @@
 
 namespace modbus {
 
-// A request and its reply on a line at characterUs a character (0: a network, no wire time).
-double WireMs(std::string_view request, std::int64_t characterUs);
+// A request and its reply on a line at characterUs a character (0: a network, no wire time),
+// as framing carries them (ASCII's text is twice the bytes and more).
+double WireMs(
+    std::string_view request, std::int64_t characterUs, Framing framing = Framing::Rtu);
 
 // The longest of these requests' WireMs: what a run's time-out must leave room for.
-double LongestWireMs(const std::vector<std::string>& requests, std::int64_t characterUs);
+double LongestWireMs(const std::vector<std::string>& requests, std::int64_t characterUs,
+    Framing framing = Framing::Rtu);
 
 // Whether reply times come in 16 ms steps: most of them (and their median) at a multiple of
 // 16 ms, few between. Needs 10 times at least.

@@ -189,6 +189,8 @@ TEST(TimingAdvice, ATimeOutThatFitsAndTheLatencyTimersSteps)
 
     const std::string request = *ParseHexBytes("01 03 00 00 00 02 C4 0B");
     EXPECT_NEAR(WireMs(request, 520), 17 * 0.52, 1e-9) << "8 bytes out, 9 back";
+    EXPECT_NEAR(WireMs(request, 520, Framing::Ascii), (17 + 19) * 0.52, 1e-9)
+        << "ASCII: 17 characters out, 19 back";
     // Bytes out and back at 1 ms each: a reply whose length only the slave says counts 8.
     const std::pair<const char*, double> wires[] = {
         { "read-coils 0 9", 8 + 7 },
