@@ -111,6 +111,7 @@ int RunPolls(
         frames.size() > 1 ? o.backOffCycles : 1 };
     modbus::PollSchedule schedule(int(frames.size()), settings, nowUs());
     modbus::RunStatistics stats;
+    stats.setCheckName(port.framing() == modbus::Framing::Ascii ? "LRC" : "CRC");
     stats.started(nowUs());
     modbus::SlaveBackOff backOff(settings.backOffCycles);
     if (o.csv)
@@ -128,8 +129,8 @@ int RunPolls(
             link, o, frames[std::size_t(*due)], schedule.cyclesStarted(), stats, backOff);
         schedule.answered(nowUs());
     }
-    return report(
-        port, link, stats, backOff, modbus::LongestWireMs(frames, port.timing(0, 0).characterUs, port.framing()));
+    return report(port, link, stats, backOff,
+        modbus::LongestWireMs(frames, port.timing(0, 0).characterUs, port.framing()));
 }
 
 } // namespace cli

@@ -50,6 +50,8 @@ public:
     const std::string& recordFailure() const { return recordFailure_; }
 
     const modbus::PollStatistics& statistics() const { return stats_.total(); }
+    // The frames' check as the report names it: "LRC" on ASCII.
+    void setCheckName(std::string name) { stats_.setCheckName(std::move(name)); }
     // In total and slave by slave, with the slaves backed off.
     // With the timing advice, for a line at characterUs a character (0: a network).
     std::string report(std::int64_t characterUs = 0) const;

@@ -121,11 +121,12 @@ double PollStatistics::pollsPerSecond() const
     return seconds > 0 ? double(requests_) / seconds : 0;
 }
 
-std::string PollStatistics::report() const
+std::string PollStatistics::report(std::string_view check) const
 {
     std::string text = "requests " + Decimal(requests_) + ", good replies "
-        + Decimal(count(PollOutcome::Good)) + ", CRC BAD " + Decimal(count(PollOutcome::CrcBad))
-        + ", exceptions " + Decimal(count(PollOutcome::Exception)) + ", no reply "
+        + Decimal(count(PollOutcome::Good)) + ", " + std::string(check) + " BAD "
+        + Decimal(count(PollOutcome::CrcBad)) + ", exceptions "
+        + Decimal(count(PollOutcome::Exception)) + ", no reply "
         + Decimal(count(PollOutcome::NoReply)) + ", other address "
         + Decimal(count(PollOutcome::OtherAddress)) + ", not a frame "
         + Decimal(count(PollOutcome::NotFrame)) + ", wrong reply "

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace modbus {
@@ -55,8 +56,9 @@ public:
     double runSeconds() const { return double(lastUs_ - startUs_) / 1e6; }
     double pollsPerSecond() const;
 
-    // Lines of text, the same words in the monitor and in quillet-cli.
-    std::string report() const;
+    // Lines of text, the same words in the monitor and in quillet-cli; check names the frames'
+    // check ("CRC", "LRC" on ASCII).
+    std::string report(std::string_view check = "CRC") const;
 
 private:
     long requests_ = 0;

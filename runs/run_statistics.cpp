@@ -45,7 +45,7 @@ bool RunStatistics::allGood() const
 
 std::string RunStatistics::report(const SlaveBackOff* backOff) const
 {
-    std::string text = total_.report();
+    std::string text = total_.report(check_);
     if (slaves_.size() > 1)
         for (const auto& [slave, s] : slaves_)
             text += slaveLine(slave, s, backOff && backOff->backedOff(slave));

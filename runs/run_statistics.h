@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 namespace modbus {
 
@@ -25,11 +26,14 @@ public:
     // The total's lines; with several slaves, a line a slave after them, "backed off" where the
     // back-off says so.
     std::string report(const SlaveBackOff* backOff = nullptr) const;
+    // The frames' check as the report names it: "CRC", or "LRC" on ASCII.
+    void setCheckName(std::string name) { check_ = std::move(name); }
 
 private:
     std::int64_t startUs_ = 0;
     PollStatistics total_;
     std::map<int, PollStatistics> slaves_;
+    std::string check_ = "CRC";
 };
 
 } // namespace modbus

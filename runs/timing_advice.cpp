@@ -26,8 +26,7 @@ double WireMs(std::string_view request, std::int64_t characterUs, Framing framin
     const auto onWire = [&](std::size_t rtuBytes) {
         return FramerOf(framing).wireLength(rtuBytes >= 2 ? rtuBytes - 2 : 0);
     };
-    return double((onWire(request.size()) + onWire(replyBytes(request)))
-               * std::size_t(characterUs))
+    return double((onWire(request.size()) + onWire(replyBytes(request))) * std::size_t(characterUs))
         / 1000.0;
 }
 

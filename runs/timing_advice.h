@@ -13,8 +13,7 @@ namespace modbus {
 
 // A request and its reply on a line at characterUs a character (0: a network, no wire time),
 // as framing carries them (ASCII's text is twice the bytes and more).
-double WireMs(
-    std::string_view request, std::int64_t characterUs, Framing framing = Framing::Rtu);
+double WireMs(std::string_view request, std::int64_t characterUs, Framing framing = Framing::Rtu);
 
 // The longest of these requests' WireMs: what a run's time-out must leave room for.
 double LongestWireMs(const std::vector<std::string>& requests, std::int64_t characterUs,
