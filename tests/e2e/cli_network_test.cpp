@@ -3,6 +3,7 @@
 // poll run, a check run, a scan of unit ids, a broadcast.
 #include "cli_run.h"
 #include "sim/served_links.h"
+#include "tests/support/free_port.h"
 
 #include <modbus/modbus.h>
 
@@ -112,20 +113,6 @@ private:
     std::thread thread_;
 };
 
-// A port no one listens at now, for a server to take: the system's pick, given back.
-int freePort(int type)
-{
-    const int fd = socket(AF_INET, type, 0);
-    sockaddr_in at {};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof at;
-    bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length);
-    close(fd);
-    return ntohs(at.sin_port);
-}
-
 // pymodbus's server as its own process, ended with the test.
 class PymodbusServer
 {
@@ -231,7 +218,8 @@ TEST(CliOnNetworkLinks, PymodbusOverEachLink)
         { "udp://", "udp", "socket" }, { "rtu+udp://", "udp", "rtu" },
         { "ascii+tcp://", "tcp", "ascii" }, { "ascii+udp://", "udp", "ascii" } };
     for (const auto& link : links) {
-        const int port = freePort(std::string(link.transport) == "tcp" ? SOCK_STREAM : SOCK_DGRAM);
+        const int port
+            = FreeLoopbackPort(std::string(link.transport) == "tcp" ? SOCK_STREAM : SOCK_DGRAM);
         const PymodbusServer server(link.transport, link.framing, port);
         const std::string base = "--port " + std::string(link.scheme)
             + "127.0.0.1:" + std::to_string(port) + " --address 1 --timeout 500 ";

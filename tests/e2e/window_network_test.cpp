@@ -1,6 +1,7 @@
 // The window over network links, against the demo slave behind each of the six links:
 // the design's buttons, the composer and a polling run, the monitor's frames as they were on
 // the wire, the log named after the link, and a refusal told as an Open failure.
+#include "tests/support/free_port.h"
 #include "tests/support/log_dir.h"
 #include "tests/support/started_program.h"
 #include "tests/support/window_fixture.h"
@@ -15,12 +16,8 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 
-#include <arpa/inet.h>
 #include <atomic>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -170,20 +167,6 @@ TEST_F(OverTheNetwork, APollingRunGoesOnAfterTheGatewayRestarts)
 
 namespace {
 
-// A free TCP port on the loopback, for a server that must be told one.
-int freeTcpPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at {};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof at;
-    bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length);
-    close(fd);
-    return ntohs(at.sin_port);
-}
-
 class AgainstPymodbus : public WindowFixture
 {
 protected:
@@ -216,7 +199,7 @@ TEST_F(AgainstPymodbus, TheWindowSpeaksAsciiToPymodbusOnAPtyAndOverTcp)
     if (PymodbusMissing())
         GTEST_SKIP() << "python3-pymodbus is not installed (scripts/test installs it)";
     StartedProgram serial("/usr/bin/python3 " QUILLET_PYMODBUS_SERIAL " ascii");
-    const int port = freeTcpPort();
+    const int port = FreeLoopbackPort(SOCK_STREAM);
     StartedProgram tcp(std::string("/usr/bin/python3 " QUILLET_PYMODBUS_SERVER " tcp ascii ")
         + std::to_string(port));
     for (const std::string& link :
