@@ -148,7 +148,8 @@ namespace {
         app.set_version_flag("--version", std::string("quillet-cli ") + QUILLET_VERSION);
         // Everything from the command word on is the request, negative numbers included.
         app.prefix_command();
-        app.footer("Also: scan [OPTIONS] (scan --help), check FILE [--junit OUT.xml].\n"
+        app.footer("Also: scan [OPTIONS] (scan --help), check FILE [--junit OUT.xml], listen "
+                   "[OPTIONS] (listen --help).\n"
                    "Exit status: 0 good reply or broadcast sent; 1 exception, bad CRC, wrong "
                    "reply, another address, no reply, only the adapter's echo or not a frame; "
                    "2 usage error.");
@@ -161,6 +162,10 @@ namespace {
             return done(0, scan.help);
         if (!scan.error.empty())
             return done(2, "quillet-cli scan: " + scan.error + "\n\n" + ScanUsage());
+        if (scan.lineGiven && comm::ParseLinkAddress(parsed.options.port).network())
+            return done(2,
+                "quillet-cli scan: --speeds, --parity and --stop-bits are a serial line's; a "
+                "network link has none (its scan tries unit ids only)\n");
         parsed.options.scan = scan.options;
         parsed.options.csv = scan.csv;
         return parsed;
@@ -193,6 +198,8 @@ namespace {
     std::string settleFraming(Options& o)
     {
         const comm::LinkAddress link = comm::ParseLinkAddress(o.port);
+        if (!link.error.empty())
+            return link.error; // a link text that cannot be used is a usage error
         if (link.network() && o.line.framing == modbus::Framing::Ascii)
             return "--framing is for serial ports: a network link names its framing, as in "
                    "ascii+tcp://HOST:PORT";
@@ -366,7 +373,10 @@ const std::vector<int>& StandardSpeeds()
 
 Parsed ParseOptions(const std::vector<std::string>& args)
 {
-    CLI::App app("Sends one Modbus RTU request and prints the reply.", "quillet-cli");
+    CLI::App app("Sends one Modbus request and prints the reply: RTU or ASCII on a serial port, "
+                 "Modbus TCP or UDP, RTU or ASCII through a gateway; polls, scans, checks and "
+                 "listens.",
+        "quillet-cli");
     Parsed parsed;
     Raw raw;
     describe(app, parsed.options, raw);

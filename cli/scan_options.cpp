@@ -119,7 +119,7 @@ ScanParsed ParseScanOptions(const std::vector<std::string>& words)
             ? modbus::BuildRequest(1, request.fields).notSent
             : request.error;
         if (!why.empty())
-            return { {}, false, "--probe: " + why, {} };
+            return { {}, false, false, "--probe: " + why, {} };
         parsed.options.probe = request.fields;
     }
     CLI::App app(
@@ -137,6 +137,7 @@ ScanParsed ParseScanOptions(const std::vector<std::string>& words)
         return parsed;
     }
     parsed.error = readLists(w, parsed.options);
+    parsed.lineGiven = !w.speeds.empty() || !w.parity.empty() || !w.stopBits.empty();
     return parsed;
 }
 

@@ -12,6 +12,7 @@ struct ScanParsed
 {
     modbus::ScanOptions options;
     bool csv = false;
+    bool lineGiven = false; // --speeds, --parity or --stop-bits: settings of a serial line
     std::string error; // empty when the words parsed
     std::string help; // set for --help
 };

@@ -16,6 +16,17 @@ std::string HexNumber(std::uint64_t value, int digits)
     return "0x" + text;
 }
 
+std::string RateText(double perSecond)
+{
+    // Four digits read as people write them; past them whole numbers, never "1.019e+04".
+    if (perSecond < 10'000)
+        return FloatText(perSecond, 4);
+    char text[32];
+    const auto result = std::to_chars(
+        text, text + sizeof text, std::round(perSecond), std::chars_format::fixed, 0);
+    return std::string(text, result.ptr);
+}
+
 std::string FloatText(double value, int significant)
 {
     if (std::isnan(value))

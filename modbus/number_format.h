@@ -13,4 +13,8 @@ std::string HexNumber(std::uint64_t value, int digits = 4);
 // Shortest form that keeps significant digits: "3.1415927", "NaN", "inf".
 std::string FloatText(double value, int significant);
 
+// A rate as people write it: four significant digits ("11.01", "128.7"), whole numbers past
+// 10,000 ("10190"), never an exponent.
+std::string RateText(double perSecond);
+
 } // namespace modbus

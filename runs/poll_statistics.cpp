@@ -39,7 +39,8 @@ void PollStatistics::started(std::int64_t nowUs) { startUs_ = lastUs_ = nowUs; }
 void PollStatistics::record(
     PollOutcome outcome, std::optional<double> replyMs, int exceptionCode, std::int64_t nowUs)
 {
-    ++requests_;
+    if (requests_++ == 0)
+        firstUs_ = nowUs;
     // Nothing but an echo, or nothing sent, is counted as no reply, as the report says it.
     if (outcome == Outcome::EchoOnly || outcome == Outcome::ShortWrite
         || outcome == Outcome::NotConnected)
@@ -117,8 +118,10 @@ std::optional<double> PollStatistics::maxMs() const
 
 double PollStatistics::pollsPerSecond() const
 {
-    const double seconds = runSeconds();
-    return seconds > 0 ? double(requests_) / seconds : 0;
+    // Polls apart, end to end: n polls make n - 1 intervals (n over the run's time counted one
+    // too many: ten polls at 100 ms read 11 a second).
+    const double seconds = double(lastUs_ - firstUs_) / 1e6;
+    return requests_ > 1 && seconds > 0 ? double(requests_ - 1) / seconds : 0;
 }
 
 std::string PollStatistics::report(std::string_view check) const
@@ -138,8 +141,8 @@ std::string PollStatistics::report(std::string_view check) const
         + ms(percentileMs(0.95)) + ", max " + ms(maxMs()) + "\n";
     // A rate needs two polls at least: one poll's rate is its own reply time upside down.
     if (requests_ > 1 && runSeconds() > 0)
-        text += FloatText(pollsPerSecond(), 4) + " polls per second over "
-            + FloatText(runSeconds(), 4) + " s\n";
+        text += RateText(pollsPerSecond()) + " polls per second over " + FloatText(runSeconds(), 4)
+            + " s\n";
     if (const auto p99 = latenessPercentileMs(0.99)) {
         const auto late = [](double ms) {
             return ms > 1000 ? std::string("a second or more late")

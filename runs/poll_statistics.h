@@ -70,6 +70,7 @@ private:
     double min_ = 0, max_ = 0;
     std::vector<HistogramBin> bins_;
     std::int64_t startUs_ = 0, lastUs_ = 0;
+    std::int64_t firstUs_ = 0; // the first poll's end
     std::vector<long> lateness_ = std::vector<long>(1001); // ms 0..999, then 1000 and later
     long cycles_ = 0;
 };

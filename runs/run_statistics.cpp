@@ -16,7 +16,7 @@ namespace {
         if (const auto median = s.percentileMs(0.5))
             line += ", reply time median " + FloatText(*median, 4) + " ms";
         if (s.requests() > 1 && s.runSeconds() > 0)
-            line += ", " + FloatText(s.pollsPerSecond(), 4) + " polls per second";
+            line += ", " + RateText(s.pollsPerSecond()) + " polls per second";
         return line + (backedOff ? ", backed off" : "") + "\n";
     }
 

@@ -77,6 +77,11 @@ LinkAddress ParseLinkAddress(std::string_view text)
             address.error = std::string(text) + ": " + address.error;
         return address;
     }
+    // A scheme of none of these is a typing error, not a serial port's name.
+    if (const std::size_t at = text.find("://"); at != std::string_view::npos && at > 0)
+        address.error = std::string(text) + ": " + std::string(text.substr(0, at + 3))
+            + " is not a link kind: tcp://, rtu+tcp://, ascii+tcp://, udp://, rtu+udp:// or "
+              "ascii+udp://";
     return address;
 }
 

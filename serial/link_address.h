@@ -27,7 +27,8 @@ struct LinkAddress
     }
 };
 
-// Any text that does not start with one of the six schemes is a serial port's name.
+// Any text that does not start with one of the six schemes is a serial port's name, unless it
+// has a scheme of its own ("foo://"): that is refused with the kinds there are.
 LinkAddress ParseLinkAddress(std::string_view text);
 
 // "10.0.0.5:502", "[::1]:1502": the host and port as a message names them.

@@ -109,7 +109,9 @@ bool OpenPort(const std::string& sPort, const std::string& sSettings, const Repo
     gone = false;
     idleReadLimit = 0;
     ClosePort();
-    if (const LinkAddress address = ParseLinkAddress(sPort); address.network())
+    // A link text that cannot be used (an unknown scheme too) is told as a network's refusal.
+    if (const LinkAddress address = ParseLinkAddress(sPort);
+        address.network() || !address.error.empty())
         return openNetwork(address, report);
     const SerialLink::Failure failure = link().open(sPort, kTimeouts, sSettings);
     if (failure.step == SerialLink::Step::None)

@@ -193,6 +193,18 @@ TEST(CliOnNetworkLinks, AnIndependentServerAndTheFailuresToReachOne)
     const CliRun refused = runCli("--port tcp://127.0.0.1:1 read-holding 0 1", true);
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "quillet-cli: nothing listens at 127.0.0.1:1\n");
+    // Link texts that cannot be used, and line settings a network has not: usage errors.
+    const std::pair<const char*, const char*> usage[] = {
+        { "--port tcp://:99999 read-holding 0 1", "tcp://:99999: no host" },
+        { "--port tcp://gw:99999 read-holding 0 1", "the port must be 1..65535" },
+        { "--port foo://gw:502 read-holding 0 1", "foo:// is not a link kind: tcp://" },
+        { "--port tcp://127.0.0.1:1 scan --speeds 9600", "a network link has none" },
+    };
+    for (const auto& [arguments, says] : usage) {
+        const CliRun run = runCli(arguments, true);
+        EXPECT_EQ(run.status, 2) << arguments << "\n" << run.out;
+        EXPECT_NE(run.out.find(says), std::string::npos) << arguments << "\n" << run.out;
+    }
     const CliRun unknown = runCli("--port tcp://no-such-host.invalid read-holding 0 1", true);
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.out, "quillet-cli: unknown host no-such-host.invalid\n");

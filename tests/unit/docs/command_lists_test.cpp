@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -56,4 +57,40 @@ TEST(CommandLists, TheCompletionAndTheManPageListEveryCommandOfTheTable)
         EXPECT_TRUE(known.count(word)) << word << " is completed but not a command";
 }
 
+// The options quillet-cli's sources declare: each `add_option("--x"` and `add_flag("--x"`.
+std::set<std::string> declaredOptions()
+{
+    std::set<std::string> out;
+    for (const char* file : { "cli_options.cpp", "scan_options.cpp", "listen_options.cpp" }) {
+        const std::string text = fileText(QUILLET_SOURCE "/cli/" + std::string(file));
+        for (const char* call : { "add_option(\"", "add_flag(\"" })
+            for (std::size_t at = 0; (at = text.find(call, at)) != std::string::npos;) {
+                at += std::string_view(call).size();
+                out.insert(text.substr(at, text.find('"', at) - at));
+            }
+    }
+    return out;
+}
+
 } // namespace
+
+TEST(CommandLists, TheCompletionOffersEveryOption)
+{
+    const std::string script = fileText(QUILLET_SOURCE "/packaging/quillet-cli.bash-completion");
+    const std::set<std::string> options = declaredOptions();
+    ASSERT_GT(options.size(), 20u);
+    // A whole word: "--count" is not found inside "--counts".
+    const auto offered = [&](const std::string& option) {
+        const auto wordChar
+            = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; };
+        for (std::size_t at = 0; (at = script.find(option, at)) != std::string::npos; ++at) {
+            const std::size_t end = at + option.size();
+            if ((at == 0 || !wordChar(script[at - 1]))
+                && (end == script.size() || !wordChar(script[end])))
+                return true;
+        }
+        return false;
+    };
+    for (const std::string& option : options)
+        EXPECT_TRUE(offered(option)) << option << " is not completed";
+}

@@ -2,6 +2,7 @@
 #include "benchfiles/map_values.h"
 #include "modbus/crc16.h"
 #include "modbus/function_table.h"
+#include "modbus/number_format.h"
 #include "requests/request_language.h"
 #include "runs/data_log.h"
 #include "runs/named_watch.h"
@@ -240,7 +241,14 @@ TEST(PollStatistics, CountsPercentilesAndBins)
     // 23 times: 1.5..20.5, 3, 120, 4. Nearest rank: the 12th is 10.5, the 22nd 20.5.
     EXPECT_EQ(s.percentileMs(0.5), 10.5);
     EXPECT_EQ(s.percentileMs(0.95), 20.5);
-    EXPECT_DOUBLE_EQ(s.pollsPerSecond(), 12.0);
+    EXPECT_DOUBLE_EQ(s.pollsPerSecond(), 23 / 1.999) << "24 polls, 23 intervals";
+    PollStatistics ten;
+    ten.started(0);
+    for (int i = 0; i < 10; ++i) // each answered 8 ms after it went
+        ten.record(PollOutcome::Good, 8.0, 0, i * 100'000LL + 8'000);
+    EXPECT_DOUBLE_EQ(ten.pollsPerSecond(), 10.0) << "ten polls 100 ms apart: not 11.01";
+    EXPECT_EQ(RateText(10'190.4), "10190");
+    EXPECT_EQ(RateText(11.0), "11");
     const std::vector<HistogramBin>& bins = s.histogram();
     EXPECT_EQ(bins[1].count, 1); // 1.5
     EXPECT_EQ(bins[3].count, 2); // 3.0 and 3.5

@@ -201,6 +201,10 @@ TEST(LinkAddress, SchemesHostsPortsAndWhatIsRefused)
         { "tcp://::1", LinkKind::Tcp, "", 0,
             "tcp://::1: an IPv6 address goes in brackets: [::1]:502" },
         { "tcp://[::1", LinkKind::Tcp, "", 0, "tcp://[::1: an IPv6 address needs its closing ]" },
+        { "foo://gw:502", LinkKind::Serial, "", 0,
+            "foo://gw:502: foo:// is not a link kind: tcp://, rtu+tcp://, ascii+tcp://, udp://, "
+            "rtu+udp:// or ascii+udp://" },
+        { "/dev/ttyUSB0", LinkKind::Serial, "", 0, "" },
     };
     for (const auto& r : rows) {
         const comm::LinkAddress a = comm::ParseLinkAddress(r.text);
