@@ -185,7 +185,12 @@ std::string FaultPlan::add(std::string_view fault)
         slave = int(*n);
         fault.remove_prefix(colon + 1);
     }
-    return slaves_[slave].add(fault);
+    // Tried on its own first: a fault refused is told at once, and nothing of it is kept.
+    if (std::string why = SlaveFaults().add(fault); !why.empty())
+        return why;
+    said_[slave].emplace_back(fault);
+    slaves_.clear(); // made anew from what is said
+    return {};
 }
 
 std::string FaultPlan::addFile(std::string_view text)
@@ -211,6 +216,15 @@ SlaveFaults* FaultPlan::of(int slave)
 {
     if (const auto it = slaves_.find(slave); it != slaves_.end())
         return &it->second;
-    const auto all = slaves_.find(0);
-    return all == slaves_.end() ? nullptr : &all->second;
+    const auto all = said_.find(0);
+    const auto own = slave == 0 ? said_.end() : said_.find(slave);
+    if (all == said_.end() && own == said_.end())
+        return nullptr;
+    // Those for every slave first, its own after: where both set a fault, its own rules.
+    SlaveFaults& made = slaves_[slave];
+    for (const auto& said : { all, own })
+        if (said != said_.end())
+            for (const std::string& fault : said->second)
+                made.add(fault);
+    return &made;
 }

@@ -60,9 +60,12 @@ class FaultPlan
 public:
     std::string add(std::string_view fault);
     std::string addFile(std::string_view text);
-    // The faults of a slave (its own, else those for all); null when it has none.
+    // The faults of a slave: those for every slave with its own over them (its own delay
+    // replaces theirs; a bad CRC for all still reaches it); null when it has none. Each slave
+    // keeps its own count of every Nth reply.
     SlaveFaults* of(int slave);
 
 private:
-    std::map<int, SlaveFaults> slaves_; // 0: for every slave
+    std::map<int, std::vector<std::string>> said_; // 0: for every slave; in the order given
+    std::map<int, SlaveFaults> slaves_; // made from said_ when first asked for
 };

@@ -125,6 +125,19 @@ TEST(SlaveFaults, RefusalsEveryNthAndFiles)
     EXPECT_EQ(plan.addFile("# a bench\ndelay=5\n48:no-reply  # this one is dead\n"), "");
     EXPECT_TRUE(plan.of(48) && plan.of(48)->apply(request, reply, random).bytes.empty());
     EXPECT_EQ(plan.of(7)->apply(request, reply, random).delayMs, 5) << "the faults for all";
+    // A fault for every slave composes with a slave's own; where both set one, its own rules.
+    FaultPlan both;
+    ASSERT_EQ(both.add("bad-crc=2"), "");
+    ASSERT_EQ(both.add("17:delay=30"), "");
+    ASSERT_EQ(both.add("delay=5"), "");
+    std::string spoilt;
+    for (int i = 0; i < 4; ++i) {
+        const FaultedReply sent = both.of(17)->apply(request, reply, random);
+        EXPECT_EQ(sent.delayMs, 30) << "its own delay, whatever the order given";
+        spoilt += sent.bytes == reply ? '.' : 'x';
+    }
+    EXPECT_EQ(spoilt, ".x.x") << "the bad CRC for all reaches slave 17 too";
+    EXPECT_EQ(both.of(9)->apply(request, reply, random).delayMs, 5);
     EXPECT_EQ(FaultPlan().addFile("delay=5\n\n300:echo\n"),
         "line 3: a fault's slave is 1..247: 300:echo");
 }
