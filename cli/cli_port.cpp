@@ -77,8 +77,13 @@ modbus::Framing Port::framing() const
 int Port::write(const modbus::ByteString& bytes)
 {
     using namespace comm;
-    if (address_.network())
+    if (address_.network()) {
+        // A server gone is tried again at most once a second: the run waits for that rather
+        // than spinning through requests that cannot go.
+        if (const std::int64_t waitUs = net_.retryInUs(); waitUs > 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
         return net_.write(bytes);
+    }
     if (!failure_.empty())
         return 0;
     const CommTimeouts timeouts { kMaxDword, kMaxDword, 1000, 1, 1000 };

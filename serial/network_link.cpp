@@ -1,6 +1,17 @@
 #include "network_link.h"
 
+#include <chrono>
+
 namespace comm {
+namespace {
+
+    std::int64_t nowUs()
+    {
+        using namespace std::chrono;
+        return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+
+} // namespace
 
 std::string NetFailureText(const LinkAddress& address, const NetStatus& status)
 {
@@ -65,9 +76,11 @@ bool NetworkLink::reconnect()
     socket_ = ConnectSocket(address_.host, address_.port, address_.stream(), connectUs_, status);
     if (socket_ == kNoSocket) {
         down_ = NetFailureText(address_, status);
-        tell(down_ + "; tried again at the next request");
+        tell(down_ + "; tried again at the next request, at most once a second");
+        pace_.failed(nowUs());
         return false;
     }
+    pace_.reset();
     down_.clear();
     tell("connected to " + HostAndPort(address_) + " again");
     return true;
@@ -75,7 +88,7 @@ bool NetworkLink::reconnect()
 
 int NetworkLink::write(const modbus::ByteString& bytes)
 {
-    if (!opened_ || (socket_ == kNoSocket && !reconnect()))
+    if (!opened_ || (socket_ == kNoSocket && (retryInUs() > 0 || !reconnect())))
         return 0;
     NetStatus status;
     const std::size_t sent = SendAll(socket_, bytes.data(), bytes.size(), status);
@@ -100,8 +113,14 @@ modbus::ByteString NetworkLink::read(std::int64_t waitUs)
     return modbus::ByteString(buffer, count);
 }
 
+std::int64_t NetworkLink::retryInUs() const
+{
+    return socket_ == kNoSocket ? pace_.waitUs(nowUs()) : 0;
+}
+
 void NetworkLink::lost(const NetStatus& status)
 {
+    pace_.reset(); // a device that hung up is tried again at once: it may be back already
     CloseSocket(socket_);
     socket_ = kNoSocket;
     down_ = NetFailureText(address_, status);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "link_address.h"
+#include "retry_pace.h"
 #include "socket_calls.h"
 
 #include "modbus/byte_string.h"
@@ -37,8 +38,11 @@ public:
     bool connected() const { return socket_ != kNoSocket; }
     const LinkAddress& address() const { return address_; }
 
-    // All of the bytes or none: a closed connection is made again first. The count sent.
+    // All of the bytes or none: a closed connection is made again first, at most once a
+    // second (none sent while it waits). The count sent.
     int write(const modbus::ByteString& bytes);
+    // How long before a connection lost may be tried again; 0 when now, or when connected.
+    std::int64_t retryInUs() const;
     // What comes first within waitUs (a datagram is one read); empty when nothing came.
     modbus::ByteString read(std::int64_t waitUs);
     // What happened to the connection since the last call, each change told once; empty when
@@ -60,6 +64,7 @@ private:
     std::string lastTold_;
     std::string down_;
     bool ended_ = false;
+    RetryPace pace_;
 };
 
 } // namespace comm

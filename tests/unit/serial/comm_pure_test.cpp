@@ -222,6 +222,14 @@ TEST(LinkAddress, SchemesHostsPortsAndWhatIsRefused)
         { "ascii+tcp://gw:1", modbus::Framing::Ascii, true },
         { "ascii+udp://gw:1", modbus::Framing::Ascii, false },
     };
+    // A lost connection is tried again at once, then at most once a second until it is back.
+    comm::RetryPace pace;
+    EXPECT_EQ(pace.waitUs(0), 0) << "lost: tried at once";
+    pace.failed(0);
+    EXPECT_EQ(pace.waitUs(10), comm::RetryPace::kPeriodUs - 10) << "failed: a second apart";
+    EXPECT_EQ(pace.waitUs(comm::RetryPace::kPeriodUs), 0);
+    pace.reset();
+    EXPECT_EQ(pace.waitUs(10), 0) << "connected again";
     for (const auto& [text, framing, stream] : framings) {
         const comm::LinkAddress a = comm::ParseLinkAddress(text);
         EXPECT_EQ(std::tuple(comm::FramingOf(a.kind), a.stream()), std::tuple(framing, stream))
