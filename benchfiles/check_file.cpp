@@ -67,16 +67,19 @@ namespace {
         return e.values.empty() ? std::nullopt : std::optional(e);
     }
 
-    // What makes a parsed step unfit to send: the standard's limits, or a count of expected
-    // values that the reply cannot have.
-    std::string refusal(const CheckStep& step)
+    // What makes a parsed step unfit to send: the standard's limits (a read to address 0 among
+    // them), or expected values that the reply cannot have.
+    std::string refusal(const CheckStep& step, int slave)
     {
-        if (const std::string why = BuildRequest(1, step.request).notSent; !why.empty())
+        if (const std::string why = BuildRequest(slave, step.request).notSent; !why.empty())
             return why;
         const RequestFields& f = step.request;
         const FunctionInfo* info = FindFunction(f.function);
         const bool read = !f.raw && info && info->reads;
         const std::size_t expected = step.expected.values.size();
+        if (!read && !f.raw && !step.entry && step.expected.kind == Expected::Kind::Values)
+            return "a write's reply carries no values to expect: expect ok (or verify, to read "
+                   "it back)";
         if (read && !step.entry && step.expected.kind == Expected::Kind::Values
             && expected != f.quantity)
             return std::to_string(expected) + " values expected of a read of "
@@ -95,7 +98,7 @@ namespace {
     }
 
     // One line as a step, or why not.
-    std::string readStep(std::string_view line, CheckStep& step, const RegisterMap* map)
+    std::string readStep(std::string_view line, CheckStep& step, const RegisterMap* map, int slave)
     {
         if (const std::vector<std::string_view> w = words(line); w[0] == "wait")
             return readWait(w, step);
@@ -122,7 +125,7 @@ namespace {
         step.expected = *expected;
         if (step.verify && !ReadBackOf(step.request))
             return "verify reads back a write: " + ReadBackCommands();
-        return refusal(step);
+        return refusal(step, slave);
     }
 
     // A named entry's read: its one engineering value against the one expected.
@@ -149,7 +152,7 @@ namespace {
 
 } // namespace
 
-CheckFile ReadCheckFile(std::string_view text, const RegisterMap* map, WordOrder order)
+CheckFile ReadCheckFile(std::string_view text, const RegisterMap* map, WordOrder order, int slave)
 {
     CheckFile file;
     int number = 0;
@@ -164,7 +167,7 @@ CheckFile ReadCheckFile(std::string_view text, const RegisterMap* map, WordOrder
         CheckStep step;
         step.line = number;
         step.order = order;
-        if (const std::string why = readStep(line, step, map); !why.empty())
+        if (const std::string why = readStep(line, step, map, slave); !why.empty())
             file.refused.push_back("line " + std::to_string(number) + ": " + why);
         else
             file.steps.push_back(std::move(step));

@@ -47,8 +47,9 @@ struct CheckFile
 };
 
 // With a map, steps may name its entries and expect their engineering values or enum names.
-CheckFile ReadCheckFile(
-    std::string_view text, const RegisterMap* map = nullptr, WordOrder order = WordOrder::ABCD);
+// slave: the address the steps go to; a step it cannot take (a read to 0) is refused.
+CheckFile ReadCheckFile(std::string_view text, const RegisterMap* map = nullptr,
+    WordOrder order = WordOrder::ABCD, int slave = 1);
 
 struct StepResult
 {

@@ -136,7 +136,7 @@ namespace {
                 o.checkFile.c_str());
             return std::nullopt;
         }
-        modbus::CheckFile file = modbus::ReadCheckFile(*text, o.map.get(), o.order);
+        modbus::CheckFile file = modbus::ReadCheckFile(*text, o.map.get(), o.order, o.address);
         for (const std::string& why : file.refused)
             std::fprintf(stderr, "quillet-cli: %s: %s\n", o.checkFile.c_str(), why.c_str());
         return file.refused.empty() ? std::optional(std::move(file)) : std::nullopt;

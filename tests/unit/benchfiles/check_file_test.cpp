@@ -46,7 +46,8 @@ TEST(CheckFile, StepsExpectationsAndRefusals)
                             "write-register 5 70000 expect ok\n"
                             "read-holding 0 2 expect 10\n"
                             "read-coils 0 3 expect 1 0 1 1\n"
-                            "mask-write 4 1 2 verify expect ok\n")
+                            "mask-write 4 1 2 verify expect ok\n"
+                            "write-register 5 1 expect 1\n")
                   .refused,
         std::vector<std::string>({ "line 1: no \"expect\": read-holding 0 2 expect 10 20",
             "line 2: takes 2 arguments (read-holding START COUNT)",
@@ -59,7 +60,15 @@ TEST(CheckFile, StepsExpectationsAndRefusals)
             "line 7: the value 70000 is outside 16 bits (-32768..65535)",
             "line 8: 1 values expected of a read of 2", "line 9: 4 values expected of a read of 3",
             "line 10: verify reads back a write: write-coil, write-register, write-coils, "
-            "write-registers or read-write" }));
+            "write-registers or read-write",
+            "line 11: a write's reply carries no values to expect: expect ok (or verify, to read "
+            "it back)" }));
+    // Steps for address 0, a broadcast: a read is refused when the file is read.
+    EXPECT_EQ(ReadCheckFile("write-register 5 1 expect ok\nread-holding 0 1 expect ok\n", nullptr,
+                  WordOrder::ABCD, 0)
+                  .refused,
+        std::vector<std::string>(
+            { "line 2: " + BuildRequest(0, ParseRequest("read-holding 0 1").fields).notSent }));
 }
 
 ByteString framed(std::initializer_list<int> body)
