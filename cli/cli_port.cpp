@@ -3,6 +3,7 @@
 #include "exchange/echo_probe.h"
 #include "modbus/function_table.h"
 #include "serial/win32/device_gone.h"
+#include "serial/win32/error_words.h"
 #include "serial/win32_comm.h"
 
 #include <algorithm>
@@ -32,14 +33,14 @@ std::string Port::open(
     // Writes wait a second at most, and 1 ms a byte more (the constant must not be 0).
     const comm::SerialLink::Failure failure
         = link_.open(name, { comm::kMaxDword, comm::kMaxDword, 1000, 1, 1000 }, line.modeText());
-    const std::string code = " (error " + std::to_string(failure.code) + ")";
+    const std::string words = ": " + comm::CommErrorWords(failure.code);
     switch (failure.step) {
     case comm::SerialLink::Step::None:
         return {};
     case comm::SerialLink::Step::Open:
-        return "cannot open " + name + code;
+        return "cannot open " + name + words;
     default:
-        return "cannot set " + name + " to " + line.shortForm() + code;
+        return "cannot set " + name + " to " + line.shortForm() + words;
     }
 }
 
@@ -47,7 +48,7 @@ void Port::refused(const char* what)
 {
     const comm::Dword code = comm::GetLastError();
     failure_ = (comm::MeansDeviceGone(code) ? "device gone: " : "") + std::string(what)
-        + " failed (error " + std::to_string(code) + ")";
+        + " failed: " + comm::CommErrorWords(code);
 }
 
 std::string Port::linkName() const

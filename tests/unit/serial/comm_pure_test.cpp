@@ -6,6 +6,7 @@
 #include "serial/port_name.h"
 
 #include "serial/win32/device_gone.h"
+#include "serial/win32/error_words.h"
 
 #include <gtest/gtest.h>
 
@@ -148,22 +149,24 @@ TEST(PortName, ComNamesAndTheDeviceNamespacePrefix)
 
 TEST(DeviceGone, TheWindowsCodesThatMeanTheDeviceWentAway)
 {
-    const std::tuple<comm::Dword, bool, bool> cases[] = {
-        // code, port was open, gone
-        { 31, true, true }, // ERROR_GEN_FAILURE
-        { 6, true, true }, // ERROR_INVALID_HANDLE
-        { 22, true, true }, // ERROR_BAD_COMMAND
-        { 995, true, true }, // ERROR_OPERATION_ABORTED
-        { 1167, true, true }, // ERROR_DEVICE_NOT_CONNECTED
-        { 1617, true, true }, // ERROR_DEVICE_REMOVED
-        { 5, true, true }, // ERROR_ACCESS_DENIED on a port that was open
-        { 2, true, false }, // ERROR_FILE_NOT_FOUND
-        { 87, true, false }, // ERROR_INVALID_PARAMETER
-        { 1460, true, false }, // ERROR_TIMEOUT
-        { 0, true, false },
+    const std::tuple<comm::Dword, bool, bool, const char*> cases[] = {
+        // code, port was open, gone, the words a user reads
+        { 31, true, true, "the device stopped answering (unplugged?)" }, // ERROR_GEN_FAILURE
+        { 6, true, true, "the port is not open" }, // ERROR_INVALID_HANDLE
+        { 22, true, true, "the device did not take the command (unplugged?)" },
+        { 995, true, true, "the operation was aborted" }, // ERROR_OPERATION_ABORTED
+        { 1167, true, true, "the device is not connected" }, // ERROR_DEVICE_NOT_CONNECTED
+        { 1617, true, true, "the device was removed" }, // ERROR_DEVICE_REMOVED
+        { 5, true, true, "access denied: another program holds the port" }, // on an open port
+        { 2, true, false, "no such device" }, // ERROR_FILE_NOT_FOUND
+        { 87, true, false, "a setting the port does not take" }, // ERROR_INVALID_PARAMETER
+        { 1460, true, false, "error 1460" }, // ERROR_TIMEOUT: not in the table
+        { 0, true, false, "error 0" },
     };
-    for (const auto& [code, open, gone] : cases)
+    for (const auto& [code, open, gone, words] : cases) {
         EXPECT_EQ(comm::MeansDeviceGone(code), gone) << code << (open ? " open" : " at Open");
+        EXPECT_TRUE(comm::CommErrorWords(code).starts_with(words)) << comm::CommErrorWords(code);
+    }
 }
 
 namespace {
