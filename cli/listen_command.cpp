@@ -22,10 +22,21 @@
 namespace cli {
 namespace {
 
-    std::int64_t epochUs()
+    // The monotonic clock times silences and replies: a step of the wall clock cannot move
+    // them. Rows show the time of day from the wall clock's reading at its zero, taken once.
+    std::int64_t monoUs()
     {
         using namespace std::chrono;
-        return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+        return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+
+    std::int64_t wallAtMonoZeroUs()
+    {
+        using namespace std::chrono;
+        static const std::int64_t offset
+            = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count()
+            - monoUs();
+        return offset;
     }
 
     // "2026-12-08T07:41:00.123456", local time.
@@ -67,7 +78,7 @@ namespace {
         // As the line carried it: ASCII frames as their text.
         const std::string bytes
             = row.wire.empty() ? modbus::HexBytes(row.bytes) : modbus::AsciiText(row.wire);
-        const std::string when = localTimeUs(row.time.monoUs);
+        const std::string when = localTimeUs(row.time.monoUs + wallAtMonoZeroUs());
         if (o.json) {
             nlohmann::json j { { "time", when }, { "role", roleOf(row.kind) }, { "slave", slave },
                 { "function", function }, { "bytes", bytes }, { "verdict", row.verdict } };
@@ -91,7 +102,8 @@ namespace {
             std::fputs(lineOf(row, o).c_str(), stdout);
             const bool frame = row.kind != modbus::RowKind::NotFrame && !row.bytes.empty();
             if (pcap.is_open() && frame) {
-                const modbus::ByteString record = modbus::PcapRecord(row.bytes, row.time.monoUs);
+                const modbus::ByteString record
+                    = modbus::PcapRecord(row.bytes, row.time.monoUs + wallAtMonoZeroUs());
                 pcap.write(record.data(), std::streamsize(record.size()));
             }
         }
@@ -117,8 +129,8 @@ namespace {
             const modbus::ScanSetting& s = hunt.current();
             Port port;
             if (port.open(o.port, { s.speed, s.parity, s.stopBits }).empty()) {
-                hunt.begin(port.timing(0, 0).timed, epochUs());
-                while (!CtrlCPressed() && hunt.read(port.read(100'000), epochUs())) { }
+                hunt.begin(port.timing(0, 0).timed, monoUs());
+                while (!CtrlCPressed() && hunt.read(port.read(100'000), monoUs())) { }
             }
             std::fprintf(stderr, "quillet-cli: %s\n", hunt.heardNow().text().c_str());
         } while (!CtrlCPressed() && hunt.next());
@@ -192,12 +204,12 @@ static std::string hear(const Options& o, const std::vector<Port*>& ports,
     modbus::LineListener& listener, std::ofstream& pcap)
 {
     const ListenOptions& lo = *o.listen;
-    const std::int64_t end = lo.durationS ? epochUs() + std::int64_t(*lo.durationS * 1e6)
+    const std::int64_t end = lo.durationS ? monoUs() + std::int64_t(*lo.durationS * 1e6)
                                           : std::numeric_limits<std::int64_t>::max();
-    WireReader reader(ports, epochUs);
-    while (!CtrlCPressed() && epochUs() < end && reader.failure().empty()) {
+    WireReader reader(ports, monoUs);
+    while (!CtrlCPressed() && monoUs() < end && reader.failure().empty()) {
         std::int64_t quietUs = 0;
-        const auto wait = std::clamp<std::int64_t>(end - epochUs(), 0, 100'000);
+        const auto wait = std::clamp<std::int64_t>(end - monoUs(), 0, 100'000);
         for (const WireReader::Chunk& chunk : reader.take(wait, quietUs))
             listener.read(chunk.bytes, chunk.atUs);
         listener.read({}, quietUs); // nothing more came until then
@@ -225,7 +237,7 @@ int RunListen(const Options& options)
     if (!o.secondPort.empty())
         ports.push_back(&second);
     const std::string failure = hear(o, ports, listener, pcap);
-    listener.finish(epochUs());
+    listener.finish(monoUs());
     print(listener.take(), *o.listen, pcap);
     std::fputs(listener.statistics().report().c_str(), stderr);
     if (!failure.empty())
