@@ -90,11 +90,12 @@ TEST(CliListen, HearsAnotherMastersPollsPairsThemAndCapturesThem)
     for (const std::string& l : linesWith(heard, ",reply,48,3,"))
         listened.push_back(std::atof(l.substr(l.rfind(',') + 1).c_str()));
     ASSERT_EQ(listened.size(), onLine.size());
-    std::sort(listened.begin(), listened.end());
-    std::sort(onLine.begin(), onLine.end());
-    EXPECT_NEAR(listened[5], onLine[5], 1.0) << "medians within 1 ms\n"
-                                             << ::testing::PrintToString(listened) << "\n"
-                                             << ::testing::PrintToString(onLine);
+    // Each reply against its own record (sorted medians jumped between the two clusters reply
+    // times fall in), within a bound a loaded machine keeps.
+    for (std::size_t i = 0; i < listened.size(); ++i)
+        EXPECT_NEAR(listened[i], onLine[i], 5.0) << "reply " << i << "\n"
+                                                 << ::testing::PrintToString(listened) << "\n"
+                                                 << ::testing::PrintToString(onLine);
     std::ifstream file(capture, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), {});
     const auto frames = modbus::ReadPcap(bytes);

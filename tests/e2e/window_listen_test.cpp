@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <thread>
 
@@ -103,8 +104,10 @@ TEST_F(WindowListening, HearsAnotherMastersPollsWritesNothingAndTimesRepliesAsTh
     ASSERT_EQ(onLine.size(), 10u);
     // The window was busy being shown as the first poll went: its time may be unknown.
     ASSERT_GE(heard.size(), 8u);
-    EXPECT_NEAR(sorted(heard)[heard.size() / 2], sorted(onLine)[5], 1.0)
-        << "medians within 1 ms\n"
+    // The medians: a reply whose read brought its request late reads short, and one whose time
+    // is unknown leaves the lists out of step. The bound keeps a loaded machine's scheduling and
+    // the two clusters reply times fall in (about 1.5 ms apart).
+    EXPECT_NEAR(sorted(heard)[heard.size() / 2], sorted(onLine)[5], 2.0)
         << ::testing::PrintToString(sorted(heard)) << "\n"
         << ::testing::PrintToString(sorted(onLine));
 }
