@@ -91,7 +91,9 @@ namespace {
         const modbus::SlaveBackOff& backOff, double wireMs)
     {
         std::fputs(stats.report(&backOff).c_str(), stderr);
-        std::fputs(modbus::TimingAdvice(stats.total(), wireMs).c_str(), stderr);
+        // Reads that follow a line's speed: a real port, which may be a USB adapter.
+        const bool mayBeUsb = !port.address().network() && port.timing(0, 0).timed;
+        std::fputs(modbus::TimingAdvice(stats.total(), wireMs, mayBeUsb).c_str(), stderr);
         const modbus::LineCounts& counts = link.analysis().counts();
         std::fprintf(stderr, "late replies %d, stray bytes %d\n", counts.late, counts.strayBytes);
         if (!port.failure().empty()) {

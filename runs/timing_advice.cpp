@@ -51,7 +51,7 @@ bool InUsbLatencySteps(const std::vector<double>& replyMs)
     return double(stepped) >= 0.8 * double(replyMs.size());
 }
 
-std::string TimingAdvice(const PollStatistics& stats, double wireMs)
+std::string TimingAdvice(const PollStatistics& stats, double wireMs, bool mayBeUsb)
 {
     const std::optional<double> p99 = stats.percentileMs(0.99);
     if (stats.replyTimes().size() < kFewest || !p99)
@@ -60,7 +60,7 @@ std::string TimingAdvice(const PollStatistics& stats, double wireMs)
     std::string text = "suggested time-out " + FloatText(suggested, 6)
         + " ms (the larger of 3 × p99 " + FloatText(*p99, 4) + " ms and the wire's "
         + FloatText(wireMs, 3) + " ms + 20 ms)\n";
-    if (InUsbLatencySteps(stats.replyTimes()))
+    if (mayBeUsb && InUsbLatencySteps(stats.replyTimes()))
         text += "reply times come in steps of 16 ms: the signature of a USB adapter's latency "
                 "timer (16 ms by default); set it to 1 ms (Linux: "
                 "/sys/bus/usb-serial/devices/ttyUSB0/latency_timer; Windows: the port's "

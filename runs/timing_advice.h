@@ -24,7 +24,9 @@ double LongestWireMs(const std::vector<std::string>& requests, std::int64_t char
 bool InUsbLatencySteps(const std::vector<double>& replyMs);
 
 // Lines for the statistics: the suggested time-out (the larger of 3 × p99 and the wire time +
-// 20 ms), and the latency timer's signature when the times show it; empty before 10 replies.
-std::string TimingAdvice(const PollStatistics& stats, double wireMs);
+// 20 ms), and the latency timer's signature when the times show it on a port that may be a USB
+// adapter (not a pseudo-terminal, not a network: a slave steady at 16 ms looks the same);
+// empty before 10 replies.
+std::string TimingAdvice(const PollStatistics& stats, double wireMs, bool mayBeUsb = true);
 
 } // namespace modbus

@@ -214,6 +214,9 @@ TEST(TimingAdvice, ATimeOutThatFitsAndTheLatencyTimersSteps)
         "reply times come in steps of 16 ms: the signature of a USB adapter's latency timer (16 "
         "ms by default); set it to 1 ms (Linux: /sys/bus/usb-serial/devices/ttyUSB0/"
         "latency_timer; Windows: the port's Advanced settings, Latency Timer)\n");
+    EXPECT_EQ(TimingAdvice(stats, 8.84, false),
+        "suggested time-out 51 ms (the larger of 3 × p99 16.9 ms and the wire's 8.84 ms + 20 ms)\n")
+        << "a pseudo-terminal or a network: no adapter, a slave steady at 16 ms";
     PollStatistics quick;
     quick.started(0);
     for (int i = 0; i < 10; ++i)
