@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStandardItemModel>
@@ -86,7 +87,8 @@ void LineMonitor::build()
     sizeColumns();
     details_->setModel(detailModel_);
     layOut();
-    resize(900, 560);
+    // Tall enough that the frames, what a line monitor is for, show a dozen rows at least.
+    resize(1100, 860);
     applyHeldChoices();
     connectControls();
     connectRun();
@@ -182,10 +184,10 @@ void LineMonitor::layOut()
     top->addWidget(portNote_);
     top->addStretch();
     auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName("split");
     split->addWidget(frames_);
     split->addWidget(views_);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 1);
+    keepSplit(split);
     auto* layout = new QVBoxLayout(this);
     auto* first = new QHBoxLayout;
     first->addWidget(bench_, 1);
@@ -197,6 +199,23 @@ void LineMonitor::layOut()
     layout->addWidget(split, 1);
     layout->addWidget(status_);
     orderTabs();
+}
+
+void LineMonitor::keepSplit(QSplitter* split)
+{
+    // The frames take what the window gains; the views below keep their own height. A size the
+    // user gave them is remembered for the next session.
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, "Quillet", "quillet");
+    if (const QByteArray kept = store.value(kSplitKey).toByteArray(); !kept.isEmpty())
+        split->restoreState(kept);
+    else
+        split->setSizes({ 10'000, views_->minimumSizeHint().height() });
+    connect(split, &QSplitter::splitterMoved, this, [split] {
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "Quillet", "quillet")
+            .setValue(kSplitKey, split->saveState());
+    });
 }
 
 void LineMonitor::orderTabs()

@@ -19,6 +19,7 @@
 #include <optional>
 
 class QComboBox;
+class QSplitter;
 class QLabel;
 class QStandardItemModel;
 
@@ -166,6 +167,8 @@ private:
     void sizeColumns();
     void layOut();
     void orderTabs();
+    // The frames above the views: they take the room; the heights the user sets are kept.
+    void keepSplit(QSplitter* split);
     void connectControls();
     // The rows the recording made: into the table when shown, else held until it is.
     void showRows(std::vector<modbus::FrameRow> rows);
@@ -211,6 +214,7 @@ private:
     QComboBox* parity_ = nullptr;
     QComboBox* stopBits_ = nullptr;
     QComboBox* framing_ = nullptr; // RTU, ASCII
+    static constexpr const char* kSplitKey = "monitor/split"; // the frames' and views' heights
     QComboBox* dataBits_ = nullptr; // 8, 7
     QComboBox* speed_ = nullptr;
     QComboBox* wordOrder_ = nullptr;

@@ -26,10 +26,13 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
+#include <QSplitter>
 
 namespace {
 
@@ -103,6 +106,29 @@ TEST_F(Monitor, F2OpensAndClosesItAndTheTitleNamesTheLine)
     EXPECT_TRUE(monitor->isVisible());
     QTest::keyClick(&frm, Qt::Key_F2);
     EXPECT_FALSE(monitor->isVisible());
+}
+
+// At its default size the frames show a dozen rows at least; the heights the user gives the
+// frames and the views are the next monitor's too.
+TEST_F(Monitor, TheFramesHaveTheRoomAndTheSplitIsKept)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(monitor));
+    const int row = monitor->frames()->verticalHeader()->defaultSectionSize();
+    EXPECT_GE(monitor->frames()->viewport()->height() / row, 12)
+        << monitor->frames()->viewport()->height() << " px at " << monitor->width() << " x "
+        << monitor->height();
+    auto* split = monitor->findChild<QSplitter*>("split");
+    ASSERT_NE(split, nullptr);
+    split->setSizes({ 200, split->sizes()[0] + split->sizes()[1] - 200 });
+    emit split->splitterMoved(200, 1); // as a drag of the handle says it
+    window::frmSerial another;
+    another.toggleMonitor();
+    auto* kept = another.monitor()->findChild<QSplitter*>("split");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->saveState(), split->saveState());
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "Quillet", "quillet")
+        .remove("monitor/split"); // the other tests see the default
 }
 
 // On an ASCII line the composer's request goes as its text, previewed and logged as such, and
