@@ -46,6 +46,8 @@ void ListenSession::keep(FrameRow& row)
         if (frames_.size() > kCaptured)
             frames_.pop_front();
     }
+    if (row.replyMs && (row.kind == RowKind::Reply || row.kind == RowKind::Exception))
+        times_.record(PollOutcome::Good, row.replyMs, 0, row.time.monoUs);
     if (row.kind != RowKind::Reply)
         return;
     for (const auto& values :

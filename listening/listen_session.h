@@ -5,6 +5,7 @@
 #include "line_listener.h"
 #include "pcap_file.h"
 
+#include "runs/poll_statistics.h"
 #include "runs/watch_table.h"
 
 #include <cstdint>
@@ -32,6 +33,8 @@ public:
     const ListenStatistics& statistics() const { return listener_.statistics(); }
     bool midExchange() const { return listener_.midExchange(); }
     const WatchTable& watch() const { return watch_; }
+    // The reply times heard, for the histogram a polling run shows too.
+    const PollStatistics& replyTimes() const { return times_; }
     // The frames heard as a classic pcap file; how many it holds.
     ByteString capture() const;
     std::size_t captured() const { return frames_.size(); }
@@ -46,6 +49,7 @@ private:
     std::int64_t epochUsAtMonoZero_;
     LineTime lastAt_;
     WatchTable watch_;
+    PollStatistics times_;
     std::deque<PcapFrame> frames_;
 };
 

@@ -91,6 +91,7 @@ void RunViews::showListening(const modbus::ListenSession& heard)
           "reads were stamped when their bytes arrived.";
     if (statistics_->toPlainText() != text)
         statistics_->setPlainText(text);
+    histogram_->show(heard.replyTimes().histogram());
 }
 
 QString RunViews::statisticsText() const { return statistics_->toPlainText(); }

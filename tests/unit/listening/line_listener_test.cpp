@@ -386,4 +386,10 @@ TEST(ListenSession, TheWatchHoldsWhatWasReadAndWrittenAndTheCaptureEveryFrame)
         EXPECT_EQ((*frames)[framesHeard++].atUs, epochUs + row.time.monoUs);
     }
     EXPECT_EQ(framesHeard, frames->size());
+    // Every timed reply (an exception's too) is in the histogram's times.
+    const auto timed = std::count_if(rows.begin(), rows.end(), [](const FrameRow& r) {
+        return r.replyMs && (r.kind == RowKind::Reply || r.kind == RowKind::Exception);
+    });
+    EXPECT_GT(timed, 0);
+    EXPECT_EQ(long(session.replyTimes().replyTimes().size()), long(timed));
 }
