@@ -188,6 +188,42 @@ std::optional<std::string> PtySlave::answerOwn(const std::string& frame)
 
 std::string PtySlave::serveOnce(int timeoutMs)
 {
+    sendDue();
+    const std::string frame = readRequest(untilDueMs(timeoutMs));
+    if (!frame.empty()) {
+        Reply made = reply(frame, framing_);
+        const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(made.delayMs);
+        due_.emplace(due, std::move(made));
+    }
+    sendDue();
+    return frame;
+}
+
+void PtySlave::sendDue()
+{
+    const auto now = std::chrono::steady_clock::now();
+    while (!due_.empty() && due_.begin()->first <= now) {
+        const Reply sent = std::move(due_.begin()->second);
+        due_.erase(due_.begin());
+        if (sent.told && onReply)
+            onReply(sent.bytes, sent.note);
+        // A write the terminal is not there for is lost, as on a line nobody listens to.
+        if (!sent.bytes.empty()) [[maybe_unused]]
+            const ssize_t n = write(master_, sent.bytes.data(), sent.bytes.size());
+    }
+}
+
+int PtySlave::untilDueMs(int waitMs) const
+{
+    if (due_.empty())
+        return waitMs;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        due_.begin()->first - std::chrono::steady_clock::now());
+    return int(std::clamp<std::int64_t>(left.count(), 0, waitMs));
+}
+
+std::string PtySlave::readRequest(int timeoutMs)
+{
     std::string frame;
     if (framing_ == modbus::Framing::Ascii) {
         // A frame whose LRC is wrong is not answered, as one with a bad CRC.
@@ -198,9 +234,6 @@ std::string PtySlave::serveOnce(int timeoutMs)
     } else {
         frame = readFrame(timeoutMs);
     }
-    // A write the terminal is not there for is lost, as on a line nobody listens to.
-    if (const std::string reply = respond(frame, framing_); !reply.empty()) [[maybe_unused]]
-        const ssize_t n = write(master_, reply.data(), reply.size());
     return frame;
 }
 
@@ -233,6 +266,16 @@ std::string PtySlave::readAsciiFrame(int timeoutMs)
 
 std::string PtySlave::respond(const std::string& frame, modbus::Framing framing)
 {
+    const Reply made = reply(frame, framing);
+    if (made.delayMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(made.delayMs));
+    if (made.told && onReply)
+        onReply(made.bytes, made.note);
+    return made.bytes;
+}
+
+PtySlave::Reply PtySlave::reply(const std::string& frame, modbus::Framing framing)
+{
     // A slave keeps quiet about frames for other addresses, as on a shared line; a broadcast
     // (address 0) it carries out without a word.
     const int to = frame.empty() ? -1 : static_cast<std::uint8_t>(frame[0]);
@@ -245,21 +288,17 @@ std::string PtySlave::respond(const std::string& frame, modbus::Framing framing)
     const SlaveFaults* adapter = faults_.of(to);
     const std::string echo = adapter && adapter->echoes() ? WireOf(frame, framing) : std::string();
     if (!mine && to != 0)
-        return echo;
+        return { echo };
     if (!addresses_.empty() && to != 0)
         modbus_set_slave(ctx_, to);
     if (onRequest)
         onRequest(frame);
-    const std::string reply = answer(frame);
+    const std::string answered = answer(frame);
     SlaveFaults* faults = faults_.of(to);
     FaultedReply sent = faults && to != 0
-        ? faults->apply(frame, reply, random_, framing)
-        : FaultedReply { to == 0 ? echo : WireOf(reply, framing), 0, {} };
-    if (sent.delayMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(sent.delayMs));
-    if (onReply)
-        onReply(sent.bytes, sent.note);
-    return sent.bytes;
+        ? faults->apply(frame, answered, random_, framing)
+        : FaultedReply { to == 0 ? echo : WireOf(answered, framing), 0, {} };
+    return { sent.bytes, sent.delayMs, sent.note, true };
 }
 
 std::string PtySlave::readFrame(int timeoutMs)

@@ -7,6 +7,7 @@
 
 #include "serial/line_settings.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -41,7 +42,12 @@ public:
 
     // Waits up to timeoutMs for a request, answers it when it is addressed to this slave,
     // and returns the request's bytes (empty when none came); an ASCII request as its RTU frame.
+    // A reply with a delay goes when its time comes, while other requests are read and
+    // answered meanwhile: each slave of a bench answers on its own, as on a real bus.
     std::string serveOnce(int timeoutMs);
+    // Replies whose time has come go on the pty; how long, at most waitMs, until the next.
+    void sendDue();
+    int untilDueMs(int waitMs) const;
     // The reply to one whole RTU frame from anywhere (a network too), as framing carries it:
     // empty when none is due (another slave's frame, a broadcast, bad check bytes).
     std::string respond(const std::string& frame, modbus::Framing framing = modbus::Framing::Rtu);
@@ -71,6 +77,17 @@ public:
 
 private:
     void startLibmodbus();
+    // A reply made, to go after its delay; told: printed as it goes (an echo of another
+    // slave's frame is not).
+    struct Reply
+    {
+        std::string bytes;
+        int delayMs = 0;
+        std::string note;
+        bool told = false;
+    };
+    Reply reply(const std::string& frame, modbus::Framing framing);
+    std::string readRequest(int timeoutMs);
     std::string readFrame(int timeoutMs);
     // An ASCII frame's text, up to its CR LF; empty when none came whole.
     std::string readAsciiFrame(int timeoutMs);
@@ -86,6 +103,7 @@ private:
     bool ignoreWrites_ = false;
     modbus::Framing framing_ = modbus::Framing::Rtu;
     std::string pendingText_; // ASCII text read past a frame's end
+    std::multimap<std::chrono::steady_clock::time_point, Reply> due_; // replies held back
     FaultPlan faults_;
     std::mt19937 random_ { 48 }; // delays in a range: the same from run to run
     int registerCount_;

@@ -27,7 +27,10 @@ std::vector<std::string> ServedLinks::serveOnce(int waitMs)
     for (const auto& server : servers_)
         server->addWaits(waits);
     served_.clear();
-    if (poll(waits.data(), waits.size(), waitMs) <= 0)
+    // A reply held back on the pty goes when its time comes, whatever else is waited for.
+    const int ready = poll(waits.data(), waits.size(), slave_.untilDueMs(waitMs));
+    slave_.sendDue();
+    if (ready <= 0)
         return {};
     if (waits[0].revents & POLLIN)
         if (std::string request = slave_.serveOnce(0); !request.empty())

@@ -512,6 +512,23 @@ TEST(Cli, HelpAndVersionNeedNoPort)
 
 } // namespace
 
+// Each slave of a bench answers on its own, as on a real bus: a slow one's delay does not hold
+// back the others' replies.
+TEST(CliOnABench, ASlowSlaveDoesNotHoldBackTheOthers)
+{
+    PtySlave slave(1, 10);
+    slave.answerAs({ 1, 2 });
+    FaultPlan plan;
+    ASSERT_EQ(plan.add("1:delay=200"), "");
+    slave.setFaults(std::move(plan));
+    const Served served(slave);
+    const CliRun run = runCli("--port " + slave.path()
+            + " --address 1,2 --timeout 50 --every 300 --count 4 read-holding 0 1",
+        true);
+    EXPECT_NE(run.out.find("slave 2: requests 4, good replies 4"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("slave 1: requests "), std::string::npos) << run.out;
+}
+
 // Ten slaves on one line, slave 7 silent, a 200 ms time-out and a cycle every 150 ms: slave 7
 // is backed off after three polls without a reply and probed every tenth cycle, and the other
 // nine keep at least 90 % of their pace (without the back-off every cycle would take 200 ms
