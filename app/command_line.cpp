@@ -59,7 +59,8 @@ void addPollOptions(QCommandLineParser& parser);
 
 void addOptions(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription("Modbus RTU master test terminal.");
+    parser.setApplicationDescription("Modbus master test terminal: RTU or ASCII on a serial port, "
+                                     "Modbus TCP or UDP, RTU or ASCII through a gateway.");
     parser.addOptions({
         { { "h", "help" }, "Show this help and exit." },
         { { "v", "version" }, "Show the version and exit." },
