@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QStandardItemModel>
-#include <QTimer>
 
 namespace ports {
 namespace {
@@ -32,6 +31,7 @@ PortCompletion::PortCompletion(QLineEdit* box, Lister lister)
 
 void PortCompletion::refresh()
 {
+    listed_ = true;
     model_->clear();
     for (const PortEntry& entry : lister_()) {
         auto* item = new QStandardItem(entry.name + "    " + entry.description);
@@ -42,14 +42,15 @@ void PortCompletion::refresh()
 
 bool PortCompletion::eventFilter(QObject* watched, QEvent* event)
 {
-    // The box has the focus at start, but listing the ports takes longer than drawing the
-    // window: read them once the window has been drawn, before anyone can look at the list.
+    // The box has the focus at start: only a focus after the window was drawn is a use.
     if (watched == box_->window() && event->type() == QEvent::Paint && !drawn_) {
         drawn_ = true;
         box_->window()->removeEventFilter(this);
-        QTimer::singleShot(0, this, &PortCompletion::refresh);
     }
     if (watched == box_ && event->type() == QEvent::FocusIn && drawn_)
+        refresh();
+    // The first key typed in it: the list is there before the completer looks for matches.
+    if (watched == box_ && event->type() == QEvent::KeyPress && !listed_)
         refresh();
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down
         && box_->isEnabled()) {

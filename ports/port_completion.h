@@ -21,9 +21,10 @@ class PortCompletion : public QObject
 public:
     using Lister = std::function<std::vector<PortEntry>()>;
 
-    // The list is read once the window has been drawn, afresh each time the box gains focus
-    // after that, and when Down opens the full list, so an adapter plugged in after start
-    // appears without a restart.
+    // The list is read when the box is first used (typed in, or Down), afresh each time it
+    // gains focus after start and when Down opens the full list, so an adapter plugged in after
+    // start appears without a restart. Not at start: a window that is only looked at, or
+    // opened on a port given, never walks the system's ports.
     PortCompletion(QLineEdit* box, Lister lister);
 
     void refresh();
@@ -36,7 +37,8 @@ private:
     Lister lister_;
     QStandardItemModel* model_;
     QCompleter* completer_;
-    bool drawn_ = false;
+    bool drawn_ = false; // the focus it has at start is not a use
+    bool listed_ = false;
 };
 
 } // namespace ports
