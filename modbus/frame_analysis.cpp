@@ -184,47 +184,18 @@ void FrameAnalyzer::takeDelimited(const WireCut& cut, std::string_view wire, Lin
         = cut.kind == WireCut::Kind::Frame ? FramerOf(Framing::Rtu).wrap(cut.adu) : ByteString();
     // The frame's own marks ended it; a PDU that says another length is no frame either.
     const std::optional<std::size_t> length = ReplyFrameLength(rtu, 0, requestFrame());
-    if (cut.kind == WireCut::Kind::Noise) {
-        FrameRow& row = add(RowKind::Stray, at);
-        row.bytes = row.wire = ByteString(wire);
-        const bool waiting = request_ && !request_->answered && !request_->raw;
-        row.verdict = std::to_string(wire.size())
-            + (wire.size() == 1 ? " stray byte" : " stray bytes")
-            + (waiting ? " before the reply" : " before a frame");
-        counts_.strayBytes += int(wire.size());
-        return;
-    }
+    if (cut.kind == WireCut::Kind::Noise)
+        return emitNoise(wire, at);
     // A copy of the request is for the echo's judging: a read's copy has no reply's length.
     const bool copy = echoFraming() && rtu == requestFrame();
     if (cut.kind != WireCut::Kind::Frame
-        || (length && *length > 0 && *length != rtu.size() && !copy)) {
-        FrameRow& row = add(RowKind::NotFrame, at);
-        row.bytes = row.wire = ByteString(wire);
-        row.verdict = !cut.why.empty()   ? cut.why
-            : framing_ == Framing::Ascii ? "not a frame: its length does not fit its function"
-                                         : "not a frame: its PDU disagrees with its length field";
-        if (request_)
-            request_->answered = true;
-        if (framing_ == Framing::Ascii) // text garbled on a line: its settings may be wrong
-            emitHint(at);
-        return;
-    }
-    if (!cut.checkGood) {
-        emitBadCheck(cut, wire, at);
-        return;
-    }
+        || (length && *length > 0 && *length != rtu.size() && !copy))
+        return emitNotDelimited(cut.why, wire, at);
+    if (!cut.checkGood)
+        return emitBadCheck(cut, wire, at);
     if (framing_ != Framing::Ascii
-        && (!request_ || request_->raw || cut.transaction != request_->transaction)) {
-        FrameRow& row = add(RowKind::Late, at);
-        row.bytes = rtu;
-        row.wire = ByteString(wire);
-        row.function = FunctionName(ByteAt(rtu, 1));
-        row.verdict = "late reply: transaction " + std::to_string(cut.transaction)
-            + (request_ ? ", awaited " + std::to_string(request_->transaction) : std::string());
-        ++counts_.late;
-        ++counts_.replies;
-        return;
-    }
+        && (!request_ || request_->raw || cut.transaction != request_->transaction))
+        return emitOtherTransaction(cut.transaction, rtu, wire, at);
     const std::size_t first = rows_.size();
     buffer_ += rtu;
     readEnds_.push_back(buffer_.size());
@@ -233,6 +204,42 @@ void FrameAnalyzer::takeDelimited(const WireCut& cut, std::string_view wire, Lin
     for (std::size_t i = first; i < rows_.size(); ++i)
         if (!rows_[i].bytes.empty() && rows_[i].wire.empty())
             rows_[i].wire = ByteString(wire);
+}
+
+void FrameAnalyzer::emitNoise(std::string_view wire, LineTime at)
+{
+    FrameRow& row = add(RowKind::Stray, at);
+    row.bytes = row.wire = ByteString(wire);
+    const bool waiting = request_ && !request_->answered && !request_->raw;
+    row.verdict = std::to_string(wire.size()) + (wire.size() == 1 ? " stray byte" : " stray bytes")
+        + (waiting ? " before the reply" : " before a frame");
+    counts_.strayBytes += int(wire.size());
+}
+
+void FrameAnalyzer::emitNotDelimited(const std::string& why, std::string_view wire, LineTime at)
+{
+    FrameRow& row = add(RowKind::NotFrame, at);
+    row.bytes = row.wire = ByteString(wire);
+    row.verdict = !why.empty()       ? why
+        : framing_ == Framing::Ascii ? "not a frame: its length does not fit its function"
+                                     : "not a frame: its PDU disagrees with its length field";
+    if (request_)
+        request_->answered = true;
+    if (framing_ == Framing::Ascii) // text garbled on a line: its settings may be wrong
+        emitHint(at);
+}
+
+void FrameAnalyzer::emitOtherTransaction(
+    std::uint16_t transaction, const ByteString& rtu, std::string_view wire, LineTime at)
+{
+    FrameRow& row = add(RowKind::Late, at);
+    row.bytes = rtu;
+    row.wire = ByteString(wire);
+    row.function = FunctionName(ByteAt(rtu, 1));
+    row.verdict = "late reply: transaction " + std::to_string(transaction)
+        + (request_ ? ", awaited " + std::to_string(request_->transaction) : std::string());
+    ++counts_.late;
+    ++counts_.replies;
 }
 
 void FrameAnalyzer::emitBadCheck(const WireCut& cut, std::string_view wire, LineTime at)

@@ -169,6 +169,13 @@ private:
     void takeDelimited(const WireCut& cut, std::string_view wire, LineTime at);
     // A whole frame whose LRC does not agree.
     void emitBadCheck(const WireCut& cut, std::string_view wire, LineTime at);
+    // Bytes before where a frame can begin.
+    void emitNoise(std::string_view wire, LineTime at);
+    // What its own marks ended but is no frame; why: the framer's reason, if any.
+    void emitNotDelimited(const std::string& why, std::string_view wire, LineTime at);
+    // An MBAP frame under another transaction id than the request's.
+    void emitOtherTransaction(
+        std::uint16_t transaction, const ByteString& rtu, std::string_view wire, LineTime at);
     // Whether an adapter's echo can precede replies on this framing: on lines and RTU or ASCII
     // carried over a network, never with MBAP.
     bool echoFraming() const { return framing_ == Framing::Rtu || framing_ == Framing::Ascii; }
