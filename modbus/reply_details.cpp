@@ -22,11 +22,6 @@ namespace {
         return reply.substr(3, std::min<std::size_t>(ByteAt(reply, 2), reply.size() - 5));
     }
 
-    bool bitTable(DataTable table)
-    {
-        return table == DataTable::Coils || table == DataTable::Inputs;
-    }
-
     // The request's first item when it reads bits (or registers, as bits says), else 0.
     unsigned firstItem(std::string_view request, bool bits)
     {
