@@ -102,6 +102,9 @@ void FrameAnalyzer::written(
         request_->transaction = transaction_ = cut.transaction;
         row.wire = frame;
         row.request = request_->frame;
+    } else if (framing_ != Framing::Rtu) {
+        // Bytes that are no frame of this link's kind are raw text: nothing answers them.
+        request_->raw = true;
     }
     const ByteString& rtu = request_->frame;
     row.bytes = rtu;
@@ -166,14 +169,7 @@ void FrameAnalyzer::readDelimited(const ByteString& chunk, LineTime at)
         takeDelimited(cut, std::string_view(wire_).substr(0, cut.length), at);
         wire_.erase(0, cut.length);
     }
-    const std::size_t first = rows_.size();
     extract(at, chunk.empty());
-    // A frame held for the next read (a copy of the request) is shown as the wire carried it.
-    for (std::size_t i = first; i < rows_.size(); ++i)
-        if (rows_[i].bytes.size() >= kMinFrame && rows_[i].wire.empty())
-            rows_[i].wire
-                = framer.wrap(std::string_view(rows_[i].bytes).substr(0, rows_[i].bytes.size() - 2),
-                    request_ ? request_->transaction : 0);
     if (chunk.empty())
         noticeSilence(at, false);
 }
@@ -184,26 +180,44 @@ void FrameAnalyzer::takeDelimited(const WireCut& cut, std::string_view wire, Lin
         = cut.kind == WireCut::Kind::Frame ? FramerOf(Framing::Rtu).wrap(cut.adu) : ByteString();
     // The frame's own marks ended it; a PDU that says another length is no frame either.
     const std::optional<std::size_t> length = ReplyFrameLength(rtu, 0, requestFrame());
-    if (cut.kind == WireCut::Kind::Noise)
-        return emitNoise(wire, at);
     // A copy of the request is for the echo's judging: a read's copy has no reply's length.
     const bool copy = echoFraming() && rtu == requestFrame();
-    if (cut.kind != WireCut::Kind::Frame
-        || (length && *length > 0 && *length != rtu.size() && !copy))
+    const bool notFrame = cut.kind != WireCut::Kind::Frame
+        || (length && *length > 0 && *length != rtu.size() && !copy);
+    const bool otherTransaction = framing_ != Framing::Ascii
+        && (!request_ || request_->raw || cut.transaction != request_->transaction);
+    // A frame held for the next read is judged before what came after it is told.
+    if (notFrame || !cut.checkGood || otherTransaction)
+        settleHeld(at);
+    if (cut.kind == WireCut::Kind::Noise)
+        return emitNoise(wire, at);
+    if (notFrame)
         return emitNotDelimited(cut.why, wire, at);
     if (!cut.checkGood)
         return emitBadCheck(cut, wire, at);
-    if (framing_ != Framing::Ascii
-        && (!request_ || request_->raw || cut.transaction != request_->transaction))
+    if (otherTransaction)
         return emitOtherTransaction(cut.transaction, rtu, wire, at);
-    const std::size_t first = rows_.size();
     buffer_ += rtu;
     readEnds_.push_back(buffer_.size());
     readTimes_.push_back(at.monoUs);
+    frameWires_.emplace_back(wire);
+    frameLengths_.push_back(rtu.size());
     extract(at, false);
-    for (std::size_t i = first; i < rows_.size(); ++i)
-        if (!rows_[i].bytes.empty() && rows_[i].wire.empty())
-            rows_[i].wire = ByteString(wire);
+}
+
+void FrameAnalyzer::settleHeld(LineTime at) { extract(at, true); }
+
+void FrameAnalyzer::giveWires()
+{
+    // Whole frames in, one row each out, in order: the rows not yet given theirs, oldest
+    // first (a request's row has its own).
+    for (std::size_t i = 0; i < rows_.size() && !frameWires_.empty(); ++i)
+        if (rows_[i].kind != RowKind::Request && !rows_[i].bytes.empty() && rows_[i].wire.empty()) {
+            rows_[i].wire = std::move(frameWires_.front());
+            frameWires_.pop_front();
+        }
+    if (buffer_.empty())
+        frameWires_.clear();
 }
 
 void FrameAnalyzer::emitNoise(std::string_view wire, LineTime at)
@@ -315,10 +329,18 @@ void FrameAnalyzer::emitHint(LineTime at)
 
 void FrameAnalyzer::extract(LineTime at, bool lineSilent)
 {
+    extractFrames(at, lineSilent);
+    giveWires(); // frames whose own marks ended them are shown as the wire carried them
+}
+
+void FrameAnalyzer::extractFrames(LineTime at, bool lineSilent)
+{
     while (!buffer_.empty()) {
-        const Step step = request_ && !request_->echoChecked && echoFraming()
-            ? checkEcho(at, lineSilent)
-            : Step::Go;
+        // Whole frames are compared whole: raw text written to a link whose frames carry their
+        // own ends has no frame of its own to be echoed as.
+        const bool echoable = request_ && !request_->echoChecked && echoFraming()
+            && !(request_->raw && FramerOf(framing_).delimited());
+        const Step step = echoable ? checkEcho(at, lineSilent) : Step::Go;
         if (step == Step::Wait)
             return;
         if (step == Step::Go && !takeFrame(at, lineSilent))
@@ -366,6 +388,11 @@ FrameAnalyzer::Step FrameAnalyzer::checkEcho(LineTime at, bool lineSilent)
     }
     if (!sent.empty() && buffer.size() < sent.size() && !lineSilent && sent.starts_with(buffer))
         return Step::Wait; // may still become the echo
+    // A whole frame is a copy only as a whole.
+    if (!frameLengths_.empty() && frameLengths_.front() != sent.size()) {
+        request_->echoChecked = true;
+        return Step::Go;
+    }
     if (sent.empty() || !buffer.starts_with(sent)) {
         request_->echoChecked = true;
         return Step::Go;
@@ -441,6 +468,11 @@ void FrameAnalyzer::emitEcho(LineTime at)
 
 bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
 {
+    // A frame that carried its own end is taken whole, whatever the table says of its length.
+    if (!frameLengths_.empty()) {
+        emitReceived(frameLengths_.front(), at);
+        return true;
+    }
     const std::optional<std::size_t> length = ReplyFrameLength(buffer_, 0, requestFrame());
     if (length && *length >= kMinFrame && *length <= buffer_.size()
         && CrcGood(std::string_view(buffer_).substr(0, *length))) {
@@ -670,6 +702,12 @@ void FrameAnalyzer::consume(std::size_t length)
     if (request_)
         request_->consumed += length;
     buffer_.erase(0, length);
+    for (std::size_t left = length; left > 0 && !frameLengths_.empty();) {
+        const std::size_t taken = std::min(left, frameLengths_.front());
+        left -= taken;
+        if ((frameLengths_.front() -= taken) == 0)
+            frameLengths_.pop_front();
+    }
     std::vector<std::size_t> ends;
     std::vector<std::int64_t> times;
     for (std::size_t i = 0; i < readEnds_.size(); ++i)

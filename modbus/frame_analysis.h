@@ -8,6 +8,7 @@
 #include "wire_framer.h"
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -169,6 +170,10 @@ private:
     void takeDelimited(const WireCut& cut, std::string_view wire, LineTime at);
     // A whole frame whose LRC does not agree.
     void emitBadCheck(const WireCut& cut, std::string_view wire, LineTime at);
+    // Judges a frame held for the next read, now that something else came.
+    void settleHeld(LineTime at);
+    // The rows made of whole frames get the wire text of the frames they were made of.
+    void giveWires();
     // Bytes before where a frame can begin.
     void emitNoise(std::string_view wire, LineTime at);
     // What its own marks ended but is no frame; why: the framer's reason, if any.
@@ -180,6 +185,7 @@ private:
     // carried over a network, never with MBAP.
     bool echoFraming() const { return framing_ == Framing::Rtu || framing_ == Framing::Ascii; }
     void extract(LineTime at, bool lineSilent);
+    void extractFrames(LineTime at, bool lineSilent);
     Step checkEcho(LineTime at, bool lineSilent);
     // A lone copy of a request whose good reply is a copy: echo, reply, or wait for the next.
     Step checkCopy(LineTime at, bool lineSilent);
@@ -235,6 +241,10 @@ private:
     bool network_ = false;
     ByteString wire_; // ASCII or MBAP bytes not yet cut into a frame
     std::int64_t wireUs_ = 0; // when bytes last came to wire_
+    // The frames in buffer_ as the wire carried them, oldest first: each row made of one
+    // shows its own text (a copy held for the next read included).
+    std::deque<ByteString> frameWires_;
+    std::deque<std::size_t> frameLengths_; // and their lengths in buffer_
     std::optional<std::int64_t> pauseUs_;
     std::uint16_t transaction_ = 0; // the last request's id
 };
