@@ -275,38 +275,56 @@ OpenedWorkspace ReadWorkspace(std::string_view text)
     return reading.out;
 }
 
+namespace {
+
+    // A key only for a value the workspace holds.
+    template <typename Value>
+    void put(nlohmann::ordered_json& object, const char* key, const std::optional<Value>& value)
+    {
+        if (value)
+            object[key] = *value;
+    }
+
+    nlohmann::ordered_json lineOf(const Workspace& w)
+    {
+        nlohmann::ordered_json line = nlohmann::ordered_json::object();
+        put(line, "speed", w.speed);
+        if (w.parity)
+            for (const auto& [letter, name] : kParities)
+                if (letter == *w.parity)
+                    line["parity"] = name;
+        put(line, "stopBits", w.stopBits);
+        put(line, "dataBits", w.dataBits);
+        if (w.framing)
+            line["framing"] = FramingWord(*w.framing);
+        if (w.echo)
+            line["echo"] = EchoName(*w.echo);
+        return line;
+    }
+
+    nlohmann::ordered_json pollOf(const Workspace& w)
+    {
+        nlohmann::ordered_json poll = nlohmann::ordered_json::object();
+        put(poll, "intervalMs", w.intervalMs);
+        put(poll, "count", w.count);
+        put(poll, "timeoutMs", w.timeoutMs);
+        put(poll, "byteTimeoutMs", w.byteTimeoutMs);
+        put(poll, "graceMs", w.graceMs);
+        return poll;
+    }
+
+} // namespace
+
 std::string WriteWorkspace(const Workspace& w)
 {
     nlohmann::ordered_json root { { "format", "quillet-workspace" }, { "version", kVersion } };
-    const auto put = [](auto& object, const char* key, const auto& value) {
-        if (value)
-            object[key] = *value;
-    };
     put(root, "port", w.port);
-    nlohmann::ordered_json line = nlohmann::ordered_json::object();
-    put(line, "speed", w.speed);
-    if (w.parity)
-        for (const auto& [letter, name] : kParities)
-            if (letter == *w.parity)
-                line["parity"] = name;
-    put(line, "stopBits", w.stopBits);
-    put(line, "dataBits", w.dataBits);
-    if (w.framing)
-        line["framing"] = FramingWord(*w.framing);
-    if (w.echo)
-        line["echo"] = EchoName(*w.echo);
-    if (!line.empty())
+    if (nlohmann::ordered_json line = lineOf(w); !line.empty())
         root["line"] = line;
     put(root, "slave", w.slave);
     put(root, "command", w.command);
     put(root, "requests", w.requests);
-    nlohmann::ordered_json poll = nlohmann::ordered_json::object();
-    put(poll, "intervalMs", w.intervalMs);
-    put(poll, "count", w.count);
-    put(poll, "timeoutMs", w.timeoutMs);
-    put(poll, "byteTimeoutMs", w.byteTimeoutMs);
-    put(poll, "graceMs", w.graceMs);
-    if (!poll.empty())
+    if (nlohmann::ordered_json poll = pollOf(w); !poll.empty())
         root["poll"] = poll;
     put(root, "map", w.map);
     if (w.order)

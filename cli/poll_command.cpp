@@ -113,7 +113,8 @@ int RunPolls(
         frames.size() > 1 ? o.backOffCycles : 1 };
     modbus::PollSchedule schedule(int(frames.size()), settings, nowUs());
     modbus::RunStatistics stats;
-    stats.setCheckName(port.framing() == modbus::Framing::Ascii ? "LRC" : "CRC");
+    if (port.framing() == modbus::Framing::Ascii)
+        stats.setCheckName(std::string(modbus::CheckName(port.framing())));
     stats.started(nowUs());
     modbus::SlaveBackOff backOff(settings.backOffCycles);
     if (o.csv)

@@ -205,16 +205,7 @@ void LineListener::takeAscii(const WireCut& cut)
     const ByteString wire = buffer_.substr(0, cut.length);
     const int slave = ByteAt(rtu, 0);
     if (!cut.checkGood) {
-        FrameRow& row = rows_.emplace_back();
-        row.kind = RowKind::CrcBad;
-        row.bytes = rtu;
-        row.wire = wire;
-        row.time.monoUs = timeOf(cut.length - 1);
-        row.function = FunctionName(ByteAt(rtu, 1));
-        row.verdict = cut.why;
-        if (pending_ && !pending_->answered && ByteAt(pending_->frame, 0) == slave)
-            pending_->answered = true; // its slave spoke, if garbled
-        stats_.crcBad(slave);
+        emitBadCheck(rtu, timeOf(cut.length - 1), cut.why).wire = wire;
         return;
     }
     const bool answers = pending_ && !pending_->answered && slave == ByteAt(pending_->frame, 0)
@@ -226,7 +217,7 @@ void LineListener::takeAscii(const WireCut& cut)
     FrameRow& row = emitHeard(rtu, timeOf(cut.length - 1), markOf(cut.length - 1).serial, role);
     row.wire = wire;
     if (row.kind == RowKind::Reply)
-        row.verdict = "LRC OK";
+        row.verdict = CheckGoodWords(Framing::Ascii);
 }
 
 void LineListener::missedReply(std::int64_t atUs)
@@ -275,17 +266,25 @@ void LineListener::emitReply(FrameRow& row, int slave, long read)
 
 void LineListener::emitCrcBad(std::size_t length)
 {
+    const ByteString frame = buffer_.substr(0, length);
+    const ByteString check = CRC16(frame.substr(0, length - 2)).value_or(ByteString(2, '\0'));
+    emitBadCheck(frame, timeOf(length - 1), "CRC BAD (expected " + HexBytes(check) + ")");
+}
+
+FrameRow& LineListener::emitBadCheck(
+    const ByteString& frame, std::int64_t endUs, const std::string& verdict)
+{
     FrameRow& row = rows_.emplace_back();
     row.kind = RowKind::CrcBad;
-    row.bytes = buffer_.substr(0, length);
-    row.time.monoUs = timeOf(length - 1);
-    row.function = FunctionName(ByteAt(row.bytes, 1));
-    const ByteString check = CRC16(row.bytes.substr(0, length - 2)).value_or(ByteString(2, '\0'));
-    row.verdict = "CRC BAD (expected " + HexBytes(check) + ")";
-    const int slave = ByteAt(row.bytes, 0);
+    row.bytes = frame;
+    row.time.monoUs = endUs;
+    row.function = FunctionName(ByteAt(frame, 1));
+    row.verdict = verdict;
+    const int slave = ByteAt(frame, 0);
     if (pending_ && !pending_->answered && ByteAt(pending_->frame, 0) == slave)
         pending_->answered = true; // its slave spoke, if garbled
     stats_.crcBad(slave);
+    return row;
 }
 
 void LineListener::flushNoise()

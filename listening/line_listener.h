@@ -71,6 +71,8 @@ private:
     void emitRequest(FrameRow& row, int slave, long read);
     void emitReply(FrameRow& row, int slave, long read);
     void emitCrcBad(std::size_t length);
+    // A frame whose check bytes (or LRC) are wrong, its last byte at endUs.
+    FrameRow& emitBadCheck(const ByteString& frame, std::int64_t endUs, const std::string& verdict);
     void flushNoise();
     std::size_t segmentEnd() const;
     std::int64_t timeOf(std::size_t index) const { return markOf(index).atUs; }

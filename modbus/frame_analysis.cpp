@@ -479,13 +479,16 @@ bool FrameAnalyzer::takeFrame(LineTime at, bool lineSilent)
         emitReceived(*length, at);
         return true;
     }
+    return takeHunted(length, at, lineSilent);
+}
+
+bool FrameAnalyzer::takeHunted(std::optional<std::size_t> length, LineTime at, bool lineSilent)
+{
     // Only bytes that made no good frame at the start pay for looking further on.
     std::optional<std::size_t> later = goodFrameAfterStart();
     // On a line that hands bytes over as they come, the reply may still begin further on in
     // what is arriving, or a frame's real end may still come: judged once the line is silent.
-    // Frames that carry their own ends come whole: nothing more will join them.
-    const bool settled
-        = lineSilent || buffer_.size() >= kMaxFrame || FramerOf(framing_).delimited();
+    const bool settled = lineSilent || buffer_.size() >= kMaxFrame;
     if (!later && !settled && !mayBeginReply())
         return false;
     // What cannot begin the reply, before where it can: stray bytes, the frame judged next.
@@ -573,37 +576,40 @@ std::pair<RowKind, std::string> FrameAnalyzer::judge(std::string_view frame)
 {
     if (auto byTime = judgeTime(frame))
         return *byTime;
-    const std::string_view asked = requestFrame();
     if (!CrcGood(frame)) {
         ++counts_.crcBad;
         return { RowKind::CrcBad,
             "CRC BAD (expected " + HexBytes(checkBytes(frame).value_or("\0\0")) + ")" };
     }
-    if (!asked.empty()) {
-        std::string differs = ReplyMismatch(asked, frame);
-        const bool fitsPrevious = !previous_.empty() && ReplyMismatch(previous_, frame).empty();
-        if ((differs.empty() && request_->silent) || (!differs.empty() && fitsPrevious)) {
-            ++counts_.late;
-            return { RowKind::Late,
-                beforeRequest_ || fitsPrevious ? "late reply to the previous request"
-                                               : "late reply, after the time-out" };
-        }
-        if (!differs.empty() && ByteAt(frame, 0) != ByteAt(asked, 0))
-            return { RowKind::OtherAddress, differs };
-        if (!differs.empty()) {
-            ++counts_.mismatched;
-            return { RowKind::Mismatch, differs };
-        }
-    }
+    if (auto byRequest = judgeAgainstRequest(frame))
+        return *byRequest;
     if (ByteAt(frame, 1) & 0x80) {
         ++counts_.exceptions;
         return { RowKind::Exception, ExceptionVerdict(ByteAt(frame, 2)) };
     }
-    // MBAP frames carry no check bytes of their own: the length field framed them.
-    return { RowKind::Reply,
-        framing_ == Framing::Rtu         ? "CRC OK"
-            : framing_ == Framing::Ascii ? "LRC OK"
-                                         : "OK" };
+    return { RowKind::Reply, CheckGoodWords(framing_) };
+}
+
+std::optional<std::pair<RowKind, std::string>> FrameAnalyzer::judgeAgainstRequest(
+    std::string_view frame)
+{
+    const std::string_view asked = requestFrame();
+    if (asked.empty())
+        return std::nullopt;
+    std::string differs = ReplyMismatch(asked, frame);
+    const bool fitsPrevious = !previous_.empty() && ReplyMismatch(previous_, frame).empty();
+    if ((differs.empty() && request_->silent) || (!differs.empty() && fitsPrevious)) {
+        ++counts_.late;
+        return std::pair(RowKind::Late,
+            std::string(beforeRequest_ || fitsPrevious ? "late reply to the previous request"
+                                                       : "late reply, after the time-out"));
+    }
+    if (differs.empty())
+        return std::nullopt;
+    if (ByteAt(frame, 0) != ByteAt(asked, 0))
+        return std::pair(RowKind::OtherAddress, differs);
+    ++counts_.mismatched;
+    return std::pair(RowKind::Mismatch, differs);
 }
 
 void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)

@@ -209,9 +209,14 @@ private:
     std::string gapNote(std::size_t length) const;
     void emitStray(std::size_t length, LineTime at);
     bool takeFrame(LineTime at, bool lineSilent);
+    // Bytes that make no good frame at their start (length: what the table gives of them):
+    // stray bytes before a good frame, a frame with bad check bytes, or no frame.
+    bool takeHunted(std::optional<std::size_t> length, LineTime at, bool lineSilent);
     bool takeUnknown(std::optional<std::size_t> later, LineTime at, bool lineSilent);
     std::string_view requestFrame() const;
     std::pair<RowKind, std::string> judge(std::string_view frame);
+    // A late reply, another slave's, or one that does not fit the request; nullopt when it fits.
+    std::optional<std::pair<RowKind, std::string>> judgeAgainstRequest(std::string_view frame);
     void emitReceived(std::size_t length, LineTime at);
     // expected: the bytes its first ones promise (0: unknown).
     void emitNotFrame(std::size_t length, LineTime at, std::size_t expected = 0);

@@ -21,6 +21,24 @@ const WireFramer& FramerOf(Framing framing)
     }
 }
 
+std::string_view CheckName(Framing framing)
+{
+    switch (framing) {
+    case Framing::Rtu:
+        return "CRC";
+    case Framing::Ascii:
+        return "LRC";
+    default:
+        return {};
+    }
+}
+
+std::string CheckGoodWords(Framing framing)
+{
+    const std::string_view check = CheckName(framing);
+    return check.empty() ? "OK" : std::string(check) + " OK";
+}
+
 std::string_view FramingWord(Framing framing)
 {
     switch (framing) {

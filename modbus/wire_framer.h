@@ -59,6 +59,12 @@ public:
 
 const WireFramer& FramerOf(Framing framing);
 
+// The check a framing's frames carry, as verdicts name it: "CRC", "LRC"; empty for MBAP, whose
+// length field frames it.
+std::string_view CheckName(Framing framing);
+// A good frame's verdict: "CRC OK", "LRC OK", or "OK".
+std::string CheckGoodWords(Framing framing);
+
 // The words a user reads and types: "rtu", "ascii", "tcp" (MBAP).
 std::string_view FramingWord(Framing framing);
 

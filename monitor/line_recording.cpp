@@ -374,7 +374,7 @@ PollRun* LineRecording::startRun(std::vector<std::string> frames, modbus::PollSe
     const std::int64_t startUs = now().monoUs;
     run_ = std::make_unique<PollRun>(std::move(frames), settings, startUs);
     if (analyzer_->framing() == modbus::Framing::Ascii)
-        run_->setCheckName("LRC");
+        run_->setCheckName(std::string(modbus::CheckName(modbus::Framing::Ascii)));
     run_->mayGo = [this](const std::string& frame) { return !gateHolds(frame); };
     run_->onSend = [this](const std::string& frame) {
         gate_.sending(frame, now().monoUs);

@@ -113,11 +113,8 @@ ScanPanel::~ScanPanel()
         closePort();
 }
 
-modbus::ScanOptions ScanPanel::options(QString& why) const
+void ScanPanel::readLineLists(modbus::ScanOptions& o, QString& why) const
 {
-    modbus::ScanOptions o;
-    o.firstAddress = first_->value();
-    o.lastAddress = last_->value();
     o.speeds.clear();
     for (const QString& s : speeds_->text().split(',', Qt::SkipEmptyParts))
         if (const int speed = s.trimmed().toInt(); speed >= 1200 && speed <= 230400)
@@ -135,6 +132,14 @@ modbus::ScanOptions ScanPanel::options(QString& why) const
     o.stopBits.clear();
     for (const QString& s : stopBits_->text().split(',', Qt::SkipEmptyParts))
         o.stopBits.push_back(s.trimmed() == "2" ? 2 : 1);
+}
+
+modbus::ScanOptions ScanPanel::options(QString& why) const
+{
+    modbus::ScanOptions o;
+    o.firstAddress = first_->value();
+    o.lastAddress = last_->value();
+    readLineLists(o, why);
     if (timeout_->value() > 0)
         o.timeoutMs = timeout_->value();
     o.all = !stopAtFirst_->isChecked();

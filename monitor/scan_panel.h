@@ -60,6 +60,8 @@ private:
     void layOut();
     void connectButtons();
     modbus::ScanOptions options(QString& why) const;
+    // The speeds, parities and stop bits to try, as typed; why: set for what cannot be read.
+    void readLineLists(modbus::ScanOptions& o, QString& why) const;
     void step();
     void finish();
     void showProgress();

@@ -288,7 +288,7 @@ PtySlave::Reply PtySlave::reply(const std::string& frame, modbus::Framing framin
     const SlaveFaults* adapter = faults_.of(to);
     const std::string echo = adapter && adapter->echoes() ? WireOf(frame, framing) : std::string();
     if (!mine && to != 0)
-        return { echo };
+        return { echo, 0, {}, false }; // an adapter's echo, not printed as a reply
     if (!addresses_.empty() && to != 0)
         modbus_set_slave(ctx_, to);
     if (onRequest)

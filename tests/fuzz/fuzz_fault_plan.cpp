@@ -1,5 +1,5 @@
-// The simulator's fault specs and fault files, as any text: read without crashing, and what
-// is taken spoils a reply without crashing either.
+// The simulator's faults as any text, one a line as a fault file holds them: read without
+// crashing, and what is taken spoils a reply without crashing either.
 #include "fuzz_check.h"
 
 #include "sim/slave_faults.h"
