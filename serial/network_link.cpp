@@ -1,5 +1,6 @@
 #include "network_link.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace comm {
@@ -21,6 +22,8 @@ std::string NetFailureText(const LinkAddress& address, const NetStatus& status)
         return {};
     case NetError::UnknownHost:
         return "unknown host " + address.host;
+    case NetError::NameTimedOut:
+        return "no answer from the name server for " + address.host + " within the time-out";
     case NetError::Refused:
         return "nothing listens at " + where;
     case NetError::NoRoute:
@@ -55,7 +58,11 @@ std::string NetworkLink::open(const LinkAddress& address, std::int64_t connectUs
     address_ = address;
     connectUs_ = connectUs;
     NetStatus status;
-    socket_ = ConnectSocket(address.host, address.port, address.stream(), connectUs, status);
+    addresses_ = ResolveHost(address.host, address.port, address.stream(), connectUs, status);
+    if (!addresses_.empty()) {
+        startRound();
+        status = advanceConnect(connectUs);
+    }
     opened_ = socket_ != kNoSocket;
     return NetFailureText(address, status);
 }
@@ -63,27 +70,73 @@ std::string NetworkLink::open(const LinkAddress& address, std::int64_t connectUs
 void NetworkLink::close()
 {
     CloseSocket(socket_);
-    socket_ = kNoSocket;
+    CloseSocket(connecting_);
+    socket_ = connecting_ = kNoSocket;
     opened_ = false;
     down_.clear();
     news_.clear();
     lastTold_.clear();
 }
 
+void NetworkLink::startRound()
+{
+    nextAddress_ = 0;
+    connectDeadlineUs_ = nowUs() + connectUs_;
+}
+
+// Begins a connect to the next address that will take one; false when none is left.
+bool NetworkLink::beginNext(NetStatus& status)
+{
+    while (connecting_ == kNoSocket && nextAddress_ < addresses_.size())
+        connecting_ = BeginConnect(addresses_[nextAddress_++], address_.stream(), status);
+    return connecting_ != kNoSocket;
+}
+
+// Carries the round of connects on for up to waitUs, an address that fails giving way to the
+// next. Connected: socket_ set. Still going: connecting_ set. Else why the round failed.
+NetStatus NetworkLink::advanceConnect(std::int64_t waitUs)
+{
+    const std::int64_t untilUs = std::min(nowUs() + waitUs, connectDeadlineUs_);
+    NetStatus status;
+    while (beginNext(status)) {
+        switch (AwaitConnect(connecting_, untilUs - nowUs(), status)) {
+        case ConnectState::Connected:
+            std::swap(socket_, connecting_);
+            return {};
+        case ConnectState::Failed:
+            connecting_ = kNoSocket;
+            break;
+        case ConnectState::Pending:
+            if (nowUs() < connectDeadlineUs_)
+                return {};
+            CloseSocket(connecting_);
+            connecting_ = kNoSocket;
+            nextAddress_ = addresses_.size();
+            return { NetError::TimedOut, 0 };
+        }
+    }
+    return status.error == NetError::None ? NetStatus { NetError::TimedOut, 0 } : status;
+}
+
 bool NetworkLink::reconnect()
 {
-    NetStatus status;
-    socket_ = ConnectSocket(address_.host, address_.port, address_.stream(), connectUs_, status);
-    if (socket_ == kNoSocket) {
-        down_ = NetFailureText(address_, status);
-        tell(down_ + "; tried again at the next request, at most once a second");
-        pace_.failed(nowUs());
+    if (connecting_ == kNoSocket)
+        startRound();
+    const NetStatus status = advanceConnect(reconnectWaitUs_ < 0 ? connectUs_ : reconnectWaitUs_);
+    if (socket_ != kNoSocket) {
+        pace_.reset();
+        down_.clear();
+        tell("connected to " + HostAndPort(address_) + " again");
+        return true;
+    }
+    if (connecting_ != kNoSocket) {
+        down_ = "connecting to " + HostAndPort(address_) + " again";
         return false;
     }
-    pace_.reset();
-    down_.clear();
-    tell("connected to " + HostAndPort(address_) + " again");
-    return true;
+    down_ = NetFailureText(address_, status);
+    tell(down_ + "; tried again at the next request, at most once a second");
+    pace_.failed(nowUs());
+    return false;
 }
 
 int NetworkLink::write(const modbus::ByteString& bytes)
@@ -115,7 +168,7 @@ modbus::ByteString NetworkLink::read(std::int64_t waitUs)
 
 std::int64_t NetworkLink::retryInUs() const
 {
-    return socket_ == kNoSocket ? pace_.waitUs(nowUs()) : 0;
+    return socket_ == kNoSocket && connecting_ == kNoSocket ? pace_.waitUs(nowUs()) : 0;
 }
 
 void NetworkLink::lost(const NetStatus& status)

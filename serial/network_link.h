@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace comm {
 
@@ -30,16 +31,19 @@ public:
     NetworkLink(const NetworkLink&) = delete;
     NetworkLink& operator=(const NetworkLink&) = delete;
 
-    // Connects within connectUs (a datagram link only resolves its host); empty when done,
-    // else why not.
+    // Resolves the host and connects within connectUs each (a datagram link only resolves it);
+    // empty when done, else why not. A connection made again later goes to the same addresses.
     std::string open(const LinkAddress& address, std::int64_t connectUs);
+    // The longest a write waits for a connection being made again (the whole connect time-out
+    // unless set); a connect not done by then goes on, and is looked at by the next write.
+    void setReconnectWaitUs(std::int64_t waitUs) { reconnectWaitUs_ = waitUs; }
     void close();
     bool isOpen() const { return opened_; }
     bool connected() const { return socket_ != kNoSocket; }
     const LinkAddress& address() const { return address_; }
 
     // All of the bytes or none: a closed connection is made again first, at most once a
-    // second (none sent while it waits). The count sent.
+    // second (none sent while it waits or while the connect goes on). The count sent.
     int write(const modbus::ByteString& bytes);
     // How long before a connection lost may be tried again; 0 when now, or when connected.
     std::int64_t retryInUs() const;
@@ -52,13 +56,21 @@ public:
     const std::string& down() const { return down_; }
 
 private:
+    void startRound();
+    bool beginNext(NetStatus& status);
+    NetStatus advanceConnect(std::int64_t waitUs);
     bool reconnect();
     void lost(const NetStatus& status);
     void tell(std::string text, bool ended = false);
 
     LinkAddress address_;
+    std::vector<NetAddress> addresses_;
     std::int64_t connectUs_ = 1'000'000;
+    std::int64_t reconnectWaitUs_ = -1; // -1: connectUs_
     SocketId socket_ = kNoSocket;
+    SocketId connecting_ = kNoSocket; // a connect begun, not yet done
+    std::size_t nextAddress_ = 0;
+    std::int64_t connectDeadlineUs_ = 0;
     bool opened_ = false;
     std::string news_;
     std::string lastTold_;

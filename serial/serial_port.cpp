@@ -74,9 +74,14 @@ namespace {
         return static_cast<int>(written);
     }
 
+    constexpr std::int64_t kReconnectWaitUs = 20'000;
+
     bool openNetwork(const LinkAddress& address, const ReportHook& report)
     {
         std::string why = address.error;
+        // The window has one thread: a connection made again waits no longer than a read
+        // does, and a connect that takes longer goes on between requests.
+        net().setReconnectWaitUs(kReconnectWaitUs);
         if (why.empty())
             why = net().open(address, connectMs * 1000LL);
         onNetwork = why.empty();

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -208,6 +210,44 @@ TEST(CliOnNetworkLinks, AnIndependentServerAndTheFailuresToReachOne)
     const CliRun unknown = runCli("--port tcp://no-such-host.invalid read-holding 0 1", true);
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.out, "quillet-cli: unknown host no-such-host.invalid\n");
+}
+
+// A name server that takes every question and answers none, at ip:53; -1 when that cannot be
+// had here.
+int silentNameServer(const char* ip)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in at {};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(53);
+    inet_pton(AF_INET, ip, &at.sin_addr);
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0)
+        return fd;
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
+
+// A name server that never answers must not hold a run for its own minutes: the look-up is
+// given up on within the time-out. The run sees that name server alone, in a mount namespace
+// of its own.
+TEST(CliOnNetworkLinks, AHostNoNameServerAnswersForIsGivenUpOnWithinTheTimeOut)
+{
+    const int server = silentNameServer("127.0.0.77");
+    if (server < 0 || runShell("unshare -rm true 2>/dev/null").status != 0)
+        GTEST_SKIP() << "needs port 53 on the loopback net and a mount namespace";
+    // Unbounded, the library would ask three times, waiting 30 s for each answer.
+    const std::string conf
+        = writeFile("silent-resolv.conf", "nameserver 127.0.0.77\noptions timeout:30 attempts:3\n");
+    const std::string run = "--timeout 500 --port tcp://gw.quillet.test:502 read-holding 0 1";
+    const auto start = std::chrono::steady_clock::now();
+    const CliRun lookUp = runShell("unshare -rm sh -c 'mount --bind \"$0\" /etc/resolv.conf && exec "
+        + std::string(QUILLET_CLI) + " " + run + "' " + conf + " 2>&1");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(lookUp.status, 1) << lookUp.out;
+    EXPECT_EQ(lookUp.out,
+        "quillet-cli: no answer from the name server for gw.quillet.test within the time-out\n");
+    close(server);
 }
 
 // pymodbus's own server behind each of the six links: an independent peer for the framings

@@ -13,11 +13,9 @@ struct CliRun
     std::string out;
 };
 
-// stderr is dropped unless asked for, then it follows stdout.
-inline CliRun runCli(const std::string& arguments, bool withStderr = false)
+// A shell command's exit status and what it printed on stdout.
+inline CliRun runShell(const std::string& command)
 {
-    const std::string command
-        = std::string(QUILLET_CLI) + " " + arguments + (withStderr ? " 2>&1" : " 2>/dev/null");
     CliRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -28,6 +26,13 @@ inline CliRun runCli(const std::string& arguments, bool withStderr = false)
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// stderr is dropped unless asked for, then it follows stdout.
+inline CliRun runCli(const std::string& arguments, bool withStderr = false)
+{
+    return runShell(
+        std::string(QUILLET_CLI) + " " + arguments + (withStderr ? " 2>&1" : " 2>/dev/null"));
 }
 
 // A file in the test's temporary folder; its path.

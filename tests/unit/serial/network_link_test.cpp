@@ -8,17 +8,21 @@
 #include "modbus/mbap_frame.h"
 #include "modbus/read_values.h"
 #include "requests/request_language.h"
+#include "serial/network_link.h"
 #include "serial/serial_port.h"
 #include "tests/support/fault_server.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <thread>
 #include <unistd.h>
 
@@ -219,4 +223,79 @@ TEST(NetworkLink, TheWindowReadsModbusUdpOneDatagramAtATime)
         SerialPort::ClosePort();
     }
     close(peer);
+}
+
+namespace {
+
+std::atomic<int> alarms = 0;
+
+// Stops its own timer after 3 s of signals, so that a wait started over at each would end too.
+void countAlarm(int)
+{
+    if (++alarms == 300) {
+        const itimerval stop {};
+        setitimer(ITIMER_REAL, &stop, nullptr);
+    }
+}
+
+} // namespace
+
+// Signals during a wait (a terminal resized, a timer) do not start it over: a read that waits
+// 200 ms while a signal comes every 10 ms ends after about 200 ms.
+TEST(NetworkLink, SignalsDoNotStretchAWait)
+{
+    FaultServer server;
+    comm::NetworkLink link;
+    ASSERT_EQ(link.open(comm::ParseLinkAddress(server.address()), 2'000'000), "");
+    ASSERT_TRUE(server.accept());
+    struct sigaction count {};
+    struct sigaction before {};
+    count.sa_handler = countAlarm; // no SA_RESTART: the wait sees each signal
+    sigaction(SIGALRM, &count, &before);
+    const itimerval every10Ms { { 0, 10'000 }, { 0, 10'000 } };
+    setitimer(ITIMER_REAL, &every10Ms, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(link.read(200'000).empty());
+    const auto waited = std::chrono::steady_clock::now() - start;
+    const itimerval stop {};
+    setitimer(ITIMER_REAL, &stop, nullptr);
+    sigaction(SIGALRM, &before, nullptr);
+    EXPECT_GT(alarms, 5) << "signals came during the wait";
+    EXPECT_LT(waited, std::chrono::seconds(2));
+}
+
+// The window has one thread: a connection made again that the server is slow to take holds a
+// write no longer than a read, goes on between requests, and is told once made.
+TEST(NetworkLink, AConnectTheServerIsSlowToTakeDoesNotHoldTheWindowsWrite)
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at {};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof at;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&at), &size), 0);
+    ASSERT_EQ(listen(listener, 0), 0); // room for one connection waiting; the next SYN is dropped
+    const std::string where = "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+    comm::NetworkLink link;
+    link.setReconnectWaitUs(20'000);
+    ASSERT_EQ(link.open(comm::ParseLinkAddress("tcp://" + where), 5'000'000), "");
+    close(accept(listener, nullptr, nullptr)); // the server hangs up...
+    const int filler = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(filler, reinterpret_cast<sockaddr*>(&at), sizeof at), 0); // ...and is busy
+    EXPECT_TRUE(link.read(1'000'000).empty());
+    EXPECT_EQ(link.takeNews(), where + " closed the connection; made again at the next request");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(link.write("ping"), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(link.down(), "connecting to " + where + " again");
+    close(accept(listener, nullptr, nullptr)); // room again: the system sends the SYN again
+    int sent = 0;
+    for (const auto until = start + std::chrono::seconds(10);
+         sent == 0 && std::chrono::steady_clock::now() < until;)
+        sent = link.write("ping");
+    EXPECT_EQ(sent, 4);
+    EXPECT_EQ(link.takeNews(), "connected to " + where + " again");
+    close(filler);
+    close(listener);
 }
