@@ -19,6 +19,7 @@ LineListener::LineListener(std::int64_t characterUs, std::int64_t silenceUs, Fra
     : characterUs_(characterUs)
     , silenceUs_(silenceUs)
     , framing_(framing)
+    , stats_(std::string(CheckName(framing)))
 { }
 
 std::vector<FrameRow> LineListener::take()

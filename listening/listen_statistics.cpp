@@ -27,11 +27,12 @@ namespace {
         return "exceptions " + std::to_string(all) + (codes.empty() ? "" : " (" + codes + ")");
     }
 
-    std::string slaveLine(int slave, const SlaveHeard& s)
+    std::string slaveLine(int slave, const SlaveHeard& s, const std::string& check)
     {
         std::string line = "slave " + std::to_string(slave) + ": requests "
             + std::to_string(s.requests) + ", good replies " + std::to_string(s.good) + ", "
-            + exceptionsText(s.exceptions) + ", CRC BAD " + std::to_string(s.crcBad) + ", no reply "
+            + exceptionsText(s.exceptions) + ", " + check + " BAD " + std::to_string(s.crcBad)
+            + ", no reply "
             + std::to_string(s.noReply) + ", wrong reply " + std::to_string(s.mismatched);
         if (!s.replyMs.empty())
             line += ", reply time median " + percentileText(s.replyMs, 0.5) + ", p95 "
@@ -64,6 +65,15 @@ void ListenStatistics::withdraw(int slave)
         slaves_.erase(s); // heard once, cut off: nothing to tell of it
 }
 
+void ListenStatistics::crcBad(int slave)
+{
+    const auto s = slaves_.find(slave);
+    if (s != slaves_.end())
+        ++s->second.crcBad;
+    else
+        ++unasked_;
+}
+
 void ListenStatistics::reply(int slave, std::optional<double> ms)
 {
     SlaveHeard& s = slaves_[slave];
@@ -82,7 +92,7 @@ void ListenStatistics::exception(int slave, int code, std::optional<double> ms)
 
 bool ListenStatistics::allGood() const
 {
-    return !slaves_.empty() && std::all_of(slaves_.begin(), slaves_.end(), [](const auto& s) {
+    return !slaves_.empty() && unasked_ == 0 && std::all_of(slaves_.begin(), slaves_.end(), [](const auto& s) {
         const bool broadcasts = s.first == 0; // nobody answers them
         return (broadcasts || s.second.good == s.second.requests) && s.second.crcBad == 0;
     });
@@ -92,7 +102,10 @@ std::string ListenStatistics::report() const
 {
     std::string text;
     for (const auto& [slave, heard] : slaves_)
-        text += slaveLine(slave, heard);
+        text += slaveLine(slave, heard, checkName_);
+    if (unasked_ > 0)
+        text += "noise: " + std::to_string(unasked_) + " frame" + (unasked_ == 1 ? "" : "s")
+            + " with bad check bytes from slaves never asked\n";
     return text.empty() ? "nothing heard\n" : text;
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace modbus {
@@ -28,23 +29,35 @@ class ListenStatistics
 public:
     static constexpr std::size_t kKept = 1 << 20;
 
+    // checkName: what the line's frames carry, as its verdicts say it ("CRC", "LRC").
+    explicit ListenStatistics(std::string checkName = "CRC")
+        : checkName_(std::move(checkName))
+    { }
+
     void request(int slave, std::int64_t atUs);
     // ms: the reply time, when it is known.
     void reply(int slave, std::optional<double> ms);
     void exception(int slave, int code, std::optional<double> ms);
     // A request heard as listening ended, its reply not yet due: not counted after all.
     void withdraw(int slave);
-    void crcBad(int slave) { ++slaves_[slave].crcBad; }
+    // Bad check bytes: the slave's own when it was asked before; else noise (a line heard at
+    // the wrong setting, or cut mid-frame), which no slave is made up for.
+    void crcBad(int slave);
     void noReply(int slave) { ++slaves_[slave].noReply; }
     void mismatched(int slave) { ++slaves_[slave].mismatched; }
     const std::map<int, SlaveHeard>& slaves() const { return slaves_; }
+    // Frames with bad check bytes from slaves never asked.
+    long unasked() const { return unasked_; }
+    const std::string& checkName() const { return checkName_; }
     // Whether every request heard had its good reply (and something was heard).
     bool allGood() const;
     // A line a slave: "slave 17: requests 120, good replies 118, exceptions 2 (code 2: 2), ...".
     std::string report() const;
 
 private:
+    std::string checkName_;
     std::map<int, SlaveHeard> slaves_;
+    long unasked_ = 0;
 };
 
 } // namespace modbus

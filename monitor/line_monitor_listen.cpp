@@ -67,20 +67,22 @@ bool LineMonitor::saveCapture(const QString& path)
 
 QString LineMonitor::listeningStatus() const
 {
-    long requests = 0, good = 0, exceptions = 0, crcBad = 0, noReply = 0;
-    for (const auto& [slave, s] : recording_.listenSession()->statistics().slaves()) {
+    const modbus::ListenStatistics& heard = recording_.listenSession()->statistics();
+    long requests = 0, good = 0, exceptions = 0, badCheck = heard.unasked(), noReply = 0;
+    for (const auto& [slave, s] : heard.slaves()) {
         requests += s.requests;
         good += s.good;
-        crcBad += s.crcBad;
+        badCheck += s.crcBad;
         noReply += s.noReply;
         for (const auto& [code, count] : s.exceptions)
             exceptions += count;
     }
-    return QString("Listening: %1 requests, %2 good replies, %3 CRC BAD, %4 exceptions, %5 no "
+    return QString("Listening: %1 requests, %2 good replies, %3 %4 BAD, %5 exceptions, %6 no "
                    "reply")
         .arg(requests)
         .arg(good)
-        .arg(crcBad)
+        .arg(badCheck)
+        .arg(QString::fromStdString(heard.checkName()))
         .arg(exceptions)
         .arg(noReply);
 }

@@ -738,7 +738,7 @@ TEST_F(Monitor, ListeningToAnAsciiLineCutsItsText)
     EXPECT_EQ(rows->row(1).verdict, "LRC OK");
     EXPECT_EQ(rows->row(3).verdict, "LRC BAD (expected BF)");
     EXPECT_EQ(monitor->statusText(),
-        "Listening: 2 requests, 1 good replies, 1 CRC BAD, 0 exceptions, 0 no reply");
+        "Listening: 2 requests, 1 good replies, 1 LRC BAD, 0 exceptions, 0 no reply");
     EXPECT_FALSE(monitor->listenBar()->findChild<QPushButton*>("saveCapture")->isEnabled());
 }
 

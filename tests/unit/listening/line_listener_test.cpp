@@ -168,6 +168,7 @@ TEST(LineListener, SilenceSplitsNoiseFromFramesAndRepliesAreTimedFromTheirReques
         listener.read(b, t);
     };
     at(bytes({ 0xFF, 0x00, 0x13 }), 0); // noise, then a silence
+    at(bytes({ 91, 3, 2, 0, 5, 0, 0 }), 5'000); // a reply's shape, from a slave never asked
     at(asked, 5'000);
     at(answer.substr(0, 2), 4'000); // 4 ms of turnaround before the reply's bytes
     at(answer.substr(2), 5'000); // and a stall inside it: its check bytes still join it
@@ -176,12 +177,20 @@ TEST(LineListener, SilenceSplitsNoiseFromFramesAndRepliesAreTimedFromTheirReques
     listener.finish(t + 50'000);
     const std::vector<FrameRow> rows = listener.take();
     EXPECT_EQ(heard(rows),
-        (std::vector<std::string> { "3 bytes that make no frame 255 0", "request 17 3",
-            "CRC OK 17 3", "5 bytes that make no frame 17 3", "CRC BAD (expected B4 B8) 17 3" }));
-    ASSERT_TRUE(rows[2].replyMs);
-    EXPECT_NEAR(*rows[2].replyMs, 9.0 + double(answer.size() * charUs) / 1000.0, 0.01);
+        (std::vector<std::string> { "3 bytes that make no frame 255 0",
+            "CRC BAD (expected 20 4A) 91 3", "request 17 3", "CRC OK 17 3",
+            "5 bytes that make no frame 17 3", "CRC BAD (expected B4 B8) 17 3" }));
+    ASSERT_TRUE(rows[3].replyMs);
+    EXPECT_NEAR(*rows[3].replyMs, 9.0 + double(answer.size() * charUs) / 1000.0, 0.01);
     const SlaveHeard& s = listener.statistics().slaves().at(17);
     EXPECT_EQ(std::tuple(s.requests, s.good, s.crcBad), std::tuple(1L, 1L, 1L));
+    // Noise is no slave's: slave 91 was never asked, so no line is made up for it.
+    EXPECT_EQ(listener.statistics().slaves().count(91), 0u);
+    EXPECT_NE(listener.statistics().report().find(
+                  "noise: 1 frame with bad check bytes from slaves never asked\n"),
+        std::string::npos)
+        << listener.statistics().report();
+    EXPECT_FALSE(listener.statistics().allGood());
 }
 
 // A driver or a loaded machine stalls inside a reply the wire carried whole: the pieces, even a
