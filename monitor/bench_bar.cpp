@@ -1,5 +1,7 @@
 #include "bench_bar.h"
 
+#include "message_label.h"
+
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,7 +29,7 @@ BenchBar::BenchBar(QWidget* parent)
     , open_(new QPushButton("Open wor&kspace…", this))
     , save_(new QPushButton("Save workspace…", this))
     , recent_(new QToolButton(this))
-    , note_(new QLabel(this))
+    , note_(new MessageLabel(this))
 {
     layOut();
     connectButtons();

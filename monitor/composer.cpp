@@ -1,10 +1,13 @@
 #include "composer.h"
 
+#include "message_label.h"
 #include "requests/read_back.h"
 
 #include "benchfiles/named_request.h"
 #include "modbus/function_table.h"
 #include "requests/request_language.h"
+
+#include <algorithm>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -54,8 +57,8 @@ Composer::Composer(QWidget* parent)
     , slave_(new QLineEdit("1", this))
     , check_(new QComboBox(this))
     , command_(new QComboBox(this))
-    , preview_(new QLabel(this))
-    , problem_(new QLabel(this))
+    , preview_(new MessageLabel(this))
+    , problem_(new MessageLabel(this))
     , send_(new QPushButton("S&end", this))
     , readBack_(new QCheckBox("Read back", this))
     , writeWith16_(new QCheckBox("One register with 16", this))
@@ -146,7 +149,8 @@ void Composer::layOut()
     slaveLabel->setBuddy(slave_);
     auto* commandLabel = new QLabel("Co&mmand", this);
     commandLabel->setBuddy(command_);
-    slave_->setMaximumWidth(60);
+    slave_->setMinimumWidth(fontMetrics().horizontalAdvance("247") + 16);
+    slave_->setMaximumWidth(std::max(60, slave_->minimumWidth()));
     int column = 0;
     for (QWidget* w : { static_cast<QWidget*>(functionLabel), static_cast<QWidget*>(function_),
              static_cast<QWidget*>(slaveLabel), static_cast<QWidget*>(slave_) })
@@ -158,9 +162,10 @@ void Composer::layOut()
     grid->addWidget(check_, 0, column++);
     grid->setColumnStretch(column - 2, 1); // the values take the room
     grid->addWidget(commandLabel, 1, 0);
+    // Send beside what it sends, however wide the window; the preview takes the rest.
     grid->addWidget(command_, 1, 1, 1, 5);
-    grid->addWidget(preview_, 1, 6, 1, column - 7);
-    grid->addWidget(send_, 1, column - 1);
+    grid->addWidget(send_, 1, 6);
+    grid->addWidget(preview_, 1, 7, 1, column - 7);
     grid->addWidget(problem_, 2, 1, 1, column - 3);
     grid->addWidget(readBack_, 2, column - 2);
     grid->addWidget(writeWith16_, 2, column - 1);

@@ -6,6 +6,7 @@
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
 #include "monitor/listen_bar.h"
+#include "monitor/message_label.h"
 #include "monitor/monitor_run.h"
 #include "monitor/poll_panel.h"
 #include "monitor/run_views.h"
@@ -14,6 +15,7 @@
 #include "benchfiles/named_details.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -79,8 +81,8 @@ void LineMonitor::build()
     details_ = new CopyableTable(this);
     views_ = new RunViews(details_, this);
     makeChoices();
-    status_ = new QLabel(this);
-    portNote_ = new QLabel(this);
+    status_ = new MessageLabel(this);
+    portNote_ = new MessageLabel(this);
     nameChildren();
     frames_->setModel(model_);
     frames_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -170,19 +172,33 @@ void LineMonitor::sizeColumns()
     header->setSectionResizeMode(FrameTableModel::Verdict, QHeaderView::Stretch);
 }
 
+// The line's settings, captions over their boxes so that the row holds from 900 px wide up:
+// those that apply at the next Open, then those that apply at once.
+QGridLayout* LineMonitor::lineGrid()
+{
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(0);
+    int column = 0;
+    const auto add = [&](const char* text, QComboBox* box) {
+        grid->addWidget(Caption(text, box), 0, column);
+        grid->addWidget(box, 1, column++);
+    };
+    add("Spee&d", speed_);
+    add("&Parity", parity_);
+    add("S&top bits", stopBits_);
+    add("Framin&g", framing_);
+    add("Data &bits", dataBits_);
+    grid->addWidget(new QLabel("(at the next Open)", this), 1, column++);
+    add("&Word order", wordOrder_);
+    add("&Echo", echo_);
+    grid->addWidget(portNote_, 1, column);
+    grid->setColumnStretch(column, 1);
+    return grid;
+}
+
 void LineMonitor::layOut()
 {
-    auto* top = new QHBoxLayout;
-    for (const auto& [text, box] :
-        std::initializer_list<std::pair<const char*, QComboBox*>> { { "Spee&d", speed_ },
-            { "&Parity", parity_ }, { "S&top bits", stopBits_ }, { "Framin&g", framing_ },
-            { "Data bits", dataBits_ }, { "&Word order", wordOrder_ }, { "&Echo", echo_ } }) {
-        top->addWidget(Caption(text, box));
-        top->addWidget(box);
-    }
-    top->addWidget(new QLabel("(these apply at the next Open)", this));
-    top->addWidget(portNote_);
-    top->addStretch();
+    QGridLayout* top = lineGrid();
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setObjectName("split");
     split->addWidget(frames_);

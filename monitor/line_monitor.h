@@ -19,8 +19,9 @@
 #include <optional>
 
 class QComboBox;
-class QSplitter;
+class QGridLayout;
 class QLabel;
+class QSplitter;
 class QStandardItemModel;
 
 namespace monitor {
@@ -165,6 +166,7 @@ private:
     void greyLineChoices();
     void nameChildren();
     void sizeColumns();
+    QGridLayout* lineGrid();
     void layOut();
     void orderTabs();
     // The frames above the views: they take the room; the heights the user sets are kept.

@@ -1,5 +1,7 @@
 #include "listen_bar.h"
 
+#include "message_label.h"
+
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,7 +23,7 @@ ListenBar::ListenBar(QWidget* parent)
     , listen_(new QPushButton("&Listen", this))
     , findSpeed_(new QPushButton("Find speed", this))
     , save_(new QPushButton("Save capture…", this))
-    , note_(new QLabel(this))
+    , note_(new MessageLabel(this))
 {
     listen_->setObjectName("listen");
     listen_->setCheckable(true);

@@ -1,9 +1,10 @@
 #include "poll_panel.h"
 
 #include "caption.h"
+#include "message_label.h"
 
 #include <QFileDialog>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -37,7 +38,7 @@ PollPanel::PollPanel(QWidget* parent)
     , poll_(new QPushButton("P&oll", this))
     , stop_(new QPushButton("Sto&p", this))
     , record_(new QPushButton("Record to &CSV…", this))
-    , status_(new QLabel(this))
+    , status_(new MessageLabel(this))
 {
     setObjectName("pollPanel");
     list_->setObjectName("pollList");
@@ -70,21 +71,26 @@ void PollPanel::setUpBackOff()
 
 void PollPanel::layOut()
 {
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    for (QWidget* w : std::initializer_list<QWidget*> { list_, add_, remove_ })
-        row->addWidget(w);
-    row->addWidget(Caption("&Interval", interval_));
-    row->addWidget(interval_);
-    row->addWidget(Caption("Cou&nt", count_));
-    row->addWidget(count_);
-    row->addWidget(Caption("Time-o&ut", timeout_));
-    row->addWidget(timeout_);
-    row->addWidget(Caption("Back off", backOff_));
-    row->addWidget(backOff_);
-    for (QWidget* w : std::initializer_list<QWidget*> { poll_, stop_, record_, status_ })
-        row->addWidget(w);
-    row->setStretch(0, 1);
+    // Two rows beside the list, so that the run's settings hold from 900 px wide up: the list's
+    // buttons, the timing, the run's buttons; its state under them.
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(Caption("Run &list", list_), 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(list_, 0, 1, 2, 1);
+    grid->addWidget(add_, 0, 2);
+    grid->addWidget(remove_, 1, 2);
+    const std::pair<const char*, QWidget*> fields[] = { { "&Interval", interval_ },
+        { "Cou&nt", count_ }, { "Time-o&ut", timeout_ }, { "Back off", backOff_ } };
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(Caption(fields[i].first, fields[i].second), i % 2, 3 + 2 * (i / 2));
+        grid->addWidget(fields[i].second, i % 2, 4 + 2 * (i / 2));
+    }
+    grid->addWidget(poll_, 0, 7);
+    grid->addWidget(stop_, 1, 7);
+    grid->addWidget(record_, 0, 8, Qt::AlignLeft);
+    grid->addWidget(status_, 1, 8);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(8, 1);
 }
 
 void PollPanel::connectButtons()

@@ -2,6 +2,7 @@
 
 #include "caption.h"
 #include "copyable_table.h"
+#include "message_label.h"
 
 #include "modbus/number_format.h"
 #include "requests/request_language.h"
@@ -53,7 +54,7 @@ ScanPanel::ScanPanel(QWidget* parent)
     , start_(new QPushButton("Start &scan", this))
     , stop_(new QPushButton("Stop scan", this))
     , progress_(new QProgressBar(this))
-    , status_(new QLabel(this))
+    , status_(new MessageLabel(this))
     , model_(new QStandardItemModel(0, 5, this))
     , results_(new CopyableTable(this))
     , use_(new QPushButton("&Use", this))

@@ -13,6 +13,7 @@
 #include "monitor/frame_table_model.h"
 #include "monitor/line_monitor.h"
 #include "monitor/listen_bar.h"
+#include "monitor/message_label.h"
 #include "monitor/monitor_run.h"
 #include "monitor/poll_panel.h"
 #include "monitor/run_views.h"
@@ -28,6 +29,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -872,3 +874,58 @@ TEST(MonitorRun, ASilentSlaveIsBackedOffAndItsWatchRowsSaySo)
         << run.report();
     EXPECT_NE(run.report().find(", backed off\n"), std::string::npos);
 }
+
+namespace {
+
+// The controls whose text does not fit them: a button, a caption, a box or a field that shows
+// less than its text. Messages shorten themselves by design and are left out.
+std::vector<std::string> squeezed(QWidget* window)
+{
+    std::vector<std::string> found;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(window) || dynamic_cast<monitor::MessageLabel*>(w))
+            continue;
+        int needs = 0;
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            const QString text = edit->text().isEmpty() ? edit->placeholderText() : edit->text();
+            needs = edit->fontMetrics().horizontalAdvance(text) + 8; // the frame and margins
+        } else if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w)
+            || qobject_cast<QComboBox*>(w)) {
+            needs = w->minimumSizeHint().width();
+        }
+        if (w->width() < needs)
+            found.push_back(w->metaObject()->className() + (" " + w->objectName().toStdString())
+                + ": " + std::to_string(w->width()) + " < " + std::to_string(needs));
+    }
+    return found;
+}
+
+} // namespace
+
+// From 900 px wide up every control shows its whole text, and messages, however long, never
+// widen the window the user sized: they are shortened, whole on hover.
+TEST_F(Monitor, EveryControlFitsItsTextFrom900PxAndMessagesNeverWidenTheWindow)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(monitor));
+    for (const auto& [name, widest] : { std::pair { "slave", "247" }, { "start", "65535" },
+             { "quantity", "125" }, { "count", "100000" } })
+        monitor->findChild<QLineEdit*>(name)->setText(widest);
+    const QString longest = QString("a message that says a great deal about the line ").repeated(8);
+    for (int width : { 900, 1100, 1600, 1920 }) {
+        monitor->resize(width, 860);
+        QApplication::processEvents();
+        EXPECT_EQ(monitor->width(), width);
+        EXPECT_EQ(squeezed(monitor), std::vector<std::string> {}) << width << " px";
+        for (QLabel* label : monitor->findChildren<QLabel*>())
+            if (dynamic_cast<monitor::MessageLabel*>(label))
+                label->setText(longest);
+        QApplication::processEvents();
+        EXPECT_EQ(monitor->width(), width) << "a message widened it";
+        EXPECT_LE(monitor->minimumSizeHint().width(), 900);
+        auto* note = dynamic_cast<monitor::MessageLabel*>(monitor->findChild<QLabel*>("portNote"));
+        ASSERT_NE(note, nullptr);
+        EXPECT_TRUE(note->elided()) << "the whole text is on hover";
+    }
+}
+
