@@ -32,8 +32,8 @@ namespace {
         std::string line = "slave " + std::to_string(slave) + ": requests "
             + std::to_string(s.requests) + ", good replies " + std::to_string(s.good) + ", "
             + exceptionsText(s.exceptions) + ", " + check + " BAD " + std::to_string(s.crcBad)
-            + ", no reply "
-            + std::to_string(s.noReply) + ", wrong reply " + std::to_string(s.mismatched);
+            + ", no reply " + std::to_string(s.noReply) + ", wrong reply "
+            + std::to_string(s.mismatched);
         if (!s.replyMs.empty())
             line += ", reply time median " + percentileText(s.replyMs, 0.5) + ", p95 "
                 + percentileText(s.replyMs, 0.95) + ", max "
@@ -92,10 +92,11 @@ void ListenStatistics::exception(int slave, int code, std::optional<double> ms)
 
 bool ListenStatistics::allGood() const
 {
-    return !slaves_.empty() && unasked_ == 0 && std::all_of(slaves_.begin(), slaves_.end(), [](const auto& s) {
-        const bool broadcasts = s.first == 0; // nobody answers them
-        return (broadcasts || s.second.good == s.second.requests) && s.second.crcBad == 0;
-    });
+    return !slaves_.empty() && unasked_ == 0
+        && std::all_of(slaves_.begin(), slaves_.end(), [](const auto& s) {
+               const bool broadcasts = s.first == 0; // nobody answers them
+               return (broadcasts || s.second.good == s.second.requests) && s.second.crcBad == 0;
+           });
 }
 
 std::string ListenStatistics::report() const

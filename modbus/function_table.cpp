@@ -24,27 +24,27 @@ namespace {
     using R = ReplyRule;
     using T = DataTable;
     constexpr Argument kStartCount[]
-        = { { "START", A::Start, "&Start" }, { "COUNT", A::Quantity, "&Quantity" } };
+        = { { "START", A::Start, "Start" }, { "COUNT", A::Quantity, "Quantity" } };
     constexpr Argument kAddressBit[]
-        = { { "ADDR", A::Start, "&Address" }, { "0|1", A::Value, "&Value (0 or 1)" } };
+        = { { "ADDR", A::Start, "Address" }, { "0|1", A::Value, "Value (0 or 1)" } };
     constexpr Argument kAddressValue[]
-        = { { "ADDR", A::Start, "&Address" }, { "VALUE", A::Value, "&Value" } };
+        = { { "ADDR", A::Start, "Address" }, { "VALUE", A::Value, "Value" } };
     constexpr Argument kStartBits[]
-        = { { "START", A::Start, "&Start" }, { "BIT...", A::Values, "&Coils (1 0 1 1)" } };
+        = { { "START", A::Start, "Start" }, { "BIT...", A::Values, "Coils (1 0 1 1)" } };
     constexpr Argument kStartValues[]
-        = { { "START", A::Start, "&Start" }, { "VALUE...", A::Values, "&Values (10 0x1F -5)" } };
-    constexpr Argument kMaskWrite[] = { { "ADDR", A::Start, "&Address" },
-        { "AND", A::Mask, "&AND and OR masks" }, { "OR", A::Mask, "&AND and OR masks" } };
+        = { { "START", A::Start, "Start" }, { "VALUE...", A::Values, "Values (10 0x1F -5)" } };
+    constexpr Argument kMaskWrite[] = { { "ADDR", A::Start, "Address" },
+        { "AND", A::Mask, "AND and OR masks" }, { "OR", A::Mask, "AND and OR masks" } };
     constexpr Argument kReadWrite[]
-        = { { "RSTART", A::Start, "&Read start" }, { "RCOUNT", A::Quantity, "Read &count" },
-              { "WSTART", A::WriteStart, "&Write start" }, { "VALUE...", A::Values, "&Values" } };
+        = { { "RSTART", A::Start, "Read start" }, { "RCOUNT", A::Quantity, "Read count" },
+              { "WSTART", A::WriteStart, "Write start" }, { "VALUE...", A::Values, "Values" } };
     constexpr Argument kDiagnostics[]
-        = { { "SUB", A::Sub, "&Sub-function" }, { "[HEX]", A::Data, "&Data (hex)" } };
-    constexpr Argument kFifo[] = { { "ADDR", A::Start, "FIFO &address" } };
+        = { { "SUB", A::Sub, "Sub-function" }, { "[HEX]", A::Data, "Data (hex)" } };
+    constexpr Argument kFifo[] = { { "ADDR", A::Start, "FIFO address" } };
     constexpr std::span<const Argument> kNothing;
     constexpr Argument kDeviceId[]
-        = { { "[basic|regular|extended|object]", A::ReadCode, "&Read code (1-4)" },
-              { "[ID]", A::ObjectId, "&Object id" } };
+        = { { "[basic|regular|extended|object]", A::ReadCode, "Read code (1-4)" },
+              { "[ID]", A::ObjectId, "Object id" } };
     constexpr std::nullopt_t none = std::nullopt;
     constexpr EchoedField kCoil[] = { { "address" }, { "value", true } };
     constexpr EchoedField kRegister[] = { { "address" }, { "value" } };

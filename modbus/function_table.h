@@ -38,7 +38,7 @@ struct Argument
 {
     std::string_view word; // in the usage: "START", "0|1", "VALUE...", "[HEX]"
     ArgField field;
-    std::string_view label; // its caption in the composer: "&Start"
+    std::string_view label; // its caption in the composer: "Start"
 };
 
 // How long a request is, check bytes included: fixed, or a byte count at countAt from the

@@ -1,5 +1,6 @@
 #include "composer.h"
 
+#include "access_keys.h"
 #include "message_label.h"
 #include "requests/read_back.h"
 
@@ -73,6 +74,7 @@ Composer::Field Composer::field(const char* name)
 {
     Field f { new QLabel(this), new QLineEdit(this) };
     f.edit->setObjectName(name);
+    f.label->setProperty(kKeyedAsShown, true); // its caption changes with the function
     f.label->setBuddy(f.edit);
     connect(f.edit, &QLineEdit::textEdited, this, &Composer::fieldsChanged);
     return f;
@@ -143,11 +145,11 @@ void Composer::layOut()
 {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
-    auto* functionLabel = new QLabel("F&unction", this);
+    auto* functionLabel = new QLabel("&Function", this);
     functionLabel->setBuddy(function_);
     auto* slaveLabel = new QLabel("Sla&ve", this);
     slaveLabel->setBuddy(slave_);
-    auto* commandLabel = new QLabel("Co&mmand", this);
+    auto* commandLabel = new QLabel("&Command", this);
     commandLabel->setBuddy(command_);
     slave_->setMinimumWidth(fontMetrics().horizontalAdvance("247") + 16);
     slave_->setMaximumWidth(std::max(60, slave_->minimumWidth()));
@@ -193,13 +195,15 @@ void Composer::showSyntax()
     // Each box shows the first argument the table puts in it; a box with none is hidden.
     QString labels[4];
     if (!info)
-        labels[ValuesBox] = "&Body (hex)";
+        labels[ValuesBox] = "Body (hex)";
     for (const modbus::Argument& a : info ? info->arguments : std::span<const modbus::Argument>())
         if (QString& label = labels[boxOf(a.field)]; label.isEmpty())
             label = text(std::string(a.label));
+    // Their access keys: the first letters the window leaves free, so Alt reaches one box.
+    QString taken = AccessKeysIn(window());
     const Field* boxes[] = { &start_, &quantity_, &writeStart_, &values_ };
     for (int box = 0; box < 4; ++box) {
-        boxes[box]->label->setText(labels[box]);
+        boxes[box]->label->setText(WithFreeAccessKey(labels[box], taken));
         boxes[box]->label->setVisible(!labels[box].isEmpty());
         boxes[box]->edit->setVisible(!labels[box].isEmpty());
     }

@@ -36,6 +36,9 @@ public:
     void setPortOpen(bool open);
     // While the monitor listens nothing is sent; the reason shows where a problem would.
     void setListening(bool on);
+    // Gives the fields' captions the access keys the window leaves free; again once the window
+    // around it is built.
+    void assignAccessKeys() { showSyntax(); }
     // Takes a command as if typed into the command box; the fields follow it.
     void setCommand(const QString& command);
     QString command() const;

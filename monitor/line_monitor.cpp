@@ -89,6 +89,7 @@ void LineMonitor::build()
     sizeColumns();
     details_->setModel(detailModel_);
     layOut();
+    composer_->assignAccessKeys(); // now that the window's other keys are known
     // Tall enough that the frames, what a line monitor is for, show a dozen rows at least.
     resize(1100, 860);
     applyHeldChoices();
@@ -184,13 +185,13 @@ QGridLayout* LineMonitor::lineGrid()
         grid->addWidget(box, 1, column++);
     };
     add("Spee&d", speed_);
-    add("&Parity", parity_);
-    add("S&top bits", stopBits_);
+    add("Parit&y", parity_);
+    add("Stop bits", stopBits_);
     add("Framin&g", framing_);
-    add("Data &bits", dataBits_);
+    add("Data bits", dataBits_);
     grid->addWidget(new QLabel("(at the next Open)", this), 1, column++);
     add("&Word order", wordOrder_);
-    add("&Echo", echo_);
+    add("Ec&ho", echo_);
     grid->addWidget(portNote_, 1, column);
     grid->setColumnStretch(column, 1);
     return grid;

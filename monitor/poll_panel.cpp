@@ -30,14 +30,14 @@ PollPanel::PollPanel(QWidget* parent)
     : QWidget(parent)
     , list_(new QListWidget(this))
     , add_(new QPushButton("&Add to list", this))
-    , remove_(new QPushButton("Remo&ve", this))
+    , remove_(new QPushButton("Remove", this))
     , interval_(spin(this, 86'400'000, 1000, "interval"))
     , count_(new QLineEdit(this))
     , timeout_(spin(this, 60'000, 1000, "timeout"))
     , backOff_(spin(this, 1000, 10, "backOff"))
-    , poll_(new QPushButton("P&oll", this))
-    , stop_(new QPushButton("Sto&p", this))
-    , record_(new QPushButton("Record to &CSV…", this))
+    , poll_(new QPushButton("&Poll", this))
+    , stop_(new QPushButton("&Stop", this))
+    , record_(new QPushButton("Record to CSV…", this))
     , status_(new MessageLabel(this))
 {
     setObjectName("pollPanel");
@@ -75,12 +75,12 @@ void PollPanel::layOut()
     // buttons, the timing, the run's buttons; its state under them.
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(Caption("Run &list", list_), 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(Caption("Run list", list_), 0, 0, 2, 1, Qt::AlignTop);
     grid->addWidget(list_, 0, 1, 2, 1);
     grid->addWidget(add_, 0, 2);
     grid->addWidget(remove_, 1, 2);
     const std::pair<const char*, QWidget*> fields[] = { { "&Interval", interval_ },
-        { "Cou&nt", count_ }, { "Time-o&ut", timeout_ }, { "Back off", backOff_ } };
+        { "Cou&nt", count_ }, { "&Time-out", timeout_ }, { "Back off", backOff_ } };
     for (int i = 0; i < 4; ++i) {
         grid->addWidget(Caption(fields[i].first, fields[i].second), i % 2, 3 + 2 * (i / 2));
         grid->addWidget(fields[i].second, i % 2, 4 + 2 * (i / 2));

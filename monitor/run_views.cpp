@@ -43,11 +43,11 @@ RunViews::RunViews(CopyableTable* details, QWidget* parent)
     split->addWidget(histogram_);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
-    addTab(details, "&Details");
-    addTab(watch_, "Wa&tch");
-    addTab(split, "Stat&istics");
-    addTab(trend_, "T&rend");
-    addTab(scan_, "Sca&n");
+    addTab(details, "Details");
+    addTab(watch_, "Watch");
+    addTab(split, "Statistics");
+    addTab(trend_, "Trend");
+    addTab(scan_, "Scan");
     connect(watchModel_, &QAbstractItemModel::dataChanged, this,
         [this] { trend_->setChosen(watchModel_->trended()); });
     clear();

@@ -49,16 +49,16 @@ ScanPanel::ScanPanel(QWidget* parent)
     , parities_(edit(this, "even,none", "scanParities"))
     , stopBits_(edit(this, "1", "scanStopBits"))
     , timeout_(spin(this, 0, 60000, 0, "scanTimeout"))
-    , stopAtFirst_(new QCheckBox("Stop at the &first device", this))
-    , composerProbe_(new QCheckBox("Probe with the &composer's request", this))
-    , start_(new QPushButton("Start &scan", this))
+    , stopAtFirst_(new QCheckBox("Stop at the first device", this))
+    , composerProbe_(new QCheckBox("Probe with the composer's request", this))
+    , start_(new QPushButton("Start scan", this))
     , stop_(new QPushButton("Stop scan", this))
     , progress_(new QProgressBar(this))
     , status_(new MessageLabel(this))
     , model_(new QStandardItemModel(0, 5, this))
     , results_(new CopyableTable(this))
-    , use_(new QPushButton("&Use", this))
-    , save_(new QPushButton("Save CS&V…", this))
+    , use_(new QPushButton("Use", this))
+    , save_(new QPushButton("Save CSV…", this))
 {
     setObjectName("scanPanel");
     timeout_->setSpecialValueText("by speed");
@@ -92,7 +92,7 @@ void ScanPanel::layOut()
     auto* grid = new QGridLayout(this);
     int column = 0;
     for (const auto& [text, w] : std::initializer_list<std::pair<const char*, QWidget*>> {
-             { "Addresses &from", first_ }, { "to", last_ }, { "Speeds", speeds_ },
+             { "Addresses from", first_ }, { "to", last_ }, { "Speeds", speeds_ },
              { "Parity", parities_ }, { "Stop bits", stopBits_ }, { "Time-out", timeout_ } }) {
         grid->addWidget(Caption(text, w), 0, column++);
         grid->addWidget(w, 0, column++);

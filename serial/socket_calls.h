@@ -33,8 +33,8 @@ struct NetAddress
 // The addresses of host within timeoutUs, in the order to try them: a name server that does not
 // answer in time is given up on (TimedOut); a numeric address needs none. Empty, status set, when
 // there is none.
-std::vector<NetAddress> ResolveHost(const std::string& host, int port, bool stream,
-    std::int64_t timeoutUs, NetStatus& status);
+std::vector<NetAddress> ResolveHost(
+    const std::string& host, int port, bool stream, std::int64_t timeoutUs, NetStatus& status);
 
 // Begins connecting a stream (TCP) or datagram (UDP) socket to address without waiting for it;
 // kNoSocket, status set, when it cannot even begin.

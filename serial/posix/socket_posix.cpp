@@ -156,8 +156,8 @@ namespace {
 
 } // namespace
 
-std::vector<NetAddress> ResolveHost(const std::string& host, int port, bool stream,
-    std::int64_t timeoutUs, NetStatus& status)
+std::vector<NetAddress> ResolveHost(
+    const std::string& host, int port, bool stream, std::int64_t timeoutUs, NetStatus& status)
 {
     addrinfo hints {};
     hints.ai_family = AF_UNSPEC;

@@ -138,7 +138,8 @@ namespace {
         auto* lookup = new Lookup { wide(host), wide(service) };
         int rc = startLookup(*lookup, stream);
         if (rc == WSA_IO_PENDING) {
-            const DWORD ms = DWORD(std::clamp<std::int64_t>((timeoutUs + 999) / 1000, 0, 0x7FFFFFFF));
+            const DWORD ms
+                = DWORD(std::clamp<std::int64_t>((timeoutUs + 999) / 1000, 0, 0x7FFFFFFF));
             if (WaitForSingleObject(lookup->overlapped.hEvent, ms) != WAIT_OBJECT_0) {
                 GetAddrInfoExCancel(&lookup->cancel);
                 abandoned().push_back(lookup);
@@ -156,8 +157,8 @@ namespace {
 
 } // namespace
 
-std::vector<NetAddress> ResolveHost(const std::string& host, int port, bool stream,
-    std::int64_t timeoutUs, NetStatus& status)
+std::vector<NetAddress> ResolveHost(
+    const std::string& host, int port, bool stream, std::int64_t timeoutUs, NetStatus& status)
 {
     startWinsock();
     addrinfo hints {};
@@ -187,8 +188,8 @@ std::vector<NetAddress> ResolveHost(const std::string& host, int port, bool stre
 
 SocketId BeginConnect(const NetAddress& address, bool stream, NetStatus& status)
 {
-    const SOCKET s = socket(address.family, stream ? SOCK_STREAM : SOCK_DGRAM,
-        stream ? IPPROTO_TCP : IPPROTO_UDP);
+    const SOCKET s = socket(
+        address.family, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP);
     if (s == INVALID_SOCKET) {
         fail(status, WSAGetLastError());
         return kNoSocket;

@@ -241,8 +241,9 @@ TEST(CliOnNetworkLinks, AHostNoNameServerAnswersForIsGivenUpOnWithinTheTimeOut)
         = writeFile("silent-resolv.conf", "nameserver 127.0.0.77\noptions timeout:30 attempts:3\n");
     const std::string run = "--timeout 500 --port tcp://gw.quillet.test:502 read-holding 0 1";
     const auto start = std::chrono::steady_clock::now();
-    const CliRun lookUp = runShell("unshare -rm sh -c 'mount --bind \"$0\" /etc/resolv.conf && exec "
-        + std::string(QUILLET_CLI) + " " + run + "' " + conf + " 2>&1");
+    const CliRun lookUp
+        = runShell("unshare -rm sh -c 'mount --bind \"$0\" /etc/resolv.conf && exec "
+            + std::string(QUILLET_CLI) + " " + run + "' " + conf + " 2>&1");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(lookUp.status, 1) << lookUp.out;
     EXPECT_EQ(lookUp.out,

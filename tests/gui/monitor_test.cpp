@@ -32,9 +32,11 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTabBar>
 
 namespace {
 
@@ -877,6 +879,29 @@ TEST(MonitorRun, ASilentSlaveIsBackedOffAndItsWatchRowsSaySo)
 
 namespace {
 
+// Every access key the monitor's captions, buttons and tabs give, with the text giving it;
+// captions of boxes the composer hides are left out.
+std::multimap<QChar, QString> accessKeys(QWidget* window)
+{
+    std::multimap<QChar, QString> keys;
+    const auto note = [&](const QString& text) {
+        const int at = text.indexOf(QRegularExpression("&[^&]"));
+        if (at >= 0)
+            keys.emplace(text[at + 1].toLower(), text);
+    };
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            note(button->text());
+        else if (auto* label = qobject_cast<QLabel*>(w);
+                 label && label->buddy() && !label->isHidden())
+            note(label->text());
+        else if (auto* tabs = qobject_cast<QTabBar*>(w))
+            for (int i = 0; i < tabs->count(); ++i)
+                note(tabs->tabText(i));
+    }
+    return keys;
+}
+
 // The controls whose text does not fit them: a button, a caption, a box or a field that shows
 // less than its text. Messages shorten themselves by design and are left out.
 std::vector<std::string> squeezed(QWidget* window)
@@ -929,3 +954,27 @@ TEST_F(Monitor, EveryControlFitsItsTextFrom900PxAndMessagesNeverWidenTheWindow)
     }
 }
 
+// Alt and a letter reaches one control only, whatever function the composer shows: no two
+// captions, buttons or tabs share a key (Alt+M opened the map while it named Command too).
+TEST_F(Monitor, EveryAccessKeyIsUniqueWhateverTheComposerShows)
+{
+    monitor::LineMonitor* monitor = openMonitor();
+    auto* function = monitor->findChild<QComboBox*>("function");
+    ASSERT_NE(function, nullptr);
+    for (int i = 0; i < function->count(); ++i) {
+        function->setCurrentIndex(i);
+        const std::multimap<QChar, QString> keys = accessKeys(monitor);
+        std::vector<std::string> shared;
+        for (const auto& [key, text] : keys)
+            if (keys.count(key) > 1)
+                shared.push_back(text.toStdString());
+        EXPECT_EQ(shared, std::vector<std::string> {}) << function->currentText().toStdString();
+        EXPECT_GE(keys.size(), 18u) << "the monitor's keys were found";
+    }
+    // A box's key follows its caption: function 3's Quantity is reached by Alt+Q.
+    function->setCurrentIndex(function->findData(3));
+    QApplication::setActiveWindow(monitor);
+    function->setFocus();
+    QTest::keyClick(function, Qt::Key_Q, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), monitor->findChild<QLineEdit*>("quantity"));
+}

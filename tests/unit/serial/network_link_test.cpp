@@ -248,8 +248,12 @@ TEST(NetworkLink, SignalsDoNotStretchAWait)
     comm::NetworkLink link;
     ASSERT_EQ(link.open(comm::ParseLinkAddress(server.address()), 2'000'000), "");
     ASSERT_TRUE(server.accept());
-    struct sigaction count {};
-    struct sigaction before {};
+    struct sigaction count
+    {
+    };
+    struct sigaction before
+    {
+    };
     count.sa_handler = countAlarm; // no SA_RESTART: the wait sees each signal
     sigaction(SIGALRM, &count, &before);
     const itimerval every10Ms { { 0, 10'000 }, { 0, 10'000 } };
