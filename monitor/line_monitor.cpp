@@ -439,6 +439,8 @@ void LineMonitor::refreshView()
         return; // nothing shows the counts yet
     if (follow_)
         frames_->scrollToBottom();
+    if (!frames_->currentIndex().isValid())
+        showDetails(); // the newest reply, until a row is chosen
     showCounts();
     const PollRun* run = recording_.run();
     // What was heard shows while listening, and until a run has something to show.
@@ -500,16 +502,34 @@ void LineMonitor::stopRun()
 
 bool LineMonitor::recordTo(const std::string& path) { return recording_.recordTo(path); }
 
+// The row the details show: the one selected, else the newest reply or exception among the
+// last rows (a search bounded so that a long session of noise costs nothing).
+std::optional<int> LineMonitor::detailedRow() const
+{
+    if (const QModelIndex current = frames_->currentIndex(); current.isValid())
+        return current.row();
+    const int last = model_->rowCount() - 1;
+    for (int i = last; i >= 0 && i > last - 1000; --i)
+        if (const modbus::RowKind kind = model_->row(i).kind;
+            kind == modbus::RowKind::Reply || kind == modbus::RowKind::Exception)
+            return i;
+    return std::nullopt;
+}
+
 void LineMonitor::showDetails()
 {
     detailModel_->clear();
     details_->setCopyFooter({});
-    const QModelIndex current = frames_->currentIndex();
-    if (!current.isValid())
+    const std::optional<int> shown = detailedRow();
+    if (!shown)
         return;
-    const modbus::FrameRow& row = model_->row(current.row());
-    modbus::DetailTable table = modbus::FrameDetails(row, wordOrder());
-    if (map_)
+    const modbus::FrameRow& row = model_->row(*shown);
+    // A no reply's hint follows it as a row of its own: it is shown whole with it.
+    const bool hinted = row.kind == modbus::RowKind::NoReply && *shown + 1 < model_->rowCount()
+        && model_->row(*shown + 1).kind == modbus::RowKind::Hint;
+    modbus::DetailTable table = modbus::RowDetails(
+        row, wordOrder(), hinted ? model_->row(*shown + 1).verdict : std::string());
+    if (map_ && row.kind == modbus::RowKind::Reply)
         table = modbus::NamedDetails(std::move(table), row, *map_, wordOrder());
     QStringList headers;
     for (const std::string& h : table.headers)

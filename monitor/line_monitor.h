@@ -174,6 +174,7 @@ private:
     void connectControls();
     // The rows the recording made: into the table when shown, else held until it is.
     void showRows(std::vector<modbus::FrameRow> rows);
+    std::optional<int> detailedRow() const;
     void showDetails();
     void showCounts();
     void refreshView();

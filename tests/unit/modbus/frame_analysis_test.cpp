@@ -431,3 +431,75 @@ TEST(FrameDetails, NamedWithAMapFromTheirMappedAddresses)
 }
 
 } // namespace
+
+// Every row shows something: a request decoded field by field, whatever its function; a frame
+// with wrong check bytes what came and what was due, its values withheld; any other row its
+// verdict whole, with the hint that follows a no reply.
+TEST(RowDetails, EveryRowShowsWhatItIs)
+{
+    const auto request = [](std::initializer_list<int> body) {
+        FrameRow row;
+        row.kind = RowKind::Request;
+        row.bytes = framed(body);
+        return row;
+    };
+    FrameRow rtuBad;
+    rtuBad.kind = RowKind::CrcBad;
+    rtuBad.verdict = "CRC BAD (expected 45 87)";
+    rtuBad.bytes = bytes({ 48, 3, 2, 0, 10, 0x45, 0x88 });
+    FrameRow asciiBad = rtuBad;
+    asciiBad.verdict = "LRC BAD (expected BF)";
+    asciiBad.bytes = framed({ 0x30, 3, 4, 0, 0, 0, 0x0A });
+    asciiBad.wire = ":3003040000000AAA\r\n";
+    FrameRow missed;
+    missed.kind = RowKind::NoReply;
+    missed.verdict = "no reply";
+    missed.request = kRead;
+    const std::string withheld
+        = "Values\twithheld: bytes the check does not vouch for are no values\n";
+    const struct
+    {
+        FrameRow row;
+        std::string note;
+        std::string shown; // the rows after the slave and the function, for requests
+    } rows[] = {
+        { request({ 17, 3, 0, 0x6B, 0, 3 }), "", "Start\t107\nQuantity\t3\n" },
+        { request({ 17, 16, 0, 1, 0, 2, 4, 0, 0x0A, 1, 2 }), "",
+            "Start\t1\nQuantity\t2\nValues\t10 258\n" },
+        { request({ 17, 15, 0, 0x13, 0, 0x0A, 2, 0xCD, 0x01 }), "",
+            "Start\t19\nQuantity\t10\nValues\t1 0 1 1 0 0 1 1 1 0\n" },
+        { request({ 17, 15, 0, 0x13, 0, 0x0A, 2, 0xCD }), "",
+            "Start\t19\nQuantity\t10\nValues\t1 0 1 1 0 0 1 1 (cut short)\n" },
+        { request({ 17, 5, 0, 0xAC, 0xFF, 0 }), "", "Address\t172\nValue\t1 (FF 00)\n" },
+        { request({ 17, 6, 0, 1, 0, 3 }), "", "Address\t1\nValue\t3\n" },
+        { request({ 17, 22, 0, 4, 0, 0xF2, 0, 0x25 }), "",
+            "Address\t4\nAND mask\t0x00F2\nOR mask\t0x0025\n" },
+        { request({ 17, 23, 0, 3, 0, 6, 0, 0x0E, 0, 3, 6, 0, 0xFF, 0, 0xFF, 0, 0xFF }), "",
+            "Read start\t3\nRead quantity\t6\nWrite start\t14\nWrite quantity\t3\n"
+            "Values\t255 255 255\n" },
+        { request({ 17, 8, 0, 0, 0xA5, 0x37 }), "", "Sub-function\t0\nData (hex)\tA5 37\n" },
+        { request({ 17, 0x2B, 0x0E, 1, 0 }), "", "Read code (1-4)\t1\nObject id\t0\n" },
+        { request({ 17, 24, 0x04, 0xDE }), "", "FIFO address\t1246\n" },
+        { request({ 17, 0x41, 1, 2 }), "", "Data\t01 02\n" },
+        { request({ 17, 3, 0 }), "", "Start\t(missing)\nQuantity\t(missing)\n" },
+        { rtuBad, "",
+            "Verdict\tCRC BAD (expected 45 87)\nCRC received\t45 88\nCRC expected\t45 87\n"
+                + withheld },
+        { asciiBad, "",
+            "Verdict\tLRC BAD (expected BF)\nLRC received\tAA\nLRC expected\tBF\n" + withheld },
+        { missed, "Is the slave at 30 (48) powered and wired?",
+            "Verdict\tno reply\nRequest\t30 03 00 00 00 01 80 2B\nHint\tIs the slave at 30 (48) "
+            "powered and wired?\n" },
+    };
+    for (const auto& r : rows) {
+        std::string text = TabSeparated(RowDetails(r.row, WordOrder::ABCD, r.note));
+        if (r.row.kind == RowKind::Request) {
+            const std::string head = "Field\tValue\nSlave\t17\nFunction\t";
+            ASSERT_EQ(text.substr(0, head.size()), head) << text;
+            text = text.substr(text.find('\n', head.size()) + 1);
+        } else {
+            text = text.substr(text.find('\n') + 1);
+        }
+        EXPECT_EQ(text, r.shown) << HexBytes(r.row.bytes);
+    }
+}
