@@ -267,6 +267,7 @@ void FrameAnalyzer::emitBadCheck(const WireCut& cut, std::string_view wire, Line
     ++counts_.replies;
     if (request_ && !request_->answered && !request_->raw) {
         request_->answered = true;
+        requestEnded(true); // the slave spoke, if garbled
         row.replyMs = double(std::max<std::int64_t>(0, at.monoUs - request_->endUs)) / 1000.0;
     }
 }
@@ -309,22 +310,46 @@ void FrameAnalyzer::noticeSilence(LineTime at, bool nextRequest, bool timeUp)
     emitHint(at);
 }
 
+void FrameAnalyzer::requestEnded(bool answered)
+{
+    if (request_ && !request_->raw && !request_->broadcast && !request_->frame.empty())
+        history_.ended(ByteAt(request_->frame, 0), answered);
+}
+
+// What to try when nothing (or nothing whole) answers: said once a run for each slave; for a
+// slave that answers some of its requests, that it is intermittent rather than miswired.
 void FrameAnalyzer::emitHint(LineTime at)
 {
-    std::string address = request_ && !request_->raw && !request_->frame.empty()
-        ? " (asked " + std::to_string(ByteAt(request_->frame, 0)) + ")"
-        : "";
-    if (network_) {
-        add(RowKind::Hint, at).verdict = "try: 1. the unit id" + address
+    requestEnded(false);
+    const bool known = request_ && !request_->raw && !request_->frame.empty();
+    const int slave = known ? ByteAt(request_->frame, 0) : -1;
+    if (!history_.firstHint(slave))
+        return;
+    const SlaveHistory::Recent recent = history_.recent(slave);
+    if (known && recent.answered > 0) {
+        add(RowKind::Hint, at).verdict = (network_ ? "unit " : "slave ") + std::to_string(slave)
+            + " answered " + std::to_string(recent.answered) + " of " + std::to_string(recent.asked)
+            + ": intermittent; try: a longer time-out, and "
+            + (network_ ? "the gateway's serial side (its own time-out, its line)"
+                        : "the line's termination and grounding, or other traffic on it");
+        return;
+    }
+    add(RowKind::Hint, at).verdict
+        = lineHint(known ? " (asked " + std::to_string(slave) + ")" : std::string());
+}
+
+std::string FrameAnalyzer::lineHint(const std::string& asked) const
+{
+    if (network_)
+        return "try: 1. the unit id" + asked
             + " (gateways answer 1 or 255, some only one of them); 2. the host and port (" + line_
             + "); 3. the gateway's own serial side: speed, parity, and a time-out "
               "shorter than this one";
-        return;
-    }
-    add(RowKind::Hint, at).verdict = "try: 1. the slave address" + address
-        + "; 2. speed and parity (the line is " + (line_.empty() ? "?" : line_)
-        + ", many devices default to 8E1); 3. the A/B wires swapped; 4. an adapter that "
-          "echoes what it sends";
+    // Many devices ship at 8E1: worth saying only to a line that is not at it already.
+    const bool at8E1 = line_.find("8E1") != std::string::npos;
+    return "try: 1. the slave address" + asked + "; 2. speed and parity (the line is "
+        + (line_.empty() ? "?" : line_) + (at8E1 ? "" : ", many devices default to 8E1")
+        + "); 3. the A/B wires swapped; 4. an adapter that echoes what it sends";
 }
 
 void FrameAnalyzer::extract(LineTime at, bool lineSilent)
@@ -633,6 +658,7 @@ void FrameAnalyzer::emitReceived(std::size_t length, LineTime at)
     if (request_ && !request_->answered && kind != RowKind::OtherAddress && kind != RowKind::Late
         && kind != RowKind::Echo) {
         request_->answered = true;
+        requestEnded(true);
         // Timed at the read that brought its last byte, though judged at a silence after it.
         const std::int64_t lastByteUs = std::min(came.monoUs, timeOfByte(length - 1));
         row.replyMs = double(std::max<std::int64_t>(0, lastByteUs - request_->endUs)) / 1000.0;

@@ -5,6 +5,7 @@
 
 #include "byte_string.h"
 #include "echo_mode.h"
+#include "slave_history.h"
 #include "wire_framer.h"
 
 #include <cstdint>
@@ -111,6 +112,8 @@ public:
     // The rows made since the last call, oldest first.
     std::vector<FrameRow> take();
     const LineCounts& counts() const { return counts_; }
+    // A polling run begins: each slave's hint may be said once again.
+    void newRun() { history_.newRun(); }
     // A request with nothing after it for this long has had no reply (default a second).
     void setNoReplyUs(std::int64_t us) { noReplyUs_ = us; }
     // The echo setting; Auto becomes On once an echo is told, for the rest of the session.
@@ -224,11 +227,15 @@ private:
     int readsWithin(std::size_t length) const;
     std::optional<std::size_t> goodFrameAfterStart() const;
     void noticeSilence(LineTime at, bool nextRequest, bool timeUp = false);
+    // The asked slave's request ended, answered or not.
+    void requestEnded(bool answered);
     void emitHint(LineTime at);
+    std::string lineHint(const std::string& asked) const;
     FrameRow& add(RowKind kind, LineTime at);
 
     std::string line_;
     std::optional<Request> request_;
+    SlaveHistory history_;
     ByteString buffer_;
     std::vector<std::size_t> readEnds_; // where in buffer_ each read's bytes end
     std::vector<std::int64_t> readTimes_; // when each of those reads returned

@@ -60,7 +60,8 @@ namespace {
         std::size_t at = f.code == 43 ? 2 : 1; // 43's MEI type comes first
         for (const Argument& a : f.arguments) {
             if (a.field == ArgField::Data) {
-                rows.push_back({ std::string(a.label), HexBytes(pdu.substr(std::min(at, pdu.size()))) });
+                rows.push_back(
+                    { std::string(a.label), HexBytes(pdu.substr(std::min(at, pdu.size()))) });
             } else if (a.field == ArgField::ReadCode || a.field == ArgField::ObjectId) {
                 rows.push_back({ std::string(a.label), std::to_string(ByteAt(pdu, at++)) });
             } else {
@@ -81,7 +82,8 @@ DetailTable RequestDetails(std::string_view request)
     const FunctionInfo* f = FindFunction(ByteAt(pdu, 0));
     table.rows.push_back({ "Slave", std::to_string(ByteAt(request, 0)) });
     table.rows.push_back({ "Function",
-        std::to_string(ByteAt(pdu, 0)) + (f && !f->name.empty() ? " " + std::string(f->name) : "") });
+        std::to_string(ByteAt(pdu, 0))
+            + (f && !f->name.empty() ? " " + std::string(f->name) : "") });
     if (!f || !f->build) {
         table.rows.push_back({ "Data", HexBytes(pdu.substr(1)) });
         return table;
@@ -112,7 +114,8 @@ DetailTable BadCheckDetails(const FrameRow& row)
         ascii ? std::string(wire.substr(lrcAt, 2)) : HexBytes(frame.substr(frame.size() - 2)) });
     table.rows.push_back({ ascii ? "LRC expected" : "CRC expected",
         ascii ? HexBytes(ByteString(1, CharOf(Lrc(adu)))) : HexBytes(*CRC16(ByteString(adu))) });
-    table.rows.push_back({ "Values", "withheld: bytes the check does not vouch for are no values" });
+    table.rows.push_back(
+        { "Values", "withheld: bytes the check does not vouch for are no values" });
     return table;
 }
 

@@ -156,8 +156,9 @@ void LineMonitor::nameChildren()
 
 void LineMonitor::sizeColumns()
 {
-    // Time, Dir and ms as wide as what they show; the bytes and the verdict share the rest,
-    // the verdict stretching. Widths come from the font, not from scanning 100,000 rows.
+    // Time, Dir and ms as wide as what they show, the bytes as a short reply's; the verdict
+    // takes the rest, so that hints read whole. Widths come from the font, not from scanning
+    // 100,000 rows; a longer frame's bytes are whole in the details and on a hover.
     QHeaderView* header = frames_->horizontalHeader();
     header->setStretchLastSection(false);
     const QFontMetrics metrics(frames_->font());
@@ -169,7 +170,7 @@ void LineMonitor::sizeColumns()
     fit(FrameTableModel::Dir, "hint");
     fit(FrameTableModel::Ms, "99999.9");
     fit(FrameTableModel::Function, "3 Read Holding Registers");
-    header->setSectionResizeMode(FrameTableModel::Bytes, QHeaderView::Stretch);
+    fit(FrameTableModel::Bytes, "30 03 04 00 0A 00 14 DE 6A 00");
     header->setSectionResizeMode(FrameTableModel::Verdict, QHeaderView::Stretch);
 }
 

@@ -373,6 +373,7 @@ PollRun* LineRecording::startRun(std::vector<std::string> frames, modbus::PollSe
         return nullptr;
     const std::int64_t startUs = now().monoUs;
     run_ = std::make_unique<PollRun>(std::move(frames), settings, startUs);
+    analyzer_->newRun(); // each slave's hint may be said once again
     if (analyzer_->framing() == modbus::Framing::Ascii)
         run_->setCheckName(std::string(modbus::CheckName(modbus::Framing::Ascii)));
     run_->mayGo = [this](const std::string& frame) { return !gateHolds(frame); };

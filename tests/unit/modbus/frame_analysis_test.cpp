@@ -503,3 +503,62 @@ TEST(RowDetails, EveryRowShowsWhatItIs)
         EXPECT_EQ(text, r.shown) << HexBytes(r.row.bytes);
     }
 }
+
+// A hint is said once a run for each slave, fits what the slave has done (one that answers
+// most of its requests is intermittent, not miswired), and never suggests the setting the line
+// is at already.
+TEST(FrameAnalyzer, HintsAreSaidOnceARunAndFitTheSlave)
+{
+    const auto poll = [](FrameAnalyzer& analyzer, bool answered, int& ms) {
+        analyzer.written(kRead, int(kRead.size()), false, { ms * 1000LL, ms });
+        if (answered)
+            analyzer.read(kReply, { (ms + 20) * 1000LL, ms + 20 });
+        ms += 1500; // past the no-reply time: the next request shows a silence
+    };
+    const auto hints = [](FrameAnalyzer& analyzer) {
+        std::vector<std::string> said;
+        for (const FrameRow& row : analyzer.take())
+            if (row.kind == RowKind::Hint)
+                said.push_back(row.verdict.substr(0, row.verdict.find(';')));
+        return said;
+    };
+    const struct
+    {
+        const char* line;
+        std::vector<bool> answered; // poll by poll
+        bool newRunAfter;
+        std::vector<std::string> said; // each hint up to its first ';'
+    } cases[] = {
+        { "19200 8N1", { false, false, false }, false, { "try: 1. the slave address (asked 48)" } },
+        { "19200 8N1", { true, true, true, false, false }, false,
+            { "slave 48 answered 3 of 4: intermittent" } },
+        { "19200 8N1", { false, false }, true,
+            { "try: 1. the slave address (asked 48)", "try: 1. the slave address (asked 48)" } },
+    };
+    for (const auto& c : cases) {
+        FrameAnalyzer analyzer(c.line);
+        int ms = 0;
+        std::vector<std::string> said;
+        for (int pass = 0; pass < (c.newRunAfter ? 2 : 1); ++pass) {
+            for (const bool answered : c.answered)
+                poll(analyzer, answered, ms);
+            analyzer.timedOut({ ms * 1000LL, ms });
+            const std::vector<std::string> run = hints(analyzer);
+            said.insert(said.end(), run.begin(), run.end());
+            analyzer.newRun();
+        }
+        EXPECT_EQ(said, c.said) << c.line;
+    }
+    for (const auto& [line, suggests] :
+        { std::pair { "9600 8N1", true }, { "19200 8E1", false } }) {
+        FrameAnalyzer analyzer(line);
+        int ms = 0;
+        poll(analyzer, false, ms);
+        analyzer.timedOut({ ms * 1000LL, ms });
+        const std::vector<FrameRow> rows = analyzer.take();
+        ASSERT_EQ(rows.back().kind, RowKind::Hint) << line;
+        EXPECT_EQ(
+            rows.back().verdict.find("many devices default to 8E1") != std::string::npos, suggests)
+            << rows.back().verdict;
+    }
+}
