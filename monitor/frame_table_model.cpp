@@ -1,5 +1,7 @@
 #include "monitor/frame_table_model.h"
 
+#include "monitor/number_cells.h"
+
 #include "modbus/ascii_frame.h"
 #include "modbus/mbap_frame.h"
 
@@ -38,9 +40,8 @@ namespace {
             || kind == RowKind::Mismatch || kind == RowKind::Late;
     }
 
-    QFont styled(bool bold, bool italic)
+    QFont styled(QFont font, bool bold, bool italic)
     {
-        QFont font;
         font.setBold(bold);
         font.setItalic(italic);
         return font;
@@ -130,11 +131,18 @@ QVariant FrameTableModel::data(const QModelIndex& index, int role) const
         return text;
     }
     const bool aside = r.kind == RowKind::Hint || r.kind == RowKind::Note;
-    if (role == Qt::FontRole && (isProblem(r.kind) || aside)) {
-        // Asked for every painted cell: made once.
-        static const QFont bold = styled(true, false), italic = styled(false, true);
-        return aside ? italic : bold;
+    const bool hex = index.column() == Bytes;
+    if (role == Qt::FontRole && (isProblem(r.kind) || aside || hex)) {
+        // Asked for every painted cell: made once. Bytes in equal-width digits.
+        static const QFont fonts[2][3]
+            = { { styled(QFont(), false, false), styled(QFont(), true, false),
+                    styled(QFont(), false, true) },
+                  { styled(HexFont(), false, false), styled(HexFont(), true, false),
+                      styled(HexFont(), false, true) } };
+        return fonts[hex][aside ? 2 : isProblem(r.kind) ? 1 : 0];
     }
+    if (role == Qt::TextAlignmentRole && index.column() == Ms)
+        return QVariant::fromValue(kNumberAlignment);
     if (role == Qt::ToolTipRole && (index.column() == Verdict || index.column() == Bytes))
         return CellText(r, index.column()); // longer than the column
     return {};

@@ -8,6 +8,7 @@
 #include "monitor/listen_bar.h"
 #include "monitor/message_label.h"
 #include "monitor/monitor_run.h"
+#include "monitor/number_cells.h"
 #include "monitor/poll_panel.h"
 #include "monitor/run_views.h"
 #include "monitor/trend_view.h"
@@ -43,6 +44,17 @@ namespace {
 
     // The parity choices in the order the box lists them.
     constexpr std::string_view kParities = "neo";
+
+    // Numbers right-aligned so their digits line up; hex in equal-width digits.
+    QStandardItem* detailItem(const QString& text)
+    {
+        auto* item = new QStandardItem(text);
+        if (LooksHex(text))
+            item->setFont(HexFont());
+        if (LooksNumeric(text) || LooksHex(text))
+            item->setTextAlignment(kNumberAlignment);
+        return item;
+    }
 
 } // namespace
 
@@ -170,7 +182,9 @@ void LineMonitor::sizeColumns()
     fit(FrameTableModel::Dir, "hint");
     fit(FrameTableModel::Ms, "99999.9");
     fit(FrameTableModel::Function, "3 Read Holding Registers");
-    fit(FrameTableModel::Bytes, "30 03 04 00 0A 00 14 DE 6A 00");
+    header->setSectionResizeMode(FrameTableModel::Bytes, QHeaderView::Interactive);
+    header->resizeSection(FrameTableModel::Bytes,
+        QFontMetrics(HexFont()).horizontalAdvance("30 03 04 00 0A 00 14 DE 6A 00") + 16);
     header->setSectionResizeMode(FrameTableModel::Verdict, QHeaderView::Stretch);
 }
 
@@ -540,9 +554,10 @@ void LineMonitor::showDetails()
     for (const auto& cells : table.rows) {
         QList<QStandardItem*> items;
         for (const std::string& cell : cells)
-            items << new QStandardItem(QString::fromStdString(cell));
+            items << detailItem(QString::fromStdString(cell));
         detailModel_->appendRow(items);
     }
+    details_->resizeColumnsToContents(); // a float's digits whole; the rows are few
 }
 
 QString LineMonitor::statusText() const

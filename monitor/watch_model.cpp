@@ -1,5 +1,7 @@
 #include "watch_model.h"
 
+#include "number_cells.h"
+
 #include "benchfiles/map_values.h"
 #include "modbus/number_format.h"
 #include "runs/named_watch.h"
@@ -100,9 +102,15 @@ QVariant WatchModel::data(const QModelIndex& index, int role) const
         return text(row, index.column());
     if (role == Qt::CheckStateRole && index.column() == Row)
         return trended_.count(row.key) ? Qt::Checked : Qt::Unchecked;
+    const int column = index.column();
+    if (role == Qt::TextAlignmentRole
+        && (column == Value || column == Signed || column == Hex || column == Changes))
+        return QVariant::fromValue(kNumberAlignment);
+    if (role == Qt::FontRole && column == Hex && !row.changedLastPoll && !row.stale)
+        return HexFont();
     if (role == Qt::FontRole && (row.changedLastPoll || row.stale)) {
         // Told by the State column's word too, never by the font alone.
-        QFont font;
+        QFont font = column == Hex ? HexFont() : QFont();
         font.setBold(row.changedLastPoll);
         font.setItalic(row.stale);
         return font;

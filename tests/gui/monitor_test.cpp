@@ -259,6 +259,20 @@ TEST_F(Monitor, ARequestAndItsReplyBecomeTwoRowsWithTheVerdictAndTheReplyTime)
     frames->selectRow(1);
     EXPECT_EQ(details->rowCount(), 1);
     EXPECT_EQ(details->index(0, 0).data().toString(), "0 (0x0000)");
+    // Numbers line up on the right; hex is in equal-width digits.
+    const auto right = [](const QModelIndex& at) {
+        return (at.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight) != 0;
+    };
+    EXPECT_TRUE(right(details->index(0, 2))) << "Unsigned";
+    EXPECT_TRUE(right(frames->model()->index(1, monitor::FrameTableModel::Ms)));
+    EXPECT_FALSE(right(frames->model()->index(1, monitor::FrameTableModel::Verdict)));
+    EXPECT_TRUE(QFontInfo(details->index(0, 1).data(Qt::FontRole).value<QFont>()).fixedPitch())
+        << "Hex";
+    EXPECT_TRUE(QFontInfo(frames->model()
+                              ->index(1, monitor::FrameTableModel::Bytes)
+                              .data(Qt::FontRole)
+                              .value<QFont>())
+                    .fixedPitch());
     EXPECT_EQ(monitor->statusText(),
         "Since Open: 1 requests, 1 replies, 0 CRC BAD, 0 exceptions, 0 no reply");
 
