@@ -7,6 +7,7 @@
 
 #include <QTabWidget>
 
+class QLabel;
 class QPlainTextEdit;
 
 namespace monitor {
@@ -35,12 +36,17 @@ public:
     WatchModel* watchModel() const { return watchModel_; }
     CopyableTable* watch() const { return watch_; }
     QString statisticsText() const;
+    // The statistics' first line: error rate, median and p95.
+    QString headlineText() const;
     // The map that names the watch's rows and the trend's series (nullptr: none).
     void setMap(const modbus::RegisterMap* map, modbus::WordOrder order);
 
 private:
+    QWidget* statisticsPage();
+
     WatchModel* watchModel_;
     CopyableTable* watch_;
+    QLabel* headline_;
     QPlainTextEdit* statistics_;
     HistogramView* histogram_;
     TrendView* trend_;

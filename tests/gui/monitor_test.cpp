@@ -11,6 +11,7 @@
 #include "monitor/composer.h"
 #include "monitor/copyable_table.h"
 #include "monitor/frame_table_model.h"
+#include "monitor/histogram_view.h"
 #include "monitor/line_monitor.h"
 #include "monitor/listen_bar.h"
 #include "monitor/message_label.h"
@@ -492,6 +493,8 @@ TEST_F(Monitor, APollingRunOfThreePollsShowsItsCountsAndItsWatch)
     EXPECT_EQ(std::tuple(s.requests(), s.count(modbus::PollOutcome::Good)), std::tuple(3, 3));
     monitor->views()->show(monitor->run());
     EXPECT_NE(monitor->views()->statisticsText().indexOf("requests 3, good replies 3"), -1);
+    EXPECT_TRUE(monitor->views()->headlineText().startsWith("Errors 0 %   ·   median "))
+        << monitor->views()->headlineText().toStdString();
     const QAbstractItemModel* watch = monitor->views()->watch()->model();
     ASSERT_EQ(watch->rowCount(), 1);
     EXPECT_EQ(watch->index(0, monitor::WatchModel::Row).data().toString(), "input register 8 @1");
@@ -1002,4 +1005,20 @@ TEST_F(Monitor, EveryAccessKeyIsUniqueWhateverTheComposerShows)
     function->setFocus();
     QTest::keyClick(function, Qt::Key_Q, Qt::AltModifier);
     EXPECT_EQ(QApplication::focusWidget(), monitor->findChild<QLineEdit*>("quantity"));
+}
+
+// The histogram spans the range the replies took, one empty bin before the first: bars of
+// replies near 80 ms are not crowded into the right sixth of a scale from 0.
+TEST(HistogramView, SpansTheRangeTheRepliesTook)
+{
+    modbus::PollStatistics times;
+    for (const double ms : { 78.0, 81.5, 83.0, 95.0 })
+        times.record(modbus::PollOutcome::Good, ms, 0, 0);
+    monitor::HistogramView view;
+    view.show(times.histogram());
+    ASSERT_FALSE(view.shown().empty());
+    EXPECT_EQ(view.shown().front().fromMs, 60.0) << "the bin before 70-80 ms, which holds none";
+    EXPECT_EQ(view.shown().back().fromMs, 90.0);
+    view.show(modbus::PollStatistics().histogram());
+    EXPECT_TRUE(view.shown().empty());
 }
