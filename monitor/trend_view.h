@@ -1,17 +1,23 @@
 // The trend of a run: the values of up to 8 chosen watch rows against time, drawn with QPainter.
-// The time axis shows the newest minute in seconds since the run started and scrolls; the value
-// axis fits what is shown. Each series keeps its newest 10,000 points.
+// The time axis shows the newest minute in seconds since the run started and scrolls; a value
+// axis per unit (a second on the right; past two, one normalised) fits what is shown, padded,
+// with labelled grid lines. Each series keeps its newest 10,000 points.
 #pragma once
 
 #include "benchfiles/register_map.h"
+#include "runs/value_axis.h"
 #include "runs/watch_table.h"
 
+#include <QStringList>
 #include <QWidget>
+
+class QPen;
 
 #include <deque>
 #include <map>
 #include <optional>
 #include <set>
+#include <vector>
 
 namespace monitor {
 
@@ -30,6 +36,9 @@ public:
     std::size_t points(const modbus::WatchKey& key) const;
     // The newest value of a series: engineering units where a map names the register.
     std::optional<double> newest(const modbus::WatchKey& key) const;
+    // The units the value axes stand for now, left first; "% of each series' range" alone past
+    // two units.
+    QStringList axisUnits() const;
     // The map that names and scales series (nullptr: none), from the next values on.
     void setMap(const modbus::RegisterMap* map, modbus::WordOrder order);
 
@@ -42,9 +51,22 @@ private:
         double seconds;
         double value;
     };
-    // The least and greatest value shown since that time, at least 1 apart.
-    std::pair<double, double> valueRange(double since);
-    void drawSeries(QPainter& p, const QRect& area, double t0, double t1, double lo, double hi);
+    // Series that share a unit share an axis.
+    struct Scale
+    {
+        QString unit;
+        std::vector<modbus::WatchKey> keys;
+        double least = 0, greatest = 0;
+        bool normalised = false;
+    };
+    std::optional<std::pair<double, double>> rangeOf(
+        const modbus::WatchKey& key, double since) const;
+    QString unitOf(const modbus::WatchKey& key) const;
+    std::vector<Scale> scales(double since) const;
+    void drawAxis(QPainter& p, const QRect& area, const modbus::ValueAxis& axis,
+        const QString& unit, bool right) const;
+    void drawSeries(QPainter& p, const QRect& area, const modbus::WatchKey& key, double t0,
+        double t1, const modbus::ValueAxis& axis, bool normalised, const QPen& pen) const;
     void drawLegend(QPainter& p, const QRect& area);
 
     std::set<modbus::WatchKey> chosen_;

@@ -23,6 +23,8 @@
 #include "monitor/watch_model.h"
 #include "requests/request_language.h"
 
+#include "benchfiles/register_map.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -691,6 +693,35 @@ TEST(TrendView, EachSeriesKeepsItsNewestPoints)
     EXPECT_EQ(
         trend.points({ 1, modbus::DataTable::InputRegisters, 9 }), monitor::TrendView::kPoints);
     EXPECT_EQ(trend.points({ 1, modbus::DataTable::Holding, 8 }), 0u);
+}
+
+// Series in one unit share an axis; metres and °C get one each (the second on the right); past
+// two units the axis is normalised, each series over its own range.
+TEST(TrendView, AnAxisForEachUnit)
+{
+    const modbus::RegisterMap map = modbus::ReadRegisterMap(
+        "table;address;name;type;order;scale;offset;unit;enum;description\n"
+        "holding;0;setpoint;u16;;;;°C;;\nholding;1;limit;u16;;;;°C;;\n"
+        "holding;2;level;u16;;;;m;;\nholding;3;supply;u16;;;;V;;\n");
+    monitor::TrendView trend;
+    trend.setMap(&map, modbus::WordOrder::ABCD);
+    trend.add({ 1, 3, modbus::DataTable::Holding, 0, { 21, 21, 3, 230 } }, 1);
+    const auto at = [](unsigned address) {
+        return modbus::WatchKey { 1, modbus::DataTable::Holding, address };
+    };
+    const struct
+    {
+        std::set<modbus::WatchKey> chosen;
+        QStringList units;
+    } cases[] = {
+        { { at(0), at(1) }, { "°C" } },
+        { { at(0), at(2) }, { "°C", "m" } },
+        { { at(0), at(2), at(3) }, { "% of each series' range" } },
+    };
+    for (const auto& c : cases) {
+        trend.setChosen(c.chosen);
+        EXPECT_EQ(trend.axisUnits(), c.units);
+    }
 }
 
 TEST_F(Monitor, BetweenPollsAnIdleReadWaitsNoLongerThanTheNextRequest)

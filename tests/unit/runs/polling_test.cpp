@@ -11,6 +11,7 @@
 #include "runs/run_statistics.h"
 #include "runs/slave_back_off.h"
 #include "runs/timing_advice.h"
+#include "runs/value_axis.h"
 #include "runs/watch_table.h"
 
 #include <gtest/gtest.h>
@@ -347,3 +348,36 @@ TEST(WatchTable, NamesAndEngineeringValuesFromAMap)
 }
 
 } // namespace
+
+// The trend's value axis: never a series on the frame, a flat one in the middle, 4 to 6 grid
+// lines at round steps, labels of 4 significant digits (a tiny float read "2041e-38", clipped).
+TEST(ValueAxis, PaddedRoundAndReadable)
+{
+    const struct
+    {
+        double least, greatest;
+        const char* labels; // the grid lines' labels
+    } cases[] = {
+        { 0, 100, "0 20 40 60 80 100" },
+        { 20.5, 21.7, "20.6 20.8 21 21.2 21.4 21.6" },
+        { 500, 500, "460 480 500 520 540" },
+        { 0, 0, "-1 -0.5 0 0.5 1" },
+        { -3.2, -1.1, "-3 -2.5 -2 -1.5 -1" },
+        { 2.041e-38, 2.041e-38, "1.9e-38 2e-38 2.1e-38 2.2e-38" },
+        { 0, 65535, "0 20000 40000 60000" },
+    };
+    for (const auto& c : cases) {
+        const ValueAxis axis = NiceAxis(c.least, c.greatest);
+        std::string labels;
+        for (const double tick : axis.ticks)
+            labels += (labels.empty() ? "" : " ") + TickText(tick);
+        EXPECT_EQ(labels, c.labels) << c.least << ".." << c.greatest;
+        EXPECT_GE(axis.ticks.size(), 4u);
+        EXPECT_LE(axis.ticks.size(), 6u);
+        EXPECT_LT(axis.lo, c.least) << "off the frame";
+        EXPECT_GT(axis.hi, c.greatest) << "off the frame";
+        if (c.least == c.greatest)
+            EXPECT_NEAR((axis.lo + axis.hi) / 2, c.least, 1e-9 * std::abs(c.least) + 1e-12)
+                << "a flat series in the middle";
+    }
+}
