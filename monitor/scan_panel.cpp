@@ -219,6 +219,8 @@ void ScanPanel::finish()
     closePort(); // left closed, however the scan ended
     showProgress();
     const bool failed = !run_->failure().empty();
+    if (!failed)
+        progress_->setValue(100); // every address asked, though some were passed over
     status_->setText(failed ? "Scan ended: " + QString::fromStdString(run_->failure())
             : hits_.empty() ? "Nothing answered."
                             : QString("Done: %1 found.").arg(hits_.size()));
@@ -269,8 +271,17 @@ void ScanPanel::use()
         if (model_->index(r, 0).data(kHitRole).isValid())
             row = r;
     const QVariant at = row < 0 ? QVariant() : model_->index(row, 0).data(kHitRole);
-    if (at.isValid() && onUse)
-        onUse(hits_[std::size_t(at.toInt())].address, hits_[std::size_t(at.toInt())].setting);
+    if (!at.isValid() || !onUse)
+        return;
+    const modbus::ScanHit& hit = hits_[std::size_t(at.toInt())];
+    onUse(hit.address, hit.setting);
+    // Said, not done silently: the line the terminal will open is no longer the one it had.
+    status_->setText(hit.setting.speed == 0
+            ? QString("Using unit %1: set as the slave address").arg(hit.address)
+            : QString("Using slave %1 at %2: set as the slave address, speed, parity and stop "
+                      "bits (the line's at the next Open)")
+                  .arg(hit.address)
+                  .arg(QString::fromStdString(hit.setting.name())));
 }
 
 void ScanPanel::save()

@@ -86,7 +86,7 @@ QString WatchModel::text(const modbus::WatchRow& row, int column) const
     case State:
         return row.backedOff      ? "backed off"
             : row.stale           ? "stale"
-            : row.changedLastPoll ? "changed"
+            : row.changedRecently ? "changed"
                                   : QString();
     default:
         return {};
@@ -106,12 +106,12 @@ QVariant WatchModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole
         && (column == Value || column == Signed || column == Hex || column == Changes))
         return QVariant::fromValue(kNumberAlignment);
-    if (role == Qt::FontRole && column == Hex && !row.changedLastPoll && !row.stale)
+    if (role == Qt::FontRole && column == Hex && !row.changedRecently && !row.stale)
         return HexFont();
-    if (role == Qt::FontRole && (row.changedLastPoll || row.stale)) {
+    if (role == Qt::FontRole && (row.changedRecently || row.stale)) {
         // Told by the State column's word too, never by the font alone.
         QFont font = column == Hex ? HexFont() : QFont();
-        font.setBold(row.changedLastPoll);
+        font.setBold(row.changedRecently);
         font.setItalic(row.stale);
         return font;
     }

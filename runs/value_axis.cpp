@@ -13,7 +13,8 @@ namespace {
     std::vector<double> multiples(double lo, double hi, double step)
     {
         std::vector<double> ticks;
-        for (double n = std::ceil(lo / step); n * step <= hi * (1 + 1e-12) && ticks.size() < 50; ++n)
+        for (double n = std::ceil(lo / step); n * step <= hi * (1 + 1e-12) && ticks.size() < 50;
+             ++n)
             ticks.push_back(n == 0 ? 0.0 : n * step);
         return ticks;
     }

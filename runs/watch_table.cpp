@@ -3,6 +3,11 @@
 #include "modbus/byte_string.h"
 
 namespace modbus {
+namespace {
+
+    constexpr std::int64_t kDayMs = 86'400'000;
+
+} // namespace
 
 void WatchTable::update(const ReadValues& read, std::int64_t wallMs)
 {
@@ -12,12 +17,17 @@ void WatchTable::update(const ReadValues& read, std::int64_t wallMs)
         WatchRow& row = it->second;
         row.key = key;
         row.stale = false;
-        row.changedLastPoll = !added && row.value != read.values[i];
-        if (added || row.changedLastPoll)
+        const bool changed = !added && row.value != read.values[i];
+        if (added || changed)
             row.changedWallMs = wallMs;
-        if (row.changedLastPoll)
+        if (changed)
             ++row.changes;
         row.value = read.values[i];
+    }
+    // Times of day: a change just before midnight is still recent just after it.
+    for (auto& [key, row] : rows_) {
+        const std::int64_t age = ((wallMs - row.changedWallMs) % kDayMs + kDayMs) % kDayMs;
+        row.changedRecently = row.changes > 0 && !row.stale && age < kChangedShownMs;
     }
 }
 
@@ -37,7 +47,7 @@ void WatchTable::markStale(std::string_view request)
         const auto it = rows_.find({ span->slave, span->table, (span->start + i) & 0xFFFF });
         if (it != rows_.end()) {
             it->second.stale = true;
-            it->second.changedLastPoll = false;
+            it->second.changedRecently = false;
         }
     }
 }

@@ -27,7 +27,7 @@ struct WatchRow
     std::uint16_t value = 0;
     std::int64_t changedWallMs = 0; // local time of day of the last change (or first value)
     long changes = 0; // changes after the first value
-    bool changedLastPoll = false;
+    bool changedRecently = false; // within kChangedShownMs of the newest update
     bool stale = false;
     bool backedOff = false; // its slave stopped answering and is polled less often
 };
@@ -35,6 +35,9 @@ struct WatchRow
 class WatchTable
 {
 public:
+    // How long a change stays marked: one poll (200 ms) was too short to see.
+    static constexpr std::int64_t kChangedShownMs = 2000;
+
     // A good reply to a read request, at a local time of day.
     void update(const ReadValues& read, std::int64_t wallMs);
     // The request's last poll failed: its rows keep their values, marked stale.

@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QSpinBox>
 
@@ -425,6 +426,7 @@ TEST_F(MonitorScan, FindsTheSlaveAtItsSpeedAndUseSetsTheWindow)
     server.join();
     ASSERT_TRUE(ended);
     EXPECT_EQ(scan->statusText(), "Done: 1 found.");
+    EXPECT_EQ(scan->findChild<QProgressBar*>()->value(), 100) << "done, not left where it was";
     scan->results()->selectAll();
     const QString table = scan->results()->selectedAsText();
     EXPECT_TRUE(table.contains("?\t19200 8E1\tsomething answers at 19200 8E1 (bad frames)"))
@@ -436,6 +438,10 @@ TEST_F(MonitorScan, FindsTheSlaveAtItsSpeedAndUseSetsTheWindow)
     EXPECT_EQ(line("Text1")->text(), "17");
     EXPECT_TRUE(w<QRadioButton>("Option1")->isChecked()) << "9600 is one of the three buttons";
     EXPECT_EQ(frm.lineSettings().shortForm(), "9600 8E1");
+    EXPECT_EQ(scan->statusText(),
+        "Using slave 17 at 9600 8E1: set as the slave address, speed, "
+        "parity and stop bits (the line's at the next Open)")
+        << "a changed parity is said";
     // With the main window's port open, a scan does not start, and says why.
     QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
     EXPECT_FALSE(scan->start());

@@ -297,17 +297,25 @@ TEST(WatchTable, ChangesStaleRowsAndTheDataLog)
         nine { 17, DataTable::InputRegisters, 9 };
     ASSERT_TRUE(watch.find(eight) && watch.find(nine));
     EXPECT_EQ(std::tuple(watch.find(eight)->value, watch.find(eight)->changes,
-                  watch.find(eight)->changedLastPoll, watch.find(eight)->changedWallMs),
+                  watch.find(eight)->changedRecently, watch.find(eight)->changedWallMs),
         std::tuple(10, 0, false, 1000));
     EXPECT_EQ(std::tuple(watch.find(nine)->value, watch.find(nine)->changes,
-                  watch.find(nine)->changedLastPoll, watch.find(nine)->changedWallMs),
+                  watch.find(nine)->changedRecently, watch.find(nine)->changedWallMs),
         std::tuple(21, 1, true, 2000));
     watch.markStale(request);
     EXPECT_TRUE(watch.find(nine)->stale);
     EXPECT_EQ(watch.find(nine)->value, 21);
     watch.update(*ValuesOfReply(request, reply(10, 21)), 3000);
     EXPECT_FALSE(watch.find(nine)->stale);
-    EXPECT_FALSE(watch.find(nine)->changedLastPoll);
+    // A change stays marked for two seconds, however many polls come meanwhile.
+    for (const auto& [atMs, marked] :
+        { std::pair { 3000, true }, { 3999, true }, { 4000, false } }) {
+        watch.update(*ValuesOfReply(request, reply(10, 21)), atMs);
+        EXPECT_EQ(watch.find(nine)->changedRecently, marked) << atMs;
+    }
+    watch.update(*ValuesOfReply(request, reply(10, 22)), 86'399'500); // just before midnight
+    watch.update(*ValuesOfReply(request, reply(10, 22)), 500);
+    EXPECT_TRUE(watch.find(nine)->changedRecently) << "a second later, past midnight";
 
     // Coils: padding bits are not values; a reply to another request is none.
     const ByteString coils = BuildRequest(1, ParseRequest("read-coils 19 19").fields).frame;
