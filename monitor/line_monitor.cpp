@@ -16,6 +16,7 @@
 #include "benchfiles/named_details.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -316,6 +317,10 @@ void LineMonitor::setPortNote(const QString& note)
 
 void LineMonitor::setPortState(PortState state)
 {
+    if (state == PortState::Open && openFailed_) {
+        openFailed_ = false;
+        showTitle();
+    }
     recording_.setPortState(state);
     if (built_) {
         composer_->setPortOpen(state == PortState::Open);
@@ -328,7 +333,22 @@ LineMonitor::~LineMonitor() = default;
 
 void LineMonitor::setLineTitle(const QString& line)
 {
-    setWindowTitle(line.isEmpty() ? "Quillet line monitor" : "Quillet line monitor " + line);
+    lineTitle_ = line;
+    openFailed_ = false; // another port or setting: not the one that failed
+    showTitle();
+}
+
+void LineMonitor::openFailed()
+{
+    openFailed_ = true;
+    showTitle();
+}
+
+void LineMonitor::showTitle()
+{
+    setWindowTitle(
+        (lineTitle_.isEmpty() ? "Quillet line monitor" : "Quillet line monitor " + lineTitle_)
+        + (openFailed_ ? " (could not be opened)" : ""));
 }
 
 void LineMonitor::showLineChoice(char parity, int stopBits)
@@ -468,14 +488,22 @@ void LineMonitor::refreshView()
     const modbus::PollStatistics& s = run->statistics();
     // The run goes on without its data log, and says so for as long as it is shown.
     const QString problem = recording_.recordProblem();
+    pollPanel_->setRecording(!recording_.recordPath().empty());
+    const QString recorded = recording_.recordPath().empty() || !problem.isEmpty()
+        ? QString()
+        : QString("; recording to %1, %2 row%3")
+              .arg(QFileInfo(QString::fromStdString(recording_.recordPath())).fileName())
+              .arg(run->recordedRows())
+              .arg(run->recordedRows() == 1 ? "" : "s");
     QString backedOff;
     for (const int slave : run->backOff().backedOffSlaves())
         backedOff += (backedOff.isEmpty() ? "; backed off: " : ", ") + QString::number(slave);
-    pollPanel_->setStatus(QString("%1 polls, %2 good%3%4%5")
+    pollPanel_->setStatus(QString("%1 polls, %2 good%3%4%5%6")
                               .arg(s.requests())
                               .arg(s.count(modbus::PollOutcome::Good))
                               .arg(run->finished() ? ", done" : "")
                               .arg(backedOff)
+                              .arg(recorded)
                               .arg(problem.isEmpty() ? "" : "; " + problem));
 }
 

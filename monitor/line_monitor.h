@@ -69,6 +69,8 @@ public:
     void setCharacterUs(std::int64_t us) { recording_.setCharacterUs(us); }
     // The line as the title shows it: "COM5: 9600 8E1".
     void setLineTitle(const QString& line);
+    // The last Open failed: the title says so until the port opens or the line changes.
+    void openFailed();
     // Parity ('n', 'e', 'o') and stop bits shown in the top row; changes go to onLineChosen.
     void showLineChoice(char parity, int stopBits);
     std::function<void(char parity, int stopBits)> onLineChosen;
@@ -169,6 +171,7 @@ private:
     QGridLayout* lineGrid();
     void layOut();
     void orderTabs();
+    void showTitle();
     // The frames above the views: they take the room; the heights the user sets are kept.
     void keepSplit(QSplitter* split);
     void connectControls();
@@ -225,6 +228,8 @@ private:
     std::optional<int> byteTimeoutMs_; // a workspace's, kept for saving it again
     std::optional<int> graceMs_; // a workspace's, kept for saving it again
     QLabel* status_ = nullptr;
+    QString lineTitle_;
+    bool openFailed_ = false;
     QLabel* portNote_ = nullptr;
     // New rows are shown at most ten times a second: following them and redrawing the counts
     // at the poller's full pace would cost more than the analysis.

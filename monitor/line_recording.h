@@ -90,6 +90,8 @@ public:
     // The data log of the runs from now on; false when the file cannot be opened.
     bool recordTo(const std::string& path);
     // Why the data log is not being written, once that is known; empty while it is.
+    // The data log being written; empty: none.
+    const std::string& recordPath() const { return recordPath_; }
     QString recordProblem() const;
 
     // Listening to a line another master drives: reads go to a listener instead of the

@@ -156,6 +156,7 @@ bool PollRun::recordTo(const std::string& path)
         std::fclose(record_);
     record_ = nullptr;
     recordFailure_.clear();
+    recordedRows_ = 0;
     if (path.empty())
         return true;
     record_ = std::fopen(path.c_str(), "ab"); // appended: a new run never truncates the last
@@ -175,6 +176,8 @@ void PollRun::record(const modbus::ReadValues& values)
     // Flushed row by row: a kill loses at most the row being written.
     if (std::fputs(row.c_str(), record_) < 0 || std::fflush(record_) != 0)
         recordFailure_ = std::strerror(errno);
+    else
+        ++recordedRows_;
 }
 
 } // namespace monitor

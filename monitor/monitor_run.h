@@ -48,6 +48,8 @@ public:
     bool recordTo(const std::string& path);
     // Set once a write of the data log failed; told once by the monitor.
     const std::string& recordFailure() const { return recordFailure_; }
+    // The rows written to the data log since it was given.
+    long recordedRows() const { return recordedRows_; }
 
     const modbus::PollStatistics& statistics() const { return stats_.total(); }
     // The frames' check as the report names it: "LRC" on ASCII.
@@ -79,6 +81,7 @@ private:
     std::int64_t nowUs_ = 0;
     std::FILE* record_ = nullptr;
     std::string recordFailure_;
+    long recordedRows_ = 0;
 };
 
 } // namespace monitor

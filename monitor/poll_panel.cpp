@@ -161,6 +161,11 @@ void PollPanel::start()
 
 void PollPanel::chooseRecordFile()
 {
+    if (recording_) { // the button is "Stop recording"
+        if (onRecord)
+            onRecord({});
+        return;
+    }
     const QString path = QFileDialog::getSaveFileName(this, "Record to CSV", "quillet-data.csv",
         "CSV files (*.csv);;All files (*)", nullptr, QFileDialog::DontConfirmOverwrite);
     if (!path.isEmpty() && onRecord)
@@ -187,6 +192,12 @@ void PollPanel::setListening(bool on)
 }
 
 void PollPanel::setStatus(const QString& text) { status_->setText(text); }
+
+void PollPanel::setRecording(bool recording)
+{
+    recording_ = recording;
+    record_->setText(recording ? "Stop recording" : "Record to CSV…");
+}
 
 int PollPanel::timeoutMs() const { return timeout_->value(); }
 void PollPanel::setTimeoutMs(int ms) { timeout_->setValue(ms); }

@@ -28,6 +28,7 @@ public:
     std::function<std::pair<std::string, std::string>()> currentRequest;
     std::function<void(std::vector<std::string> frames, modbus::PollSettings settings)> onStart;
     std::function<void()> onStop;
+    // A data log chosen (empty: recording stopped).
     std::function<void(const std::string& path)> onRecord;
 
     // As from the command line: the requests (command, frame), interval, count.
@@ -43,6 +44,8 @@ public:
     // While the monitor listens no run starts: a run writes.
     void setListening(bool on);
     void setStatus(const QString& text);
+    // Whether a data log is being written: the button stops it then.
+    void setRecording(bool recording);
     // The response time-out, ms: also how long "no reply" waits.
     int timeoutMs() const;
     std::function<void(int ms)> onTimeoutChanged;
@@ -67,6 +70,7 @@ private:
     QPushButton* stop_;
     QPushButton* record_;
     QLabel* status_;
+    bool recording_ = false;
     std::vector<std::string> frames_;
     bool running_ = false;
     bool portOpen_ = false;

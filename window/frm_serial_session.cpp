@@ -81,6 +81,7 @@ void frmSerial::BTNOpenCom_Click()
     SerialPort::SetConnectTimeoutMs(monitor_->noReplyMs()); // a network link's connect
     if (!SerialPort::OpenPort(latin1(txt0), settings, report)) {
         LogFiles::CloseAll();
+        monitor_->openFailed(); // its title must not read as if the port were open
         return;
     }
     SwitchTags();

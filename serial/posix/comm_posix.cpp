@@ -186,8 +186,10 @@ namespace {
         };
         if (path.empty())
             return kErrorFileNotFound;
-        if (stat(path.c_str(), &st) != 0)
+        if (stat(path.c_str(), &st) != 0) {
+            openErrno = errno; // a missing device is said in words
             return codeOf(errno);
+        }
         return S_ISCHR(st.st_mode) ? 0 : kErrorNotSupported;
     }
 

@@ -13,6 +13,10 @@ std::string OpenFailureText(int err, const std::string& path, const std::string&
     if (err == EBUSY)
         return "The port is in use: another program holds it. Close that program, or choose "
                "another port.";
+    if (err == ENOENT || err == ENODEV || err == ENXIO)
+        return "No such port: " + path
+            + " is not there now (an adapter unplugged, or a name mistyped: the port box lists "
+              "those there are).";
     if (err != EACCES && err != EPERM)
         return {};
     const std::string owner = group.empty() ? "dialout" : group;

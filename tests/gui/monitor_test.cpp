@@ -604,6 +604,21 @@ TEST_F(Monitor, ARunWithADataLogKeepsOnlyRepliesThatAnswerTheirRequest)
         const std::string csv = LogDir::read(QString::fromStdString(path));
         EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + kept) << r.what << "\n" << csv;
     }
+    // Recording shows: the button stops it, the run's state names the file and its rows.
+    auto* record = monitor->findChild<QPushButton*>("record");
+    auto* state = monitor->findChild<QLabel*>("pollStatus");
+    monitor->startRun({ poll }, { 0, 1, 1'000'000 });
+    tick(good);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state->text().startsWith("1 polls"); }));
+    EXPECT_TRUE(state->text().contains("; recording to faults.csv, 1 row"))
+        << state->text().toStdString();
+    EXPECT_EQ(record->text(), "Stop recording");
+    record->click();
+    EXPECT_EQ(record->text(), "Record to CSV…");
+    monitor->startRun({ poll }, { 0, 1, 1'000'000 });
+    tick(good);
+    const std::string csv = LogDir::read(QString::fromStdString(path));
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2 + kept) << "nothing after Stop recording";
 }
 
 TEST_F(Monitor, AScanThatCannotStartSaysWhyAndTouchesNoPort)

@@ -2,6 +2,8 @@
 #include "tests/support/log_dir.h"
 #include "tests/support/window_fixture.h"
 
+#include "monitor/line_monitor.h"
+
 #include "modbus/byte_string.h"
 #include "tests/support/fake_comm.h"
 #include "window/log_file_name.h"
@@ -226,6 +228,12 @@ TEST_F(Session, PortThatCannotBeOpenedLeavesTheWindowClosed)
     EXPECT_FALSE(frm.TMRComm.isActive());
     EXPECT_EQ(log(), kHeader); // the header stays
     EXPECT_EQ(window::LogFiles::Write(frm.LogFile, "x", true), EBADF) << "log left open";
+    // The monitor's title does not read as if the port were open, until it is.
+    EXPECT_EQ(
+        frm.monitor()->windowTitle(), "Quillet line monitor COM5: 19200 8N1 (could not be opened)");
+    platform->openFails = false;
+    QTest::mouseClick(button("BTNOpenCom"), Qt::LeftButton);
+    EXPECT_EQ(frm.monitor()->windowTitle(), "Quillet line monitor COM5: 19200 8N1");
 }
 
 TEST_F(Session, LogThatCannotBeCreatedShowsErrorBoxAndLeavesThePortAlone)

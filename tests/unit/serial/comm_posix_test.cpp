@@ -124,18 +124,23 @@ TEST_F(PtyPort, SecondOpenOfTheSamePortIsRefused)
     EXPECT_NE(OpenFailureHint().find("in use"), std::string::npos) << OpenFailureHint();
 }
 
-TEST(OpenFailure, PermissionNamesTheGroupAndTheRemedyAndOtherErrorsAddNothing)
+TEST(OpenFailure, PermissionNamesTheGroupAndTheRemedyAndAMissingPortIsSaid)
 {
     const std::string denied = OpenFailureText(EACCES, "/dev/ttyUSB0", "uucp");
     EXPECT_NE(denied.find("/dev/ttyUSB0"), std::string::npos) << denied;
     EXPECT_NE(denied.find("sudo usermod -aG uucp $USER"), std::string::npos) << denied;
     EXPECT_NE(OpenFailureText(EPERM, "/dev/ttyS0", "").find("dialout"), std::string::npos);
     EXPECT_EQ(OpenFailureText(EBUSY, "/dev/ttyS0", "dialout").find("dialout"), std::string::npos);
-    for (int err : { 0, ENOENT, ENODEV, EIO })
+    for (int err : { 0, EIO })
         EXPECT_EQ(OpenFailureText(err, "/dev/ttyS0", "dialout"), "") << err;
+    for (int err : { ENOENT, ENODEV, ENXIO }) // said in words, not as "Error: 2" alone
+        EXPECT_EQ(
+            OpenFailureText(err, "/dev/ttyS0", "dialout").find("No such port: /dev/ttyS0"), 0u)
+            << err;
     // A missing device is no permission problem, whatever the last open before it said.
     EXPECT_EQ(CreateFileA("/dev/quillet-missing", 0, 0, nullptr, 0, 0, 0), kInvalidHandle);
-    EXPECT_EQ(OpenFailureHint(), "");
+    EXPECT_EQ(OpenFailureHint().find("No such port: /dev/quillet-missing"), 0u)
+        << OpenFailureHint();
 }
 
 TEST_F(PtyPort, PeerGoneFailsReadsFastAndRepeatedlyWithoutSpinning)
