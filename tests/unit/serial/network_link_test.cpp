@@ -71,6 +71,22 @@ std::string replyWith(const MbapFrame& request, int value)
         { request.transaction, request.unit, { 3, 2, char(value >> 8), char(value & 0xFF) } });
 }
 
+// A socket of type bound to a free loopback port, at saying where; -1 when none could be had.
+int loopbackSocket(int type, sockaddr_in& at)
+{
+    const int fd = socket(AF_INET, type, 0);
+    at = {};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof at;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0
+        && getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size) == 0)
+        return fd;
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
+
 ByteString readOne() { return BuildRequest(1, ParseRequest("read-holding 0 1").fields).frame; }
 
 struct Client
@@ -200,13 +216,9 @@ TEST(NetworkLink, FailuresToConnectAreToldPlainlyWithinTheTimeOut)
 // came in pieces, as a gateway may send one reply in several datagrams.
 TEST(NetworkLink, TheWindowReadsModbusUdpOneDatagramAtATime)
 {
-    const int peer = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in at {};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof at;
-    ASSERT_EQ(bind(peer, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-    ASSERT_EQ(getsockname(peer, reinterpret_cast<sockaddr*>(&at), &size), 0);
+    const int peer = loopbackSocket(SOCK_DGRAM, at);
+    ASSERT_GE(peer, 0);
     const std::string port = std::to_string(ntohs(at.sin_port));
     for (const std::string scheme : { "udp://", "rtu+udp://" }) {
         ASSERT_TRUE(SerialPort::OpenPort(scheme + "127.0.0.1:" + port, "", nullptr));
@@ -272,13 +284,9 @@ TEST(NetworkLink, SignalsDoNotStretchAWait)
 // write no longer than a read, goes on between requests, and is told once made.
 TEST(NetworkLink, AConnectTheServerIsSlowToTakeDoesNotHoldTheWindowsWrite)
 {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in at {};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof at;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&at), &size), 0);
+    const int listener = loopbackSocket(SOCK_STREAM, at);
+    ASSERT_GE(listener, 0);
     ASSERT_EQ(listen(listener, 0), 0); // room for one connection waiting; the next SYN is dropped
     const std::string where = "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
     comm::NetworkLink link;
