@@ -75,16 +75,22 @@ modbus::Framing Port::framing() const
     return address_.network() ? comm::FramingOf(address_.kind) : line_.framing;
 }
 
+void Port::awaitLink()
+{
+    // A server gone is tried again at most once a second: the run waits for that rather than
+    // spinning through requests that cannot go, and connects before its request's time starts.
+    if (!address_.network())
+        return;
+    if (const std::int64_t waitUs = net_.retryInUs(); waitUs > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
+    net_.reconnectNow();
+}
+
 int Port::write(const modbus::ByteString& bytes)
 {
     using namespace comm;
-    if (address_.network()) {
-        // A server gone is tried again at most once a second: the run waits for that rather
-        // than spinning through requests that cannot go.
-        if (const std::int64_t waitUs = net_.retryInUs(); waitUs > 0)
-            std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
+    if (address_.network())
         return net_.write(bytes);
-    }
     if (!failure_.empty())
         return 0;
     const CommTimeouts timeouts { kMaxDword, kMaxDword, 1000, 1, 1000 };
@@ -207,6 +213,7 @@ modbus::Exchange Link::transact(const modbus::ByteString& frame)
         holdLine(frame);
     }
     const modbus::ByteString wire = line_.wireOf(frame);
+    port_.awaitLink(); // the time-out runs from the write, not from a wait to reconnect
     const modbus::LineTime sentAt = now();
     gate_.sending(frame, sentAt.monoUs);
     const int written = port_.write(wire);

@@ -22,6 +22,9 @@ public:
     // network link connects within connectUs.
     std::string open(const std::string& name, const comm::LineSettings& line,
         std::int64_t connectUs = 1'000'000);
+    // On a network link whose connection was lost: waits until it may be tried again, and
+    // makes it; at once elsewhere.
+    void awaitLink();
     int write(const modbus::ByteString& bytes);
     // What is there, or what comes first within waitUs; empty when nothing came.
     modbus::ByteString read(std::int64_t waitUs);

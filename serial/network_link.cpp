@@ -139,9 +139,14 @@ bool NetworkLink::reconnect()
     return false;
 }
 
+bool NetworkLink::reconnectNow()
+{
+    return opened_ && (socket_ != kNoSocket || (retryInUs() == 0 && reconnect()));
+}
+
 int NetworkLink::write(const modbus::ByteString& bytes)
 {
-    if (!opened_ || (socket_ == kNoSocket && (retryInUs() > 0 || !reconnect())))
+    if (!reconnectNow())
         return 0;
     NetStatus status;
     const std::size_t sent = SendAll(socket_, bytes.data(), bytes.size(), status);

@@ -45,6 +45,8 @@ public:
     // All of the bytes or none: a closed connection is made again first, at most once a
     // second (none sent while it waits or while the connect goes on). The count sent.
     int write(const modbus::ByteString& bytes);
+    // Makes a lost connection again when it may be tried now; whether there is one.
+    bool reconnectNow();
     // How long before a connection lost may be tried again; 0 when now, or when connected.
     std::int64_t retryInUs() const;
     // What comes first within waitUs (a datagram is one read); empty when nothing came.
