@@ -483,7 +483,8 @@ void LineMonitor::refreshView()
         return showListening();
     if (!run)
         return;
-    views_->show(run, recording_.characterUs());
+    // A pty or a network has no latency timer: its steps are the window's own pauses.
+    views_->show(run, recording_.characterUs(), mayBeUsb_ && recording_.characterUs() > 0);
     pollPanel_->setRunning(!run->finished());
     const modbus::PollStatistics& s = run->statistics();
     // The run goes on without its data log, and says so for as long as it is shown.

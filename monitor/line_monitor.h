@@ -67,6 +67,9 @@ public:
 
     // One character's time on the session's line (0: a network), for the timing advice.
     void setCharacterUs(std::int64_t us) { recording_.setCharacterUs(us); }
+    // Whether the port opened may be a USB adapter (a pty is not), for the timing advice.
+    void setMayBeUsb(bool may) { mayBeUsb_ = may; }
+    bool mayBeUsb() const { return mayBeUsb_; }
     // The line as the title shows it: "COM5: 9600 8E1".
     void setLineTitle(const QString& line);
     // The last Open failed: the title says so until the port opens or the line changes.
@@ -230,6 +233,7 @@ private:
     QLabel* status_ = nullptr;
     QString lineTitle_;
     bool openFailed_ = false;
+    bool mayBeUsb_ = true;
     QLabel* portNote_ = nullptr;
     // New rows are shown at most ten times a second: following them and redrawing the counts
     // at the poller's full pace would cost more than the analysis.

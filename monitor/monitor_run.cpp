@@ -144,10 +144,11 @@ void PollRun::setPaused(bool paused)
 
 void PollRun::stop() { schedule_.stop(); }
 
-std::string PollRun::report(std::int64_t characterUs) const
+std::string PollRun::report(std::int64_t characterUs, bool mayBeUsb) const
 {
     return stats_.report(&backOff_)
-        + modbus::TimingAdvice(stats_.total(), modbus::LongestWireMs(frames_, characterUs));
+        + modbus::TimingAdvice(
+            stats_.total(), modbus::LongestWireMs(frames_, characterUs), mayBeUsb);
 }
 
 bool PollRun::recordTo(const std::string& path)

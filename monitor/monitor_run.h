@@ -56,7 +56,9 @@ public:
     void setCheckName(std::string name) { stats_.setCheckName(std::move(name)); }
     // In total and slave by slave, with the slaves backed off.
     // With the timing advice, for a line at characterUs a character (0: a network).
-    std::string report(std::int64_t characterUs = 0) const;
+    // mayBeUsb: the port may be a USB adapter (not a pty, not a network), whose latency the
+    // advice may then name.
+    std::string report(std::int64_t characterUs = 0, bool mayBeUsb = true) const;
     const modbus::SlaveBackOff& backOff() const { return backOff_; }
     const modbus::WatchTable& watch() const { return watch_; }
     const modbus::PollSchedule& schedule() const { return schedule_; }

@@ -119,12 +119,13 @@ void RunViews::clear()
     trend_->clear();
 }
 
-void RunViews::show(const PollRun* run, std::int64_t characterUs)
+void RunViews::show(const PollRun* run, std::int64_t characterUs, bool mayBeUsb)
 {
     if (!run)
         return;
     watchModel_->show(run->watch().rows());
-    const QString text = QString::fromStdString(run->report(characterUs)) + "\n" + kReplyTimeNote;
+    const QString text
+        = QString::fromStdString(run->report(characterUs, mayBeUsb)) + "\n" + kReplyTimeNote;
     if (statistics_->toPlainText() != text)
         statistics_->setPlainText(text);
     const modbus::PollStatistics& s = run->statistics();

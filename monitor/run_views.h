@@ -26,7 +26,8 @@ public:
 
     // Shows the run as it stands; nullptr: no run yet. characterUs: the line's character time,
     // for the timing advice (0: a network, or not known).
-    void show(const PollRun* run, std::int64_t characterUs = 0);
+    // mayBeUsb: whether the port may be a USB adapter, for the latency advice.
+    void show(const PollRun* run, std::int64_t characterUs = 0, bool mayBeUsb = true);
     // Shows what a listener heard: its watch and its statistics, slave by slave.
     void showListening(const modbus::ListenSession& heard);
     void clear();

@@ -57,6 +57,7 @@ void frmSerial::tellMonitorOpened()
     const comm::LineSettings line = lineSettings();
     monitor_->setCharacterUs(
         network ? 0 : modbus::CharacterUs(line.speed, line.parity, line.stopBits, line.dataBits));
+    monitor_->setMayBeUsb(!network && !SerialPort::IsPseudoTerminal());
     monitor_->sessionOpened(
         network ? txt0->text() : QString::fromStdString(line.shortForm()), network, line.framing);
     // Said once, at the Open it concerns; the log keeps the LINE it was asked for.

@@ -357,6 +357,8 @@ TEST_F(EndToEnd, AWorkspaceAndItsMapNameWhatTheMonitorShows)
     monitor::LineMonitor* monitor = frm.monitor();
     ASSERT_TRUE(monitor->isVisible());
     ASSERT_NE(monitor->map(), nullptr) << monitor->benchBar()->note().toStdString();
+    // A pty has no latency timer: the window's own pauses must not be taken for one's steps.
+    EXPECT_FALSE(monitor->mayBeUsb());
 
     monitor::Composer* composer = monitor->composer();
     ASSERT_TRUE(composer->canSend()) << composer->problem().toStdString();
