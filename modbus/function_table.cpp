@@ -163,6 +163,14 @@ const FunctionInfo* FindWriter(DataTable table, WriteLayout layout)
 
 namespace {
 
+    // Address, function, a byte count, what it counts, check bytes.
+    std::optional<std::size_t> byteCounted(std::string_view bytes, std::size_t at)
+    {
+        if (bytes.size() < at + 3)
+            return std::nullopt;
+        return 5 + std::size_t(ByteAt(bytes, at + 2));
+    }
+
     // Address, function, a 16-bit count, what it counts, check bytes. A count no frame could
     // hold tells nothing: the check bytes then end the frame.
     std::optional<std::size_t> wordCounted(std::string_view bytes, std::size_t at)
@@ -188,9 +196,7 @@ std::optional<std::size_t> ReplyFrameLength(
         return 0;
     switch (info->reply) {
     case ReplyRule::ByteCount:
-        if (bytes.size() < at + 3)
-            return std::nullopt;
-        return 5 + std::size_t(ByteAt(bytes, at + 2));
+        return byteCounted(bytes, at);
     case ReplyRule::TwoByteCount:
         return wordCounted(bytes, at);
     case ReplyRule::Fixed8:

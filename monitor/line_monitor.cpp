@@ -486,26 +486,32 @@ void LineMonitor::refreshView()
     // A pty or a network has no latency timer: its steps are the window's own pauses.
     views_->show(run, recording_.characterUs(), mayBeUsb_ && recording_.characterUs() > 0);
     pollPanel_->setRunning(!run->finished());
-    const modbus::PollStatistics& s = run->statistics();
+    pollPanel_->setRecording(!recording_.recordPath().empty());
+    pollPanel_->setStatus(runState(*run));
+}
+
+// "59 polls, 59 good, done; backed off: 3; recording to data.csv, 59 rows; <a log problem>".
+QString LineMonitor::runState(const PollRun& run) const
+{
+    const modbus::PollStatistics& s = run.statistics();
     // The run goes on without its data log, and says so for as long as it is shown.
     const QString problem = recording_.recordProblem();
-    pollPanel_->setRecording(!recording_.recordPath().empty());
     const QString recorded = recording_.recordPath().empty() || !problem.isEmpty()
         ? QString()
         : QString("; recording to %1, %2 row%3")
               .arg(QFileInfo(QString::fromStdString(recording_.recordPath())).fileName())
-              .arg(run->recordedRows())
-              .arg(run->recordedRows() == 1 ? "" : "s");
+              .arg(run.recordedRows())
+              .arg(run.recordedRows() == 1 ? "" : "s");
     QString backedOff;
-    for (const int slave : run->backOff().backedOffSlaves())
+    for (const int slave : run.backOff().backedOffSlaves())
         backedOff += (backedOff.isEmpty() ? "; backed off: " : ", ") + QString::number(slave);
-    pollPanel_->setStatus(QString("%1 polls, %2 good%3%4%5%6")
-                              .arg(s.requests())
-                              .arg(s.count(modbus::PollOutcome::Good))
-                              .arg(run->finished() ? ", done" : "")
-                              .arg(backedOff)
-                              .arg(recorded)
-                              .arg(problem.isEmpty() ? "" : "; " + problem));
+    return QString("%1 polls, %2 good%3%4%5%6")
+        .arg(s.requests())
+        .arg(s.count(modbus::PollOutcome::Good))
+        .arg(run.finished() ? ", done" : "")
+        .arg(backedOff)
+        .arg(recorded)
+        .arg(problem.isEmpty() ? "" : "; " + problem);
 }
 
 void LineMonitor::connectRun()

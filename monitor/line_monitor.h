@@ -181,6 +181,7 @@ private:
     // The rows the recording made: into the table when shown, else held until it is.
     void showRows(std::vector<modbus::FrameRow> rows);
     std::optional<int> detailedRow() const;
+    QString runState(const PollRun& run) const;
     void showDetails();
     void showCounts();
     void refreshView();

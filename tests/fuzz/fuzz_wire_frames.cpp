@@ -1,9 +1,6 @@
 // The frame analysis of ASCII and MBAP links over any run of writes and reads: it never
 // crashes, and every byte read lands in exactly one received row, as the wire carried it.
-#include "fuzz_check.h"
-
-#include "modbus/frame_analysis.h"
-#include "modbus/frame_details.h"
+#include "fuzz_steps.h"
 
 #include <string>
 
@@ -20,34 +17,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         analyzer.setNetwork(modbus::Framing::MbapStream);
     std::string read, rowBytes;
     std::int64_t ms = 0;
-    // Each step: a byte that says what and how long (top bit: a write, else a read; low bits:
-    // the length), then that many bytes; the 0x40 bit a long pause before it.
-    for (std::size_t at = 1; at < size;) {
-        const std::uint8_t step = data[at++];
-        const std::size_t length = std::min<std::size_t>(step & 0x3F, size - at);
-        const std::string bytes(reinterpret_cast<const char*>(data + at), length);
-        at += length;
-        ms += 1 + (step & 0x40 ? 1500 : 20);
+    std::size_t at = 1; // the first byte chose the framing
+    while (const auto step = NextStep(data, size, at)) {
+        ms += 1 + (step->marked ? 1500 : 20);
         const modbus::LineTime time { ms * 1000, ms };
-        if (step & 0x80) {
-            analyzer.written(bytes, int(length), false, time);
+        if (step->write) {
+            analyzer.written(step->bytes, int(step->bytes.size()), false, time);
         } else {
-            analyzer.read(bytes, time);
-            read += bytes;
+            analyzer.read(step->bytes, time);
+            read += step->bytes;
         }
     }
     analyzer.read({}, { (ms + 2000) * 1000, ms + 2000 }); // silence ends whatever is left
     for (const modbus::FrameRow& row : analyzer.take()) {
-        const bool received = row.kind != modbus::RowKind::Request
-            && row.kind != modbus::RowKind::NoReply && row.kind != modbus::RowKind::Interrupted
-            && row.kind != modbus::RowKind::Hint && row.kind != modbus::RowKind::Note;
-        if (received) {
+        if (Received(row)) {
             FUZZ_CHECK(!row.wire.empty());
             rowBytes += row.wire;
         }
-        const modbus::DetailTable table = modbus::FrameDetails(row, modbus::WordOrder::ABCD);
-        for (const auto& cells : table.rows)
-            FUZZ_CHECK(cells.size() == table.headers.size());
+        CheckDetails(row, modbus::WordOrder::ABCD);
     }
     FUZZ_CHECK(rowBytes == read);
     return 0;
